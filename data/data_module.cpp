@@ -1,0 +1,23 @@
+#include "data/data_module.h"
+
+#include <utility>
+
+namespace kivo::data {
+
+TData::TData(std::string database_name, OpenFailureHandler on_open_failure)
+    : FDatabase(std::move(database_name)) {
+    DataModuleCreate(on_open_failure);
+}
+
+void TData::DataModuleCreate(const OpenFailureHandler& on_open_failure) {
+    try {
+        FDatabase.Open();
+    } catch (const TDISQLite3Error& error) {
+        open_failed_ = true;
+        open_error_ = error.what();
+        if (on_open_failure)
+            on_open_failure(kOpenFailedText, kOpenFailedTitle);
+    }
+}
+
+}  // namespace kivo::data

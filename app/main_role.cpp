@@ -1,0 +1,76 @@
+#include "app/main_role.h"
+
+#include <gtkmm.h>
+
+#include <iostream>
+
+#include "app/identity.h"
+#include "app/server_switches.h"
+#include "platform/instance_mutex.h"
+#include "platform/paths.h"
+#include "platform/process.h"
+#include "platform/user_settings.h"
+#include "ui/frm_mult_open_app.h"
+#include "webcontrol/registration.h"
+
+namespace kivo {
+
+namespace {
+
+// A message box without owner window; without a display the text goes to standard error.
+void ShowErrorWithoutOwner(int& argc, char**& argv, const char* text, const char* caption) {
+    if (!gtk_init_check(&argc, &argv)) {
+        std::cerr << caption << ": " << text << '\n';
+        return;
+    }
+    Gtk::MessageDialog box(text, false, Gtk::MESSAGE_ERROR, Gtk::BUTTONS_OK, false);
+    box.set_title(caption);
+    box.run();
+}
+
+}  // namespace
+
+int RunMainRole(int argc, char** argv, const std::vector<std::string>& arguments) {
+    // 1. One main process per user.
+    NamedProcessLock instance_mutex(kInstanceMutexName);
+    if (instance_mutex.AlreadyExisted()) {
+        ShowErrorWithoutOwner(argc, argv, kSecondInstanceMessage, kSecondInstanceCaption);
+        return 1;
+    }
+
+    // 2. Workers left behind by an earlier main process that did not end cleanly.
+    KillOtherProcesses(kProcessSweepName);
+
+    // 3. The component server and its registration switches.
+    const ServerSwitches switches = ParseServerSwitches(arguments);
+    if (switches.RegServer || switches.UnregServer) {
+        UserSettings settings;
+        try {
+            if (switches.UnregServer)
+                gameKivo_TLB::UnregisterServer(settings);
+            else
+                gameKivo_TLB::RegisterServer(settings, ExecutablePath());
+        } catch (const std::exception& e) {
+            std::cerr << "gameKivo: registration failed: " << e.what() << '\n';
+            return 1;
+        }
+        return 0;
+    }
+
+    if (!gtk_init_check(&argc, &argv)) {
+        std::cerr << "gameKivo: cannot open the display; set DISPLAY to a running X server\n";
+        return 1;
+    }
+    Gtk::Main kit(argc, argv);
+    // 4. The window class workers look for, and the application title.
+    gdk_set_program_class(kMainWindowClass);
+    Glib::set_application_name(kApplicationTitle);
+
+    // 5. The main window.
+    TFrmMultOpenApp window;
+    // 6. The message loop, until the main window closes.
+    kit.run(window);
+    return 0;
+}
+
+}  // namespace kivo

@@ -1,0 +1,143 @@
+#include "platform/process.h"
+
+#include <dirent.h>
+#include <glib.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
+#include <stdexcept>
+
+#include "platform/text.h"
+
+extern char** environ;
+
+namespace kivo {
+
+namespace {
+
+std::string FileNamePart(const std::string& path) {
+    const auto slash = path.find_last_of('/');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+std::string ExecutableOf(const std::string& pid_text) {
+    std::error_code ec;
+    std::string target = std::filesystem::read_symlink("/proc/" + pid_text + "/exe", ec).string();
+    if (ec) return {};
+    constexpr std::string_view kDeleted = " (deleted)";
+    if (target.size() > kDeleted.size() && target.ends_with(kDeleted))
+        target.resize(target.size() - kDeleted.size());
+    return target;
+}
+
+}  // namespace
+
+std::vector<uint32_t> FindProcessesByName(const std::string& name) {
+    std::vector<uint32_t> ids;
+    DIR* proc = opendir("/proc");
+    if (!proc) return ids;
+    const std::string wanted = AsciiUpper(FileNamePart(name));
+    while (const dirent* entry = readdir(proc)) {
+        const std::string pid_text = entry->d_name;
+        if (pid_text.empty() || !std::all_of(pid_text.begin(), pid_text.end(), ::isdigit))
+            continue;
+        struct stat info {};
+        if (stat(("/proc/" + pid_text).c_str(), &info) != 0 || info.st_uid != getuid()) continue;
+        const std::string exe = ExecutableOf(pid_text);
+        if (!exe.empty() && AsciiUpper(FileNamePart(exe)) == wanted)
+            ids.push_back(static_cast<uint32_t>(std::stoul(pid_text)));
+    }
+    closedir(proc);
+    std::sort(ids.begin(), ids.end());
+    return ids;
+}
+
+void KillOtherProcesses(const std::string& name_or_path) {
+    const auto self = static_cast<uint32_t>(getpid());
+    for (uint32_t pid : FindProcessesByName(FileNamePart(name_or_path))) {
+        if (pid != self) kill(static_cast<pid_t>(pid), SIGKILL);
+    }
+}
+
+ChildProcess ChildProcess::Start(const std::string& path, const std::vector<std::string>& args,
+                                 const std::vector<FdMapping>& fds,
+                                 const std::vector<std::pair<std::string, std::string>>& env) {
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    for (const FdMapping& mapping : fds) {
+        // dup2 onto itself would keep close-on-exec set; adddup2 handles only distinct fds.
+        if (mapping.parent_fd == mapping.child_fd)
+            throw std::logic_error("a mapped descriptor must be moved");
+        posix_spawn_file_actions_adddup2(&actions, mapping.parent_fd, mapping.child_fd);
+    }
+    std::vector<std::string> environment;
+    for (char** e = environ; *e; ++e) {
+        const std::string entry = *e;
+        const bool replaced = std::any_of(env.begin(), env.end(), [&](const auto& pair) {
+            return entry.starts_with(pair.first + "=");
+        });
+        if (!replaced) environment.push_back(entry);
+    }
+    for (const auto& [name, value] : env) environment.push_back(name + "=" + value);
+
+    std::vector<char*> argv;
+    for (const std::string& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
+    argv.push_back(nullptr);
+    std::vector<char*> envp;
+    for (const std::string& entry : environment) envp.push_back(const_cast<char*>(entry.c_str()));
+    envp.push_back(nullptr);
+
+    pid_t pid = -1;
+    const int rc = posix_spawn(&pid, path.c_str(), &actions, nullptr, argv.data(), envp.data());
+    posix_spawn_file_actions_destroy(&actions);
+    if (rc != 0) throw std::runtime_error("cannot start " + path + ": " + std::strerror(rc));
+    return ChildProcess(pid);
+}
+
+ChildProcess& ChildProcess::operator=(ChildProcess&& other) noexcept {
+    if (this != &other) {
+        ReapInBackground();
+        pid_ = std::exchange(other.pid_, -1);
+    }
+    return *this;
+}
+
+ChildProcess::~ChildProcess() { ReapInBackground(); }
+
+int ChildProcess::Wait() {
+    int status = 0;
+    while (waitpid(pid_, &status, 0) < 0) {
+        if (errno != EINTR) {
+            status = -1;
+            break;
+        }
+    }
+    pid_ = -1;
+    return status;
+}
+
+int ChildProcess::TryWait() {
+    int status = 0;
+    const pid_t done = waitpid(pid_, &status, WNOHANG);
+    if (done == pid_) {
+        pid_ = -1;
+        return status;
+    }
+    return -1;
+}
+
+void ChildProcess::ReapInBackground() {
+    if (pid_ <= 0) return;
+    // GLib's child watch reaps the process when it ends, from the main loop.
+    g_child_watch_add(pid_, [](GPid pid, gint, gpointer) { g_spawn_close_pid(pid); }, nullptr);
+    pid_ = -1;
+}
+
+}  // namespace kivo

@@ -1,0 +1,56 @@
+#pragma once
+// Processes: finding them by executable name, ending them, starting programs.
+#include <sys/types.h>
+
+#include <cstdint>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace kivo {
+
+// Ids of this user's processes whose executable file name equals `name` ignoring ASCII letter
+// case, in ascending id order.
+std::vector<uint32_t> FindProcessesByName(const std::string& name);
+
+// Ends (SIGKILL) every process of this user named like the file-name part of `name_or_path`,
+// except the calling process. Failures are skipped; nothing waits for the processes to go.
+void KillOtherProcesses(const std::string& name_or_path);
+
+// A started program. Destroying the object does not end the program; a program that was not
+// waited for is reaped in the background once it ends, so it never lingers as a zombie.
+class ChildProcess {
+public:
+    struct FdMapping {
+        int parent_fd;
+        int child_fd;
+    };
+
+    // Starts `path` with `args` (args[0] is the program's own name). Each mapping makes the
+    // parent's descriptor appear as child_fd in the child; nothing else is inherited
+    // deliberately. Throws with the reason when the program cannot start.
+    static ChildProcess Start(const std::string& path, const std::vector<std::string>& args,
+                              const std::vector<FdMapping>& fds = {},
+                              const std::vector<std::pair<std::string, std::string>>& env = {});
+
+    ChildProcess() = default;
+    ChildProcess(ChildProcess&& other) noexcept : pid_(std::exchange(other.pid_, -1)) {}
+    ChildProcess& operator=(ChildProcess&& other) noexcept;
+    ChildProcess(const ChildProcess&) = delete;
+    ChildProcess& operator=(const ChildProcess&) = delete;
+    ~ChildProcess();
+
+    pid_t Pid() const { return pid_; }
+    // Waits for the end; returns the exit status as waitpid gives it.
+    int Wait();
+    // The exit status when the program has ended, else -1 (does not block).
+    int TryWait();
+
+private:
+    explicit ChildProcess(pid_t pid) : pid_(pid) {}
+    void ReapInBackground();
+
+    pid_t pid_ = -1;
+};
+
+}  // namespace kivo

@@ -1,0 +1,266 @@
+#include "webcontrol/channel.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/socket.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <vector>
+
+#include "platform/text.h"
+
+namespace kivo {
+
+namespace {
+
+constexpr std::chrono::milliseconds kDefaultCallTimeout{60000};
+
+std::chrono::milliseconds& CallTimeoutSetting() {
+    static std::chrono::milliseconds timeout = [] {
+        if (const char* text = std::getenv("GAMEKIVO_CALL_TIMEOUT_MS")) {
+            const long value = std::strtol(text, nullptr, 10);
+            if (value > 0) return std::chrono::milliseconds(value);
+        }
+        return kDefaultCallTimeout;
+    }();
+    return timeout;
+}
+
+// Every open connection of this process, so that a waiting caller can serve them all.
+std::vector<std::weak_ptr<Channel>>& OpenChannels() {
+    static std::vector<std::weak_ptr<Channel>> channels;
+    return channels;
+}
+
+int PollTimeout(std::chrono::steady_clock::time_point deadline) {
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+        deadline - std::chrono::steady_clock::now());
+    return static_cast<int>(std::clamp<long long>(left.count(), 0, 1000));
+}
+
+}  // namespace
+
+std::chrono::milliseconds Channel::CallTimeout() { return CallTimeoutSetting(); }
+
+void Channel::SetCallTimeout(std::chrono::milliseconds timeout) { CallTimeoutSetting() = timeout; }
+
+std::shared_ptr<Channel> Channel::Create(UniqueFd socket) {
+    std::shared_ptr<Channel> channel(new Channel(std::move(socket)));
+    channel->Attach();
+    return channel;
+}
+
+Channel::Channel(UniqueFd socket) : socket_(std::move(socket)) {
+    const int flags = fcntl(socket_.Get(), F_GETFL);
+    fcntl(socket_.Get(), F_SETFL, flags | O_NONBLOCK);
+    fcntl(socket_.Get(), F_SETFD, FD_CLOEXEC);
+}
+
+void Channel::Attach() {
+    auto& channels = OpenChannels();
+    std::erase_if(channels, [](const auto& weak) { return weak.expired(); });
+    channels.push_back(weak_from_this());
+
+    source_ = Glib::IOSource::create(socket_.Get(), Glib::IO_IN | Glib::IO_HUP | Glib::IO_ERR);
+    // Handlers may run nested main loops (dialogs, script results); frames must still flow.
+    source_->set_can_recurse(true);
+    std::weak_ptr<Channel> weak = weak_from_this();
+    source_->connect([weak](Glib::IOCondition) {
+        auto self = weak.lock();
+        if (!self || !self->alive_) return false;
+        self->ReadAvailable();
+        return self->alive_;
+    });
+    source_->attach(Glib::MainContext::get_default());
+}
+
+Channel::~Channel() {
+    if (source_) source_->destroy();
+}
+
+void Channel::Close() {
+    if (!alive_) return;
+    alive_ = false;
+    death_reason_ = "the connection was closed";
+    if (source_) source_->destroy();
+    source_.reset();
+    socket_.Reset();
+    request_handler_ = nullptr;
+    closed_handler_ = nullptr;
+}
+
+void Channel::MarkDead(const std::string& reason) {
+    if (!alive_) return;
+    alive_ = false;
+    death_reason_ = reason;
+    if (source_) source_->destroy();
+    source_.reset();
+    socket_.Reset();
+    request_handler_ = nullptr;  // the served object may hold this channel: break the cycle
+    if (auto handler = std::exchange(closed_handler_, nullptr)) handler();
+}
+
+bool Channel::FillBuffer() {
+    char chunk[65536];
+    for (;;) {
+        const ssize_t n = ::recv(socket_.Get(), chunk, sizeof chunk, MSG_DONTWAIT);
+        if (n > 0) {
+            reader_.Append(chunk, static_cast<size_t>(n));
+            if (static_cast<size_t>(n) < sizeof chunk) return true;
+            continue;
+        }
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) return true;
+        MarkDead(n == 0 ? "the connected process has ended"
+                        : std::string("the connection failed: ") + std::strerror(errno));
+        return false;
+    }
+}
+
+void Channel::ReadAvailable() {
+    auto keep = shared_from_this();
+    if (alive_ && FillBuffer()) ProcessFrames();
+}
+
+void Channel::ProcessFrames() {
+    auto keep = shared_from_this();
+    while (alive_) {
+        std::optional<wire::Message> message;
+        try {
+            message = reader_.Next();
+        } catch (const wire::ProtocolError& e) {
+            MarkDead(std::string("malformed message from the connected process: ") + e.what());
+            return;
+        }
+        if (!message) return;
+        switch (message->kind) {
+            case wire::Kind::Hello: hello_received_ = true; break;
+            case wire::Kind::Reply: {
+                auto it = pending_.find(message->id);
+                if (it != pending_.end()) it->second = std::move(*message);
+                break;  // a reply nobody waits for any more (timed out) is dropped
+            }
+            default: HandleRequest(*message); break;
+        }
+    }
+}
+
+void Channel::HandleRequest(const wire::Message& request) {
+    // A copy: the handler may replace or drop the channel's handler while it runs.
+    RequestHandler handler = request_handler_;
+    wire::Message reply;
+    if (!handler) {
+        reply = wire::MakeFailure(request.id, u"no object is served on this connection");
+    } else {
+        try {
+            reply = handler(request);
+            reply.kind = wire::Kind::Reply;
+            reply.id = request.id;
+        } catch (const std::exception& e) {
+            reply = wire::MakeFailure(request.id, Utf8ToUtf16(e.what()));
+        }
+    }
+    if (!alive_) return;
+    try {
+        SendFrame(wire::Encode(reply), Clock::now() + CallTimeout());
+    } catch (const wire::ProtocolError& e) {
+        SendFrame(wire::Encode(wire::MakeFailure(request.id, Utf8ToUtf16(e.what()))),
+                  Clock::now() + CallTimeout());
+    } catch (const ConnectionError&) {
+        // The peer is gone; it will not miss the reply.
+    }
+}
+
+void Channel::SendFrame(const std::string& frame, Clock::time_point deadline) {
+    if (!alive_) throw ConnectionError(death_reason_);
+    size_t done = 0;
+    while (done < frame.size()) {
+        const ssize_t n = ::send(socket_.Get(), frame.data() + done, frame.size() - done,
+                                 MSG_NOSIGNAL | MSG_DONTWAIT);
+        if (n > 0) {
+            done += static_cast<size_t>(n);
+            continue;
+        }
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
+            if (Clock::now() >= deadline)
+                throw ConnectionError("the connected process did not take the message in time");
+            // While the peer's buffer is full, keep taking what it sends, so that two large
+            // messages crossing each other cannot block both sides.
+            pollfd p{socket_.Get(), POLLIN | POLLOUT, 0};
+            ::poll(&p, 1, PollTimeout(deadline));
+            if ((p.revents & (POLLIN | POLLHUP | POLLERR)) && !FillBuffer())
+                throw ConnectionError(death_reason_);
+            continue;
+        }
+        MarkDead(std::string("the connection failed: ") + std::strerror(errno));
+        throw ConnectionError(death_reason_);
+    }
+    // What arrived while sending is served from the main loop once the caller returns to it.
+    if (reader_.Buffered() > 0) {
+        std::weak_ptr<Channel> weak = weak_from_this();
+        Glib::signal_idle().connect_once([weak] {
+            if (auto self = weak.lock()) self->ProcessFrames();
+        });
+    }
+}
+
+void Channel::WaitUntil(const std::function<bool()>& done, Clock::time_point deadline) {
+    auto keep = shared_from_this();
+    for (;;) {
+        if (done()) return;
+        if (!alive_) throw ConnectionError(death_reason_);
+        if (Clock::now() >= deadline)
+            throw ConnectionError("the connected process did not answer in time");
+
+        std::vector<std::shared_ptr<Channel>> open;
+        std::vector<pollfd> fds;
+        for (const auto& weak : OpenChannels()) {
+            auto channel = weak.lock();
+            if (!channel || !channel->alive_) continue;
+            if (channel->reader_.Buffered() > 0) {
+                channel->ProcessFrames();
+                if (done()) return;
+            }
+            if (!channel->alive_) continue;
+            fds.push_back(pollfd{channel->socket_.Get(), POLLIN, 0});
+            open.push_back(std::move(channel));
+        }
+        if (fds.empty()) continue;
+        const int ready = ::poll(fds.data(), fds.size(), PollTimeout(deadline));
+        if (ready <= 0) continue;
+        for (size_t i = 0; i < fds.size(); ++i) {
+            if (fds[i].revents != 0) open[i]->ReadAvailable();
+        }
+    }
+}
+
+wire::Message Channel::Call(wire::Message request) {
+    auto keep = shared_from_this();
+    if (!alive_) throw ConnectionError(death_reason_);
+    request.id = next_id_++;
+    const uint32_t id = request.id;
+    const auto deadline = Clock::now() + CallTimeout();
+    pending_[id];
+    struct Forget {
+        std::map<uint32_t, std::optional<wire::Message>>& pending;
+        uint32_t id;
+        ~Forget() { pending.erase(id); }
+    } forget{pending_, id};
+    SendFrame(wire::Encode(request), deadline);
+    WaitUntil([&] { return pending_[id].has_value(); }, deadline);
+    return std::move(*pending_[id]);
+}
+
+void Channel::Post(const wire::Message& message) {
+    SendFrame(wire::Encode(message), Clock::now() + CallTimeout());
+}
+
+void Channel::WaitForHello(std::chrono::milliseconds timeout) {
+    WaitUntil([&] { return hello_received_; }, Clock::now() + timeout);
+}
+
+}  // namespace kivo

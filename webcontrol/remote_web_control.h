@@ -1,0 +1,61 @@
+#pragma once
+// The main process's reference to a worker's object: each member is one synchronous call over
+// the connection. Created by ActivateWebControl, which starts a new worker process.
+#include <memory>
+
+#include "platform/process.h"
+#include "webcontrol/channel.h"
+#include "webcontrol/web_control_intf.h"
+
+namespace gameKivo_TLB {
+
+class RemoteWebControl final : public IWebControl {
+public:
+    RemoteWebControl(std::shared_ptr<kivo::Channel> channel, kivo::ChildProcess process);
+    ~RemoteWebControl() override;
+
+    void Navigate(int32_t TabHandle, const std::u16string& Url,
+                  const std::u16string& PostData) override;
+    int32_t CreateWeb(int32_t TabHandle) override;
+    void LoginWeb(const std::u16string& Name, const std::u16string& Value,
+                  int32_t TabHandle) override;
+    int32_t Get_WebHandle(int32_t TabHandle) override;
+    void WebRefresh(int32_t TabHandle) override;
+    void WebForward(int32_t TabHandle) override;
+    void WebBack(int32_t TabHandle) override;
+    std::u16string Get_WebUrl(int32_t TabHandle) override;
+    std::u16string Get_WebTitle(int32_t TabHandle) override;
+    void Set_Serverhandle(int32_t Value) override;
+    void FreeWeb(int32_t TabHandle) override;
+    int32_t Get_WebCount() override;
+    void SetFoucseWeb(int32_t TabHandle) override;
+    void SetParent(int32_t TabHandle) override;
+    void SaveWebToPic(int32_t TabHandle) override;
+    void SaveWebToPicSmall(int32_t TabHandle) override;
+
+    // Subscribes `receiver` to the object's events; the object takes one subscriber only.
+    void Advise(IWebControlEvents* receiver);
+    void Unadvise();
+
+    // Sends any member by DISPID, for callers that go by the type library (and for tests).
+    std::vector<kivo::wire::Value> Invoke(int32_t dispid, InvokeKind kind,
+                                          std::vector<kivo::wire::Value> arguments);
+
+    pid_t WorkerPid() const { return process_.Pid(); }
+    bool Alive() const { return channel_->Alive(); }
+
+private:
+    kivo::wire::Value Result(int32_t dispid, InvokeKind kind,
+                             std::vector<kivo::wire::Value> arguments);
+    kivo::wire::Message Request(kivo::wire::Kind kind);
+
+    std::shared_ptr<kivo::Channel> channel_;
+    kivo::ChildProcess process_;
+    IWebControlEvents* receiver_ = nullptr;
+};
+
+// Starts a new worker process of the registered server and returns its object. Fails with an
+// error when the class is not registered or the worker does not announce itself in time.
+std::shared_ptr<RemoteWebControl> ActivateWebControl();
+
+}  // namespace gameKivo_TLB

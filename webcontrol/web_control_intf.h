@@ -1,0 +1,53 @@
+#pragma once
+// The members of the web-control interface as C++ calls. The worker's object implements
+// IWebControl; the main process reaches it through RemoteWebControl. A member fails by
+// throwing; the text of the error crosses the connection and is raised again in the caller as
+// WebControlError.
+#include <cstdint>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "webcontrol/wire.h"
+
+namespace gameKivo_TLB {
+
+// A failure status returned by the other side, with its text.
+class WebControlError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+class IWebControl {
+public:
+    virtual ~IWebControl() = default;
+
+    virtual void Navigate(int32_t TabHandle, const std::u16string& Url,
+                          const std::u16string& PostData) = 0;
+    virtual int32_t CreateWeb(int32_t TabHandle) = 0;
+    virtual void LoginWeb(const std::u16string& Name, const std::u16string& Value,
+                          int32_t TabHandle) = 0;
+    virtual int32_t Get_WebHandle(int32_t TabHandle) = 0;
+    virtual void WebRefresh(int32_t TabHandle) = 0;
+    virtual void WebForward(int32_t TabHandle) = 0;
+    virtual void WebBack(int32_t TabHandle) = 0;
+    virtual std::u16string Get_WebUrl(int32_t TabHandle) = 0;
+    virtual std::u16string Get_WebTitle(int32_t TabHandle) = 0;
+    virtual void Set_Serverhandle(int32_t Value) = 0;
+    virtual void FreeWeb(int32_t TabHandle) = 0;
+    virtual int32_t Get_WebCount() = 0;
+    virtual void SetFoucseWeb(int32_t TabHandle) = 0;
+    virtual void SetParent(int32_t TabHandle) = 0;
+    virtual void SaveWebToPic(int32_t TabHandle) = 0;
+    virtual void SaveWebToPicSmall(int32_t TabHandle) = 0;
+};
+
+// The event interface is dispatch-only: the receiver gets the DISPID and the arguments, in
+// the order of the event table; it may write into in/out arguments (NewTab's TabHandle).
+class IWebControlEvents {
+public:
+    virtual ~IWebControlEvents() = default;
+    virtual void Invoke(int32_t dispid, std::vector<kivo::wire::Value>& arguments) = 0;
+};
+
+}  // namespace gameKivo_TLB

@@ -1,0 +1,71 @@
+#pragma once
+// TWebControl, the main process's proxy of one worker connection. Each member wrapper
+// connects first (starting a worker), calls the member and raises a failure of the worker as
+// WebControlError. Events arrive in the five handler slots.
+#include <functional>
+#include <memory>
+
+#include "webcontrol/remote_web_control.h"
+
+namespace gameKivo_Work_TLB {
+
+using gameKivo_TLB::RemoteWebControl;
+
+class TWebControl final : private gameKivo_TLB::IWebControlEvents {
+public:
+    using TProgressChange =
+        std::function<void(TWebControl& Sender, int32_t Progress, int32_t ProgressMax,
+                           int32_t TabHandle)>;
+    using TStatusTextChange =
+        std::function<void(TWebControl& Sender, const std::u16string& Text, int32_t TabHandle)>;
+    using TForeground = std::function<void(TWebControl& Sender)>;
+    using TDocumentComplete = std::function<void(TWebControl& Sender, bool IsApplication,
+                                                 const std::u16string& Url, int32_t TabHandle)>;
+    using TNewTab =
+        std::function<void(TWebControl& Sender, int32_t& TabHandle, int32_t WebHandle)>;
+
+    TWebControl() = default;
+    ~TWebControl() override;
+    TWebControl(const TWebControl&) = delete;
+    TWebControl& operator=(const TWebControl&) = delete;
+
+    TProgressChange OnProgressChange;
+    TStatusTextChange OnStatusTextChange;
+    TForeground OnForeground;
+    TDocumentComplete OnDocumentComplete;
+    TNewTab OnNewTab;
+
+    void Connect();
+    void ConnectTo(std::shared_ptr<RemoteWebControl> object);
+    void Disconnect();
+    bool Connected() const { return object_ != nullptr; }
+    // The connected object's reference (empty until connected).
+    std::shared_ptr<RemoteWebControl> DefaultInterface() const { return object_; }
+
+    void Navigate(int32_t TabHandle, const std::u16string& Url, const std::u16string& PostData);
+    int32_t CreateWeb(int32_t TabHandle);
+    void LoginWeb(const std::u16string& Name, const std::u16string& Value, int32_t TabHandle);
+    int32_t WebHandle(int32_t TabHandle);
+    void WebRefresh(int32_t TabHandle);
+    void WebForward(int32_t TabHandle);
+    void WebBack(int32_t TabHandle);
+    std::u16string WebUrl(int32_t TabHandle);
+    std::u16string WebTitle(int32_t TabHandle);
+    void Serverhandle(int32_t Value);
+    void FreeWeb(int32_t TabHandle);
+    int32_t WebCount();
+    void SetFoucseWeb(int32_t TabHandle);
+    void SetParent(int32_t TabHandle);
+    void SaveWebToPic(int32_t TabHandle);
+    void SaveWebToPicSmall(int32_t TabHandle);
+
+private:
+    // The event receiver: maps the DISPID to its slot; an empty slot or another DISPID is
+    // ignored, and arguments of the wrong number or kind are refused.
+    void Invoke(int32_t dispid, std::vector<kivo::wire::Value>& arguments) override;
+    RemoteWebControl& Object();
+
+    std::shared_ptr<RemoteWebControl> object_;
+};
+
+}  // namespace gameKivo_Work_TLB

@@ -1,0 +1,116 @@
+#include "webcontrol/web_control_stub.h"
+
+#include "platform/text.h"
+
+namespace gameKivo_TLB {
+
+using kivo::wire::Message;
+using kivo::wire::Value;
+
+namespace {
+
+int32_t IntAt(const Message& m, size_t i) { return std::get<int32_t>(m.values[i]); }
+const std::u16string& TextAt(const Message& m, size_t i) {
+    return std::get<std::u16string>(m.values[i]);
+}
+
+void CheckArguments(const MemberDescription& member, const Message& request) {
+    if (request.invoke_kind != member.kind)
+        throw WebControlError("Member not found: " + std::string(member.name) +
+                              " cannot be reached that way");
+    if (request.values.size() != member.argument_count)
+        throw WebControlError("Invalid number of parameters for " + std::string(member.name));
+    for (size_t i = 0; i < request.values.size(); ++i) {
+        if (kivo::wire::TypeOf(request.values[i]) != member.arguments[i])
+            throw WebControlError("Type mismatch in argument " + std::to_string(i + 1) + " of " +
+                                  std::string(member.name));
+    }
+}
+
+}  // namespace
+
+Message InvokeMember(IWebControl& object, const Message& request) {
+    const MemberDescription* member = FindMember(request.dispid);
+    if (!member) throw WebControlError("Member not found: " + std::to_string(request.dispid));
+    CheckArguments(*member, request);
+    std::vector<Value> result;
+    switch (request.dispid) {
+        case DispId::Navigate:
+            object.Navigate(IntAt(request, 0), TextAt(request, 1), TextAt(request, 2));
+            break;
+        case DispId::CreateWeb: result.emplace_back(object.CreateWeb(IntAt(request, 0))); break;
+        case DispId::LoginWeb:
+            object.LoginWeb(TextAt(request, 0), TextAt(request, 1), IntAt(request, 2));
+            break;
+        case DispId::WebHandle: result.emplace_back(object.Get_WebHandle(IntAt(request, 0))); break;
+        case DispId::WebRefresh: object.WebRefresh(IntAt(request, 0)); break;
+        case DispId::WebForward: object.WebForward(IntAt(request, 0)); break;
+        case DispId::WebBack: object.WebBack(IntAt(request, 0)); break;
+        case DispId::WebUrl: result.emplace_back(object.Get_WebUrl(IntAt(request, 0))); break;
+        case DispId::WebTitle: result.emplace_back(object.Get_WebTitle(IntAt(request, 0))); break;
+        case DispId::Serverhandle: object.Set_Serverhandle(IntAt(request, 0)); break;
+        case DispId::FreeWeb: object.FreeWeb(IntAt(request, 0)); break;
+        case DispId::WebCount: result.emplace_back(object.Get_WebCount()); break;
+        case DispId::SetFoucseWeb: object.SetFoucseWeb(IntAt(request, 0)); break;
+        case DispId::SetParent: object.SetParent(IntAt(request, 0)); break;
+        case DispId::SaveWebToPic: object.SaveWebToPic(IntAt(request, 0)); break;
+        case DispId::SaveWebToPicSmall: object.SaveWebToPicSmall(IntAt(request, 0)); break;
+    }
+    return kivo::wire::MakeReply(request.id, std::move(result));
+}
+
+std::vector<Value> WebControlEventsSender::Raise(int32_t dispid, std::vector<Value> arguments) {
+    Message event;
+    event.kind = kivo::wire::Kind::Event;
+    event.dispid = dispid;
+    event.values = std::move(arguments);
+    Message reply = channel_->Call(std::move(event));
+    if (reply.failed) throw WebControlError(kivo::Utf16ToUtf8(reply.error));
+    return std::move(reply.values);
+}
+
+void WebControlEventsSender::ProgressChange(int32_t Progress, int32_t ProgressMax,
+                                            int32_t TabHandle) {
+    Raise(DispId::ProgressChange, {Progress, ProgressMax, TabHandle});
+}
+
+void WebControlEventsSender::StatusTextChange(const std::u16string& Text, int32_t TabHandle) {
+    Raise(DispId::StatusTextChange, {Text, TabHandle});
+}
+
+void WebControlEventsSender::DocumentComplete(bool IsApplication, const std::u16string& Url,
+                                              int32_t TabHandle) {
+    Raise(DispId::DocumentComplete, {IsApplication, Url, TabHandle});
+}
+
+void WebControlEventsSender::NewTab(int32_t& TabHandle, int32_t WebHandle) {
+    auto out = Raise(DispId::NewTab, {TabHandle, WebHandle});
+    if (out.size() != 1 || !std::holds_alternative<int32_t>(out[0]))
+        throw WebControlError("NewTab: the main process sent no tab handle back");
+    TabHandle = std::get<int32_t>(out[0]);
+}
+
+void WebControlEventSource::Advise(std::unique_ptr<WebControlEventsSender> subscriber) {
+    if (subscriber_) throw WebControlError("Connection limit reached: the object has a subscriber");
+    subscriber_ = std::move(subscriber);
+}
+
+void ServeWebControl(const std::shared_ptr<kivo::Channel>& channel,
+                     std::shared_ptr<IWebControl> object, WebControlEventSource& events) {
+    std::weak_ptr<kivo::Channel> weak = channel;
+    channel->SetRequestHandler([weak, object, &events](const Message& request) -> Message {
+        switch (request.kind) {
+            case kivo::wire::Kind::Invoke: return InvokeMember(*object, request);
+            case kivo::wire::Kind::Advise:
+                if (auto channel = weak.lock())
+                    events.Advise(std::make_unique<WebControlEventsSender>(channel));
+                return kivo::wire::MakeReply(request.id);
+            case kivo::wire::Kind::Unadvise:
+                events.Unadvise();
+                return kivo::wire::MakeReply(request.id);
+            default: throw WebControlError("unexpected request");
+        }
+    });
+}
+
+}  // namespace gameKivo_TLB

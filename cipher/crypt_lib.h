@@ -66,7 +66,8 @@ class TCryptLib {
     std::uint32_t Next(std::uint32_t range);
     void EncipherBlock(std::uint8_t* block, std::size_t size);
     void DecipherBlock(std::uint8_t* block, std::size_t size);
-    std::u16string EncipherToHex(std::string_view bytes);
+    // Appends the hexadecimal text of the enciphered value to text.
+    void EncipherToHex(std::u16string_view value, bool wide, std::u16string& text);
     std::string DecipherFromHex(std::u16string_view text);
 
     std::u16string password_;

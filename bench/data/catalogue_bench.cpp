@@ -1,0 +1,96 @@
+// The catalogue load: the game list of a category, and for each game its address list, over
+// 1000 games with 10 addresses each, reading every column of every row.
+#include <benchmark/benchmark.h>
+#include <sqlite3.h>
+#include <stdlib.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <stdexcept>
+#include <string>
+
+#include "data/database.h"
+#include "data/guid.h"
+#include "data/statements.h"
+
+namespace {
+
+using namespace kivo::data;
+
+std::string ReadSchema() {
+    std::ifstream in(KIVO_SCHEMA_FILE);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+class Catalogue {
+  public:
+    Catalogue() {
+        std::string templ = (std::filesystem::temp_directory_path() / "kivo-bench-XXXXXX").string();
+        if (!mkdtemp(templ.data()))
+            throw std::runtime_error("mkdtemp failed");
+        folder_ = templ;
+        const auto file = folder_ / "MultOpenApp.dat";
+        sqlite3* raw = nullptr;
+        sqlite3_open_v2(file.c_str(), &raw, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
+        sqlite3_exec(raw, ReadSchema().c_str(), nullptr, nullptr, nullptr);
+        sqlite3_close(raw);
+
+        db_.SetDatabaseName(file.string());
+        db_.StartTransaction();
+        for (int g = 0; g < 1000; ++g) {
+            const std::string game = NewGuidString();
+            auto st = db_.Prepare16(sql::kInsertGame);
+            st.Bind_Str(1, "游戏 " + std::to_string(g));
+            st.Bind_Str(2, "");
+            st.Bind_Int(3, 1);
+            st.Bind_Str(4, game);
+            st.Step();
+            for (int u = 0; u < 10; ++u) {
+                auto url = db_.Prepare16(sql::kInsertGameUrl);
+                url.Bind_Str(1, game);
+                url.Bind_Str(2, std::to_string(u) + "服 server");
+                url.Bind_Str(3, "");
+                url.Bind_Str(4, "http://s" + std::to_string(u) +
+                                    ".example.com/game?id=" + std::to_string(g));
+                url.Bind_Str(5, NewGuidString());
+                url.Step();
+            }
+        }
+        db_.Commit();
+    }
+    ~Catalogue() {
+        db_.Close();
+        std::filesystem::remove_all(folder_);
+    }
+
+    // Returns the number of texts read.
+    std::size_t Load() {
+        std::size_t texts = 0;
+        auto games = db_.Prepare16(sql::kSelectGames);
+        games.Bind_Int(1, 1);
+        while (games.Step() == TDISQLite3Statement::kRow) {
+            for (int c = 0; c < 5; ++c) texts += !games.Column_Str(c).empty();
+            auto urls = db_.Prepare16(sql::kSelectGameUrls);
+            urls.Bind_Str(1, games.Column_Str(0));
+            while (urls.Step() == TDISQLite3Statement::kRow) {
+                for (int c = 0; c < 5; ++c) texts += !urls.Column_Str(c).empty();
+            }
+        }
+        return texts;
+    }
+
+  private:
+    std::filesystem::path folder_;
+    TDISQLite3Database db_;
+};
+
+void BM_CatalogueLoad1000Games10Urls(benchmark::State& state) {
+    Catalogue catalogue;
+    for (auto _ : state) benchmark::DoNotOptimize(catalogue.Load());
+}
+BENCHMARK(BM_CatalogueLoad1000Games10Urls)->Unit(benchmark::kMillisecond);
+
+}  // namespace

@@ -1,0 +1,185 @@
+// The two roles of the executable, run for real under other file names.
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <thread>
+
+#include "app/frm_client.h"
+#include "app/identity.h"
+#include "app/server_switches.h"
+#include "platform/process.h"
+#include "platform/user_settings.h"
+#include "tests/support/test_support.h"
+#include "webcontrol/registration.h"
+#include "webcontrol/web_control_proxy.h"
+
+namespace {
+
+using namespace std::chrono_literals;
+using gameKivo_Work_TLB::TWebControl;
+
+TEST(CommandLine, OnlyAnExactFirstArgumentChoosesTheWorker) {
+    using kivo::IsWorkerRole;
+    EXPECT_TRUE(IsWorkerRole({"-Embedding"}));
+    EXPECT_TRUE(IsWorkerRole({"-Embedding", "/regserver"}));
+    EXPECT_FALSE(IsWorkerRole({}));
+    EXPECT_FALSE(IsWorkerRole({"-embedding"}));
+    EXPECT_FALSE(IsWorkerRole({"/Embedding"}));
+    EXPECT_FALSE(IsWorkerRole({"x", "-Embedding"}));
+}
+
+TEST(CommandLine, ServerSwitchesAnywhereInAnyCase) {
+    auto s = kivo::ParseServerSwitches({"x", "/regserver"});
+    EXPECT_TRUE(s.RegServer);
+    EXPECT_FALSE(s.UnregServer);
+    s = kivo::ParseServerSwitches({"-UnRegServer"});
+    EXPECT_TRUE(s.UnregServer);
+    EXPECT_TRUE(kivo::ParseServerSwitches({"-embedding"}).ActivationMode);
+    EXPECT_TRUE(kivo::ParseServerSwitches({"a", "/AUTOMATION"}).ActivationMode);
+    s = kivo::ParseServerSwitches({"REGSERVER", "--regserver", "-regservers", "\\regserver"});
+    EXPECT_FALSE(s.RegServer);  // the switch needs exactly one "-" or "/"
+}
+
+TEST(Watchdog, FoundWindowWidenedWithoutSignToldHandleWithSign) {
+    EXPECT_TRUE(kivo::ServerWindowMatches(0, 0));  // no window, nothing told
+    EXPECT_FALSE(kivo::ServerWindowMatches(0x2a00005, 0));
+    EXPECT_TRUE(kivo::ServerWindowMatches(0x2a00005, 0x2a00005));
+    EXPECT_FALSE(kivo::ServerWindowMatches(0xFFFFFFFFul, -1));
+    EXPECT_FALSE(kivo::ServerWindowMatches(0, 7));
+}
+
+class Roles : public ::testing::Test {
+protected:
+    void SetUp() override {
+        if (!kivo::test::TestDisplay()) GTEST_SKIP() << "needs an X display";
+        name_ = "kivo-main-" + std::to_string(getpid());
+        exe_ = kivo::test::CopyExecutable(KIVO_EXECUTABLE, home_.Path(), name_);
+    }
+    size_t Running() const { return kivo::FindProcessesByName(name_).size(); }
+    std::optional<std::string> Registered() const {
+        kivo::UserSettings settings;
+        return gameKivo_TLB::RegisteredServer(settings);
+    }
+    int RunToEnd(std::vector<std::string> args) {
+        args.insert(args.begin(), exe_);
+        return kivo::ChildProcess::Start(exe_, args).Wait();
+    }
+
+    kivo::test::TempHome home_;
+    std::string name_;
+    std::string exe_;
+};
+
+TEST_F(Roles, RegistrationIsWrittenAndRemovedWithoutAWindow) {
+    EXPECT_EQ(RunToEnd({"/REGSERVER"}), 0);
+    EXPECT_EQ(Registered(), exe_);
+    EXPECT_EQ(kivo::test::FindWindowByTitle(kivo::kMainWindowCaption), 0u);
+
+    EXPECT_EQ(RunToEnd({"-unregserver"}), 0);
+    EXPECT_FALSE(Registered().has_value());
+    TWebControl web;
+    EXPECT_THROW(web.Connect(), gameKivo_TLB::WebControlError);
+    EXPECT_EQ(Running(), 0u);
+}
+
+TEST_F(Roles, TheStartSweepsProcessesNamedGameKivo) {
+    const std::string stale =
+        kivo::test::CopyExecutable("/bin/sleep", home_.Path(), kivo::kProcessSweepName);
+    const std::string other = kivo::test::CopyExecutable("/bin/sleep", home_.Path(), "notKivo");
+    auto victim = kivo::ChildProcess::Start(stale, {"gameKivo", "30"});
+    auto bystander = kivo::ChildProcess::Start(other, {"notKivo", "30"});
+    std::this_thread::sleep_for(100ms);
+    EXPECT_EQ(RunToEnd({"/REGSERVER"}), 0);
+    const int status = victim.Wait();
+    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL);
+    EXPECT_TRUE(kivo::test::ProcessRunning(bystander.Pid()));
+    kill(bystander.Pid(), SIGKILL);
+}
+
+TEST_F(Roles, ASecondMainProcessShowsTheMessageAndTouchesNothing) {
+    auto first = kivo::ChildProcess::Start(exe_, {exe_});
+    ASSERT_TRUE(kivo::test::PumpUntil(
+        [] { return kivo::test::FindWindowByTitle(kivo::kMainWindowCaption) != 0; }, 15s));
+
+    const std::string stale =
+        kivo::test::CopyExecutable("/bin/sleep", home_.Path(), kivo::kProcessSweepName);
+    auto bystander = kivo::ChildProcess::Start(stale, {"gameKivo", "30"});
+    auto second = kivo::ChildProcess::Start(exe_, {exe_, "/REGSERVER"});
+    unsigned long box = 0;
+    ASSERT_TRUE(kivo::test::PumpUntil(
+        [&] { return (box = kivo::test::FindWindowByTitle(kivo::kSecondInstanceCaption)) != 0; },
+        15s));
+    EXPECT_EQ(second.TryWait(), -1);  // waits for the box to be closed
+    kivo::test::RequestClose(box);
+    const int status = second.Wait();
+    EXPECT_TRUE(WIFEXITED(status));
+    EXPECT_FALSE(Registered().has_value());                       // nothing registered
+    EXPECT_TRUE(kivo::test::ProcessRunning(bystander.Pid()));     // nothing swept
+    EXPECT_TRUE(kivo::test::ProcessRunning(first.Pid()));         // the first goes on
+
+    kivo::test::RequestClose(kivo::test::FindWindowByTitle(kivo::kMainWindowCaption));
+    const int first_status = first.Wait();
+    EXPECT_TRUE(WIFEXITED(first_status) && WEXITSTATUS(first_status) == 0);
+    kill(bystander.Pid(), SIGKILL);
+}
+
+class Worker : public Roles {
+protected:
+    void SetUp() override {
+        Roles::SetUp();
+        if (IsSkipped()) return;
+        ASSERT_EQ(RunToEnd({"/REGSERVER"}), 0);
+    }
+    bool EndsWithin(pid_t pid, std::chrono::milliseconds time) {
+        return kivo::test::PumpUntil([&] { return !kivo::test::ProcessRunning(pid); }, time);
+    }
+};
+
+TEST_F(Worker, ServesTheObjectWithoutViews) {
+    TWebControl web;
+    web.Connect();
+    EXPECT_EQ(Running(), 1u);
+    try {
+        web.WebCount();
+        FAIL() << "WebCount without a view list";
+    } catch (const gameKivo_TLB::WebControlError& e) {
+        EXPECT_STRNE(e.what(), "");
+    }
+    EXPECT_THROW(web.WebTitle(1), gameKivo_TLB::WebControlError);
+    EXPECT_NO_THROW(web.FreeWeb(1));
+    EXPECT_NO_THROW(web.WebBack(1));
+    EXPECT_NO_THROW(web.SetParent(1));
+    EXPECT_NO_THROW(web.LoginWeb(u"", u"", 1));
+}
+
+TEST_F(Worker, WithoutMainWindowOrHandleItLivesUntilReleased) {
+    TWebControl web;
+    web.Connect();
+    const pid_t pid = web.DefaultInterface()->WorkerPid();
+    kivo::test::PumpFor(2500ms);
+    ASSERT_TRUE(kivo::test::ProcessRunning(pid));
+    web.Disconnect();
+    EXPECT_TRUE(EndsWithin(pid, 5s));
+}
+
+TEST_F(Worker, EndsWithinASecondWhenItWasNotToldTheMainWindow) {
+    kivo::test::TopLevelWindow main_window(kivo::kMainWindowClass, kivo::kMainWindowCaption);
+    TWebControl web;
+    web.Connect();
+    EXPECT_TRUE(EndsWithin(web.DefaultInterface()->WorkerPid(), 3s));
+    EXPECT_THROW(web.WebCount(), kivo::ConnectionError);
+}
+
+TEST_F(Worker, EndsWhenToldAnotherWindowAndStaysWithTheRightOne) {
+    kivo::test::TopLevelWindow main_window(kivo::kMainWindowClass, kivo::kMainWindowCaption);
+    TWebControl told_right, told_wrong;
+    told_right.Serverhandle(static_cast<int32_t>(main_window.Id()));
+    told_wrong.Serverhandle(static_cast<int32_t>(main_window.Id() + 1));
+    EXPECT_TRUE(EndsWithin(told_wrong.DefaultInterface()->WorkerPid(), 3s));
+    EXPECT_TRUE(kivo::test::ProcessRunning(told_right.DefaultInterface()->WorkerPid()));
+}
+
+}  // namespace

@@ -1,42 +1,23 @@
 // The catalogue load: the game list of a category, and for each game its address list, over
 // 1000 games with 10 addresses each, reading every column of every row.
 #include <benchmark/benchmark.h>
-#include <sqlite3.h>
-#include <stdlib.h>
 
-#include <filesystem>
-#include <fstream>
-#include <sstream>
-#include <stdexcept>
 #include <string>
 
 #include "data/database.h"
 #include "data/guid.h"
 #include "data/statements.h"
+#include "tests/data/test_database.h"
 
 namespace {
 
 using namespace kivo::data;
 
-std::string ReadSchema() {
-    std::ifstream in(KIVO_SCHEMA_FILE);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
 class Catalogue {
   public:
     Catalogue() {
-        std::string templ = (std::filesystem::temp_directory_path() / "kivo-bench-XXXXXX").string();
-        if (!mkdtemp(templ.data()))
-            throw std::runtime_error("mkdtemp failed");
-        folder_ = templ;
-        const auto file = folder_ / "MultOpenApp.dat";
-        sqlite3* raw = nullptr;
-        sqlite3_open_v2(file.c_str(), &raw, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
-        sqlite3_exec(raw, ReadSchema().c_str(), nullptr, nullptr, nullptr);
-        sqlite3_close(raw);
+        const auto file = folder_.Path() / "MultOpenApp.dat";
+        kivo::data::testing::CreateDatabase(file, kivo::data::testing::SchemaScript());
 
         db_.SetDatabaseName(file.string());
         db_.StartTransaction();
@@ -61,10 +42,7 @@ class Catalogue {
         }
         db_.Commit();
     }
-    ~Catalogue() {
-        db_.Close();
-        std::filesystem::remove_all(folder_);
-    }
+    ~Catalogue() { db_.Close(); }
 
     // Returns the number of texts read.
     std::size_t Load() {
@@ -83,7 +61,7 @@ class Catalogue {
     }
 
   private:
-    std::filesystem::path folder_;
+    kivo::data::testing::TempFolder folder_;
     TDISQLite3Database db_;
 };
 

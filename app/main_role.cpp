@@ -6,6 +6,7 @@
 
 #include "app/identity.h"
 #include "app/server_switches.h"
+#include "data/data_module.h"
 #include "platform/instance_mutex.h"
 #include "platform/paths.h"
 #include "platform/process.h"
@@ -66,7 +67,14 @@ int RunMainRole(int argc, char** argv, const std::vector<std::string>& arguments
     gdk_set_program_class(kMainWindowClass);
     Glib::set_application_name(kApplicationTitle);
 
-    // 5. The main window.
+    // 5. The data module (its failure is shown once and start-up goes on), then the main window.
+    data::TData Data(AppPath() + data::TData::kDatabaseName,
+                     [](const std::string& text, const std::string& title) {
+                         Gtk::MessageDialog box(text, false, Gtk::MESSAGE_ERROR, Gtk::BUTTONS_OK,
+                                                false);
+                         box.set_title(title);
+                         box.run();
+                     });
     TFrmMultOpenApp window;
     // 6. The message loop, until the main window closes.
     kit.run(window);

@@ -58,6 +58,16 @@ protected:
         name_ = "kivo-main-" + std::to_string(getpid());
         exe_ = kivo::test::CopyExecutable(KIVO_EXECUTABLE, home_.Path(), name_);
     }
+    void PrepareDatabase() {
+        const std::string script = std::string(KIVO_SOURCE_DIR) + "/scripts/prepare-database.sh";
+        ASSERT_EQ(kivo::ChildProcess::Start("/bin/bash", {"bash", script, home_.Path()}).Wait(), 0);
+    }
+    unsigned long WaitForWindow(const std::string& title) {
+        unsigned long window = 0;
+        kivo::test::PumpUntil(
+            [&] { return (window = kivo::test::FindWindowByTitle(title)) != 0; }, 15s);
+        return window;
+    }
     size_t Running() const { return kivo::FindProcessesByName(name_).size(); }
     std::optional<std::string> Registered() const {
         kivo::UserSettings settings;
@@ -99,10 +109,23 @@ TEST_F(Roles, TheStartSweepsProcessesNamedGameKivo) {
     kill(bystander.Pid(), SIGKILL);
 }
 
+TEST_F(Roles, AMissingDatabaseIsReportedOnceAndStartUpGoesOn) {
+    auto main = kivo::ChildProcess::Start(exe_, {exe_});
+    const unsigned long box = WaitForWindow("提示");
+    ASSERT_NE(box, 0u);
+    EXPECT_EQ(kivo::test::FindWindowByTitle(kivo::kMainWindowCaption), 0u);
+    kivo::test::RequestClose(box);
+    const unsigned long window = WaitForWindow(kivo::kMainWindowCaption);
+    ASSERT_NE(window, 0u);
+    EXPECT_EQ(kivo::test::FindWindowByTitle("提示"), 0u);
+    kivo::test::RequestClose(window);
+    EXPECT_EQ(main.Wait(), 0);
+}
+
 TEST_F(Roles, ASecondMainProcessShowsTheMessageAndTouchesNothing) {
+    PrepareDatabase();
     auto first = kivo::ChildProcess::Start(exe_, {exe_});
-    ASSERT_TRUE(kivo::test::PumpUntil(
-        [] { return kivo::test::FindWindowByTitle(kivo::kMainWindowCaption) != 0; }, 15s));
+    ASSERT_NE(WaitForWindow(kivo::kMainWindowCaption), 0u);
 
     const std::string stale =
         kivo::test::CopyExecutable("/bin/sleep", home_.Path(), kivo::kProcessSweepName);

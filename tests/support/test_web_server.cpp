@@ -1,0 +1,290 @@
+#include "tests/support/test_web_server.h"
+
+#include <httplib.h>
+
+#include <algorithm>
+#include <atomic>
+#include <charconv>
+#include <chrono>
+#include <functional>
+#include <iterator>
+#include <optional>
+#include <stdexcept>
+
+namespace kivo::test {
+
+namespace {
+
+using Handler = std::function<void(const httplib::Request&, httplib::Response&)>;
+
+constexpr int kMaxDelayMs = 10000;
+constexpr int kMaxPageSide = 10000;
+
+std::string Page(const std::string& title, const std::string& body, const std::string& head = "") {
+    return "<!DOCTYPE html>\n<html><head><meta charset=\"utf-8\"><title>" + HtmlEscape(title) +
+           "</title>" + head + "</head>\n<body>\n" + body + "\n</body></html>\n";
+}
+
+void SendPage(httplib::Response& response, const std::string& html) {
+    response.set_content(html, "text/html; charset=utf-8");
+}
+
+void SendBadRequest(httplib::Response& response, const std::string& why) {
+    response.status = 400;
+    SendPage(response, Page("Bad request", "<p id=\"error\">" + HtmlEscape(why) + "</p>"));
+}
+
+std::string Pre(const std::string& id, const std::string& text) {
+    return "<pre id=\"" + id + "\">" + HtmlEscape(text) + "</pre>";
+}
+
+// The whole parameter as a number within [low, high]; nothing when it is something else.
+std::optional<int> NumberParam(const httplib::Request& request, const char* name, int fallback,
+                               int low, int high) {
+    if (!request.has_param(name))
+        return fallback;
+    const std::string text = request.get_param_value(name);
+    int value = 0;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (error != std::errc() || end != text.data() + text.size())
+        return std::nullopt;
+    return std::clamp(value, low, high);
+}
+
+// Cookie names are tokens and values cookie octets; anything else could break the header.
+bool IsCookieName(const std::string& text) {
+    static const std::string kSeparators = "()<>@,;:\\\"/[]?={} \t";
+    return !text.empty() && std::all_of(text.begin(), text.end(), [](unsigned char c) {
+        return c > 0x20 && c < 0x7F && kSeparators.find(static_cast<char>(c)) == std::string::npos;
+    });
+}
+
+bool IsCookieValue(const std::string& text) {
+    return std::all_of(text.begin(), text.end(), [](unsigned char c) {
+        return c > 0x20 && c < 0x7F && c != '"' && c != ',' && c != ';' && c != '\\';
+    });
+}
+
+std::string EchoBody(const std::string& title, const httplib::Request& request) {
+    return Page(title, Pre("method", request.method) + "\n" +
+                           Pre("content-type", request.get_header_value("Content-Type")) + "\n" +
+                           Pre("body", request.body));
+}
+
+}  // namespace
+
+std::string HtmlEscape(const std::string& text) {
+    std::string out;
+    out.reserve(text.size());
+    for (char c : text) {
+        switch (c) {
+            case '&':
+                out += "&amp;";
+                break;
+            case '<':
+                out += "&lt;";
+                break;
+            case '>':
+                out += "&gt;";
+                break;
+            case '"':
+                out += "&quot;";
+                break;
+            case '\'':
+                out += "&#39;";
+                break;
+            default:
+                out += c;
+        }
+    }
+    return out;
+}
+
+TestWebServer::TestWebServer() : server_(std::make_unique<httplib::Server>()) {
+    // Idle connections of a browser must not hold up the stop for long.
+    server_->set_keep_alive_timeout(1);
+
+    const auto serve = [this](const char* pattern, Handler page) {
+        const Handler handler = [this, page](const httplib::Request& request,
+                                             httplib::Response& response) {
+            const std::size_t question = request.target.find('?');
+            Record({request.method, request.path,
+                    question == std::string::npos ? "" : request.target.substr(question + 1),
+                    request.get_header_value("Content-Type"), request.body,
+                    request.get_header_value("Cookie")});
+            page(request, response);
+        };
+        server_->Get(pattern, handler);
+        server_->Post(pattern, handler);
+        server_->Put(pattern, handler);
+        server_->Patch(pattern, handler);
+        server_->Delete(pattern, handler);
+        server_->Options(pattern, handler);
+    };
+
+    serve("/echo", [](const httplib::Request& request, httplib::Response& response) {
+        SendPage(response, EchoBody("Echo", request));
+    });
+
+    serve("/setcookie", [](const httplib::Request& request, httplib::Response& response) {
+        const std::string name = request.get_param_value("name");
+        const std::string value = request.get_param_value("value");
+        if (!IsCookieName(name) || !IsCookieValue(value)) {
+            SendBadRequest(response,
+                           "the cookie name or value has characters a cookie cannot hold");
+            return;
+        }
+        response.set_header("Set-Cookie", name + "=" + value + "; Max-Age=86400; Path=/");
+        SendPage(response, Page("Cookie set", Pre("cookie", name + "=" + value)));
+    });
+
+    serve("/cookies", [](const httplib::Request& request, httplib::Response& response) {
+        SendPage(response, Page("Cookies", Pre("cookies", request.get_header_value("Cookie"))));
+    });
+
+    serve("/frame", [](const httplib::Request&, httplib::Response& response) {
+        SendPage(response, Page("Frame",
+                                "<p>Outer page</p>\n<iframe id=\"inner\" src=\"/frame-inner\" "
+                                "width=\"300\" height=\"150\"></iframe>"));
+    });
+
+    serve("/frame-inner", [](const httplib::Request&, httplib::Response& response) {
+        SendPage(response, Page("Inner frame", "<p id=\"inner-text\">Inner page</p>"));
+    });
+
+    serve("/popup", [](const httplib::Request& request, httplib::Response& response) {
+        const bool automatic = request.get_param_value("auto") == "1";
+        std::string body =
+            "<a id=\"open\" target=\"_blank\" href=\"/cookies\">Open the cookies page</a>\n"
+            "<button id=\"open-button\" type=\"button\" onclick=\"window.open('/cookies')\">"
+            "Open in a new window</button>";
+        if (automatic) {
+            body +=
+                "\n<script>window.addEventListener('load', function () { "
+                "window.open('/cookies'); });</script>";
+        }
+        SendPage(response, Page("Popup", body));
+    });
+
+    serve("/tall", [](const httplib::Request&, httplib::Response& response) {
+        SendPage(response,
+                 Page("Tall",
+                      "<div id=\"top\" style=\"height:300px;background:#ff0000\"></div>"
+                      "<div id=\"middle\" style=\"height:300px;background:#00ff00\"></div>"
+                      "<div id=\"bottom\" style=\"height:300px;background:#0000ff\"></div>",
+                      "<style>html,body{margin:0;padding:0;border:0}"
+                      "body{width:300px;height:900px}</style>"));
+    });
+
+    serve("/wide-tall", [](const httplib::Request& request, httplib::Response& response) {
+        const auto width = NumberParam(request, "w", 300, 1, kMaxPageSide);
+        const auto height = NumberParam(request, "h", 900, 1, kMaxPageSide);
+        if (!width || !height) {
+            SendBadRequest(response, "w and h must be whole numbers");
+            return;
+        }
+        SendPage(response,
+                 Page("Wide and tall", "<div id=\"block\"></div>",
+                      "<style>html,body{margin:0;padding:0;border:0}body{width:" +
+                          std::to_string(*width) + "px;height:" + std::to_string(*height) +
+                          "px}#block{width:100%;height:100%;background:#3366cc}</style>"));
+    });
+
+    serve("/login", [](const httplib::Request&, httplib::Response& response) {
+        SendPage(response, Page("Login", R"(<form id="login" method="post" action="/login-submit">
+<p>User <input name="UserName"></p>
+<p>Password <input id="PassWord" type="password"></p>
+<p>Server <select name="server"><option value="1">Server 1</option><option value="2">Server 2</option></select></p>
+<p><button id="submit" type="submit">Log in</button></p>
+</form>)"));
+    });
+
+    serve("/login-submit", [](const httplib::Request& request, httplib::Response& response) {
+        SendPage(response, EchoBody("Logged in", request));
+    });
+
+    serve("/slow", [this](const httplib::Request& request, httplib::Response& response) {
+        const auto delay = NumberParam(request, "ms", 1000, 0, kMaxDelayMs);
+        if (!delay) {
+            SendBadRequest(response, "ms must be a whole number");
+            return;
+        }
+        if (!SleepFor(*delay)) {
+            response.status = 503;
+            return;
+        }
+        SendPage(response, Page("Slow", "<p id=\"delay\">" + std::to_string(*delay) + "</p>"));
+    });
+
+    serve("/title", [](const httplib::Request& request, httplib::Response& response) {
+        SendPage(response, Page(request.get_param_value("t"), "<p>Titled page</p>"));
+    });
+
+    // Anything else is recorded too, then answered "not found".
+    serve(".*", [](const httplib::Request&, httplib::Response& response) {
+        response.status = 404;
+        SendPage(response, Page("Not found", "<p>No such page</p>"));
+    });
+
+    port_ = server_->bind_to_any_port("127.0.0.1");
+    if (port_ <= 0)
+        throw std::runtime_error("the test web server cannot bind to 127.0.0.1");
+    thread_ = std::thread([this] {
+        server_->listen_after_bind();
+        listen_returned_ = true;
+    });
+
+    // A stop before the server runs would be lost, so the constructor waits until it does.
+    while (!server_->is_running()) {
+        if (listen_returned_) {
+            thread_.join();
+            throw std::runtime_error("the test web server cannot listen on 127.0.0.1");
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+}
+
+TestWebServer::~TestWebServer() {
+    {
+        std::lock_guard lock(mutex_);
+        stopping_ = true;
+    }
+    stopping_changed_.notify_all();
+    server_->stop();
+    thread_.join();
+}
+
+std::string TestWebServer::Url(const std::string& path) const {
+    return "http://127.0.0.1:" + std::to_string(port_) + path;
+}
+
+std::vector<ReceivedRequest> TestWebServer::Requests() const {
+    std::lock_guard lock(mutex_);
+    return requests_;
+}
+
+std::vector<ReceivedRequest> TestWebServer::RequestsTo(const std::string& path) const {
+    std::lock_guard lock(mutex_);
+    std::vector<ReceivedRequest> found;
+    std::copy_if(requests_.begin(), requests_.end(), std::back_inserter(found),
+                 [&](const ReceivedRequest& request) { return request.path == path; });
+    return found;
+}
+
+void TestWebServer::ClearRequests() {
+    std::lock_guard lock(mutex_);
+    requests_.clear();
+}
+
+void TestWebServer::Record(ReceivedRequest request) {
+    std::lock_guard lock(mutex_);
+    requests_.push_back(std::move(request));
+}
+
+bool TestWebServer::SleepFor(int milliseconds) {
+    std::unique_lock lock(mutex_);
+    return !stopping_changed_.wait_for(lock, std::chrono::milliseconds(milliseconds),
+                                       [this] { return stopping_; });
+}
+
+}  // namespace kivo::test

@@ -1,0 +1,84 @@
+#pragma once
+// A real HTTP server for the tests, on 127.0.0.1 and a free port, answering on its own thread.
+//
+// Pages (each with a <title>; page text is HTML-escaped):
+//   /echo                 any method; <pre id="method">, <pre id="content-type">, <pre id="body">
+//   /setcookie?name=N&value=V
+//                         sets N=V for a day on path /; shows it in <pre id="cookie">
+//   /cookies              the Cookie header received, in <pre id="cookies">
+//   /frame, /frame-inner  a page holding <iframe id="inner" src="/frame-inner">, and that page
+//   /popup                <a id="open" target="_blank" href="/cookies"> and
+//                         <button id="open-button"> calling window.open("/cookies");
+//                         /popup?auto=1 calls window.open("/cookies") when it has loaded
+//   /tall                 a 300 × 900 pixel body (margin 0): three 300-pixel squares, red
+//                         (#top), green (#middle), blue (#bottom)
+//   /wide-tall?w=W&h=H    a W × H pixel body in one colour (1..10000 each, default 300 × 900)
+//   /login                a form posting to /login-submit: <input name="UserName">,
+//                         <input id="PassWord" type="password">, <select name="server">,
+//                         <button id="submit" type="submit">
+//   /login-submit         where that form goes; shows what it received like /echo
+//   /slow?ms=N            answers after N milliseconds (at most 10000)
+//   /title?t=TEXT         a page whose title is TEXT
+// Every request, to these pages or to any other path, is recorded before it is answered.
+#include <atomic>
+#include <condition_variable>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace httplib {
+class Server;
+}
+
+namespace kivo::test {
+
+struct ReceivedRequest {
+    std::string method;
+    std::string path;          // without the query
+    std::string query;         // the text after "?", empty when there is none
+    std::string content_type;  // the Content-Type header, empty when absent
+    std::string body;          // the raw body bytes
+    std::string cookie;        // the Cookie header, empty when absent
+};
+
+class TestWebServer {
+  public:
+    // Starts listening; throws std::runtime_error when no port can be had.
+    TestWebServer();
+    // Stops the server and waits for its thread; slow answers still waiting are cut short.
+    ~TestWebServer();
+    TestWebServer(const TestWebServer&) = delete;
+    TestWebServer& operator=(const TestWebServer&) = delete;
+
+    int Port() const { return port_; }
+    // "http://127.0.0.1:PORT" + path (path begins with "/").
+    std::string Url(const std::string& path) const;
+
+    // The requests received so far, oldest first.
+    std::vector<ReceivedRequest> Requests() const;
+    // Those whose path is `path`.
+    std::vector<ReceivedRequest> RequestsTo(const std::string& path) const;
+    void ClearRequests();
+
+  private:
+    void Record(ReceivedRequest request);
+    // Waits for the time or until the server stops; false when it stopped.
+    bool SleepFor(int milliseconds);
+
+    std::unique_ptr<httplib::Server> server_;
+    std::thread thread_;
+    std::atomic<bool> listen_returned_{false};
+    int port_ = 0;
+
+    mutable std::mutex mutex_;
+    std::condition_variable stopping_changed_;
+    bool stopping_ = false;
+    std::vector<ReceivedRequest> requests_;
+};
+
+// Text with &, <, >, " and ' replaced by their character references.
+std::string HtmlEscape(const std::string& text);
+
+}  // namespace kivo::test

@@ -1,0 +1,42 @@
+// Windows bitmap files: the page pictures the workers write and the main window reads.
+#pragma once
+
+#include <cstdint>
+#include <span>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "imaging/rgb_image.h"
+
+namespace kivo::imaging {
+
+// A picture file that cannot be written, read or understood; the text names the file.
+class ImageFileError : public std::runtime_error {
+  public:
+    using std::runtime_error::runtime_error;
+};
+
+// The complete file: BITMAPFILEHEADER, BITMAPINFOHEADER, 24 bits per pixel, rows bottom-up, each
+// padded to a multiple of four bytes, 2835 pixels per metre. Throws std::invalid_argument for an
+// empty picture (a file of no pixels is no picture).
+std::vector<std::uint8_t> EncodeBmp24(const RgbImage& image);
+
+// Uncompressed 24- or 32-bit files (32-bit also with byte-sized channel masks), bottom-up or
+// top-down. The alpha byte of 32-bit files is ignored. Throws ImageFileError for anything else
+// or for a damaged file; never reads outside `bytes`.
+RgbImage DecodeBmp(std::span<const std::uint8_t> bytes);
+
+// Writes EncodeBmp24(image) to a new file in the same folder and renames it over `path`, so a
+// reader finds either the previous file or the whole new one. Throws ImageFileError naming the
+// path (for example when its folder does not exist), std::invalid_argument for an empty picture.
+void WriteBmp24(const std::string& path, const RgbImage& image);
+
+// Throws ImageFileError when the file cannot be read or is not a picture DecodeBmp takes.
+RgbImage ReadBmp(const std::string& path);
+
+// Reads the picture file and writes it back under the same path as a 24-bit file. The new file
+// replaces the old one in one step: when the write fails the old file is still there.
+void ReencodeBitmap(const std::string& path);
+
+}  // namespace kivo::imaging

@@ -1,0 +1,80 @@
+#include "imaging/rgb_image.h"
+
+#include <algorithm>
+#include <cstring>
+#include <stdexcept>
+#include <string>
+
+namespace kivo::imaging {
+
+namespace {
+
+void CheckSides(int width, int height) {
+    if (width < 0 || height < 0 || width > kMaxSide || height > kMaxSide) {
+        throw std::invalid_argument("picture size " + std::to_string(width) + " x " +
+                                    std::to_string(height) + " is out of range");
+    }
+}
+
+// One premultiplied channel laid over the background channel: c + (1 − a) × bg, rounded.
+std::uint8_t Over(std::uint32_t channel, std::uint32_t alpha, std::uint32_t background) {
+    const std::uint32_t value = channel + ((255 - alpha) * background + 127) / 255;
+    return static_cast<std::uint8_t>(std::min<std::uint32_t>(value, 255));
+}
+
+}  // namespace
+
+RgbImage::RgbImage(int width, int height, Rgb fill) : width_(width), height_(height) {
+    CheckSides(width, height);
+    pixels_.resize(static_cast<std::size_t>(width) * static_cast<std::size_t>(height) * 3);
+    for (std::size_t i = 0; i < pixels_.size(); i += 3) {
+        pixels_[i] = fill.r;
+        pixels_[i + 1] = fill.g;
+        pixels_[i + 2] = fill.b;
+    }
+}
+
+RgbImage FitToSize(const RgbImage& image, int width, int height, Rgb fill) {
+    RgbImage result(width, height, fill);
+    const int columns = std::min(width, image.Width());
+    const int rows = std::min(height, image.Height());
+    for (int y = 0; y < rows; ++y) {
+        std::memcpy(result.Row(y), image.Row(y), static_cast<std::size_t>(columns) * 3);
+    }
+    return result;
+}
+
+RgbImage FromPremultipliedArgb32(int width, int height, int stride,
+                                 std::span<const std::uint8_t> bytes, Rgb background) {
+    CheckSides(width, height);
+    if (stride < width * 4)
+        throw std::invalid_argument("stride is smaller than a row of pixels");
+    if (height > 0 && bytes.size() < static_cast<std::size_t>(stride) * (height - 1) +
+                                         static_cast<std::size_t>(width) * 4) {
+        throw std::invalid_argument("pixel buffer is too short for its size");
+    }
+    RgbImage result(width, height);
+    for (int y = 0; y < height; ++y) {
+        const std::uint8_t* source = bytes.data() + static_cast<std::size_t>(stride) * y;
+        for (int x = 0; x < width; ++x) {
+            std::uint32_t word;
+            std::memcpy(&word, source + static_cast<std::size_t>(x) * 4, sizeof word);
+            const std::uint32_t a = word >> 24;
+            const std::uint32_t r = (word >> 16) & 0xFF;
+            const std::uint32_t g = (word >> 8) & 0xFF;
+            const std::uint32_t b = word & 0xFF;
+            if (a == 255) {
+                result.Set(x, y,
+                           {static_cast<std::uint8_t>(r), static_cast<std::uint8_t>(g),
+                            static_cast<std::uint8_t>(b)});
+            } else {
+                result.Set(
+                    x, y,
+                    {Over(r, a, background.r), Over(g, a, background.g), Over(b, a, background.b)});
+            }
+        }
+    }
+    return result;
+}
+
+}  // namespace kivo::imaging

@@ -6,6 +6,8 @@
 #include <cstdlib>
 #include <stdexcept>
 
+#include "platform/paths.h"
+
 namespace kivo {
 
 WorkerComServer::WorkerComServer(bool activation_mode, uitWebControl::BrowserViewFactory* factory,
@@ -21,7 +23,7 @@ void WorkerComServer::Start() {
     unsetenv("GAMEKIVO_CHANNEL_FD");
 
     channel_ = Channel::Create(UniqueFd(fd));
-    object_ = std::make_shared<uitWebControl::TWebControl>(factory_);
+    object_ = std::make_shared<uitWebControl::TWebControl>(factory_, AppPath());
     gameKivo_TLB::ServeWebControl(channel_, object_, *object_);
     channel_->SetClosedHandler([this] { ObjectReleased(); });
 

@@ -7,6 +7,9 @@
 #include "app/com_server.h"
 #include "app/frm_client.h"
 #include "app/server_switches.h"
+#include "platform/user_settings.h"
+#include "session/shell_folders.h"
+#include "webcontrol/webkit_browser_view.h"
 
 namespace kivo {
 
@@ -19,7 +22,21 @@ int RunWorkerRole(int argc, char** argv, const std::vector<std::string>& argumen
     const ServerSwitches switches = ParseServerSwitches(arguments);
 
     TFrmClient form;
-    WorkerComServer server(switches.ActivationMode, nullptr, [] { Gtk::Main::quit(); });
+    uitWebControl::SetUncaughtErrorSink([&form](const std::string& line) { form.AppendLog(line); });
+    uitWebControl::SetMessageBox([](const std::string& text) {
+        Gtk::MessageDialog box(text, false, Gtk::MESSAGE_INFO, Gtk::BUTTONS_OK, false);
+        box.set_title("");
+        box.run();
+    });
+    // The session folders are read once: the main process switches them only while it starts
+    // this worker.
+    std::unique_ptr<uitWebControl::WebKitEngine> engine;
+    try {
+        engine = std::make_unique<uitWebControl::WebKitEngine>(ReadSessionFolders(UserSettings()));
+    } catch (const std::exception& e) {
+        form.AppendLog(std::string("the browser engine cannot start: ") + e.what());
+    }
+    WorkerComServer server(switches.ActivationMode, engine.get(), [] { Gtk::Main::quit(); });
     try {
         server.Start();
     } catch (const std::exception& e) {

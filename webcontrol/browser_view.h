@@ -1,13 +1,37 @@
 #pragma once
-// One browser view of a worker: a web page shown inside a tab window of the main process.
+// One browser view of a worker: a web page shown inside a tab window of the main process. The
+// worker object drives it through this interface; the engine behind it lives elsewhere.
 #include <cstdint>
 #include <memory>
-#include <optional>
 #include <string>
+
+#include "imaging/rgb_image.h"
 
 namespace uitWebControl {
 
-class BrowserView {
+class BrowserView;
+
+// What a view reports; the worker object implements it.
+class BrowserViewEvents {
+public:
+    virtual ~BrowserViewEvents() = default;
+    // A document finished loading: the top-level page, or a frame inside it.
+    virtual void ViewDocumentComplete(BrowserView& view, bool top_level,
+                                      const std::string& url) = 0;
+    // The page asks for a new window. Returns the view that is to show it (already listed and
+    // embedded), or nothing to refuse the window.
+    virtual std::shared_ptr<BrowserView> ViewNewWindow(BrowserView& opener) = 0;
+    virtual void ViewProgressChange(BrowserView& view, int32_t progress, int32_t progress_max) = 0;
+    virtual void ViewStatusTextChange(BrowserView& view, const std::string& text) = 0;
+};
+
+struct ScrollSize {
+    int width = 0;
+    int height = 0;
+};
+
+// Calls that need the page's document throw when there is none (or it does not answer).
+class BrowserView : public std::enable_shared_from_this<BrowserView> {
 public:
     virtual ~BrowserView() = default;
 
@@ -16,13 +40,37 @@ public:
     // Places the view into the host window at its full size and shows it; nothing when the
     // host window no longer exists.
     virtual void EmbedInto(int32_t host_window) = 0;
+
+    virtual void Navigate(const std::string& url) = 0;
+    // A POST of these body bytes as a form ("application/x-www-form-urlencoded").
+    virtual void NavigatePost(const std::string& url, const std::string& body) = 0;
+    // Both do nothing when there is nowhere to go.
+    virtual void GoBack() = 0;
+    virtual void GoForward() = 0;
+    virtual void Reload() = 0;
+
+    virtual bool HasDocument() const = 0;
+    virtual std::string DocumentUrl() = 0;
+    // The address the view shows or loads (empty before the first navigation).
+    virtual std::string LocationUrl() = 0;
+    virtual std::string DocumentTitle() = 0;
+    // Sets the value of the first element in document order whose id or name equals `name`
+    // ignoring letter case; throws when there is none or it is not an input element.
+    virtual void SetInputValue(const std::string& name, const std::string& value) = 0;
+    virtual ScrollSize BodyScrollSize() = 0;
+    // The whole document, or just what the view shows.
+    virtual kivo::imaging::RgbImage Snapshot(bool full_document) = 0;
+
+    virtual void Focus() = 0;
 };
 
 // Makes the views of a worker object; the worker's browser engine provides it.
 class BrowserViewFactory {
 public:
     virtual ~BrowserViewFactory() = default;
-    virtual std::unique_ptr<BrowserView> CreateView(int32_t TabHandle) = 0;
+    // `related`: the view whose page asked for this one; the new view shares its session.
+    virtual std::shared_ptr<BrowserView> CreateView(int32_t TabHandle, BrowserViewEvents& events,
+                                                    BrowserView* related) = 0;
 };
 
 }  // namespace uitWebControl

@@ -1,14 +1,30 @@
 #include "webcontrol/uit_web_control.h"
 
+#include <iostream>
+
+#include "imaging/bmp_file.h"
 #include "platform/text.h"
+#include "webcontrol/post_form.h"
 
 namespace uitWebControl {
 
 using gameKivo_TLB::WebControlError;
+using kivo::Utf16ToUtf8;
+using kivo::Utf8ToUtf16;
 
 namespace {
 
 int32_t server_window_handle = 0;
+
+std::function<void(const std::string&)>& UncaughtSink() {
+    static std::function<void(const std::string&)> sink;
+    return sink;
+}
+
+std::function<void(const std::string&)>& MessageBoxShow() {
+    static std::function<void(const std::string&)> show;
+    return show;
+}
 
 std::string KeyOf(int32_t TabHandle) { return std::to_string(TabHandle); }
 
@@ -17,11 +33,33 @@ std::string KeyOf(int32_t TabHandle) { return std::to_string(TabHandle); }
 int32_t ServerWindowHandle() { return server_window_handle; }
 void SetServerWindowHandle(int32_t handle) { server_window_handle = handle; }
 
-BrowserView* TWebControl::FindView(int32_t TabHandle) const {
+void SetUncaughtErrorSink(std::function<void(const std::string&)> sink) {
+    UncaughtSink() = std::move(sink);
+}
+
+void ReportUncaught(const std::string& message) {
+    if (UncaughtSink())
+        UncaughtSink()(message);
+    else
+        std::cerr << "gameKivo worker: " << message << '\n';
+}
+
+void SetMessageBox(std::function<void(const std::string&)> show) {
+    MessageBoxShow() = std::move(show);
+}
+
+PictureSize PagePictureSize(ScrollSize body, bool capped) {
+    PictureSize size{body.width + kVerticalScrollBarWidth + 3,
+                     body.height + kVerticalScrollBarWidth + 3};
+    if (capped && size.height > 2 * size.width) size.height = 2 * size.width;
+    return size;
+}
+
+std::shared_ptr<BrowserView> TWebControl::FindView(int32_t TabHandle) const {
     if (!ViewList) return nullptr;
     const std::string key = KeyOf(TabHandle);
     for (const ViewEntry& entry : *ViewList) {
-        if (kivo::EqualsIgnoringAsciiCase(entry.key, key)) return entry.view.get();
+        if (kivo::EqualsIgnoringAsciiCase(entry.key, key)) return entry.view;
     }
     return nullptr;
 }
@@ -35,67 +73,103 @@ int32_t TWebControl::TabOfView(const BrowserView* view) const {
     throw WebControlError("the view is not listed");
 }
 
-BrowserView& TWebControl::NeedView(int32_t TabHandle) const {
-    BrowserView* view = FindView(TabHandle);
+std::shared_ptr<BrowserView> TWebControl::NeedView(int32_t TabHandle) const {
+    auto view = FindView(TabHandle);
     if (!view) throw WebControlError("no browser view for the tab " + KeyOf(TabHandle));
-    return *view;
+    return view;
 }
 
-void TWebControl::AddView(int32_t TabHandle, std::unique_ptr<BrowserView> view) {
+std::string TWebControl::WebImagePath(int32_t TabHandle) const {
+    return app_path_ + "WebImage/" + KeyOf(TabHandle);
+}
+
+std::string TWebControl::TempPath(int32_t TabHandle) const {
+    return app_path_ + "Temp/" + KeyOf(TabHandle);
+}
+
+std::shared_ptr<BrowserView> TWebControl::CreateView(int32_t TabHandle, BrowserView* related) {
+    if (!factory_) throw WebControlError("this worker has no browser engine");
+    return factory_->CreateView(TabHandle, *this, related);
+}
+
+void TWebControl::AppendView(int32_t TabHandle, std::shared_ptr<BrowserView> view) {
     if (!ViewList) ViewList.emplace();
     ViewList->push_back(ViewEntry{KeyOf(TabHandle), std::move(view)});
 }
+
+void TWebControl::EmbedWindow(BrowserView& view, int32_t host) { view.EmbedInto(host); }
 
 int32_t TWebControl::CreateWeb(int32_t TabHandle) {
     if (!ViewList) ViewList.emplace();
-    if (!factory_) throw WebControlError("this worker has no browser engine");
-    auto view = factory_->CreateView(TabHandle);
-    BrowserView* created = view.get();
-    ViewList->push_back(ViewEntry{KeyOf(TabHandle), std::move(view)});
-    created->EmbedInto(TabHandle);
-    return created->WindowHandle();
+    auto view = CreateView(TabHandle, nullptr);
+    AppendView(TabHandle, view);
+    EmbedWindow(*view, TabHandle);
+    return view->WindowHandle();
 }
 
-void TWebControl::Navigate(int32_t TabHandle, const std::u16string&, const std::u16string&) {
-    NeedView(TabHandle);
+void TWebControl::Navigate(int32_t TabHandle, const std::u16string& Url,
+                           const std::u16string& PostData) {
+    auto view = NeedView(TabHandle);
+    if (PostData.empty())
+        view->Navigate(Utf16ToUtf8(Url));
+    else
+        view->NavigatePost(Utf16ToUtf8(Url), PostBodyBytes(PostData));
 }
 
-void TWebControl::LoginWeb(const std::u16string& Name, const std::u16string&, int32_t TabHandle) {
+void TWebControl::LoginWeb(const std::u16string& Name, const std::u16string& Value,
+                           int32_t TabHandle) {
     if (Name.empty()) return;
-    NeedView(TabHandle);
+    NeedView(TabHandle)->SetInputValue(Utf16ToUtf8(Name), Utf16ToUtf8(Value));
 }
 
-int32_t TWebControl::Get_WebHandle(int32_t TabHandle) { return NeedView(TabHandle).WindowHandle(); }
+int32_t TWebControl::Get_WebHandle(int32_t TabHandle) { return NeedView(TabHandle)->WindowHandle(); }
 
-void TWebControl::WebRefresh(int32_t TabHandle) { NeedView(TabHandle); }
+void TWebControl::WebRefresh(int32_t TabHandle) { NeedView(TabHandle)->Reload(); }
 
-void TWebControl::WebForward(int32_t) {}
+void TWebControl::WebForward(int32_t TabHandle) {
+    try {
+        if (auto view = FindView(TabHandle)) view->GoForward();
+    } catch (const std::exception&) {
+        // Nothing to go to: the call still succeeds.
+    }
+}
 
-void TWebControl::WebBack(int32_t) {}
+void TWebControl::WebBack(int32_t TabHandle) {
+    try {
+        if (auto view = FindView(TabHandle)) view->GoBack();
+    } catch (const std::exception&) {
+    }
+}
 
 std::u16string TWebControl::Get_WebUrl(int32_t TabHandle) {
-    NeedView(TabHandle);
-    return {};
+    auto view = NeedView(TabHandle);
+    if (view->HasDocument()) return Utf8ToUtf16(view->DocumentUrl());
+    return Utf8ToUtf16(view->LocationUrl());
 }
 
 std::u16string TWebControl::Get_WebTitle(int32_t TabHandle) {
-    NeedView(TabHandle);
-    return {};
+    auto view = NeedView(TabHandle);
+    if (!view->HasDocument()) throw WebControlError("the view has no document yet");
+    return Utf8ToUtf16(view->DocumentTitle());
 }
 
 void TWebControl::Set_Serverhandle(int32_t Value) { SetServerWindowHandle(Value); }
 
 void TWebControl::FreeWeb(int32_t TabHandle) {
-    if (!ViewList) return;
-    const std::string key = KeyOf(TabHandle);
-    for (auto it = ViewList->begin(); it != ViewList->end(); ++it) {
-        if (kivo::EqualsIgnoringAsciiCase(it->key, key)) {
-            // Detach before destroying: the view's own teardown may re-enter this object.
-            std::unique_ptr<BrowserView> view = std::move(it->view);
-            ViewList->erase(it);
-            view.reset();
-            return;
+    try {
+        if (!ViewList) return;
+        const std::string key = KeyOf(TabHandle);
+        for (auto it = ViewList->begin(); it != ViewList->end(); ++it) {
+            if (kivo::EqualsIgnoringAsciiCase(it->key, key)) {
+                // Detach first: the view may be in the middle of a call of its own, which keeps
+                // it alive until that call returns.
+                std::shared_ptr<BrowserView> view = std::move(it->view);
+                ViewList->erase(it);
+                return;
+            }
         }
+    } catch (const std::exception&) {
+        // Freeing never fails.
     }
 }
 
@@ -104,14 +178,91 @@ int32_t TWebControl::Get_WebCount() {
     return static_cast<int32_t>(ViewList->size());
 }
 
-void TWebControl::SetFoucseWeb(int32_t) {}
-
-void TWebControl::SetParent(int32_t TabHandle) {
-    if (BrowserView* view = FindView(TabHandle)) view->EmbedInto(TabHandle);
+void TWebControl::SetFoucseWeb(int32_t TabHandle) {
+    if (auto view = FindView(TabHandle)) view->Focus();
 }
 
-void TWebControl::SaveWebToPic(int32_t TabHandle) { NeedView(TabHandle); }
+void TWebControl::SetParent(int32_t TabHandle) {
+    if (auto view = FindView(TabHandle)) EmbedWindow(*view, TabHandle);
+}
 
-void TWebControl::SaveWebToPicSmall(int32_t TabHandle) { NeedView(TabHandle); }
+void TWebControl::SaveViewPicture(const std::string& path, BrowserView& view, bool capped) {
+    std::optional<PictureSize> size;
+    try {
+        size = PagePictureSize(view.BodyScrollSize(), capped);
+    } catch (const std::exception&) {
+        // Without the body's size the picture is what the view shows.
+    }
+    try {
+        kivo::imaging::RgbImage picture = view.Snapshot(size.has_value());
+        if (size) picture = kivo::imaging::FitToSize(picture, size->width, size->height);
+        kivo::imaging::WriteBmp24(path, picture);
+    } catch (const std::exception&) {
+        // A picture that cannot be drawn leaves no file; reading it back reports that.
+    }
+}
+
+void TWebControl::SaveViewBitmap(const std::string& path, BrowserView& view) {
+    SaveViewPicture(path, view, true);
+}
+
+void TWebControl::SaveViewBitmapFull(const std::string& path, BrowserView& view) {
+    SaveViewPicture(path, view, false);
+}
+
+void TWebControl::SaveWebToPic(int32_t TabHandle) {
+    auto view = NeedView(TabHandle);
+    const std::string path = TempPath(TabHandle);
+    SaveViewBitmapFull(path, *view);
+    kivo::imaging::ReencodeBitmap(path);
+    EmbedWindow(*view, TabHandle);
+}
+
+void TWebControl::SaveWebToPicSmall(int32_t TabHandle) {
+    auto view = NeedView(TabHandle);
+    const std::string path = WebImagePath(TabHandle);
+    SaveViewBitmap(path, *view);
+    kivo::imaging::ReencodeBitmap(path);
+    EmbedWindow(*view, TabHandle);
+}
+
+void TWebControl::ViewDocumentComplete(BrowserView& view, bool top_level, const std::string& url) {
+    auto keep = view.shared_from_this();
+    const int32_t tab = TabOfView(&view);
+    if (top_level) {
+        try {
+            const std::string path = WebImagePath(tab);
+            SaveViewBitmap(path, view);
+            kivo::imaging::ReencodeBitmap(path);
+        } catch (const std::exception& e) {
+            if (MessageBoxShow())
+                MessageBoxShow()(e.what());
+            else
+                ReportUncaught(e.what());
+        }
+        EmbedWindow(view, tab);
+    }
+    if (auto* events = Subscriber()) events->DocumentComplete(top_level, Utf8ToUtf16(url), tab);
+}
+
+std::shared_ptr<BrowserView> TWebControl::ViewNewWindow(BrowserView& opener) {
+    auto keep = opener.shared_from_this();
+    int32_t tab = TabOfView(&opener);
+    if (auto* events = Subscriber()) events->NewTab(tab, 0);
+    auto view = CreateView(tab, &opener);
+    EmbedWindow(*view, tab);
+    AppendView(tab, view);
+    return view;
+}
+
+void TWebControl::ViewProgressChange(BrowserView& view, int32_t progress, int32_t progress_max) {
+    const int32_t tab = TabOfView(&view);
+    if (auto* events = Subscriber()) events->ProgressChange(progress, progress_max, tab);
+}
+
+void TWebControl::ViewStatusTextChange(BrowserView& view, const std::string& text) {
+    const int32_t tab = TabOfView(&view);
+    if (auto* events = Subscriber()) events->StatusTextChange(Utf8ToUtf16(text), tab);
+}
 
 }  // namespace uitWebControl

@@ -1,6 +1,8 @@
 #pragma once
 // TWebControl, the object a worker serves: it owns the worker's browser views, keyed by the
-// tab window they are shown in, and executes the members of the web-control interface.
+// tab window they are shown in, executes the members of the web-control interface, writes the
+// page pictures and raises the views' events to the main process.
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -16,10 +18,31 @@ namespace uitWebControl {
 int32_t ServerWindowHandle();
 void SetServerWindowHandle(int32_t handle);
 
+// Where errors go that no caller can take (the worker's invisible log).
+void SetUncaughtErrorSink(std::function<void(const std::string&)> sink);
+void ReportUncaught(const std::string& message);
+
+// The worker's one message box (no owner, the given text, an empty caption).
+void SetMessageBox(std::function<void(const std::string&)> show);
+
+// The width a vertical scroll bar adds to a page picture.
+inline constexpr int kVerticalScrollBarWidth = 17;
+
+struct PictureSize {
+    int width = 0;
+    int height = 0;
+};
+// The size of a page picture for the body's scroll size; `capped`: at most twice as high as
+// wide.
+PictureSize PagePictureSize(ScrollSize body, bool capped);
+
 class TWebControl final : public gameKivo_TLB::IWebControl,
-                          public gameKivo_TLB::WebControlEventSource {
+                          public gameKivo_TLB::WebControlEventSource,
+                          public BrowserViewEvents {
 public:
-    explicit TWebControl(BrowserViewFactory* factory) : factory_(factory) {}
+    // `app_path`: the program folder (ends with "/") that holds "WebImage/" and "Temp/".
+    TWebControl(BrowserViewFactory* factory, std::string app_path)
+        : factory_(factory), app_path_(std::move(app_path)) {}
 
     void Navigate(int32_t TabHandle, const std::u16string& Url,
                   const std::u16string& PostData) override;
@@ -41,21 +64,35 @@ public:
     void SaveWebToPicSmall(int32_t TabHandle) override;
 
     // The view of the first entry keyed by TabHandle, or nothing.
-    BrowserView* FindView(int32_t TabHandle) const;
+    std::shared_ptr<BrowserView> FindView(int32_t TabHandle) const;
     // The TabHandle of the first entry holding `view`; throws when the view is not listed.
     int32_t TabOfView(const BrowserView* view) const;
-    // Appends a view made elsewhere (a window a page opened) under TabHandle.
-    void AddView(int32_t TabHandle, std::unique_ptr<BrowserView> view);
+
+    std::string WebImagePath(int32_t TabHandle) const;
+    std::string TempPath(int32_t TabHandle) const;
+
+    // BrowserViewEvents
+    void ViewDocumentComplete(BrowserView& view, bool top_level, const std::string& url) override;
+    std::shared_ptr<BrowserView> ViewNewWindow(BrowserView& opener) override;
+    void ViewProgressChange(BrowserView& view, int32_t progress, int32_t progress_max) override;
+    void ViewStatusTextChange(BrowserView& view, const std::string& text) override;
 
 private:
     struct ViewEntry {
         std::string key;
-        std::unique_ptr<BrowserView> view;
+        std::shared_ptr<BrowserView> view;
     };
 
-    BrowserView& NeedView(int32_t TabHandle) const;
+    std::shared_ptr<BrowserView> NeedView(int32_t TabHandle) const;
+    std::shared_ptr<BrowserView> CreateView(int32_t TabHandle, BrowserView* related);
+    void AppendView(int32_t TabHandle, std::shared_ptr<BrowserView> view);
+    static void EmbedWindow(BrowserView& view, int32_t host);
+    static void SaveViewBitmap(const std::string& path, BrowserView& view);
+    static void SaveViewBitmapFull(const std::string& path, BrowserView& view);
+    static void SaveViewPicture(const std::string& path, BrowserView& view, bool capped);
 
     BrowserViewFactory* factory_;
+    std::string app_path_;
     // Absent until the first CreateWeb.
     std::optional<std::vector<ViewEntry>> ViewList;
 };

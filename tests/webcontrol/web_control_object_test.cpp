@@ -2,6 +2,11 @@
 // stand-ins that record where they were placed.
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
+#include "imaging/bmp_file.h"
+#include "tests/support/test_support.h"
+#include "webcontrol/post_form.h"
 #include "webcontrol/uit_web_control.h"
 
 namespace {
@@ -15,7 +20,36 @@ public:
     explicit RecordingView(int32_t handle) : handle_(handle) {}
     int32_t WindowHandle() const override { return handle_; }
     void EmbedInto(int32_t host) override { hosts.push_back(host); }
+    void Navigate(const std::string& url) override { loads.push_back("GET " + url); }
+    void NavigatePost(const std::string& url, const std::string& body) override {
+        loads.push_back("POST " + url + " " + body);
+    }
+    void GoBack() override { throw std::runtime_error("nothing to go back to"); }
+    void GoForward() override {}
+    void Reload() override {}
+    bool HasDocument() const override { return has_document; }
+    std::string DocumentUrl() override { return "document-url"; }
+    std::string LocationUrl() override { return "location-url"; }
+    std::string DocumentTitle() override { return "title"; }
+    void SetInputValue(const std::string& name, const std::string& value) override {
+        inputs.push_back(name + "=" + value);
+    }
+    uitWebControl::ScrollSize BodyScrollSize() override {
+        if (!body) throw std::runtime_error("no body");
+        return *body;
+    }
+    kivo::imaging::RgbImage Snapshot(bool full) override {
+        snapshots.push_back(full);
+        return kivo::imaging::RgbImage(page_width, page_height, {10, 20, 30});
+    }
+    void Focus() override {}
+
     std::vector<int32_t> hosts;
+    std::vector<std::string> loads, inputs;
+    std::vector<bool> snapshots;
+    bool has_document = false;
+    std::optional<uitWebControl::ScrollSize> body;
+    int page_width = 300, page_height = 900;
 
 private:
     int32_t handle_;
@@ -23,14 +57,15 @@ private:
 
 class RecordingFactory : public uitWebControl::BrowserViewFactory {
 public:
-    std::unique_ptr<BrowserView> CreateView(int32_t) override {
-        return std::make_unique<RecordingView>(++made);
+    std::shared_ptr<BrowserView> CreateView(int32_t, uitWebControl::BrowserViewEvents&,
+                                            BrowserView*) override {
+        return std::make_shared<RecordingView>(++made);
     }
     int made = 1000;
 };
 
 TEST(WorkerObject, WithoutViewsOnlyTheForgivingMembersSucceed) {
-    uitWebControl::TWebControl object(nullptr);
+    uitWebControl::TWebControl object(nullptr, "/nonexistent/");
     EXPECT_THROW(object.Get_WebCount(), WebControlError);  // no view list yet
     EXPECT_THROW(object.Navigate(5, u"http://127.0.0.1/", u""), WebControlError);
     EXPECT_THROW(object.Get_WebHandle(5), WebControlError);
@@ -50,16 +85,16 @@ TEST(WorkerObject, WithoutViewsOnlyTheForgivingMembersSucceed) {
 
 TEST(WorkerObject, ViewListKeepsOrderAndFindsTheFirstEntry) {
     RecordingFactory factory;
-    uitWebControl::TWebControl object(&factory);
+    uitWebControl::TWebControl object(&factory, "/nonexistent/");
     EXPECT_EQ(object.CreateWeb(-7), 1001);
     EXPECT_EQ(object.CreateWeb(12), 1002);
     EXPECT_EQ(object.CreateWeb(12), 1003);  // a second view for the same tab
     EXPECT_EQ(object.Get_WebCount(), 3);
     EXPECT_EQ(object.Get_WebHandle(12), 1002);
     EXPECT_EQ(object.Get_WebHandle(-7), 1001);
-    EXPECT_EQ(object.TabOfView(object.FindView(-7)), -7);
+    EXPECT_EQ(object.TabOfView(object.FindView(-7).get()), -7);
 
-    auto* first = static_cast<RecordingView*>(object.FindView(12));
+    auto* first = static_cast<RecordingView*>(object.FindView(12).get());
     EXPECT_EQ(first->hosts, std::vector<int32_t>{12});  // embedded on creation
     object.SetParent(12);
     EXPECT_EQ(first->hosts, (std::vector<int32_t>{12, 12}));
@@ -72,8 +107,100 @@ TEST(WorkerObject, ViewListKeepsOrderAndFindsTheFirstEntry) {
     EXPECT_EQ(object.FindView(12), nullptr);
 }
 
+TEST(WorkerObject, MembersReachTheirView) {
+    RecordingFactory factory;
+    uitWebControl::TWebControl object(&factory, "/nonexistent/");
+    object.CreateWeb(3);
+    auto* view = static_cast<RecordingView*>(object.FindView(3).get());
+    object.Navigate(3, u"http://127.0.0.1/a", u"");
+    object.Navigate(3, u"http://127.0.0.1/b", u"a=1&b=\u00e9");
+    EXPECT_EQ(view->loads, (std::vector<std::string>{"GET http://127.0.0.1/a",
+                                                     "POST http://127.0.0.1/b a=1&b=\xe9"}));
+    // A code unit above 255 cannot be a byte of the body.
+    EXPECT_THROW(object.Navigate(3, u"http://127.0.0.1/", u"a=\u4e2d"), WebControlError);
+    EXPECT_EQ(view->loads.size(), 2u);
+
+    EXPECT_THROW(object.Get_WebTitle(3), WebControlError);  // no document yet
+    EXPECT_EQ(object.Get_WebUrl(3), u"location-url");
+    view->has_document = true;
+    EXPECT_EQ(object.Get_WebTitle(3), u"title");
+    EXPECT_EQ(object.Get_WebUrl(3), u"document-url");
+
+    object.LoginWeb(u"用户", u"\"'<x>", 3);
+    EXPECT_EQ(view->inputs, std::vector<std::string>{"用户=\"'<x>"});
+    EXPECT_NO_THROW(object.WebBack(3));  // the view's error is swallowed
+}
+
+TEST(WorkerObject, PicturesAreCutToTheBodyAndWrittenAs24BitFiles) {
+    EXPECT_EQ(uitWebControl::PagePictureSize({300, 900}, true).width, 320);
+    EXPECT_EQ(uitWebControl::PagePictureSize({300, 900}, true).height, 640);
+    EXPECT_EQ(uitWebControl::PagePictureSize({300, 900}, false).height, 920);
+    EXPECT_EQ(uitWebControl::PagePictureSize({300, 100}, true).height, 120);
+
+    kivo::test::TempHome home;
+    const std::string app = home.Path() + "/";
+    std::filesystem::create_directories(app + "WebImage");
+    std::filesystem::create_directories(app + "Temp");
+    RecordingFactory factory;
+    uitWebControl::TWebControl object(&factory, app);
+    object.CreateWeb(-5);
+    auto* view = static_cast<RecordingView*>(object.FindView(-5).get());
+    view->body = uitWebControl::ScrollSize{300, 900};
+
+    object.SaveWebToPicSmall(-5);
+    auto small = kivo::imaging::ReadBmp(app + "WebImage/-5");
+    EXPECT_EQ(small.Width(), 320);
+    EXPECT_EQ(small.Height(), 640);
+    EXPECT_EQ(small.At(0, 0), (kivo::imaging::Rgb{10, 20, 30}));
+    EXPECT_EQ(small.At(310, 0), kivo::imaging::kWhite);  // beyond the page: white
+
+    object.SaveWebToPic(-5);
+    EXPECT_EQ(kivo::imaging::ReadBmp(app + "Temp/-5").Height(), 920);
+    EXPECT_EQ(view->hosts.back(), -5);  // fitted back into its tab
+
+    // Without a body the picture is what the view shows.
+    view->body.reset();
+    object.SaveWebToPicSmall(-5);
+    EXPECT_FALSE(view->snapshots.back());
+    EXPECT_EQ(kivo::imaging::ReadBmp(app + "WebImage/-5").Height(), 900);
+
+    // A missing folder: the picture cannot be written or read back, and the call says so.
+    std::filesystem::remove_all(app + "Temp");
+    EXPECT_THROW(object.SaveWebToPic(-5), std::exception);
+}
+
+TEST(PostForm, BodiesBecomeFieldsThatEncodeToTheSameBytes) {
+    using uitWebControl::ParsePostBody;
+    auto fields = ParsePostBody("a=1&b=2");
+    ASSERT_EQ(fields.size(), 2u);
+    EXPECT_EQ(fields[1].name, "b");
+    EXPECT_EQ(fields[1].value, "2");
+    fields = ParsePostBody("keyword=%61%62%63&x=a+b%2&&y&=z%e9");
+    ASSERT_EQ(fields.size(), 4u);
+    EXPECT_EQ(fields[0].value, "abc");
+    EXPECT_EQ(fields[1].value, "a b%2");  // a malformed escape stays
+    EXPECT_EQ(fields[2].name, "y");
+    EXPECT_EQ(fields[3].name, "");
+    EXPECT_EQ(fields[3].value, "z\xe9");
+
+    EXPECT_EQ(uitWebControl::Windows1252Character(0x80), "€");
+    EXPECT_EQ(uitWebControl::Windows1252Character(0xE9), "é");
+    EXPECT_EQ(uitWebControl::Windows1252Character(0x81), "\xc2\x81");
+    EXPECT_THROW(uitWebControl::PostBodyBytes(u"\u0100"), WebControlError);
+    EXPECT_EQ(uitWebControl::PostBodyBytes(u"\u00ff"), "\xff");
+}
+
+TEST(PostForm, TheGeneratedDocumentCarriesDataOnlyAsEscapedAttributes) {
+    const std::string html = uitWebControl::PostFormDocument(
+        {{"n\"><script>alert(1)</script>", "v'&\n"}});
+    EXPECT_EQ(html.find("<script>alert"), std::string::npos);
+    EXPECT_NE(html.find("n&quot;&gt;&lt;script&gt;"), std::string::npos);
+    EXPECT_NE(html.find("v&#39;&amp;&#10;"), std::string::npos);
+    EXPECT_NE(html.find("accept-charset=\"windows-1252\""), std::string::npos);
+}
+
 TEST(WorkerObject, ServerhandleIsProcessWide) {
-    uitWebControl::TWebControl a(nullptr), b(nullptr);
+    uitWebControl::TWebControl a(nullptr, ""), b(nullptr, "");
     a.Set_Serverhandle(-123);
     EXPECT_EQ(uitWebControl::ServerWindowHandle(), -123);
     b.Set_Serverhandle(77);
@@ -92,7 +219,7 @@ Message Invoke(int32_t dispid, gameKivo_TLB::InvokeKind kind, std::vector<kivo::
 
 TEST(MemberDispatch, RefusesUnknownMembersAndWrongArgumentsBeforeRunningAnything) {
     RecordingFactory factory;
-    uitWebControl::TWebControl object(&factory);
+    uitWebControl::TWebControl object(&factory, "/nonexistent/");
     using gameKivo_TLB::InvokeKind;
     namespace D = gameKivo_TLB::DispId;
     using gameKivo_TLB::InvokeMember;

@@ -1,0 +1,410 @@
+#include "webcontrol/webkit_browser_view.h"
+
+#include <cairo.h>
+#include <gdk/gdkx.h>
+#include <gtk/gtkx.h>
+
+#include <chrono>
+#include <cmath>
+#include <stdexcept>
+
+#include "platform/paths.h"
+#include "platform/x11_windows.h"
+#include "webcontrol/post_form.h"
+#include "webcontrol/uit_web_control.h"
+
+namespace uitWebControl {
+
+using gameKivo_TLB::WebControlError;
+
+namespace {
+
+// The script world of the program's own document access: pages cannot see or change what runs
+// there, and cannot reach its message handler.
+constexpr const char* kScriptWorld = "kivo";
+constexpr const char* kFrameHandler = "kivoFrame";
+constexpr std::chrono::milliseconds kScriptTimeout{10000};
+constexpr std::chrono::milliseconds kSnapshotTimeout{15000};
+
+// Reports the completion of every frame that is not the top-level page.
+constexpr const char* kFrameScript = R"(
+(function () {
+  if (window === window.top) return;
+  var report = function () {
+    try { window.webkit.messageHandlers.kivoFrame.postMessage(String(document.URL)); } catch (e) {}
+  };
+  if (document.readyState === "complete") report();
+  else window.addEventListener("load", report, { once: true });
+})();
+)";
+
+constexpr const char* kSetInputScript = R"(
+var wanted = name.toLowerCase();
+var all = document.getElementsByTagName("*");
+for (var i = 0; i < all.length; i++) {
+  var element = all[i];
+  var id = element.getAttribute("id");
+  var elementName = element.getAttribute("name");
+  if ((id !== null && id.toLowerCase() === wanted) ||
+      (elementName !== null && elementName.toLowerCase() === wanted)) {
+    if (!(element instanceof HTMLInputElement)) return "not-input";
+    element.value = value;
+    return "ok";
+  }
+}
+return "missing";
+)";
+
+struct AsyncState {
+    bool done = false;
+    kivo::GObjectRef<GAsyncResult> result;
+};
+
+using AsyncHolder = std::shared_ptr<AsyncState>;
+
+void AsyncDone(GObject*, GAsyncResult* result, gpointer data) {
+    std::unique_ptr<AsyncHolder> holder(static_cast<AsyncHolder*>(data));
+    (*holder)->result = kivo::GObjectRef<GAsyncResult>::Share(result);
+    (*holder)->done = true;
+}
+
+// Starts an asynchronous engine call and runs nested main-loop iterations until it completes.
+// `start` receives the cancellable, the callback and its data.
+template <typename Start>
+kivo::GObjectRef<GAsyncResult> WaitForAsync(Start start, std::chrono::milliseconds timeout,
+                                            const char* what) {
+    auto state = std::make_shared<AsyncState>();
+    auto cancellable = kivo::GObjectRef<GCancellable>::Adopt(g_cancellable_new());
+    // The callback owns one reference to the state: it may run after we gave up waiting.
+    start(cancellable.Get(), &AsyncDone, std::make_unique<AsyncHolder>(state).release());
+    GSource* wake = g_timeout_source_new(static_cast<guint>(timeout.count()));
+    g_source_set_callback(wake, [](gpointer) -> gboolean { return G_SOURCE_REMOVE; }, nullptr,
+                          nullptr);
+    g_source_attach(wake, nullptr);
+    const auto deadline = std::chrono::steady_clock::now() + timeout;
+    while (!state->done && std::chrono::steady_clock::now() < deadline)
+        g_main_context_iteration(nullptr, TRUE);
+    g_source_destroy(wake);
+    g_source_unref(wake);
+    if (!state->done) {
+        g_cancellable_cancel(cancellable.Get());
+        throw WebControlError(std::string("the page did not answer in time (") + what + ")");
+    }
+    return std::move(state->result);
+}
+
+std::string TakeError(GError* error) {
+    std::string text = error && error->message ? error->message : "unknown error";
+    if (error) g_error_free(error);
+    return text;
+}
+
+void CheckText(const std::string& text) {
+    if (text.find('\0') != std::string::npos)
+        throw WebControlError("a text holding a NUL character cannot reach the page");
+}
+
+template <typename Callback>
+void Guard(const char* what, Callback callback) {
+    try {
+        callback();
+    } catch (const std::exception& e) {
+        ReportUncaught(std::string(what) + ": " + e.what());
+    }
+}
+
+}  // namespace
+
+WebKitEngine::WebKitEngine(const kivo::SessionFolders& folders) {
+    kivo::MakeFolders(folders.Cookies);
+    kivo::MakeFolders(folders.Cache);
+    data_manager_ = kivo::GObjectRef<WebKitWebsiteDataManager>::Adopt(webkit_website_data_manager_new(
+        "base-data-directory", folders.Cookies.c_str(), "base-cache-directory",
+        folders.Cache.c_str(), nullptr));
+    context_ = kivo::GObjectRef<WebKitWebContext>::Adopt(
+        webkit_web_context_new_with_website_data_manager(data_manager_.Get()));
+    WebKitCookieManager* cookies = webkit_website_data_manager_get_cookie_manager(data_manager_.Get());
+    webkit_cookie_manager_set_persistent_storage(cookies, (folders.Cookies + "cookies.sqlite").c_str(),
+                                                 WEBKIT_COOKIE_PERSISTENT_STORAGE_SQLITE);
+    // Games are often served in frames from another host than the portal's.
+    webkit_cookie_manager_set_accept_policy(cookies, WEBKIT_COOKIE_POLICY_ACCEPT_ALWAYS);
+    webkit_web_context_set_cache_model(context_.Get(), WEBKIT_CACHE_MODEL_WEB_BROWSER);
+}
+
+std::shared_ptr<BrowserView> WebKitEngine::CreateView(int32_t, BrowserViewEvents& events,
+                                                      BrowserView* related) {
+    return std::make_shared<WebKitBrowserView>(context_.Get(), events,
+                                               dynamic_cast<WebKitBrowserView*>(related));
+}
+
+WebKitBrowserView::WebKitBrowserView(WebKitWebContext* context, BrowserViewEvents& events,
+                                     WebKitBrowserView* related)
+    : events_(events) {
+    content_ = kivo::GObjectRef<WebKitUserContentManager>::Adopt(webkit_user_content_manager_new());
+    WebKitUserScript* script = webkit_user_script_new_for_world(
+        kFrameScript, WEBKIT_USER_CONTENT_INJECT_ALL_FRAMES, WEBKIT_USER_SCRIPT_INJECT_AT_DOCUMENT_END,
+        kScriptWorld, nullptr, nullptr);
+    webkit_user_content_manager_add_script(content_.Get(), script);
+    webkit_user_script_unref(script);
+    g_signal_connect(content_.Get(), "script-message-received::kivoFrame",
+                     G_CALLBACK(OnFrameComplete), this);
+    webkit_user_content_manager_register_script_message_handler_in_world(content_.Get(), kFrameHandler,
+                                                                         kScriptWorld);
+
+    GObject* view = related
+        ? static_cast<GObject*>(g_object_new(WEBKIT_TYPE_WEB_VIEW, "related-view", related->WebView(),
+                                             "user-content-manager", content_.Get(), nullptr))
+        : static_cast<GObject*>(g_object_new(WEBKIT_TYPE_WEB_VIEW, "web-context", context,
+                                             "user-content-manager", content_.Get(), nullptr));
+    view_ = kivo::GObjectRef<WebKitWebView>::Adopt(WEBKIT_WEB_VIEW(view));
+
+    WebKitSettings* settings = webkit_web_view_get_settings(view_.Get());
+    webkit_settings_set_javascript_can_open_windows_automatically(settings, TRUE);
+    webkit_settings_set_enable_developer_extras(settings, FALSE);
+    webkit_settings_set_enable_write_console_messages_to_stdout(settings, FALSE);
+
+    g_signal_connect(view_.Get(), "load-changed", G_CALLBACK(OnLoadChanged), this);
+    g_signal_connect(view_.Get(), "load-failed", G_CALLBACK(OnLoadFailed), this);
+    g_signal_connect(view_.Get(), "notify::estimated-load-progress", G_CALLBACK(OnProgress), this);
+    g_signal_connect(view_.Get(), "mouse-target-changed", G_CALLBACK(OnMouseTarget), this);
+    g_signal_connect(view_.Get(), "create", G_CALLBACK(OnCreate), this);
+    g_signal_connect(view_.Get(), "web-process-terminated", G_CALLBACK(OnProcessTerminated), this);
+}
+
+WebKitBrowserView::~WebKitBrowserView() {
+    g_signal_handlers_disconnect_by_data(view_.Get(), this);
+    g_signal_handlers_disconnect_by_data(content_.Get(), this);
+    if (plug_) {
+        g_signal_handlers_disconnect_by_data(plug_, this);
+        gtk_widget_destroy(std::exchange(plug_, nullptr));
+    } else {
+        gtk_widget_destroy(GTK_WIDGET(view_.Get()));
+    }
+}
+
+int32_t WebKitBrowserView::WindowHandle() const {
+    return plug_ ? static_cast<int32_t>(gtk_plug_get_id(GTK_PLUG(plug_))) : 0;
+}
+
+void WebKitBrowserView::EmbedInto(int32_t host_window) {
+    GdkDisplay* display = gdk_display_get_default();
+    const auto host = static_cast<Window>(static_cast<uint32_t>(host_window));
+    if (!display || !kivo::WindowExists(gdk_x11_display_get_xdisplay(display), host)) return;
+    if (plug_ && host_ == host_window && gtk_plug_get_embedded(GTK_PLUG(plug_))) {
+        gtk_widget_show_all(plug_);
+        return;
+    }
+    GtkWidget* plug = gtk_plug_new(host);
+    GtkWidget* widget = GTK_WIDGET(view_.Get());
+    if (GtkWidget* parent = gtk_widget_get_parent(widget))
+        gtk_container_remove(GTK_CONTAINER(parent), widget);
+    if (plug_) {
+        g_signal_handlers_disconnect_by_data(plug_, this);
+        gtk_widget_destroy(plug_);
+    }
+    gtk_container_add(GTK_CONTAINER(plug), widget);
+    g_signal_connect(plug, "destroy", G_CALLBACK(OnPlugDestroyed), this);
+    // The tab window going away must not destroy the page with it.
+    g_signal_connect(plug, "delete-event", G_CALLBACK(gtk_true), nullptr);
+    gtk_widget_show_all(plug);
+    plug_ = plug;
+    host_ = host_window;
+}
+
+void WebKitBrowserView::Navigate(const std::string& url) {
+    webkit_web_view_load_uri(view_.Get(), url.c_str());
+}
+
+void WebKitBrowserView::NavigatePost(const std::string& url, const std::string& body) {
+    const std::string document = PostFormDocument(ParsePostBody(body));
+    swallow_finish_ = true;
+    webkit_web_view_load_html(view_.Get(), document.c_str(), url.c_str());
+}
+
+void WebKitBrowserView::GoBack() {
+    if (webkit_web_view_can_go_back(view_.Get())) webkit_web_view_go_back(view_.Get());
+}
+
+void WebKitBrowserView::GoForward() {
+    if (webkit_web_view_can_go_forward(view_.Get())) webkit_web_view_go_forward(view_.Get());
+}
+
+void WebKitBrowserView::Reload() { webkit_web_view_reload(view_.Get()); }
+
+std::string WebKitBrowserView::CallDocumentScript(const char* body, GVariant* arguments) {
+    auto keep = shared_from_this();
+    WebKitWebView* view = view_.Get();
+    auto result = WaitForAsync(
+        [&](GCancellable* cancellable, GAsyncReadyCallback callback, gpointer data) {
+            webkit_web_view_call_async_javascript_function(view, body, -1, arguments, kScriptWorld,
+                                                           nullptr, cancellable, callback, data);
+        },
+        kScriptTimeout, "script");
+    GError* error = nullptr;
+    JSCValue* value = webkit_web_view_call_async_javascript_function_finish(view, result.Get(), &error);
+    if (!value) throw WebControlError("the page's document cannot be read: " + TakeError(error));
+    auto owned = kivo::GObjectRef<JSCValue>::Adopt(value);
+    if (jsc_value_is_undefined(value) || jsc_value_is_null(value)) return {};
+    char* text = jsc_value_to_string(value);
+    std::string out = text ? text : "";
+    g_free(text);
+    return out;
+}
+
+std::string WebKitBrowserView::DocumentUrl() { return CallDocumentScript("return document.URL;"); }
+
+std::string WebKitBrowserView::LocationUrl() {
+    const char* uri = webkit_web_view_get_uri(view_.Get());
+    return uri ? uri : "";
+}
+
+std::string WebKitBrowserView::DocumentTitle() {
+    return CallDocumentScript("return document.title;");
+}
+
+void WebKitBrowserView::SetInputValue(const std::string& name, const std::string& value) {
+    CheckText(name);
+    CheckText(value);
+    GVariantBuilder builder;
+    g_variant_builder_init(&builder, G_VARIANT_TYPE("a{sv}"));
+    g_variant_builder_add(&builder, "{sv}", "name", g_variant_new_string(name.c_str()));
+    g_variant_builder_add(&builder, "{sv}", "value", g_variant_new_string(value.c_str()));
+    const std::string outcome = CallDocumentScript(kSetInputScript, g_variant_builder_end(&builder));
+    if (outcome == "missing") throw WebControlError("the page has no element \"" + name + "\"");
+    if (outcome != "ok") throw WebControlError("the element \"" + name + "\" is not an input element");
+}
+
+ScrollSize WebKitBrowserView::BodyScrollSize() {
+    const std::string size = CallDocumentScript(
+        "var body = document.body;"
+        "if (!body) throw new Error('the page has no body');"
+        "return body.scrollWidth + ',' + body.scrollHeight;");
+    const auto comma = size.find(',');
+    if (comma == std::string::npos) throw WebControlError("the page's size cannot be read");
+    return {std::stoi(size.substr(0, comma)), std::stoi(size.substr(comma + 1))};
+}
+
+kivo::imaging::RgbImage WebKitBrowserView::Snapshot(bool full_document) {
+    auto keep = shared_from_this();
+    WebKitWebView* view = view_.Get();
+    auto result = WaitForAsync(
+        [&](GCancellable* cancellable, GAsyncReadyCallback callback, gpointer data) {
+            webkit_web_view_get_snapshot(
+                view, full_document ? WEBKIT_SNAPSHOT_REGION_FULL_DOCUMENT : WEBKIT_SNAPSHOT_REGION_VISIBLE,
+                WEBKIT_SNAPSHOT_OPTIONS_NONE, cancellable, callback, data);
+        },
+        kSnapshotTimeout, "picture");
+    GError* error = nullptr;
+    cairo_surface_t* surface = webkit_web_view_get_snapshot_finish(view, result.Get(), &error);
+    if (!surface) throw WebControlError("the page cannot be drawn: " + TakeError(error));
+    std::unique_ptr<cairo_surface_t, decltype(&cairo_surface_destroy)> owned(surface,
+                                                                             &cairo_surface_destroy);
+    const int width = cairo_image_surface_get_width(surface);
+    const int height = cairo_image_surface_get_height(surface);
+    if (cairo_surface_get_type(surface) != CAIRO_SURFACE_TYPE_IMAGE ||
+        cairo_image_surface_get_format(surface) != CAIRO_FORMAT_ARGB32) {
+        // Draw it into a plain image surface first.
+        cairo_surface_t* image = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, width, height);
+        cairo_t* cr = cairo_create(image);
+        cairo_set_source_surface(cr, surface, 0, 0);
+        cairo_paint(cr);
+        cairo_destroy(cr);
+        owned.reset(image);
+        surface = image;
+    }
+    cairo_surface_flush(surface);
+    const int stride = cairo_image_surface_get_stride(surface);
+    const auto* data = cairo_image_surface_get_data(surface);
+    if (!data) throw WebControlError("the page cannot be drawn");
+    return kivo::imaging::FromPremultipliedArgb32(
+        width, height, stride,
+        std::span<const std::uint8_t>(data, static_cast<size_t>(stride) * static_cast<size_t>(height)));
+}
+
+void WebKitBrowserView::Focus() {
+    gtk_widget_grab_focus(GTK_WIDGET(view_.Get()));
+}
+
+void WebKitBrowserView::OnLoadChanged(WebKitWebView* view, WebKitLoadEvent event, gpointer data) {
+    auto* self = static_cast<WebKitBrowserView*>(data);
+    Guard("page completion", [&] {
+        auto keep = self->shared_from_this();
+        if (event == WEBKIT_LOAD_COMMITTED) self->has_document_ = true;
+        if (event != WEBKIT_LOAD_FINISHED) return;
+        if (std::exchange(self->swallow_finish_, false)) return;
+        const char* uri = webkit_web_view_get_uri(view);
+        self->events_.ViewDocumentComplete(*self, true, uri ? uri : "");
+    });
+}
+
+gboolean WebKitBrowserView::OnLoadFailed(WebKitWebView*, WebKitLoadEvent, gchar*, GError* error,
+                                         gpointer data) {
+    auto* self = static_cast<WebKitBrowserView*>(data);
+    // A load replaced by another one is no page of its own.
+    if (g_error_matches(error, WEBKIT_NETWORK_ERROR, WEBKIT_NETWORK_ERROR_CANCELLED))
+        self->swallow_finish_ = true;
+    return FALSE;
+}
+
+void WebKitBrowserView::OnProgress(GObject*, GParamSpec*, gpointer data) {
+    auto* self = static_cast<WebKitBrowserView*>(data);
+    Guard("progress", [&] {
+        auto keep = self->shared_from_this();
+        const double progress = webkit_web_view_get_estimated_load_progress(self->view_.Get());
+        self->events_.ViewProgressChange(*self, static_cast<int32_t>(std::lround(progress * 10000)),
+                                         10000);
+    });
+}
+
+void WebKitBrowserView::OnMouseTarget(WebKitWebView*, WebKitHitTestResult* hit, guint,
+                                      gpointer data) {
+    auto* self = static_cast<WebKitBrowserView*>(data);
+    Guard("status text", [&] {
+        auto keep = self->shared_from_this();
+        const char* link = webkit_hit_test_result_context_is_link(hit)
+                               ? webkit_hit_test_result_get_link_uri(hit)
+                               : nullptr;
+        std::string text = link ? link : "";
+        if (text == self->status_text_) return;
+        self->status_text_ = text;
+        self->events_.ViewStatusTextChange(*self, text);
+    });
+}
+
+GtkWidget* WebKitBrowserView::OnCreate(WebKitWebView*, WebKitNavigationAction*, gpointer data) {
+    auto* self = static_cast<WebKitBrowserView*>(data);
+    GtkWidget* created = nullptr;
+    Guard("new window", [&] {
+        auto keep = self->shared_from_this();
+        auto view = self->events_.ViewNewWindow(*self);
+        if (auto* webkit = dynamic_cast<WebKitBrowserView*>(view.get()))
+            created = GTK_WIDGET(webkit->WebView());
+    });
+    return created;
+}
+
+void WebKitBrowserView::OnFrameComplete(WebKitUserContentManager*, WebKitJavascriptResult* result,
+                                        gpointer data) {
+    auto* self = static_cast<WebKitBrowserView*>(data);
+    Guard("frame completion", [&] {
+        auto keep = self->shared_from_this();
+        JSCValue* value = webkit_javascript_result_get_js_value(result);
+        char* text = value ? jsc_value_to_string(value) : nullptr;
+        const std::string url = text ? text : "";
+        g_free(text);
+        self->events_.ViewDocumentComplete(*self, false, url);
+    });
+}
+
+void WebKitBrowserView::OnProcessTerminated(WebKitWebView*, WebKitWebProcessTerminationReason,
+                                            gpointer data) {
+    auto* self = static_cast<WebKitBrowserView*>(data);
+    self->has_document_ = false;
+    ReportUncaught("the page's process ended");
+}
+
+void WebKitBrowserView::OnPlugDestroyed(GtkWidget*, gpointer data) {
+    static_cast<WebKitBrowserView*>(data)->plug_ = nullptr;
+}
+
+}  // namespace uitWebControl

@@ -1,0 +1,85 @@
+#pragma once
+// The worker's browser engine: one web context per worker process with its own cookie jar and
+// cache, and the views it makes, each a web view inside a plug window that embeds into a tab
+// window of the main process.
+#include <gtk/gtk.h>
+#include <webkit2/webkit2.h>
+
+#include <string>
+
+#include "platform/gobject_ref.h"
+#include "session/shell_folders.h"
+#include "webcontrol/browser_view.h"
+
+namespace uitWebControl {
+
+class WebKitEngine final : public BrowserViewFactory {
+public:
+    // Cookies and cache go to these folders for the whole life of the process.
+    explicit WebKitEngine(const kivo::SessionFolders& folders);
+
+    std::shared_ptr<BrowserView> CreateView(int32_t TabHandle, BrowserViewEvents& events,
+                                            BrowserView* related) override;
+    WebKitWebContext* Context() const { return context_.Get(); }
+
+private:
+    kivo::GObjectRef<WebKitWebsiteDataManager> data_manager_;
+    kivo::GObjectRef<WebKitWebContext> context_;
+};
+
+class WebKitBrowserView final : public BrowserView {
+public:
+    WebKitBrowserView(WebKitWebContext* context, BrowserViewEvents& events,
+                      WebKitBrowserView* related);
+    ~WebKitBrowserView() override;
+    WebKitBrowserView(const WebKitBrowserView&) = delete;
+    WebKitBrowserView& operator=(const WebKitBrowserView&) = delete;
+
+    int32_t WindowHandle() const override;
+    void EmbedInto(int32_t host_window) override;
+    void Navigate(const std::string& url) override;
+    void NavigatePost(const std::string& url, const std::string& body) override;
+    void GoBack() override;
+    void GoForward() override;
+    void Reload() override;
+    bool HasDocument() const override { return has_document_; }
+    std::string DocumentUrl() override;
+    std::string LocationUrl() override;
+    std::string DocumentTitle() override;
+    void SetInputValue(const std::string& name, const std::string& value) override;
+    ScrollSize BodyScrollSize() override;
+    kivo::imaging::RgbImage Snapshot(bool full_document) override;
+    void Focus() override;
+
+    WebKitWebView* WebView() const { return view_.Get(); }
+
+private:
+    // Runs a function body in the program's own script world of the page's document, with the
+    // arguments as values, and waits for its result as text.
+    std::string CallDocumentScript(const char* body, GVariant* arguments = nullptr);
+
+    static void OnLoadChanged(WebKitWebView*, WebKitLoadEvent event, gpointer self);
+    static gboolean OnLoadFailed(WebKitWebView*, WebKitLoadEvent, gchar*, GError* error,
+                                 gpointer self);
+    static void OnProgress(GObject*, GParamSpec*, gpointer self);
+    static void OnMouseTarget(WebKitWebView*, WebKitHitTestResult* hit, guint, gpointer self);
+    static GtkWidget* OnCreate(WebKitWebView*, WebKitNavigationAction*, gpointer self);
+    static void OnFrameComplete(WebKitUserContentManager*, WebKitJavascriptResult* result,
+                                gpointer self);
+    static void OnProcessTerminated(WebKitWebView*, WebKitWebProcessTerminationReason,
+                                    gpointer self);
+    static void OnPlugDestroyed(GtkWidget*, gpointer self);
+
+    BrowserViewEvents& events_;
+    kivo::GObjectRef<WebKitUserContentManager> content_;
+    kivo::GObjectRef<WebKitWebView> view_;
+    GtkWidget* plug_ = nullptr;  // owned: destroyed with the view
+    int32_t host_ = 0;
+    bool has_document_ = false;
+    // The next finished load is not a page of its own (a cancelled load, the generated post
+    // document).
+    bool swallow_finish_ = false;
+    std::string status_text_;
+};
+
+}  // namespace uitWebControl

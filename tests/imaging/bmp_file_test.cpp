@@ -65,15 +65,9 @@ std::vector<std::uint8_t> Make32BitFile(const RgbImage& image, bool top_down,
             const Rgb c = image.At(x, y);
             std::uint8_t* p =
                 &b[offset + (static_cast<std::size_t>(file_row) * image.Width() + x) * 4];
-            if (bitfields) {
-                p[0] = c.r;
-                p[1] = c.g;
-                p[2] = c.b;
-            } else {
-                p[0] = c.b;
-                p[1] = c.g;
-                p[2] = c.r;
-            }
+            p[bitfields ? 0 : 2] = c.r;
+            p[1] = c.g;
+            p[bitfields ? 2 : 0] = c.b;
             p[3] = 0x5A;  // alpha, to be ignored
         }
     }
@@ -133,20 +127,14 @@ TEST_F(BmpFileTest, HeaderAndRowLayoutAreThoseOfA24BitFile) {
     ASSERT_EQ(b.size(), 54u + 12u * 2u);  // rows of 9 bytes padded to 12
     EXPECT_EQ(b[0], 'B');
     EXPECT_EQ(b[1], 'M');
-    EXPECT_EQ(Le32(b, 2), b.size());
-    EXPECT_EQ(Le32(b, 6), 0u);
-    EXPECT_EQ(Le32(b, 10), 54u);
-    EXPECT_EQ(Le32(b, 14), 40u);
-    EXPECT_EQ(Le32(b, 18), 3u);
-    EXPECT_EQ(Le32(b, 22), 2u);  // positive height: bottom row first
-    EXPECT_EQ(b[26] | (b[27] << 8), 1);
-    EXPECT_EQ(b[28] | (b[29] << 8), 24);
-    EXPECT_EQ(Le32(b, 30), 0u);
-    EXPECT_EQ(Le32(b, 34), 24u);
-    EXPECT_EQ(Le32(b, 38), 2835u);
-    EXPECT_EQ(Le32(b, 42), 2835u);
-    EXPECT_EQ(Le32(b, 46), 0u);
-    EXPECT_EQ(Le32(b, 50), 0u);
+    // Field offset and value: file size, reserved, pixel offset, header size, width, height
+    // (positive: bottom row first), compression, pixel bytes, resolution, colour counts.
+    const std::pair<std::size_t, std::uint32_t> fields[] = {
+        {2, 78}, {6, 0},   {10, 54},   {14, 40},   {18, 3}, {22, 2},
+        {30, 0}, {34, 24}, {38, 2835}, {42, 2835}, {46, 0}, {50, 0}};
+    for (const auto& [at, value] : fields) EXPECT_EQ(Le32(b, at), value) << "at " << at;
+    EXPECT_EQ(b[26] | (b[27] << 8), 1);   // planes
+    EXPECT_EQ(b[28] | (b[29] << 8), 24);  // bits per pixel
     // First stored row is the bottom one, blue first.
     EXPECT_EQ(std::vector<std::uint8_t>(b.begin() + 54, b.begin() + 57),
               (std::vector<std::uint8_t>{30, 20, 10}));

@@ -1,6 +1,8 @@
 #include "app/main_role.h"
 
 #include <gtkmm.h>
+// After gtkmm: the X headers define macros that clash with it.
+#include <gdk/gdkx.h>
 
 #include <iostream>
 
@@ -63,6 +65,9 @@ int RunMainRole(int argc, char** argv, const std::vector<std::string>& arguments
         return 1;
     }
     Gtk::Main kit(argc, argv);
+    // Workers' windows inside the tabs can vanish at any moment (a worker ended); an X error
+    // about a window that is gone must not end the main process.
+    gdk_x11_display_error_trap_push(gdk_display_get_default());
     // 4. The window class workers look for, and the application title.
     gdk_set_program_class(kMainWindowClass);
     Glib::set_application_name(kApplicationTitle);

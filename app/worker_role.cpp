@@ -1,6 +1,8 @@
 #include "app/worker_role.h"
 
 #include <gtkmm.h>
+// After gtkmm: the X headers define macros that clash with it.
+#include <gdk/gdkx.h>
 
 #include <iostream>
 
@@ -19,6 +21,9 @@ int RunWorkerRole(int argc, char** argv, const std::vector<std::string>& argumen
         return 1;
     }
     Gtk::Main kit(argc, argv);
+    // Tab windows of the main process can vanish at any moment; an X error about a window that
+    // is gone must not end the worker.
+    gdk_x11_display_error_trap_push(gdk_display_get_default());
     const ServerSwitches switches = ParseServerSwitches(arguments);
 
     TFrmClient form;

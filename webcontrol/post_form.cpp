@@ -104,7 +104,11 @@ std::string PostFormDocument(const std::vector<PostField>& fields) {
         html += "<input type=\"hidden\" name=\"" + AttributeText(field.name) + "\" value=\"" +
                 AttributeText(field.value) + "\">";
     }
-    html += "</form><script>document.getElementById(\"kivo-post\").submit();</script></body></html>";
+    // Submitted once the document has loaded: a submission during the load would take the place
+    // of the page before it in the history.
+    html +=
+        "</form><script>window.addEventListener(\"load\", function () { setTimeout(function () "
+        "{ document.getElementById(\"kivo-post\").submit(); }, 0); });</script></body></html>";
     return html;
 }
 

@@ -124,8 +124,10 @@ WebKitEngine::WebKitEngine(const kivo::SessionFolders& folders) {
     context_ = kivo::GObjectRef<WebKitWebContext>::Adopt(
         webkit_web_context_new_with_website_data_manager(data_manager_.Get()));
     WebKitCookieManager* cookies = webkit_website_data_manager_get_cookie_manager(data_manager_.Get());
-    webkit_cookie_manager_set_persistent_storage(cookies, (folders.Cookies + "cookies.sqlite").c_str(),
+    const std::string cookie_file = folders.Cookies + "cookies.sqlite";
+    webkit_cookie_manager_set_persistent_storage(cookies, cookie_file.c_str(),
                                                  WEBKIT_COOKIE_PERSISTENT_STORAGE_SQLITE);
+    shared_cookies_ = std::make_unique<CookieJarWatcher>(cookies, cookie_file);
     // Games are often served in frames from another host than the portal's.
     webkit_cookie_manager_set_accept_policy(cookies, WEBKIT_COOKIE_POLICY_ACCEPT_ALWAYS);
     webkit_web_context_set_cache_model(context_.Get(), WEBKIT_CACHE_MODEL_WEB_BROWSER);
@@ -330,7 +332,7 @@ void WebKitBrowserView::OnLoadChanged(WebKitWebView* view, WebKitLoadEvent event
     Guard("page completion", [&] {
         auto keep = self->shared_from_this();
         if (event == WEBKIT_LOAD_COMMITTED) self->has_document_ = true;
-        if (event != WEBKIT_LOAD_FINISHED) return;
+            if (event != WEBKIT_LOAD_FINISHED) return;
         if (std::exchange(self->swallow_finish_, false)) return;
         const char* uri = webkit_web_view_get_uri(view);
         self->events_.ViewDocumentComplete(*self, true, uri ? uri : "");

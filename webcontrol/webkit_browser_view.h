@@ -8,6 +8,7 @@
 #include <string>
 
 #include "platform/gobject_ref.h"
+#include "webcontrol/cookie_jar_sync.h"
 #include "session/shell_folders.h"
 #include "webcontrol/browser_view.h"
 
@@ -25,6 +26,7 @@ public:
 private:
     kivo::GObjectRef<WebKitWebsiteDataManager> data_manager_;
     kivo::GObjectRef<WebKitWebContext> context_;
+    std::unique_ptr<CookieJarWatcher> shared_cookies_;
 };
 
 class WebKitBrowserView final : public BrowserView {

@@ -23,6 +23,7 @@ TempHome::TempHome() {
     for (const char* sub : {"config", "data", "cache", "runtime"}) fs::create_directories(path_ + "/" + sub);
     fs::permissions(path_ + "/runtime", fs::perms::owner_all, fs::perm_options::replace);
     setenv("HOME", path_.c_str(), 1);
+    setenv("NO_AT_BRIDGE", "1", 1);  // no accessibility bus in a test home
     setenv("XDG_CONFIG_HOME", (path_ + "/config").c_str(), 1);
     setenv("XDG_DATA_HOME", (path_ + "/data").c_str(), 1);
     setenv("XDG_CACHE_HOME", (path_ + "/cache").c_str(), 1);

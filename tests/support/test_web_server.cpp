@@ -196,7 +196,14 @@ TestWebServer::TestWebServer() : server_(std::make_unique<httplib::Server>()) {
 <p>Password <input id="PassWord" type="password"></p>
 <p>Server <select name="server"><option value="1">Server 1</option><option value="2">Server 2</option></select></p>
 <p><button id="submit" type="submit">Log in</button></p>
-</form>)"));
+</form>
+<script>
+// The title mirrors what the fields hold, so a test can read them without submitting.
+setInterval(function () {
+  document.title = "fields:" + JSON.stringify([document.getElementsByName("UserName")[0].value,
+                                               document.getElementById("PassWord").value]);
+}, 50);
+</script>)"));
     });
 
     serve("/login-submit", [](const httplib::Request& request, httplib::Response& response) {

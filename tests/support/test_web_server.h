@@ -15,7 +15,8 @@
 //   /wide-tall?w=W&h=H    a W × H pixel body in one colour (1..10000 each, default 300 × 900)
 //   /login                a form posting to /login-submit: <input name="UserName">,
 //                         <input id="PassWord" type="password">, <select name="server">,
-//                         <button id="submit" type="submit">
+//                         <button id="submit" type="submit">; the title mirrors the two
+//                         inputs as "fields:" + a JSON array of their values
 //   /login-submit         where that form goes; shows what it received like /echo
 //   /slow?ms=N            answers after N milliseconds (at most 10000)
 //   /title?t=TEXT         a page whose title is TEXT

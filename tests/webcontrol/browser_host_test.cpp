@@ -1,0 +1,345 @@
+// Real workers with real web views, embedded into tab windows of this process, against a local
+// web server.
+#include <gdkmm/pixbuf.h>
+#include <gtest/gtest.h>
+#include <gtkmm.h>
+#include <gtkmm/socket.h>
+#include <signal.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include "platform/process.h"
+#include "platform/text.h"
+#include "platform/user_settings.h"
+#include "session/shell_folders.h"
+#include "tests/support/test_support.h"
+#include "tests/support/test_web_server.h"
+#include "webcontrol/registration.h"
+#include "webcontrol/web_control_proxy.h"
+
+namespace {
+
+using namespace std::chrono_literals;
+using gameKivo_TLB::WebControlError;
+using gameKivo_Work_TLB::TWebControl;
+using kivo::Utf16ToUtf8;
+using kivo::Utf8ToUtf16;
+namespace fs = std::filesystem;
+
+struct Completion {
+    bool top;
+    std::string url;
+    int32_t tab;
+    bool picture_existed;
+};
+
+// A tab window of this process: a socket the worker's view embeds into.
+class TabWindow {
+public:
+    TabWindow() {
+        window_.set_default_size(800, 600);
+        window_.add(socket_);
+        // A view that goes away (its worker ended) must not take the tab window with it.
+        socket_.signal_plug_removed().connect([] { return true; }, false);
+        window_.show_all();
+        kivo::test::PumpUntil([&] { return socket_.get_id() != 0; }, 5s);
+    }
+    int32_t Handle() { return static_cast<int32_t>(socket_.get_id()); }
+
+private:
+    Gtk::Window window_;
+    Gtk::Socket socket_;
+};
+
+class BrowserHost : public ::testing::Test {
+protected:
+    void SetUp() override {
+        if (!kivo::test::TestDisplay()) GTEST_SKIP() << "needs an X display";
+        static bool gtk_ready = [] {
+            if (!gtk_init_check(nullptr, nullptr)) return false;
+            Gtk::Main::init_gtkmm_internals();
+            return true;
+        }();
+        ASSERT_TRUE(gtk_ready);
+        const std::string name = "kivo-worker-" + std::to_string(getpid());
+        exe_ = kivo::test::CopyExecutable(KIVO_EXECUTABLE, home_.Path(), name);
+        kivo::UserSettings settings;
+        gameKivo_TLB::RegisterServer(settings, exe_);
+        fs::create_directories(home_.Path() + "/WebImage");
+        fs::create_directories(home_.Path() + "/Temp");
+        UseSession("a");
+        tab_ = std::make_unique<TabWindow>();
+    }
+
+    void UseSession(const std::string& folder) {
+        kivo::UserSettings settings;
+        const std::string path = home_.Path() + "/sessions/" + folder + "/";
+        settings.Write(kivo::kUserShellFoldersKey, kivo::kCookiesValue, path);
+        settings.Write(kivo::kUserShellFoldersKey, kivo::kCacheValue, path);
+    }
+
+    std::string WebImage(int32_t tab) const {
+        return home_.Path() + "/WebImage/" + std::to_string(tab);
+    }
+
+    // Connects `web` and records its page completions.
+    void Watch(TWebControl& web) {
+        web.OnDocumentComplete = [this](TWebControl&, bool top, const std::u16string& url,
+                                        int32_t tab) {
+            completions_.push_back({top, Utf16ToUtf8(url), tab, fs::exists(WebImage(tab))});
+        };
+    }
+
+    bool WaitForTopLevel(size_t count = 1) {
+        return kivo::test::PumpUntil(
+            [&] {
+                return std::count_if(completions_.begin(), completions_.end(),
+                                     [](const Completion& c) { return c.top; }) >=
+                       static_cast<long>(count);
+            },
+            30s);
+    }
+
+    // Opens `path` in a fresh view of `web` and waits for the page.
+    int32_t Open(TWebControl& web, const std::string& path) {
+        const int32_t tab = tab_->Handle();
+        if (web.DefaultInterface() == nullptr || !has_view_) {
+            web.Serverhandle(0);
+            EXPECT_NE(web.CreateWeb(tab), 0);
+            has_view_ = true;
+        }
+        completions_.clear();
+        web.Navigate(tab, Utf8ToUtf16(server_.Url(path)), u"");
+        EXPECT_TRUE(WaitForTopLevel()) << path;
+        return tab;
+    }
+
+    kivo::test::TempHome home_;
+    kivo::test::TestWebServer server_;
+    std::string exe_;
+    std::unique_ptr<TabWindow> tab_;
+    std::vector<Completion> completions_;
+    bool has_view_ = false;
+};
+
+TEST_F(BrowserHost, GetForAnEmptyBodyAndPostsWithTheSameBytes) {
+    TWebControl web;
+    Watch(web);
+    const int32_t tab = Open(web, "/echo");
+    ASSERT_EQ(server_.RequestsTo("/echo").size(), 1u);
+    EXPECT_EQ(server_.RequestsTo("/echo")[0].method, "GET");
+
+    for (const std::string body : {"a=1&b=2", "keyword=%61%62%63", "v=%80%E9+x"}) {
+        server_.ClearRequests();
+        completions_.clear();
+        web.Navigate(tab, Utf8ToUtf16(server_.Url("/echo")), Utf8ToUtf16(body));
+        ASSERT_TRUE(WaitForTopLevel()) << body;
+        kivo::test::PumpFor(300ms);
+        EXPECT_EQ(completions_.size(), 1u) << "the generated form is no page of its own";
+        const auto requests = server_.RequestsTo("/echo");
+        ASSERT_EQ(requests.size(), 1u);
+        EXPECT_EQ(requests[0].method, "POST");
+        EXPECT_EQ(requests[0].content_type, "application/x-www-form-urlencoded");
+        const std::string expected = body == "keyword=%61%62%63" ? "keyword=abc" : body;
+        EXPECT_EQ(requests[0].body, expected);
+    }
+    EXPECT_THROW(web.Navigate(tab, Utf8ToUtf16(server_.Url("/echo")), u"a=\u4e2d"),
+                 WebControlError);
+
+}
+
+TEST_F(BrowserHost, APostLeavesNoGeneratedFormInTheHistory) {
+    TWebControl web;
+    Watch(web);
+    const int32_t tab = Open(web, "/title?t=before");
+    completions_.clear();
+    web.Navigate(tab, Utf8ToUtf16(server_.Url("/echo")), u"a=1");
+    ASSERT_TRUE(WaitForTopLevel());
+    web.WebBack(tab);
+    EXPECT_TRUE(kivo::test::PumpUntil([&] { return web.WebTitle(tab) == u"before"; }, 15s));
+    web.WebBack(tab);  // nothing before it: still succeeds
+    web.WebForward(tab);
+    EXPECT_TRUE(kivo::test::PumpUntil([&] { return web.WebTitle(tab) == u"Echo"; }, 15s));
+}
+
+TEST_F(BrowserHost, FramesCompleteWithoutPictureAndThePageAfterItsPicture) {
+    TWebControl web;
+    Watch(web);
+    const int32_t tab = Open(web, "/frame");
+    ASSERT_GE(completions_.size(), 2u);
+    const auto frame = std::find_if(completions_.begin(), completions_.end(),
+                                    [](const Completion& c) { return !c.top; });
+    ASSERT_NE(frame, completions_.end());
+    EXPECT_EQ(frame->url, server_.Url("/frame-inner"));
+    EXPECT_EQ(frame->tab, tab);
+    EXPECT_FALSE(frame->picture_existed);
+    const Completion& page = completions_.back();
+    EXPECT_TRUE(page.top);
+    EXPECT_EQ(page.url, server_.Url("/frame"));
+    EXPECT_TRUE(page.picture_existed);
+}
+
+TEST_F(BrowserHost, PicturesOfATallPage) {
+    TWebControl web;
+    Watch(web);
+    const int32_t tab = Open(web, "/tall");
+    auto small = Gdk::Pixbuf::create_from_file(WebImage(tab));
+    EXPECT_EQ(small->get_width(), 320);
+    EXPECT_EQ(small->get_height(), 640);
+    web.SaveWebToPic(tab);
+    auto full = Gdk::Pixbuf::create_from_file(home_.Path() + "/Temp/" + std::to_string(tab));
+    EXPECT_EQ(full->get_width(), 320);
+    EXPECT_EQ(full->get_height(), 920);
+    // The bottom square of the page is blue in the full picture.
+    const guint8* pixel = full->get_pixels() + 850 * full->get_rowstride() + 150 * full->get_n_channels();
+    EXPECT_LT(pixel[0], 50);
+    EXPECT_GT(pixel[2], 200);
+    std::ifstream file(WebImage(tab), std::ios::binary);
+    char header[30] = {};
+    file.read(header, sizeof header);
+    EXPECT_EQ(header[0], 'B');
+    EXPECT_EQ(header[28], 24);  // bits per pixel
+}
+
+TEST_F(BrowserHost, APopupBecomesAViewOfTheTabTheMainSideReturned) {
+    TWebControl web;
+    Watch(web);
+    Open(web, "/setcookie?name=opener&value=42");
+    TabWindow popup_tab;
+    int32_t asked_for = 0;
+    web.OnNewTab = [&](TWebControl&, int32_t& tab, int32_t web_handle) {
+        asked_for = tab;
+        EXPECT_EQ(web_handle, 0);
+        tab = popup_tab.Handle();
+    };
+    const int32_t tab = Open(web, "/popup?auto=1");
+    EXPECT_EQ(asked_for, tab);
+    ASSERT_TRUE(kivo::test::PumpUntil(
+        [&] {
+            return std::any_of(completions_.begin(), completions_.end(), [&](const Completion& c) {
+                return c.top && c.tab == popup_tab.Handle();
+            });
+        },
+        30s));
+    EXPECT_EQ(web.WebCount(), 2);
+    EXPECT_NE(web.WebHandle(popup_tab.Handle()), web.WebHandle(tab));
+    const auto cookies = server_.RequestsTo("/cookies");
+    ASSERT_FALSE(cookies.empty());
+    EXPECT_NE(cookies.back().cookie.find("opener=42"), std::string::npos);
+}
+
+TEST_F(BrowserHost, MembersWithAndWithoutADocument) {
+    TWebControl web;
+    const int32_t tab = tab_->Handle();
+    web.CreateWeb(tab);
+    EXPECT_THROW(web.WebTitle(tab), WebControlError);
+    EXPECT_EQ(web.WebUrl(tab), u"");
+    has_view_ = true;
+    Watch(web);
+    Open(web, "/title?t=" + std::string("%E6%B8%B8%E6%88%8F%22x%22"));
+    EXPECT_EQ(web.WebTitle(tab), u"游戏\"x\"");
+    web.FreeWeb(tab);
+    web.FreeWeb(tab);
+    EXPECT_EQ(web.WebCount(), 0);
+    EXPECT_THROW(web.WebTitle(tab), WebControlError);
+}
+
+TEST_F(BrowserHost, LoginWebSetsInputsOnlyAndLiterally) {
+    TWebControl web;
+    Watch(web);
+    const int32_t tab = Open(web, "/login");
+    const std::u16string nasty = u"a\"b'c\\d\n</script><script>document.title='pwned'</script>";
+    web.LoginWeb(u"username", nasty, tab);  // by name, other letter case
+    web.LoginWeb(u"PASSWORD", u"密码", tab);  // by id, other letter case
+    EXPECT_THROW(web.LoginWeb(u"server", u"x", tab), WebControlError);  // a select
+    EXPECT_THROW(web.LoginWeb(u"nothing-here", u"x", tab), WebControlError);
+    EXPECT_THROW(web.LoginWeb(u"x\"]", u"x", tab), WebControlError);
+    // A text input holds no line breaks: the page's own rules drop them.
+    const std::u16string expected =
+        u"fields:[\"a\\\"b'c\\\\d</script><script>document.title='pwned'</script>\",\"密码\"]";
+    const bool mirrored =
+        kivo::test::PumpUntil([&] { return web.WebTitle(tab) == expected; }, 5s);
+    EXPECT_TRUE(mirrored) << Utf16ToUtf8(web.WebTitle(tab));
+    EXPECT_TRUE(server_.RequestsTo("/login-submit").empty());  // nothing was submitted
+    EXPECT_EQ(completions_.size(), 1u);                          // and no event raised
+}
+
+TEST_F(BrowserHost, WorkersOnOneSessionFolderShareCookiesAndOthersDoNot) {
+    {
+        TWebControl first;
+        Watch(first);
+        Open(first, "/setcookie?name=shared&value=1");
+    }
+    auto cookies_seen = [&](TWebControl& web) {
+        has_view_ = false;
+        Watch(web);
+        Open(web, "/cookies");
+        return server_.RequestsTo("/cookies").back().cookie;
+    };
+    TWebControl second;  // one after the other
+    EXPECT_NE(cookies_seen(second).find("shared=1"), std::string::npos);
+
+    UseSession("b");
+    TWebControl other;
+    EXPECT_EQ(cookies_seen(other).find("shared"), std::string::npos);
+}
+
+TEST_F(BrowserHost, WorkersRunningSideBySideOnOneFolderSeeEachOthersCookies) {
+    TWebControl first, second;
+    Watch(first);
+    Open(first, "/title?t=first");
+    auto tab2 = std::make_unique<TabWindow>();
+    std::swap(tab_, tab2);
+    has_view_ = false;
+    Watch(second);
+    Open(second, "/setcookie?name=later&value=2");  // set by the one started last
+    std::swap(tab_, tab2);
+    // The other engine hears of the change once the cookie file has been written.
+    kivo::test::PumpFor(1500ms);
+    completions_.clear();
+    Watch(first);
+    first.Navigate(tab_->Handle(), Utf8ToUtf16(server_.Url("/cookies")), u"");
+    ASSERT_TRUE(WaitForTopLevel());
+    EXPECT_NE(server_.RequestsTo("/cookies").back().cookie.find("later=2"), std::string::npos);
+}
+
+std::vector<pid_t> ChildrenOf(pid_t parent) {
+    std::vector<pid_t> children;
+    for (const auto& entry : fs::directory_iterator("/proc")) {
+        const std::string name = entry.path().filename();
+        if (name.empty() || !std::all_of(name.begin(), name.end(), ::isdigit)) continue;
+        std::ifstream stat(entry.path() / "stat");
+        std::string text((std::istreambuf_iterator<char>(stat)), {});
+        const auto close = text.rfind(')');
+        if (close == std::string::npos) continue;
+        std::istringstream rest(text.substr(close + 2));
+        char state;
+        pid_t ppid;
+        rest >> state >> ppid;
+        if (ppid == parent) children.push_back(std::stoi(name));
+    }
+    return children;
+}
+
+TEST_F(BrowserHost, AKilledPageProcessLeavesTheWorkerAnswering) {
+    TWebControl web;
+    Watch(web);
+    const int32_t tab = Open(web, "/title?t=alive");
+    bool killed = false;
+    for (pid_t child : ChildrenOf(web.DefaultInterface()->WorkerPid())) {
+        std::ifstream cmdline("/proc/" + std::to_string(child) + "/cmdline");
+        std::string name;
+        std::getline(cmdline, name, '\0');
+        if (name.find("WebProcess") != std::string::npos) killed |= kill(child, SIGKILL) == 0;
+    }
+    ASSERT_TRUE(killed);
+    kivo::test::PumpFor(500ms);
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_THROW(web.WebTitle(tab), WebControlError);
+    EXPECT_NO_THROW(web.WebUrl(tab));
+    EXPECT_EQ(web.WebCount(), 1);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, 30s);
+}
+
+}  // namespace

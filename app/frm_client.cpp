@@ -1,17 +1,17 @@
 #include "app/frm_client.h"
 
 #include <gdk/gdkx.h>
+#include <glibmm/exceptionhandler.h>
 #include <unistd.h>
 
 #include <iostream>
+#include <stdexcept>
 
 #include "app/identity.h"
 #include "platform/x11_windows.h"
 #include "webcontrol/uit_web_control.h"
 
 namespace kivo {
-
-TFrmClient* TFrmClient::instance_ = nullptr;
 
 bool ServerWindowMatches(unsigned long found_window, int32_t server_window_handle) {
     const auto found = static_cast<uint64_t>(static_cast<uint32_t>(found_window));
@@ -27,60 +27,63 @@ bool ServerWindowExists() {
     return ServerWindowMatches(found, uitWebControl::ServerWindowHandle());
 }
 
-void ReportUncaughtError(const std::string& message) {
-    if (TFrmClient* form = TFrmClient::Instance())
-        form->AppendLog(message);
-    else
-        std::cerr << "gameKivo worker: " << message << '\n';
-}
-
 TFrmClient::TFrmClient() {
-    instance_ = this;
-    set_title("TFrmClient");
-    set_default_size(240, 201);
-    set_type_hint(Gdk::WINDOW_TYPE_HINT_UTILITY);
-    add(mmoLog);
-    mmoLog.set_editable(false);
-    mmoLog.hide();
-    Glib::add_exception_handler(sigc::mem_fun(*this, &TFrmClient::ApplicationEvents1Exception));
+    form_ = gtk_window_new(GTK_WINDOW_TOPLEVEL);
+    gtk_window_set_title(GTK_WINDOW(form_), "TFrmClient");
+    gtk_window_set_default_size(GTK_WINDOW(form_), 240, 201);
+    gtk_window_set_type_hint(GTK_WINDOW(form_), GDK_WINDOW_TYPE_HINT_UTILITY);
+    mmoLog = gtk_text_view_new();
+    gtk_text_view_set_editable(GTK_TEXT_VIEW(mmoLog), FALSE);
+    gtk_container_add(GTK_CONTAINER(form_), mmoLog);
+    g_signal_connect(form_, "configure-event", G_CALLBACK(FormCanResize), this);
+    g_signal_connect_swapped(form_, "show", G_CALLBACK(+[](TFrmClient* self) { self->FormActivate(); }),
+                             this);
+    Glib::add_exception_handler([this] { ApplicationEvents1Exception(); });
     FormCreate();
 }
 
+TFrmClient::~TFrmClient() {
+    if (tmrFindServer) g_source_remove(tmrFindServer);
+    gtk_widget_destroy(form_);
+}
+
 void TFrmClient::FormCreate() {
-    move(10240, 0);
-    set_skip_taskbar_hint(true);
-    set_skip_pager_hint(true);
-    set_resizable(false);
-    hide();
+    gtk_window_move(GTK_WINDOW(form_), 10240, 0);
+    gtk_window_set_skip_taskbar_hint(GTK_WINDOW(form_), TRUE);
+    gtk_window_set_skip_pager_hint(GTK_WINDOW(form_), TRUE);
+    gtk_window_set_resizable(GTK_WINDOW(form_), FALSE);
+    gtk_widget_hide(form_);
     StartTimer();
 }
 
 void TFrmClient::FormActivate() {
-    set_sensitive(false);
-    hide();
+    // The form is never visible: whatever shows it, it is disabled and goes away again.
+    gtk_widget_set_sensitive(form_, FALSE);
+    gtk_widget_hide(form_);
 }
 
-bool TFrmClient::FormCanResize() { return false; }
-
-void TFrmClient::on_show() {
-    // The form is never visible: whatever shows it, it goes away again at once.
-    Gtk::Window::on_show();
-    FormActivate();
-}
-
-bool TFrmClient::on_configure_event(GdkEventConfigure* event) {
-    if (!FormCanResize()) return true;
-    return Gtk::Window::on_configure_event(event);
+gboolean TFrmClient::FormCanResize(GtkWidget*, GdkEventConfigure*, gpointer) {
+    return TRUE;  // every resize is refused
 }
 
 void TFrmClient::AppendLog(const std::string& line) {
-    auto buffer = mmoLog.get_buffer();
-    buffer->insert(buffer->end(), line + "\n");
+    GtkTextBuffer* buffer = gtk_text_view_get_buffer(GTK_TEXT_VIEW(mmoLog));
+    GtkTextIter end;
+    gtk_text_buffer_get_end_iter(buffer, &end);
+    gtk_text_buffer_insert(buffer, &end, (line + "\n").c_str(), -1);
     // The log is invisible; standard error lets whoever started the worker read it.
     std::cerr << "gameKivo worker: " << line << '\n';
 }
 
-std::string TFrmClient::LogText() const { return mmoLog.get_buffer()->get_text(); }
+std::string TFrmClient::LogText() const {
+    GtkTextBuffer* buffer = gtk_text_view_get_buffer(GTK_TEXT_VIEW(mmoLog));
+    GtkTextIter start, end;
+    gtk_text_buffer_get_bounds(buffer, &start, &end);
+    char* text = gtk_text_buffer_get_text(buffer, &start, &end, FALSE);
+    std::string out = text ? text : "";
+    g_free(text);
+    return out;
+}
 
 void TFrmClient::ApplicationEvents1Exception() {
     try {
@@ -95,16 +98,17 @@ void TFrmClient::ApplicationEvents1Exception() {
 }
 
 void TFrmClient::StartTimer() {
-    tmrFindServer = Glib::signal_timeout().connect(
-        [this] {
-            tmrFindServerTimer();
-            return false;  // the handler re-arms the timer itself
+    tmrFindServer = g_timeout_add(
+        1000,
+        [](gpointer self) -> gboolean {
+            static_cast<TFrmClient*>(self)->tmrFindServerTimer();
+            return G_SOURCE_REMOVE;  // the handler re-arms the timer itself
         },
-        1000);
+        this);
 }
 
 void TFrmClient::tmrFindServerTimer() {
-    tmrFindServer.disconnect();
+    tmrFindServer = 0;
     try {
         if (!ServerWindowExists()) _exit(0);
     } catch (const std::exception& e) {

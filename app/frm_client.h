@@ -1,7 +1,8 @@
 #pragma once
 // TFrmClient, the worker's hidden main form: never shown, it keeps the log of errors no handler
 // caught and runs the watchdog that ends the worker once the main window it serves is gone.
-#include <gtkmm.h>
+// The worker keeps to the plain toolkit interface: it hosts pages, not an interface of its own.
+#include <gtk/gtk.h>
 
 #include <cstdint>
 #include <string>
@@ -16,37 +17,28 @@ bool ServerWindowMatches(unsigned long found_window, int32_t server_window_handl
 // The main window this worker serves still exists (or none exists and none was told).
 bool ServerWindowExists();
 
-class TFrmClient : public Gtk::Window {
+class TFrmClient {
 public:
     TFrmClient();
+    ~TFrmClient();
+    TFrmClient(const TFrmClient&) = delete;
+    TFrmClient& operator=(const TFrmClient&) = delete;
 
     // Appends one line to the invisible log.
     void AppendLog(const std::string& line);
     std::string LogText() const;
 
-    // The form of this process, for the catch-all of uncaught errors.
-    static TFrmClient* Instance() { return instance_; }
-
-protected:
+private:
     void FormCreate();
     void FormActivate();
-    bool FormCanResize();
+    static gboolean FormCanResize(GtkWidget*, GdkEventConfigure*, gpointer);
     void ApplicationEvents1Exception();
     void tmrFindServerTimer();
-
-    bool on_configure_event(GdkEventConfigure* event) override;
-    void on_show() override;
-
-private:
     void StartTimer();
 
-    Gtk::TextView mmoLog;
-    sigc::connection tmrFindServer;
-    static TFrmClient* instance_;
+    GtkWidget* form_ = nullptr;  // owned: destroyed with the form
+    GtkWidget* mmoLog = nullptr;
+    guint tmrFindServer = 0;
 };
-
-// Routes an error that escaped every handler to the form's log (or to standard error when
-// there is no form).
-void ReportUncaughtError(const std::string& message);
 
 }  // namespace kivo

@@ -1,10 +1,12 @@
 #include "app/worker_role.h"
 
-#include <gtkmm.h>
-// After gtkmm: the X headers define macros that clash with it.
+#include <glibmm/init.h>
+#include <gtk/gtk.h>
+// After the toolkit: the X headers define macros that clash with it.
 #include <gdk/gdkx.h>
 
 #include <iostream>
+#include <memory>
 
 #include "app/com_server.h"
 #include "app/frm_client.h"
@@ -15,24 +17,34 @@
 
 namespace kivo {
 
+namespace {
+
+void ShowWorkerMessage(const std::string& text) {
+    GtkWidget* box = gtk_message_dialog_new(nullptr, GTK_DIALOG_MODAL, GTK_MESSAGE_INFO,
+                                            GTK_BUTTONS_OK, "%s", text.c_str());
+    gtk_window_set_title(GTK_WINDOW(box), "");
+    gtk_dialog_run(GTK_DIALOG(box));
+    gtk_widget_destroy(box);
+}
+
+}  // namespace
+
 int RunWorkerRole(int argc, char** argv, const std::vector<std::string>& arguments) {
     if (!gtk_init_check(&argc, &argv)) {
         std::cerr << "gameKivo worker: cannot open the display\n";
         return 1;
     }
-    Gtk::Main kit(argc, argv);
+    Glib::init();
     // Tab windows of the main process can vanish at any moment; an X error about a window that
     // is gone must not end the worker.
     gdk_x11_display_error_trap_push(gdk_display_get_default());
     const ServerSwitches switches = ParseServerSwitches(arguments);
+    std::unique_ptr<GMainLoop, decltype(&g_main_loop_unref)> loop(g_main_loop_new(nullptr, FALSE),
+                                                                  &g_main_loop_unref);
 
     TFrmClient form;
     uitWebControl::SetUncaughtErrorSink([&form](const std::string& line) { form.AppendLog(line); });
-    uitWebControl::SetMessageBox([](const std::string& text) {
-        Gtk::MessageDialog box(text, false, Gtk::MESSAGE_INFO, Gtk::BUTTONS_OK, false);
-        box.set_title("");
-        box.run();
-    });
+    uitWebControl::SetMessageBox(&ShowWorkerMessage);
     // The session folders are read once: the main process switches them only while it starts
     // this worker.
     std::unique_ptr<uitWebControl::WebKitEngine> engine;
@@ -41,14 +53,15 @@ int RunWorkerRole(int argc, char** argv, const std::vector<std::string>& argumen
     } catch (const std::exception& e) {
         form.AppendLog(std::string("the browser engine cannot start: ") + e.what());
     }
-    WorkerComServer server(switches.ActivationMode, engine.get(), [] { Gtk::Main::quit(); });
+    WorkerComServer server(switches.ActivationMode, engine.get(),
+                           [&loop] { g_main_loop_quit(loop.get()); });
     try {
         server.Start();
     } catch (const std::exception& e) {
         std::cerr << "gameKivo worker: " << e.what() << '\n';
         return 1;
     }
-    Gtk::Main::run();
+    g_main_loop_run(loop.get());
     return 0;
 }
 

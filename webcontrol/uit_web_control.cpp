@@ -1,5 +1,7 @@
 #include "webcontrol/uit_web_control.h"
 
+#include <malloc.h>
+
 #include <iostream>
 
 #include "imaging/bmp_file.h"
@@ -200,6 +202,8 @@ void TWebControl::SaveViewPicture(const std::string& path, BrowserView& view, bo
     } catch (const std::exception&) {
         // A picture that cannot be drawn leaves no file; reading it back reports that.
     }
+    // The page picture is large and short-lived: give its memory back at once.
+    malloc_trim(0);
 }
 
 void TWebControl::SaveViewBitmap(const std::string& path, BrowserView& view) {

@@ -227,6 +227,13 @@ setInterval(function () {
         SendPage(response, Page(request.get_param_value("t"), "<p>Titled page</p>"));
     });
 
+    serve("/keys", [](const httplib::Request&, httplib::Response& response) {
+        SendPage(response, Page("keys:", R"(<p>Type here</p>
+<script>
+document.addEventListener("keypress", function (event) { document.title += event.key; });
+</script>)"));
+    });
+
     // Anything else is recorded too, then answered "not found".
     serve(".*", [](const httplib::Request&, httplib::Response& response) {
         response.status = 404;

@@ -20,6 +20,7 @@
 //   /login-submit         where that form goes; shows what it received like /echo
 //   /slow?ms=N            answers after N milliseconds (at most 10000)
 //   /title?t=TEXT         a page whose title is TEXT
+//   /keys                 a page whose title "keys:" grows by every key typed into it
 // Every request, to these pages or to any other path, is recorded before it is answered.
 #include <atomic>
 #include <condition_variable>

@@ -5,6 +5,10 @@
 #include <gtkmm.h>
 #include <gtkmm/socket.h>
 #include <signal.h>
+// After gtkmm: the X headers define macros that clash with it.
+#include <X11/extensions/XTest.h>
+#include <X11/keysym.h>
+#include <gdk/gdkx.h>
 
 #include <filesystem>
 #include <fstream>
@@ -46,6 +50,7 @@ public:
         kivo::test::PumpUntil([&] { return socket_.get_id() != 0; }, 5s);
     }
     int32_t Handle() { return static_cast<int32_t>(socket_.get_id()); }
+    unsigned long Toplevel() { return gdk_x11_window_get_xid(window_.get_window()->gobj()); }
 
 private:
     Gtk::Window window_;
@@ -302,6 +307,26 @@ TEST_F(BrowserHost, WorkersRunningSideBySideOnOneFolderSeeEachOthersCookies) {
     first.Navigate(tab_->Handle(), Utf8ToUtf16(server_.Url("/cookies")), u"");
     ASSERT_TRUE(WaitForTopLevel());
     EXPECT_NE(server_.RequestsTo("/cookies").back().cookie.find("later=2"), std::string::npos);
+}
+
+TEST_F(BrowserHost, TypingReachesTheFocusedPage) {
+    TWebControl web;
+    Watch(web);
+    const int32_t tab = Open(web, "/keys");
+    Display* display = kivo::test::TestDisplay();
+    XSetInputFocus(display, static_cast<Window>(tab_->Toplevel()), RevertToParent, CurrentTime);
+    XSync(display, False);
+    web.SetFoucseWeb(tab);
+    kivo::test::PumpFor(500ms);
+    for (KeySym key : {XK_a, XK_b, XK_c}) {
+        const KeyCode code = XKeysymToKeycode(display, key);
+        XTestFakeKeyEvent(display, code, True, CurrentTime);
+        XTestFakeKeyEvent(display, code, False, CurrentTime);
+        XSync(display, False);
+        kivo::test::PumpFor(50ms);
+    }
+    EXPECT_TRUE(kivo::test::PumpUntil([&] { return web.WebTitle(tab) == u"keys:abc"; }, 5s))
+        << Utf16ToUtf8(web.WebTitle(tab));
 }
 
 std::vector<pid_t> ChildrenOf(pid_t parent) {

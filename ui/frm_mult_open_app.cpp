@@ -3,17 +3,117 @@
 #include <gdk/gdkx.h>
 
 #include "app/identity.h"
+#include "platform/text.h"
 
 namespace kivo {
 
-TFrmMultOpenApp::TFrmMultOpenApp() {
+namespace {
+
+constexpr const char* kBlankPage = "about:blank";
+
+}  // namespace
+
+TFrmMultOpenApp::TFrmMultOpenApp()
+    : mi0("关闭"), mi300("5分钟"), mi600("10分钟"), mi1800("30分钟"), mi3600("60分钟"),
+      miCust("自定义（秒）：60") {
     set_title(kMainWindowCaption);
     set_default_size(972, 600);
     set_size_request(800, 600);
+
     lblTitle.set_text(kApplicationTitle);
+    lblTitle.set_xalign(0);
     pnlMain.pack_start(lblTitle, Gtk::PACK_SHRINK);
+    pnlMain.pack_start(edtUrl, Gtk::PACK_SHRINK);
+
+    pcMain.set_scrollable(true);
+    pcMain.popup_enable();  // the menu listing every tab in strip order
+    pcMain.set_show_border(false);
+    pcMain.signal_switch_page().connect(
+        [this](Gtk::Widget* page, guint) {
+            if (allow_switch_) return;
+            auto* tab = dynamic_cast<N_TRzTabSheet*>(page);
+            if (tab && !pcMainChanging(*tab)) g_signal_stop_emission_by_name(pcMain.gobj(), "switch-page");
+        },
+        false);
+    pcMain.signal_switch_page().connect([this](Gtk::Widget*, guint) { pcMainChange(); }, true);
+    pcMain.signal_button_press_event().connect(
+        sigc::mem_fun(*this, &TFrmMultOpenApp::pcMainButtonPress), false);
+    pnlMain.pack_start(pcMain, Gtk::PACK_EXPAND_WIDGET);
+
+    psWeb.set_size_request(145, -1);
+    psWeb.set_show_text(true);
+    ShowProgress(50);
+    spText.set_xalign(0);
+    spText.set_ellipsize(Pango::ELLIPSIZE_END);
+    spWebConfig.set_label("页面自动刷新设置");
+    spWebConfig.set_relief(Gtk::RELIEF_NONE);
+    spWebConfig.signal_clicked().connect([this] {
+        pmWebConfigPopup();
+        pmWebConfig.popup_at_widget(&spWebConfig, Gdk::GRAVITY_NORTH_WEST, Gdk::GRAVITY_SOUTH_WEST,
+                                    nullptr);
+    });
+    sbWeb.pack_start(psWeb, Gtk::PACK_SHRINK);
+    sbWeb.pack_start(spText, Gtk::PACK_EXPAND_WIDGET);
+    sbWeb.pack_end(spWebConfig, Gtk::PACK_SHRINK);
+    sbWeb.set_size_request(-1, 19);
+    pnlMain.pack_end(sbWeb, Gtk::PACK_SHRINK);
+
+    N11.set_label("修改标签页名称");
+    N1.set_label("锁定标签页");
+    N31.set_label("保护标签页");
+    N22.set_label("新建浏览页");
+    N11.signal_activate().connect([this] { N11Click(); });
+    N1.signal_activate().connect([this] {
+        if (!N1.get_inconsistent()) N1Click();
+    });
+    N31.signal_activate().connect([this] { N31Click(); });
+    N22.signal_activate().connect([this] { N22Click(); });
+    popTab.append(N11);
+    popTab.append(*Gtk::manage(new Gtk::SeparatorMenuItem));
+    popTab.append(N1);
+    popTab.append(N31);
+    popTab.append(*Gtk::manage(new Gtk::SeparatorMenuItem));
+    popTab.append(N22);
+    popTab.show_all();
+
+    Gtk::RadioMenuItem::Group group = mi0.get_group();
+    for (Gtk::RadioMenuItem* item : {&mi300, &mi600, &mi1800, &mi3600, &miCust}) item->set_group(group);
+    const std::pair<Gtk::RadioMenuItem*, RefreshItem> items[] = {
+        {&mi0, RefreshItem::Off},     {&mi300, RefreshItem::Min5},  {&mi600, RefreshItem::Min10},
+        {&mi1800, RefreshItem::Min30}, {&mi3600, RefreshItem::Min60}};
+    for (const auto& [item, which] : items) {
+        item->signal_activate().connect([this, item = item, which = which] {
+            if (item->get_active()) SetRefresh(which);
+        });
+        pmWebConfig.append(*item);
+    }
+    miCust.signal_activate().connect([this] {
+        if (miCust.get_active()) miCustClick();
+    });
+    pmWebConfig.append(miCust);
+    pmWebConfig.show_all();
+
     add(pnlMain);
     show_all_children();
+    add_events(Gdk::SCROLL_MASK);
+
+    InputBox = [](const std::string&, const std::string&, std::string&, int, bool) { return false; };
+    Confirm = [this](const std::string& text, const std::string& caption) {
+        Gtk::MessageDialog box(*this, text, false, Gtk::MESSAGE_QUESTION, Gtk::BUTTONS_YES_NO, true);
+        box.set_title(caption);
+        box.set_default_response(Gtk::RESPONSE_NO);
+        return box.run() == Gtk::RESPONSE_YES;
+    };
+    ShowError = [this](const std::string& text, const std::string& caption) {
+        Gtk::MessageDialog box(*this, text, false, Gtk::MESSAGE_ERROR, Gtk::BUTTONS_OK, true);
+        box.set_title(caption);
+        box.run();
+    };
+}
+
+TFrmMultOpenApp::~TFrmMultOpenApp() {
+    allow_switch_ = true;
+    while (!sheets_.empty()) DestroyTab(sheets_.back().get());
 }
 
 int32_t TFrmMultOpenApp::Handle() const {
@@ -21,5 +121,368 @@ int32_t TFrmMultOpenApp::Handle() const {
     if (!window) return 0;
     return static_cast<int32_t>(gdk_x11_window_get_xid(const_cast<GdkWindow*>(window->gobj())));
 }
+
+TabEventHandlers TFrmMultOpenApp::Handlers() {
+    TabEventHandlers handlers;
+    handlers.DocumentComplete = [this](TWebControl& s, bool top, const std::u16string& url,
+                                       int32_t tab) { WebControl1DocumentComplete(s, top, url, tab); };
+    handlers.Foreground = [this](TWebControl& s) { WebControl1Foreground(s); };
+    handlers.NewTab = [this](TWebControl& s, int32_t& tab, int32_t web) {
+        WebControl1NewTab(s, tab, web);
+    };
+    handlers.ProgressChange = [this](TWebControl& s, int32_t p, int32_t max, int32_t tab) {
+        WebControl1ProgressChange(s, p, max, tab);
+    };
+    handlers.StatusTextChange = [this](TWebControl& s, const std::u16string& text, int32_t tab) {
+        WebControl1StatusTextChange(s, text, tab);
+    };
+    realize();
+    handlers.ServerWindow = Handle();
+    return handlers;
+}
+
+N_TRzTabSheet* TFrmMultOpenApp::AppendTab() {
+    auto sheet = std::make_unique<N_TRzTabSheet>(Handlers());
+    N_TRzTabSheet* tab = sheet.get();
+    tab->IsActive = [this, tab] { return ActiveTab() == tab; };
+    tab->SetCaption(kLoadingCaption);
+    tab->SetHint(kLoadingCaption);
+    tab->CloseButton().signal_clicked().connect([this] { CloseActiveTab(); });
+    sheets_.push_back(std::move(sheet));
+    allow_switch_ = true;
+    pcMain.append_page(*tab, tab->TabLabel());
+    allow_switch_ = false;
+    pcMain.set_tab_reorderable(*tab, true);
+    pcMain.set_menu_label_text(*tab, tab->Hint());
+    tab->show();
+    tab->TabHandle();  // realises the window the worker will place the view in
+    return tab;
+}
+
+N_TRzTabSheet* TFrmMultOpenApp::NewGameTab() {
+    N_TRzTabSheet* tab = AppendTab();
+    tab->WebControl().CreateWeb(tab->TabHandle());
+    allow_switch_ = true;
+    pcMain.set_current_page(pcMain.page_num(*tab));
+    allow_switch_ = false;
+    if (pcMain.get_n_pages() == 1) pcMainChange();
+    try {
+        tab->WebControl().SetParent(tab->TabHandle());
+    } catch (const std::exception&) {
+    }
+    return tab;
+}
+
+N_TRzTabSheet* TFrmMultOpenApp::FindTabByHandle(int32_t TabHandle) {
+    for (int i = 0; i < pcMain.get_n_pages(); ++i) {
+        auto* tab = dynamic_cast<N_TRzTabSheet*>(pcMain.get_nth_page(i));
+        if (tab && SameTabHandle(TabHandle, static_cast<unsigned long>(tab->get_id()))) return tab;
+    }
+    return nullptr;
+}
+
+N_TRzTabSheet* TFrmMultOpenApp::ActiveTab() {
+    const int index = pcMain.get_current_page();
+    return index < 0 ? nullptr : dynamic_cast<N_TRzTabSheet*>(pcMain.get_nth_page(index));
+}
+
+N_TRzTabSheet* TFrmMultOpenApp::Tab(int index) {
+    return dynamic_cast<N_TRzTabSheet*>(pcMain.get_nth_page(index));
+}
+
+void TFrmMultOpenApp::ActivateTab(int index) { pcMain.set_current_page(index); }
+
+void TFrmMultOpenApp::DestroyTab(N_TRzTabSheet* Tab) {
+    const bool was = allow_switch_;
+    allow_switch_ = true;
+    pcMain.remove_page(*Tab);
+    allow_switch_ = was;
+    std::erase_if(sheets_, [Tab](const auto& sheet) { return sheet.get() == Tab; });
+}
+
+bool TFrmMultOpenApp::pcMainChanging(N_TRzTabSheet& Tab) {
+    if (!Tab.TabPassword.empty()) {
+        std::string text;
+        if (!InputBox("输入", "请输入解除保护的密码", text, 8, true)) return false;
+        if (text != Tab.TabPassword) return false;
+    }
+    try {
+        if (Tab.HasWebControl()) Tab.WebControl().SetParent(Tab.TabHandle());
+    } catch (const std::exception&) {
+        // The worker no longer answers: the tab goes, once the switch is over.
+        Glib::signal_idle().connect_once([this, tab = &Tab] {
+            for (const auto& sheet : sheets_) {
+                if (sheet.get() == tab) return DestroyTab(tab);
+            }
+        });
+    }
+    return true;
+}
+
+void TFrmMultOpenApp::pcMainChange() {
+    N_TRzTabSheet* active = ActiveTab();
+    for (const auto& sheet : sheets_) sheet->SetCurrent(sheet.get() == active);
+    if (!active) return;
+    lblTitle.set_text(active->Hint().empty() ? std::string(kApplicationTitle)
+                                             : active->Hint() + "-" + kApplicationTitle);
+    try {
+        if (active->HasWebControl())
+            edtUrl.set_text(Utf16ToUtf8(active->WebControl().WebUrl(active->TabHandle())));
+    } catch (const std::exception&) {
+        Glib::signal_idle().connect_once([this, active] {
+            for (const auto& sheet : sheets_) {
+                if (sheet.get() == active) return DestroyTab(active);
+            }
+        });
+        return;
+    }
+    if (NewTabPending) {
+        try {
+            active->WebControl().SetParent(active->TabHandle());
+        } catch (const std::exception&) {
+        }
+    }
+    NewTabPending = false;
+    queue_draw();
+}
+
+bool TFrmMultOpenApp::pcMainClose() {
+    try {
+        if (pcMain.get_n_pages() == 1) return false;  // the last tab never closes
+        N_TRzTabSheet* active = ActiveTab();
+        if (!active) return false;
+        if (active->TabLocked && !Confirm("是否关闭当前页面？", "提示")) return false;
+        if (active->HasWebControl()) active->WebControl().FreeWeb(active->TabHandle());
+        return true;
+    } catch (const std::exception&) {
+        return false;
+    }
+}
+
+bool TFrmMultOpenApp::CloseActiveTab() {
+    if (!pcMainClose()) return false;
+    N_TRzTabSheet* active = ActiveTab();
+    const int index = pcMain.page_num(*active);
+    DestroyTab(active);
+    // The tab to its left becomes active (or the new first one), asked as any activation is.
+    const int left = std::max(index - 1, 0);
+    if (left < pcMain.get_n_pages()) {
+        if (pcMain.get_current_page() == left) {
+            if (N_TRzTabSheet* tab = Tab(left); tab && pcMainChanging(*tab)) pcMainChange();
+        } else {
+            pcMain.set_current_page(left);
+        }
+    }
+    return true;
+}
+
+int TFrmMultOpenApp::TabAt(double x, double y) {
+    for (int i = 0; i < pcMain.get_n_pages(); ++i) {
+        Gtk::Widget* label = pcMain.get_tab_label(*pcMain.get_nth_page(i));
+        if (!label || !label->get_mapped()) continue;
+        int lx = 0, ly = 0;
+        if (!label->translate_coordinates(pcMain, 0, 0, lx, ly)) continue;
+        const auto a = label->get_allocation();
+        if (x >= lx && x < lx + a.get_width() && y >= ly && y < ly + a.get_height()) return i;
+    }
+    return -1;
+}
+
+void TFrmMultOpenApp::OpenBlankTab() {
+    try {
+        if (OpenGame) OpenGame(kBlankPage, "", "");
+    } catch (const std::exception&) {
+        // Dropped, as every error that escapes a handler.
+    }
+}
+
+bool TFrmMultOpenApp::pcMainButtonPress(GdkEventButton* event) {
+    // Only presses on the strip itself: the pages below it are the workers' views.
+    if (event->window != pcMain.get_window()->gobj() && TabAt(event->x, event->y) < 0 &&
+        event->y > 30)
+        return false;
+    const int over = TabAt(event->x, event->y);
+    const int active = pcMain.get_current_page();
+    if (event->type == GDK_2BUTTON_PRESS && event->button == 1) {
+        if (over < 0)
+            OpenBlankTab();
+        else if (over == active)
+            CloseActiveTab();
+        return true;
+    }
+    if (event->type == GDK_BUTTON_PRESS && event->button == 3) {
+        if (over == active && over >= 0) {
+            if (N_TRzTabSheet* tab = ActiveTab()) {
+                N1.set_active(tab->TabLocked);
+                N31.set_active(!tab->TabPassword.empty());
+            }
+            popTab.popup_at_pointer(reinterpret_cast<GdkEvent*>(event));
+        } else if (over < 0) {
+            OpenBlankTab();
+        }
+        return true;
+    }
+    return false;
+}
+
+bool TFrmMultOpenApp::on_scroll_event(GdkEventScroll* event) {
+    if (WheelBusy) return true;
+    WheelBusy = true;
+    struct Clear {
+        bool& flag;
+        ~Clear() { flag = false; }
+    } clear{WheelBusy};
+    int x = 0, y = 0;
+    if (!translate_coordinates(pcMain, static_cast<int>(event->x), static_cast<int>(event->y), x, y))
+        return true;
+    if (TabAt(x, y) < 0) return true;
+    const int active = pcMain.get_current_page();
+    const bool away = event->direction == GDK_SCROLL_UP ||
+                      (event->direction == GDK_SCROLL_SMOOTH && event->delta_y < 0);
+    if (away && active > 0) pcMain.set_current_page(active - 1);
+    if (!away && active < pcMain.get_n_pages() - 1) pcMain.set_current_page(active + 1);
+    return true;
+}
+
+void TFrmMultOpenApp::FitTabCaption(N_TRzTabSheet& Tab) {
+    auto layout = Tab.TabLabel().create_pango_layout("");
+    const auto caption = FitTabCaptionText(Tab.Hint(), kTabWidth, [&](const std::string& text) {
+        layout->set_text(text);
+        int width = 0, height = 0;
+        layout->get_pixel_size(width, height);
+        return width;
+    });
+    if (caption) Tab.SetCaption(*caption);
+    pcMain.set_menu_label_text(Tab, Tab.Hint());
+    if (&Tab == ActiveTab()) pcMainChange();
+}
+
+N_TRzTabSheet* TFrmMultOpenApp::UpdateTabHint(int32_t TabHandle) {
+    N_TRzTabSheet* tab = FindTabByHandle(TabHandle);
+    if (tab && tab->AllowChangeCaption)
+        tab->SetHint(TabHint(tab->LoginUser, Utf16ToUtf8(tab->WebControl().WebTitle(TabHandle))));
+    return tab;
+}
+
+void TFrmMultOpenApp::WebControl1DocumentComplete(TWebControl&, bool IsApplication,
+                                                  const std::u16string&, int32_t TabHandle) {
+    if (!IsApplication) return;
+    N_TRzTabSheet* tab = UpdateTabHint(TabHandle);
+    if (!tab) return;
+    FitTabCaption(*tab);
+    if (tab->LoginAcc) {
+        tab->LoginAcc = false;  // the fill is attempted once
+        for (const auto& [name, value] : LoginFillCalls(tab->LoginInfo))
+            tab->WebControl().LoginWeb(Utf8ToUtf16(name), Utf8ToUtf16(value), TabHandle);
+    }
+}
+
+void TFrmMultOpenApp::WebControl1NewTab(TWebControl& Sender, int32_t& TabHandle, int32_t) {
+    NewTabPending = true;
+    N_TRzTabSheet* opener = FindTabByHandle(TabHandle);
+    std::shared_ptr<TWebControl> proxy = opener ? opener->SharedWebControl() : nullptr;
+    if (!proxy) {
+        for (const auto& sheet : sheets_) {
+            if (sheet->SharedWebControl().get() == &Sender) proxy = sheet->SharedWebControl();
+        }
+    }
+    N_TRzTabSheet* tab = AppendTab();
+    tab->ShareWebControl(proxy);
+    TabHandle = tab->TabHandle();
+}
+
+void TFrmMultOpenApp::WebControl1ProgressChange(TWebControl&, int32_t Progress, int32_t ProgressMax,
+                                                int32_t TabHandle) {
+    N_TRzTabSheet* active = ActiveTab();
+    if (!active || !SameTabHandle(TabHandle, static_cast<unsigned long>(active->get_id()))) return;
+    if (auto percent = ProgressPercent(Progress, ProgressMax)) ShowProgress(*percent);
+}
+
+void TFrmMultOpenApp::WebControl1StatusTextChange(TWebControl&, const std::u16string& Text,
+                                                  int32_t TabHandle) {
+    N_TRzTabSheet* active = ActiveTab();
+    if (!active || !SameTabHandle(TabHandle, static_cast<unsigned long>(active->get_id()))) return;
+    ShowStatusText(Utf16ToUtf8(Text));
+}
+
+void TFrmMultOpenApp::WebControl1Foreground(TWebControl&) {}
+
+void TFrmMultOpenApp::ShowProgress(int percent) {
+    progress_shown_ = percent;
+    psWeb.set_fraction(std::clamp(percent, 0, 100) / 100.0);
+    psWeb.set_text(std::to_string(percent) + "%");
+}
+
+void TFrmMultOpenApp::ShowStatusText(const std::string& text) { spText.set_text(text); }
+
+RefreshItem TFrmMultOpenApp::pmWebConfigPopup() {
+    N_TRzTabSheet* tab = ActiveTab();
+    std::optional<uint32_t> interval;
+    if (tab && tab->tmrFresh.Enabled()) interval = tab->tmrFresh.Interval();
+    const RefreshItem item = RefreshItemFor(interval);
+    Gtk::RadioMenuItem* items[] = {&mi0, &mi300, &mi600, &mi1800, &mi3600, &miCust};
+    if (item == RefreshItem::Custom) miCust.set_label(CustomRefreshCaption(*interval));
+    Gtk::RadioMenuItem* checked = items[static_cast<int>(item)];
+    g_signal_handlers_block_matched(checked->gobj(), G_SIGNAL_MATCH_ID,
+                                    g_signal_lookup("activate", GTK_TYPE_MENU_ITEM), 0, nullptr,
+                                    nullptr, nullptr);
+    checked->set_active(true);
+    g_signal_handlers_unblock_matched(checked->gobj(), G_SIGNAL_MATCH_ID,
+                                      g_signal_lookup("activate", GTK_TYPE_MENU_ITEM), 0, nullptr,
+                                      nullptr, nullptr);
+    return item;
+}
+
+void TFrmMultOpenApp::SetRefresh(RefreshItem item) {
+    N_TRzTabSheet* tab = ActiveTab();
+    if (!tab) return;
+    if (item == RefreshItem::Off) {
+        tab->tmrFresh.SetEnabled(false);
+        return;
+    }
+    tab->tmrFresh.SetInterval(RefreshInterval(item));
+    tab->tmrFresh.SetEnabled(true);
+}
+
+void TFrmMultOpenApp::miCustClick() {
+    std::string text = CustomRefreshPromptText(miCust.get_label());
+    if (!InputBox("输入", "间隔不能小于10秒", text, 20, false)) {
+        pmWebConfigPopup();
+        return;
+    }
+    N_TRzTabSheet* tab = ActiveTab();
+    if (const auto seconds = ParseRefreshSeconds(text); seconds && tab) {
+        tab->tmrFresh.SetInterval(*seconds * 1000);
+        tab->tmrFresh.SetEnabled(true);
+        miCust.set_label(std::string(kCustomRefreshPrefix) + text);
+        return;
+    }
+    if (tab) tab->tmrFresh.SetEnabled(false);
+    ShowError("输入错误！", "提示");
+    pmWebConfigPopup();
+}
+
+void TFrmMultOpenApp::N11Click() {
+    N_TRzTabSheet* tab = ActiveTab();
+    if (!tab) return;
+    std::string text = tab->Hint();
+    if (!InputBox("输入", "请输入一个新的名字", text, 20, false)) return;
+    tab->AllowChangeCaption = false;
+    tab->SetHint(text);
+    FitTabCaption(*tab);
+}
+
+void TFrmMultOpenApp::N1Click() {
+    if (N_TRzTabSheet* tab = ActiveTab()) tab->TabLocked = !tab->TabLocked;
+}
+
+void TFrmMultOpenApp::N31Click() {
+    N_TRzTabSheet* tab = ActiveTab();
+    if (!tab) return;
+    std::string text = tab->TabPassword;
+    if (InputBox("输入", "请输入保护密码", text, 8, true)) tab->TabPassword = text;
+}
+
+void TFrmMultOpenApp::N22Click() { OpenBlankTab(); }
 
 }  // namespace kivo

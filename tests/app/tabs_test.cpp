@@ -1,0 +1,243 @@
+// The tab strip of the real main window, with real workers and a local web server.
+#include <gtest/gtest.h>
+#include <gtkmm.h>
+#include <signal.h>
+
+#include <filesystem>
+
+#include "app/identity.h"
+#include "platform/process.h"
+#include "platform/text.h"
+#include "platform/user_settings.h"
+#include "tests/support/test_support.h"
+#include "tests/support/test_web_server.h"
+#include "ui/frm_mult_open_app.h"
+#include "ui/tab_rules.h"
+#include "webcontrol/registration.h"
+
+namespace {
+
+using namespace std::chrono_literals;
+using kivo::N_TRzTabSheet;
+using kivo::TFrmMultOpenApp;
+using kivo::TWebControl;
+
+TEST(TabRules, CaptionsKeepTheFirstPrefixWiderThanTheLimit) {
+    // Every character 10 pixels wide: the limit at width 130 is 60 pixels.
+    auto width = [](const std::string& text) {
+        return static_cast<int>(kivo::Utf8ToUtf16(text).size()) * 10;
+    };
+    EXPECT_EQ(kivo::FitTabCaptionText("abcdefghij", 130, width), "abcdefg..");
+    EXPECT_EQ(kivo::FitTabCaptionText("网页游戏专用多开浏览器", 130, width), "网页游戏专用多..");
+    EXPECT_EQ(kivo::FitTabCaptionText("abcdef", 130, width), "abcdef");
+    EXPECT_EQ(kivo::FitTabCaptionText("abcdefghij", 80, width), "abc..");  // (80 - 40) / 2
+    EXPECT_EQ(kivo::FitTabCaptionText("abc", 59, width), "..");
+    EXPECT_FALSE(kivo::FitTabCaptionText("", 130, width).has_value());
+}
+
+TEST(TabRules, ProgressIntervalsAndHints) {
+    EXPECT_EQ(kivo::ProgressPercent(5, 0), 100);
+    EXPECT_FALSE(kivo::ProgressPercent(-1, 100).has_value());
+    EXPECT_EQ(kivo::ProgressPercent(1, 8), 12);   // 12.5 goes to the even neighbour
+    EXPECT_EQ(kivo::ProgressPercent(3, 8), 38);   // 37.5 likewise
+    EXPECT_EQ(kivo::ProgressPercent(10000, 10000), 100);
+    EXPECT_FALSE(kivo::SameTabHandle(-5, 0xFFFFFFFBul));
+    EXPECT_TRUE(kivo::SameTabHandle(0x2a00005, 0x2a00005));
+
+    EXPECT_FALSE(kivo::ParseRefreshSeconds("9").has_value());
+    EXPECT_FALSE(kivo::ParseRefreshSeconds("abc").has_value());
+    EXPECT_FALSE(kivo::ParseRefreshSeconds("").has_value());
+    EXPECT_FALSE(kivo::ParseRefreshSeconds("99999999999").has_value());  // beyond the timer
+    EXPECT_EQ(kivo::ParseRefreshSeconds("10"), 10u);
+    EXPECT_EQ(kivo::CustomRefreshCaption(10000), "自定义（秒）：10");
+    EXPECT_EQ(kivo::CustomRefreshCaption(12500), "自定义（秒）：12.5");
+    EXPECT_EQ(kivo::CustomRefreshPromptText("自定义（秒）："), "60");
+    EXPECT_EQ(kivo::RefreshItemFor(600000), kivo::RefreshItem::Min10);
+    EXPECT_EQ(kivo::RefreshItemFor(std::nullopt), kivo::RefreshItem::Off);
+
+    EXPECT_EQ(kivo::TabHint("张三", "游戏"), "[张三]游戏");
+    EXPECT_EQ(kivo::TabHint("", "游戏"), "游戏");
+}
+
+TEST(TabRules, LoginFillTakesTheFirstValueOfEachName) {
+    using Calls = std::vector<std::pair<std::string, std::string>>;
+    EXPECT_EQ(kivo::LoginFillCalls("user=a\r\nPASS=x=y\nUSER=b"),
+              (Calls{{"user", "a"}, {"PASS", "x=y"}, {"USER", "a"}}));
+    EXPECT_TRUE(kivo::LoginFillCalls("user=a").empty());  // fewer than two lines
+    EXPECT_EQ(kivo::LoginFillCalls("novalue\nx=1"), (Calls{{"novalue", ""}, {"x", "1"}}));
+}
+
+class Tabs : public ::testing::Test {
+protected:
+    void SetUp() override {
+        if (!kivo::test::TestDisplay()) GTEST_SKIP() << "needs an X display";
+        static bool ready = [] {
+            if (!gtk_init_check(nullptr, nullptr)) return false;
+            Gtk::Main::init_gtkmm_internals();
+            gdk_set_program_class(kivo::kMainWindowClass);
+            return true;
+        }();
+        ASSERT_TRUE(ready);
+        name_ = "kivo-tabs-" + std::to_string(getpid());
+        const std::string exe = kivo::test::CopyExecutable(KIVO_EXECUTABLE, home_.Path(), name_);
+        kivo::UserSettings settings;
+        gameKivo_TLB::RegisterServer(settings, exe);
+        std::filesystem::create_directories(home_.Path() + "/WebImage");
+        std::filesystem::create_directories(home_.Path() + "/Temp");
+        window_ = std::make_unique<TFrmMultOpenApp>();
+        window_->show();
+        kivo::test::PumpUntil([&] { return window_->Handle() != 0; }, 5s);
+    }
+    void TearDown() override { window_.reset(); }
+
+    size_t Workers() const { return kivo::FindProcessesByName(name_).size(); }
+
+    N_TRzTabSheet* Open(const std::string& path) {
+        N_TRzTabSheet* tab = window_->NewGameTab();
+        tab->GameUrlID = "0";
+        tab->WebControl().Navigate(tab->TabHandle(), kivo::Utf8ToUtf16(server_.Url(path)), u"");
+        return tab;
+    }
+    bool HintBecomes(N_TRzTabSheet* tab, const std::string& hint) {
+        return kivo::test::PumpUntil([&] { return tab->Hint() == hint; }, 20s);
+    }
+
+    kivo::test::TempHome home_;
+    kivo::test::TestWebServer server_;
+    std::string name_;
+    std::unique_ptr<TFrmMultOpenApp> window_;
+};
+
+TEST_F(Tabs, PageTitlesNameTheTabsAndFollowTheActiveOne) {
+    N_TRzTabSheet* first = Open("/title?t=first");
+    ASSERT_TRUE(HintBecomes(first, "first"));
+    EXPECT_EQ(first->Caption(), "first");
+    EXPECT_EQ(window_->TitleText(), "first-Kivo游戏盒-网页游戏专用多开浏览器");
+    EXPECT_EQ(window_->AddressText(), server_.Url("/title?t=first"));
+
+    N_TRzTabSheet* second = Open("/title?t=a%20very%20long%20page%20title%20indeed");
+    ASSERT_TRUE(HintBecomes(second, "a very long page title indeed"));
+    EXPECT_TRUE(second->Caption().ends_with(".."));
+    EXPECT_EQ(Workers(), 2u);  // one worker per tab
+
+    // A renamed tab keeps its name; an account's tab shows the account.
+    window_->InputBox = [](const std::string&, const std::string&, std::string& text, int, bool) {
+        text = "mine";
+        return true;
+    };
+    window_->N11Click();
+    EXPECT_EQ(second->Hint(), "mine");
+    second->WebControl().Navigate(second->TabHandle(), kivo::Utf8ToUtf16(server_.Url("/title?t=x")), u"");
+    kivo::test::PumpFor(1500ms);
+    EXPECT_EQ(second->Hint(), "mine");
+    first->LoginUser = "张三";
+    first->WebControl().WebRefresh(first->TabHandle());
+    EXPECT_TRUE(HintBecomes(first, "[张三]first"));
+}
+
+TEST_F(Tabs, APopupTabSharesItsOpenersWorkerUntilBothAreClosed) {
+    N_TRzTabSheet* keeper = Open("/title?t=keeper");
+    ASSERT_TRUE(HintBecomes(keeper, "keeper"));
+    N_TRzTabSheet* opener = Open("/popup?auto=1");
+    ASSERT_TRUE(kivo::test::PumpUntil([&] { return window_->TabCount() == 3; }, 20s));
+    N_TRzTabSheet* popup = window_->Tab(2);
+    ASSERT_TRUE(HintBecomes(popup, "Cookies"));
+    EXPECT_EQ(popup->SharedWebControl(), opener->SharedWebControl());
+    EXPECT_EQ(Workers(), 2u);
+    const pid_t shared = opener->SharedWebControl()->DefaultInterface()->WorkerPid();
+
+    window_->ActivateTab(1);
+    ASSERT_TRUE(window_->CloseActiveTab());
+    kivo::test::PumpFor(1000ms);
+    EXPECT_TRUE(kivo::test::ProcessRunning(shared));  // the pop-up still shows its page
+
+    window_->ActivateTab(1);
+    ASSERT_EQ(window_->ActiveTab(), popup);
+    ASSERT_TRUE(window_->CloseActiveTab());
+    EXPECT_TRUE(kivo::test::PumpUntil([&] { return !kivo::test::ProcessRunning(shared); }, 10s));
+
+    EXPECT_FALSE(window_->CloseActiveTab());  // the last tab never closes
+    EXPECT_EQ(window_->TabCount(), 1);
+}
+
+TEST_F(Tabs, LockedProtectedAndDeadTabs) {
+    N_TRzTabSheet* first = Open("/title?t=one");
+    N_TRzTabSheet* second = Open("/title?t=two");
+    ASSERT_TRUE(HintBecomes(second, "two"));
+    second->TabLocked = true;
+    window_->Confirm = [](const std::string& text, const std::string&) {
+        EXPECT_EQ(text, "是否关闭当前页面？");
+        return false;
+    };
+    EXPECT_FALSE(window_->CloseActiveTab());
+    EXPECT_EQ(window_->TabCount(), 2);
+    EXPECT_NO_THROW(second->WebControl().WebTitle(second->TabHandle()));  // its worker is untouched
+
+    first->TabPassword = "secret";
+    std::string answer = "wrong";
+    bool answered = true;
+    window_->InputBox = [&](const std::string&, const std::string& prompt, std::string& text,
+                            int max_length, bool masked) {
+        EXPECT_EQ(prompt, "请输入解除保护的密码");
+        EXPECT_EQ(max_length, 8);
+        EXPECT_TRUE(masked);
+        text = answer;
+        return answered;
+    };
+    window_->ActivateTab(0);
+    EXPECT_EQ(window_->ActiveTab(), second);  // a wrong password
+    answered = false;
+    answer = "secret";
+    window_->ActivateTab(0);
+    EXPECT_EQ(window_->ActiveTab(), second);  // a cancel
+    answered = true;
+    window_->ActivateTab(0);
+    EXPECT_EQ(window_->ActiveTab(), first);
+
+    // A tab whose worker is gone is discarded when it is activated.
+    kill(second->SharedWebControl()->DefaultInterface()->WorkerPid(), SIGKILL);
+    kivo::test::PumpFor(300ms);
+    window_->ActivateTab(1);
+    EXPECT_TRUE(kivo::test::PumpUntil([&] { return window_->TabCount() == 1; }, 10s));
+}
+
+TEST_F(Tabs, OnlyTheActiveTabTouchesTheStatusBarAndCustomIntervalsAreChecked) {
+    N_TRzTabSheet* first = Open("/title?t=one");
+    N_TRzTabSheet* second = Open("/title?t=two");
+    ASSERT_TRUE(HintBecomes(second, "two"));
+    TWebControl& proxy = *first->SharedWebControl();
+    window_->WebControl1StatusTextChange(proxy, u"inactive", first->TabHandle());
+    window_->WebControl1ProgressChange(proxy, 1, 8, first->TabHandle());
+    EXPECT_NE(window_->StatusText(), "inactive");
+    const int shown = window_->ProgressShown();
+    window_->WebControl1ProgressChange(proxy, -1, 8, second->TabHandle());
+    EXPECT_EQ(window_->ProgressShown(), shown);
+    window_->WebControl1ProgressChange(proxy, 0, 0, second->TabHandle());
+    EXPECT_EQ(window_->ProgressShown(), 100);
+    window_->WebControl1StatusTextChange(proxy, u"链接", second->TabHandle());
+    EXPECT_EQ(window_->StatusText(), "链接");
+
+    std::string entered = "9";
+    std::string error;
+    window_->InputBox = [&](const std::string&, const std::string&, std::string& text, int, bool) {
+        text = entered;
+        return true;
+    };
+    window_->ShowError = [&](const std::string& text, const std::string&) { error = text; };
+    window_->miCustClick();
+    EXPECT_EQ(error, "输入错误！");
+    EXPECT_FALSE(second->tmrFresh.Enabled());
+    EXPECT_EQ(window_->pmWebConfigPopup(), kivo::RefreshItem::Off);
+    entered = "10";
+    error.clear();
+    window_->miCustClick();
+    EXPECT_TRUE(error.empty());
+    EXPECT_TRUE(second->tmrFresh.Enabled());
+    EXPECT_EQ(second->tmrFresh.Interval(), 10000u);
+    EXPECT_EQ(window_->CustomRefreshItemCaption(), "自定义（秒）：10");
+    EXPECT_EQ(window_->pmWebConfigPopup(), kivo::RefreshItem::Custom);
+    window_->SetRefresh(kivo::RefreshItem::Off);
+    EXPECT_FALSE(second->tmrFresh.Enabled());
+}
+
+}  // namespace

@@ -1,0 +1,144 @@
+#include "ui/tab_sheet.h"
+
+#include "ui/tab_rules.h"
+
+namespace kivo {
+
+namespace {
+
+// The 20 x 20 tab icon: a small blue page.
+Glib::RefPtr<Gdk::Pixbuf> TabIcon() {
+    static Glib::RefPtr<Gdk::Pixbuf> icon = [] {
+        auto surface = Cairo::ImageSurface::create(Cairo::FORMAT_ARGB32, 20, 20);
+        auto cr = Cairo::Context::create(surface);
+        cr->set_source_rgb(0x13 / 255.0, 0x6E / 255.0, 0xB7 / 255.0);
+        cr->rectangle(4, 2, 12, 16);
+        cr->fill();
+        cr->set_source_rgb(1, 1, 1);
+        for (int y = 6; y <= 14; y += 4) {
+            cr->rectangle(6, y, 8, 1.5);
+            cr->fill();
+        }
+        return Gdk::Pixbuf::create(surface, 0, 0, 20, 20);
+    }();
+    return icon;
+}
+
+}  // namespace
+
+void TRefreshTimer::SetEnabled(bool enabled) {
+    enabled_ = enabled;
+    Restart();
+}
+
+void TRefreshTimer::SetInterval(uint32_t interval_ms) {
+    interval_ = interval_ms;
+    Restart();
+}
+
+void TRefreshTimer::Restart() {
+    connection_.disconnect();
+    if (!enabled_ || interval_ == 0) return;
+    connection_ = Glib::signal_timeout().connect(
+        [this] {
+            if (on_timer_) on_timer_();
+            return false;  // the tick re-arms the timer when it has finished
+        },
+        interval_);
+}
+
+N_TRzTabSheet::N_TRzTabSheet(const TabEventHandlers& handlers)
+    : tmrFresh([this] { tmrTimer(); }), handlers_(handlers) {
+    signal_size_allocate().connect(sigc::mem_fun(*this, &N_TRzTabSheet::FrameResize));
+    // A view that goes away must not take the tab's window with it.
+    signal_plug_removed().connect([] { return true; }, false);
+    icon_.set(TabIcon());
+    label_.set_xalign(0);
+    label_.set_width_chars(1);
+    close_button_.set_relief(Gtk::RELIEF_NONE);
+    close_button_.set_label("×");
+    close_button_.set_focus_on_click(false);
+    tab_label_.pack_start(icon_, Gtk::PACK_SHRINK);
+    tab_label_.pack_start(label_, Gtk::PACK_EXPAND_WIDGET);
+    tab_label_.pack_end(close_button_, Gtk::PACK_SHRINK);
+    tab_label_.set_size_request(kTabWidth, 24);
+    tab_label_.show_all();
+    close_button_.hide();
+    close_button_.set_no_show_all(true);
+}
+
+N_TRzTabSheet::~N_TRzTabSheet() {
+    tmrFresh.SetEnabled(false);
+    if (!proxy_) return;
+    try {
+        if (proxy_->WebCount() > 0) return;  // other tabs still show pages of this worker
+        proxy_->Disconnect();
+    } catch (const std::exception&) {
+        // The worker is gone: the tab goes all the same.
+    }
+}
+
+TWebControl& N_TRzTabSheet::WebControl() {
+    if (!proxy_) {
+        auto proxy = std::make_shared<TWebControl>();
+        proxy->OnDocumentComplete = handlers_.DocumentComplete;
+        proxy->OnForeground = handlers_.Foreground;
+        proxy->OnNewTab = handlers_.NewTab;
+        proxy->OnProgressChange = handlers_.ProgressChange;
+        proxy->OnStatusTextChange = handlers_.StatusTextChange;
+        proxy_ = proxy;
+        proxy->Connect();
+        proxy->Serverhandle(handlers_.ServerWindow);
+    }
+    return *proxy_;
+}
+
+int32_t N_TRzTabSheet::TabHandle() { return static_cast<int32_t>(get_id()); }
+
+void N_TRzTabSheet::SetHint(const std::string& hint) {
+    hint_ = hint;
+    tab_label_.set_tooltip_text(hint);
+}
+
+void N_TRzTabSheet::SetCaption(const std::string& caption) {
+    caption_ = caption;
+    UpdateLabel();
+}
+
+void N_TRzTabSheet::SetCurrent(bool current) {
+    current_ = current;
+    close_button_.set_visible(current);
+    UpdateLabel();
+}
+
+void N_TRzTabSheet::UpdateLabel() {
+    const std::string text = Glib::Markup::escape_text(caption_);
+    label_.set_markup(current_ ? "<b>" + text + "</b>" : text);
+}
+
+void N_TRzTabSheet::tmrTimer() {
+    tmrFresh.SetEnabled(false);
+    try {
+        if (proxy_) proxy_->WebRefresh(TabHandle());
+    } catch (const std::exception&) {
+        // A refresh that fails is not reported; the timer runs on.
+    }
+    tmrFresh.SetEnabled(true);
+}
+
+void N_TRzTabSheet::FrameResize(Gtk::Allocation&) {
+    if (!proxy_ || !IsActive || !IsActive()) return;
+    // Not in the middle of the layout: the call waits for the worker and serves its events.
+    std::weak_ptr<TWebControl> weak = proxy_;
+    const int32_t tab = TabHandle();
+    Glib::signal_idle().connect_once([weak, tab] {
+        if (auto proxy = weak.lock()) {
+            try {
+                proxy->SetParent(tab);
+            } catch (const std::exception&) {
+            }
+        }
+    });
+}
+
+}  // namespace kivo

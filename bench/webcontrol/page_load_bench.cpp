@@ -35,25 +35,9 @@ namespace fs = std::filesystem;
 
 // Resident kilobytes of a process and all its descendants.
 long TreeRssKb(pid_t root) {
-    std::vector<std::pair<pid_t, pid_t>> parents;
-    for (const auto& entry : fs::directory_iterator("/proc")) {
-        const std::string name = entry.path().filename();
-        if (name.empty() || !std::all_of(name.begin(), name.end(), ::isdigit)) continue;
-        std::ifstream stat(entry.path() / "stat");
-        std::string text((std::istreambuf_iterator<char>(stat)), {});
-        const auto close = text.rfind(')');
-        if (close == std::string::npos) continue;
-        std::istringstream rest(text.substr(close + 2));
-        char state;
-        pid_t ppid;
-        rest >> state >> ppid;
-        parents.emplace_back(std::stoi(name), ppid);
-    }
     std::vector<pid_t> tree{root};
     for (size_t i = 0; i < tree.size(); ++i) {
-        for (const auto& [pid, ppid] : parents) {
-            if (ppid == tree[i]) tree.push_back(pid);
-        }
+        for (pid_t child : kivo::test::ChildrenOf(tree[i])) tree.push_back(child);
     }
     long total = 0;
     for (pid_t pid : tree) {

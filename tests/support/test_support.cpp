@@ -7,6 +7,7 @@
 #include <stdlib.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <stdexcept>
@@ -64,6 +65,21 @@ bool ProcessRunning(pid_t pid) {
     std::string text((std::istreambuf_iterator<char>(stat)), {});
     const auto close = text.rfind(')');
     return close == std::string::npos || close + 2 >= text.size() || text[close + 2] != 'Z';
+}
+
+std::vector<pid_t> ChildrenOf(pid_t parent) {
+    std::vector<pid_t> children;
+    for (const auto& entry : fs::directory_iterator("/proc")) {
+        const std::string name = entry.path().filename();
+        if (name.empty() || !std::all_of(name.begin(), name.end(), ::isdigit)) continue;
+        std::ifstream stat(entry.path() / "stat");
+        std::string text((std::istreambuf_iterator<char>(stat)), {});
+        const auto close = text.rfind(')');
+        if (close == std::string::npos || close + 4 >= text.size()) continue;
+        // After the name: the state, then the parent's id.
+        if (std::atoi(text.c_str() + close + 4) == parent) children.push_back(std::stoi(name));
+    }
+    return children;
 }
 
 Display* TestDisplay() {

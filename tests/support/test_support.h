@@ -7,6 +7,7 @@
 #include <chrono>
 #include <functional>
 #include <string>
+#include <vector>
 
 namespace kivo::test {
 
@@ -35,6 +36,8 @@ void PumpFor(std::chrono::milliseconds time);
 
 // Whether the process exists and has not ended (a zombie counts as ended).
 bool ProcessRunning(pid_t pid);
+// The direct children of a process.
+std::vector<pid_t> ChildrenOf(pid_t parent);
 
 // The test display, opened once; nothing when there is no DISPLAY.
 Display* TestDisplay();

@@ -329,30 +329,12 @@ TEST_F(BrowserHost, TypingReachesTheFocusedPage) {
         << Utf16ToUtf8(web.WebTitle(tab));
 }
 
-std::vector<pid_t> ChildrenOf(pid_t parent) {
-    std::vector<pid_t> children;
-    for (const auto& entry : fs::directory_iterator("/proc")) {
-        const std::string name = entry.path().filename();
-        if (name.empty() || !std::all_of(name.begin(), name.end(), ::isdigit)) continue;
-        std::ifstream stat(entry.path() / "stat");
-        std::string text((std::istreambuf_iterator<char>(stat)), {});
-        const auto close = text.rfind(')');
-        if (close == std::string::npos) continue;
-        std::istringstream rest(text.substr(close + 2));
-        char state;
-        pid_t ppid;
-        rest >> state >> ppid;
-        if (ppid == parent) children.push_back(std::stoi(name));
-    }
-    return children;
-}
-
 TEST_F(BrowserHost, AKilledPageProcessLeavesTheWorkerAnswering) {
     TWebControl web;
     Watch(web);
     const int32_t tab = Open(web, "/title?t=alive");
     bool killed = false;
-    for (pid_t child : ChildrenOf(web.DefaultInterface()->WorkerPid())) {
+    for (pid_t child : kivo::test::ChildrenOf(web.DefaultInterface()->WorkerPid())) {
         std::ifstream cmdline("/proc/" + std::to_string(child) + "/cmdline");
         std::string name;
         std::getline(cmdline, name, '\0');

@@ -1,0 +1,26 @@
+#pragma once
+// Removing folders the program made: session folders, thumbnails and snapshots. Removal never
+// leaves the tree it was given: symbolic links are removed as links and never followed, and a
+// folder of another file system mounted inside the tree is left alone.
+#include <string>
+
+namespace kivo {
+
+// Removes the file or the folder (with everything in it) at `path`, permanently; a trailing
+// "/" is allowed. Returns true when it is gone. Throws std::invalid_argument for a path that
+// is not absolute, names "/" itself, or holds a "." or ".." segment or a NUL.
+bool DeleteFolder(const std::string& path);
+
+// Removes the folder at `path` (with or without a trailing "/"): every entry in it, then the
+// folder itself when that left it empty. Failures are ignored; a path that is not a folder
+// (a file, a symbolic link) is left as it is. Throws like DeleteFolder for a bad path.
+void DeleteFolderTree(const std::string& path);
+
+// The folder part of the exit clean-up: every entry whose name contains "AppTemp" in
+// app_path + "KivoCache/" and in cache_root + "KivoCache/", then app_path + "WebImage/" and
+// app_path + "Temp/". Account session folders stay. A "KivoCache" that is a symbolic link is
+// not looked into. An empty `cache_root` (none found in this run) skips that folder. Results
+// are ignored; throws std::invalid_argument for a folder that is not absolute.
+void CleanUpRunFolders(const std::string& app_path, const std::string& cache_root);
+
+}  // namespace kivo

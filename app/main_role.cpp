@@ -80,7 +80,31 @@ int RunMainRole(int argc, char** argv, const std::vector<std::string>& arguments
                          box.set_title(title);
                          box.run();
                      });
+    // Errors that escape a handler of the main window are dropped.
+    Glib::add_exception_handler([] {
+        try {
+            throw;
+        } catch (...) {
+        }
+    });
+    // The folders of the page pictures the workers write.
+    for (const char* folder : {"Temp/", "WebImage/"}) {
+        try {
+            MakeFolders(AppPath() + folder);
+        } catch (const std::exception& e) {
+            std::cerr << "gameKivo: " << e.what() << '\n';
+        }
+    }
     TFrmMultOpenApp window;
+    window.show();
+    // The first tab.
+    Glib::signal_idle().connect_once([&window] {
+        try {
+            window.OpenGame("about:blank", "", "");
+        } catch (const std::exception& e) {
+            std::cerr << "gameKivo: the first tab cannot open: " << e.what() << '\n';
+        }
+    });
     // 6. The message loop, until the main window closes.
     kit.run(window);
     return 0;

@@ -3,7 +3,9 @@
 #include <gdk/gdkx.h>
 
 #include "app/identity.h"
+#include "platform/paths.h"
 #include "platform/text.h"
+#include "session/session_names.h"
 
 namespace kivo {
 
@@ -14,7 +16,8 @@ constexpr const char* kBlankPage = "about:blank";
 }  // namespace
 
 TFrmMultOpenApp::TFrmMultOpenApp()
-    : mi0("关闭"), mi300("5分钟"), mi600("10分钟"), mi1800("30分钟"), mi3600("60分钟"),
+    : CacheFolders(UserSettings(), AppPath()),
+      mi0("关闭"), mi300("5分钟"), mi600("10分钟"), mi1800("30分钟"), mi3600("60分钟"),
       miCust("自定义（秒）：60") {
     set_title(kMainWindowCaption);
     set_default_size(972, 600);
@@ -173,6 +176,17 @@ N_TRzTabSheet* TFrmMultOpenApp::NewGameTab() {
     return tab;
 }
 
+N_TRzTabSheet* TFrmMultOpenApp::OpenGame(const std::string& Url, const std::string& PostData,
+                                         const std::string& CacheDir) {
+    N_TRzTabSheet* tab = nullptr;
+    RunInSession(CacheFolders, FreeSessionFolder(CacheDir), [&] {
+        tab = NewGameTab();
+        tab->GameUrlID.assign(1, '0');  // free browsing
+        tab->WebControl().Navigate(tab->TabHandle(), Utf8ToUtf16(Url), Utf8ToUtf16(PostData));
+    });
+    return tab;
+}
+
 N_TRzTabSheet* TFrmMultOpenApp::FindTabByHandle(int32_t TabHandle) {
     for (int i = 0; i < pcMain.get_n_pages(); ++i) {
         auto* tab = dynamic_cast<N_TRzTabSheet*>(pcMain.get_nth_page(i));
@@ -290,7 +304,7 @@ int TFrmMultOpenApp::TabAt(double x, double y) {
 
 void TFrmMultOpenApp::OpenBlankTab() {
     try {
-        if (OpenGame) OpenGame(kBlankPage, "", "");
+        OpenGame(kBlankPage, "", "");
     } catch (const std::exception&) {
         // Dropped, as every error that escapes a handler.
     }

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "session/cache_folders.h"
 #include "ui/tab_rules.h"
 #include "ui/tab_sheet.h"
 
@@ -21,11 +22,12 @@ public:
     // The X window id that workers are told as the main window's handle (0 before realised).
     int32_t Handle() const;
 
-    // Opens a page in a new tab whose worker runs on a session folder of its own; set by the
-    // session layer (it switches the folder settings around the tab's creation).
-    std::function<N_TRzTabSheet*(const std::string& Url, const std::string& PostData,
-                                 const std::string& CacheDir)>
-        OpenGame;
+    // Opens a free address in a new tab whose worker runs on a session folder of its own:
+    // "AppTemp" + CacheDir when given (tabs passing the same one share a session), else a new
+    // folder each time. The user's own folder settings are back afterwards, whatever failed.
+    N_TRzTabSheet* OpenGame(const std::string& Url, const std::string& PostData,
+                            const std::string& CacheDir);
+    TCacheFolders CacheFolders;
 
     // A new tab with its view, appended and made active. Throws when no worker can start (the
     // tab then stays with its "loading" caption).

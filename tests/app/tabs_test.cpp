@@ -9,6 +9,7 @@
 #include "platform/process.h"
 #include "platform/text.h"
 #include "platform/user_settings.h"
+#include "session/shell_folders.h"
 #include "tests/support/test_support.h"
 #include "tests/support/test_web_server.h"
 #include "ui/frm_mult_open_app.h"
@@ -238,6 +239,53 @@ TEST_F(Tabs, OnlyTheActiveTabTouchesTheStatusBarAndCustomIntervalsAreChecked) {
     EXPECT_EQ(window_->pmWebConfigPopup(), kivo::RefreshItem::Custom);
     window_->SetRefresh(kivo::RefreshItem::Off);
     EXPECT_FALSE(second->tmrFresh.Enabled());
+}
+
+}  // namespace
+
+namespace {
+
+std::string Setting(const char* key, const char* name) {
+    return kivo::UserSettings().Read(key, name).value_or("<absent>");
+}
+
+TEST_F(Tabs, FreeOpeningsGetSessionsOfTheirOwnAndLeaveTheUsersSettingsAsTheyWere) {
+    kivo::UserSettings settings;
+    settings.Write(kivo::kUserShellFoldersKey, kivo::kCookiesValue, "/home/me/cookies");
+    settings.Write(kivo::kUserShellFoldersKey, kivo::kCacheValue, "/home/me/cache");
+    auto cookies_of = [&](N_TRzTabSheet* tab) {
+        const std::u16string url = kivo::Utf8ToUtf16(server_.Url("/cookies"));
+        tab->WebControl().Navigate(tab->TabHandle(), url, u"");
+        kivo::test::PumpUntil([&] { return tab->Hint() == "Cookies"; }, 20s);
+        return server_.RequestsTo("/cookies").back().cookie;
+    };
+
+    N_TRzTabSheet* a = window_->OpenGame(server_.Url("/setcookie?name=a&value=1"), "", "");
+    ASSERT_TRUE(HintBecomes(a, "Cookie set"));
+    EXPECT_EQ(Setting(kivo::kUserShellFoldersKey, kivo::kCookiesValue), "/home/me/cookies");
+    EXPECT_EQ(Setting(kivo::kShellFoldersKey, kivo::kCacheValue), "/home/me/cache");
+    kivo::test::PumpFor(20ms);  // another tick count, another folder
+    N_TRzTabSheet* b = window_->OpenGame(server_.Url("/title?t=b"), "", "");
+    ASSERT_TRUE(HintBecomes(b, "b"));
+    EXPECT_EQ(cookies_of(b).find("a=1"), std::string::npos);  // independent sessions
+
+    N_TRzTabSheet* c = window_->OpenGame(server_.Url("/setcookie?name=c&value=3"), "", "FlashGame");
+    ASSERT_TRUE(HintBecomes(c, "Cookie set"));
+    N_TRzTabSheet* d = window_->OpenGame(server_.Url("/title?t=d"), "", "FlashGame");
+    ASSERT_TRUE(HintBecomes(d, "d"));
+    EXPECT_NE(cookies_of(d).find("c=3"), std::string::npos);  // one suffix, one session
+
+    const std::string sessions = window_->CacheFolders.GetCacheRoot() + "KivoCache/";
+    int temporary = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(sessions))
+        temporary += entry.path().filename().string().starts_with("AppTemp");
+    EXPECT_EQ(temporary, 3);
+
+    // A worker that cannot start: the error reaches the caller, the settings are back.
+    gameKivo_TLB::UnregisterServer(settings);
+    EXPECT_THROW(window_->OpenGame(server_.Url("/title?t=e"), "", ""), std::exception);
+    EXPECT_EQ(Setting(kivo::kUserShellFoldersKey, kivo::kCookiesValue), "/home/me/cookies");
+    EXPECT_EQ(Setting(kivo::kUserShellFoldersKey, kivo::kCacheValue), "/home/me/cache");
 }
 
 }  // namespace

@@ -41,6 +41,26 @@ TFrmMultOpenApp::TFrmMultOpenApp()
     pcMain.signal_switch_page().connect([this](Gtk::Widget*, guint) { pcMainChange(); }, true);
     pcMain.signal_button_press_event().connect(
         sigc::mem_fun(*this, &TFrmMultOpenApp::pcMainButtonPress), false);
+    // The menu button at the end of the strip lists every tab in strip order.
+    btnTabList.set_relief(Gtk::RELIEF_NONE);
+    btnTabList.set_popup(pmTabList);
+    btnTabList.signal_pressed().connect([this] {
+        for (Gtk::Widget* item : pmTabList.get_children()) pmTabList.remove(*item);
+        for (int i = 0; i < pcMain.get_n_pages(); ++i) {
+            N_TRzTabSheet* tab = Tab(i);
+            auto* item = Gtk::manage(new Gtk::MenuItem(tab ? tab->Hint() : ""));
+            item->signal_activate().connect([this, i] { ActivateTab(i); });
+            pmTabList.append(*item);
+        }
+        pmTabList.show_all();
+    });
+    btnTabList.show();
+    pcMain.set_action_widget(&btnTabList, Gtk::PACK_END);
+    pcMain.add_events(Gdk::POINTER_MOTION_MASK);
+    pcMain.signal_motion_notify_event().connect([this](GdkEventMotion*) {
+        if (!pcMain.has_focus()) pcMain.grab_focus();
+        return false;
+    });
     pnlMain.pack_start(pcMain, Gtk::PACK_EXPAND_WIDGET);
 
     psWeb.set_size_request(145, -1);
@@ -57,7 +77,17 @@ TFrmMultOpenApp::TFrmMultOpenApp()
     });
     sbWeb.pack_start(psWeb, Gtk::PACK_SHRINK);
     sbWeb.pack_start(spText, Gtk::PACK_EXPAND_WIDGET);
+    spBug.set_text("问题提交");
+    spBug.set_size_request(56, -1);
+    spMenu.set_text("快速截图：Alt+B");
+    spMenu.set_size_request(99, -1);
+    spWebConfig.set_size_request(107, -1);
+    spSC9.set_text("9格显示");
+    spSC9.set_size_request(51, -1);
+    sbWeb.pack_end(spSC9, Gtk::PACK_SHRINK);
     sbWeb.pack_end(spWebConfig, Gtk::PACK_SHRINK);
+    sbWeb.pack_end(spMenu, Gtk::PACK_SHRINK);
+    sbWeb.pack_end(spBug, Gtk::PACK_SHRINK);
     sbWeb.set_size_request(-1, 19);
     pnlMain.pack_end(sbWeb, Gtk::PACK_SHRINK);
 
@@ -75,6 +105,11 @@ TFrmMultOpenApp::TFrmMultOpenApp()
     popTab.append(*Gtk::manage(new Gtk::SeparatorMenuItem));
     popTab.append(N1);
     popTab.append(N31);
+    popTab.append(*Gtk::manage(new Gtk::SeparatorMenuItem));
+    // Adding to the favorites comes with the favorites themselves.
+    auto* N19 = Gtk::manage(new Gtk::MenuItem("添加到收藏夹"));
+    N19->set_sensitive(false);
+    popTab.append(*N19);
     popTab.append(*Gtk::manage(new Gtk::SeparatorMenuItem));
     popTab.append(N22);
     popTab.show_all();

@@ -110,6 +110,9 @@ private:
     Gtk::ProgressBar psWeb;
     Gtk::Label spText;
     Gtk::Button spWebConfig;
+    Gtk::Label spBug, spMenu, spSC9;
+    Gtk::MenuButton btnTabList;
+    Gtk::Menu pmTabList;
     Gtk::Menu popTab, pmWebConfig;
     Gtk::MenuItem N11, N22;
     Gtk::CheckMenuItem N1, N31;

@@ -6,6 +6,7 @@
 #include "platform/paths.h"
 #include "platform/text.h"
 #include "session/session_names.h"
+#include "ui/typed_urls.h"
 
 namespace kivo {
 
@@ -26,7 +27,26 @@ TFrmMultOpenApp::TFrmMultOpenApp()
     lblTitle.set_text(kApplicationTitle);
     lblTitle.set_xalign(0);
     pnlMain.pack_start(lblTitle, Gtk::PACK_SHRINK);
-    pnlMain.pack_start(edtUrl, Gtk::PACK_SHRINK);
+    btnBack.set_label("◀");
+    btnBack.set_tooltip_text("后退");
+    btnNext.set_label("▶");
+    btnNext.set_tooltip_text("前进");
+    btnRefresh.set_label("⟳");
+    btnRefresh.set_tooltip_text("刷新");
+    btnGo.set_label("转到");
+    btnBack.signal_clicked().connect([this] { btnBackClick(); });
+    btnNext.signal_clicked().connect([this] { btnNextClick(); });
+    btnRefresh.signal_clicked().connect([this] { btnRefreshClick(); });
+    btnGo.signal_clicked().connect([this] { btnGoClick(); });
+    // Enter in the address box clicks the go button.
+    edtUrl.signal_activate().connect([this] { btnGo.clicked(); });
+    pnlIEToolBar.pack_start(btnBack, Gtk::PACK_SHRINK);
+    pnlIEToolBar.pack_start(btnNext, Gtk::PACK_SHRINK);
+    pnlIEToolBar.pack_start(btnRefresh, Gtk::PACK_SHRINK);
+    pnlIEToolBar.pack_start(edtUrl, Gtk::PACK_EXPAND_WIDGET);
+    pnlIEToolBar.pack_start(btnGo, Gtk::PACK_SHRINK);
+    pnlIEToolBar.set_size_request(-1, 36);
+    pnlMain.pack_start(pnlIEToolBar, Gtk::PACK_SHRINK);
 
     pcMain.set_scrollable(true);
     pcMain.popup_enable();  // the menu listing every tab in strip order
@@ -509,6 +529,35 @@ void TFrmMultOpenApp::miCustClick() {
     if (tab) tab->tmrFresh.SetEnabled(false);
     ShowError("输入错误！", "提示");
     pmWebConfigPopup();
+}
+
+void TFrmMultOpenApp::btnGoClick() {
+    N_TRzTabSheet* tab = ActiveTab();
+    if (!tab) return;
+    const std::string typed = edtUrl.get_text();  // as typed: no trimming, no scheme added
+    RecordTypedUrl(UserSettings(), typed);
+    if (tab->HasWebControl() &&
+        Utf16ToUtf8(tab->WebControl().WebUrl(tab->TabHandle())) == kBlankPage) {
+        tab->WebControl().Navigate(tab->TabHandle(), Utf8ToUtf16(typed), u"");
+        return;
+    }
+    // Never in a tab that may hold an account's cookies: a new tab with a session of its own.
+    OpenGame(typed, "", "");
+}
+
+void TFrmMultOpenApp::btnBackClick() {
+    if (N_TRzTabSheet* tab = ActiveTab(); tab && tab->HasWebControl())
+        tab->WebControl().WebBack(tab->TabHandle());
+}
+
+void TFrmMultOpenApp::btnNextClick() {
+    if (N_TRzTabSheet* tab = ActiveTab(); tab && tab->HasWebControl())
+        tab->WebControl().WebForward(tab->TabHandle());
+}
+
+void TFrmMultOpenApp::btnRefreshClick() {
+    if (N_TRzTabSheet* tab = ActiveTab(); tab && tab->HasWebControl())
+        tab->WebControl().WebRefresh(tab->TabHandle());
 }
 
 void TFrmMultOpenApp::N11Click() {

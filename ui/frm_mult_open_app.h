@@ -71,6 +71,13 @@ public:
     RefreshItem pmWebConfigPopup();
     std::string CustomRefreshItemCaption() const { return miCust.get_label(); }
 
+    // The navigation bar.
+    void btnGoClick();
+    void btnBackClick();
+    void btnNextClick();
+    void btnRefreshClick();
+    void SetAddressText(const std::string& text) { edtUrl.set_text(text); }
+
     // The tab menu.
     void N11Click();
     void N1Click();
@@ -104,6 +111,8 @@ private:
 
     Gtk::Box pnlMain{Gtk::ORIENTATION_VERTICAL};
     Gtk::Label lblTitle;
+    Gtk::Box pnlIEToolBar{Gtk::ORIENTATION_HORIZONTAL, 2};
+    Gtk::Button btnBack, btnNext, btnRefresh, btnGo;
     Gtk::Entry edtUrl;
     Gtk::Notebook pcMain;
     Gtk::Box sbWeb{Gtk::ORIENTATION_HORIZONTAL};

@@ -14,6 +14,7 @@
 #include "tests/support/test_web_server.h"
 #include "ui/frm_mult_open_app.h"
 #include "ui/tab_rules.h"
+#include "ui/typed_urls.h"
 #include "webcontrol/registration.h"
 
 namespace {
@@ -286,6 +287,30 @@ TEST_F(Tabs, FreeOpeningsGetSessionsOfTheirOwnAndLeaveTheUsersSettingsAsTheyWere
     EXPECT_THROW(window_->OpenGame(server_.Url("/title?t=e"), "", ""), std::exception);
     EXPECT_EQ(Setting(kivo::kUserShellFoldersKey, kivo::kCookiesValue), "/home/me/cookies");
     EXPECT_EQ(Setting(kivo::kUserShellFoldersKey, kivo::kCacheValue), "/home/me/cache");
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(Tabs, TheGoButtonNavigatesABlankTabAndOpensANewOneOtherwise) {
+    N_TRzTabSheet* blank = window_->OpenGame("about:blank", "", "");
+    ASSERT_TRUE(kivo::test::PumpUntil(
+        [&] { return blank->WebControl().WebUrl(blank->TabHandle()) == u"about:blank"; }, 20s));
+    window_->SetAddressText(server_.Url("/title?t=typed"));
+    window_->btnGoClick();
+    ASSERT_TRUE(HintBecomes(blank, "typed"));
+    EXPECT_EQ(window_->TabCount(), 1);  // the same tab
+
+    window_->SetAddressText(server_.Url("/title?t=second"));
+    window_->btnGoClick();  // a page tab: a new tab in a session of its own
+    EXPECT_EQ(window_->TabCount(), 2);
+    ASSERT_TRUE(HintBecomes(window_->Tab(1), "second"));
+    EXPECT_NE(window_->Tab(1)->SharedWebControl(), blank->SharedWebControl());
+
+    const auto typed = kivo::ReadTypedUrls(kivo::UserSettings());
+    ASSERT_EQ(typed.size(), 2u);
+    EXPECT_EQ(typed[0], server_.Url("/title?t=second"));  // newest first
 }
 
 }  // namespace

@@ -1,0 +1,27 @@
+#include "ui/typed_urls.h"
+
+#include <algorithm>
+
+#include "ui/tab_rules.h"
+
+namespace kivo {
+
+std::vector<std::string> ReadTypedUrls(const UserSettings& settings) {
+    std::vector<std::string> urls;
+    for (int n = 1; n <= kTypedUrlCount; ++n) {
+        if (auto url = settings.Read(kTypedUrlsKey, "Url" + std::to_string(n))) urls.push_back(*url);
+    }
+    return urls;
+}
+
+void RecordTypedUrl(UserSettings settings, const std::string& url) {
+    if (url.find_first_not_of(" \t") == std::string::npos) return;
+    std::vector<std::string> urls = ReadTypedUrls(settings);
+    std::erase(urls, url);
+    urls.insert(urls.begin(), url);
+    if (urls.size() > static_cast<size_t>(kTypedUrlCount)) urls.resize(kTypedUrlCount);
+    for (size_t i = 0; i < urls.size(); ++i)
+        settings.Write(kTypedUrlsKey, "Url" + std::to_string(i + 1), urls[i]);
+}
+
+}  // namespace kivo

@@ -1,0 +1,16 @@
+#pragma once
+// The list of addresses typed into the address box, newest first.
+#include <string>
+#include <vector>
+
+#include "platform/user_settings.h"
+
+namespace kivo {
+
+// Puts `url` first ("Url1"); an equal older entry moves up instead of doubling; at most 25.
+// An address of blanks only is not recorded.
+void RecordTypedUrl(UserSettings settings, const std::string& url);
+// The values "Url1" to "Url25" that exist, in that order.
+std::vector<std::string> ReadTypedUrls(const UserSettings& settings);
+
+}  // namespace kivo

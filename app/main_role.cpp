@@ -97,10 +97,10 @@ int RunMainRole(int argc, char** argv, const std::vector<std::string>& arguments
     }
     TFrmMultOpenApp window;
     window.show();
-    // The first tab.
+    // The home page in the first tab.
     Glib::signal_idle().connect_once([&window] {
         try {
-            window.OpenGame("about:blank", "", "");
+            window.actOpenMainUrlExecute();
         } catch (const std::exception& e) {
             std::cerr << "gameKivo: the first tab cannot open: " << e.what() << '\n';
         }

@@ -7,6 +7,7 @@
 #include "platform/text.h"
 #include "session/session_names.h"
 #include "ui/typed_urls.h"
+#include "webcontrol/maker_pages.h"
 
 namespace kivo {
 
@@ -33,6 +34,14 @@ TFrmMultOpenApp::TFrmMultOpenApp()
     btnNext.set_tooltip_text("前进");
     btnRefresh.set_label("⟳");
     btnRefresh.set_tooltip_text("刷新");
+    btnHome.set_label("⌂");
+    btnHome.set_tooltip_text("主页");
+    btnHome.signal_clicked().connect([this] {
+        try {
+            actOpenMainUrlExecute();
+        } catch (const std::exception&) {
+        }
+    });
     btnGo.set_label("转到");
     btnBack.signal_clicked().connect([this] { btnBackClick(); });
     btnNext.signal_clicked().connect([this] { btnNextClick(); });
@@ -43,6 +52,7 @@ TFrmMultOpenApp::TFrmMultOpenApp()
     pnlIEToolBar.pack_start(btnBack, Gtk::PACK_SHRINK);
     pnlIEToolBar.pack_start(btnNext, Gtk::PACK_SHRINK);
     pnlIEToolBar.pack_start(btnRefresh, Gtk::PACK_SHRINK);
+    pnlIEToolBar.pack_start(btnHome, Gtk::PACK_SHRINK);
     pnlIEToolBar.pack_start(edtUrl, Gtk::PACK_EXPAND_WIDGET);
     pnlIEToolBar.pack_start(btnGo, Gtk::PACK_SHRINK);
     pnlIEToolBar.set_size_request(-1, 36);
@@ -529,6 +539,18 @@ void TFrmMultOpenApp::miCustClick() {
     if (tab) tab->tmrFresh.SetEnabled(false);
     ShowError("输入错误！", "提示");
     pmWebConfigPopup();
+}
+
+void TFrmMultOpenApp::actOpenMainUrlExecute() {
+    if (!WarmUpControl) {
+        WarmUpControl = std::make_unique<TWebControl>();
+        try {
+            WarmUpControl->Connect();
+        } catch (const std::exception&) {
+            // The home page below reports what keeps workers from starting.
+        }
+    }
+    OpenGame(MakerUrl("/news/"), "", "");
 }
 
 void TFrmMultOpenApp::btnGoClick() {

@@ -71,6 +71,10 @@ public:
     RefreshItem pmWebConfigPopup();
     std::string CustomRefreshItemCaption() const { return miCust.get_label(); }
 
+    // Opens the maker's home page in a new tab; the first time it also starts one spare worker
+    // that is never used, so the next tab's worker starts warm.
+    void actOpenMainUrlExecute();
+
     // The navigation bar.
     void btnGoClick();
     void btnBackClick();
@@ -103,6 +107,7 @@ private:
     void ShowStatusText(const std::string& text);
     void OpenBlankTab();
 
+    std::unique_ptr<TWebControl> WarmUpControl;
     std::vector<std::unique_ptr<N_TRzTabSheet>> sheets_;
     bool NewTabPending = false;
     bool WheelBusy = false;
@@ -112,7 +117,7 @@ private:
     Gtk::Box pnlMain{Gtk::ORIENTATION_VERTICAL};
     Gtk::Label lblTitle;
     Gtk::Box pnlIEToolBar{Gtk::ORIENTATION_HORIZONTAL, 2};
-    Gtk::Button btnBack, btnNext, btnRefresh, btnGo;
+    Gtk::Button btnBack, btnNext, btnRefresh, btnHome, btnGo;
     Gtk::Entry edtUrl;
     Gtk::Notebook pcMain;
     Gtk::Box sbWeb{Gtk::ORIENTATION_HORIZONTAL};

@@ -10,6 +10,7 @@
 
 #include "platform/paths.h"
 #include "platform/x11_windows.h"
+#include "webcontrol/maker_pages.h"
 #include "webcontrol/post_form.h"
 #include "webcontrol/uit_web_control.h"
 
@@ -115,6 +116,28 @@ void Guard(const char* what, Callback callback) {
 
 }  // namespace
 
+void RegisterMakerPages(WebKitWebContext* context) {
+    webkit_web_context_register_uri_scheme(
+        context, kivo::kMakerScheme,
+        [](WebKitURISchemeRequest* request, gpointer) {
+            const char* uri = webkit_uri_scheme_request_get_uri(request);
+            const auto page = kivo::FindMakerPage(uri ? uri : "");
+            if (!page) {
+                GError* error = g_error_new_literal(G_IO_ERROR, G_IO_ERROR_NOT_FOUND, "no such page");
+                webkit_uri_scheme_request_finish_error(request, error);
+                g_error_free(error);
+                return;
+            }
+            GBytes* bytes = g_bytes_new(page->body.data(), page->body.size());
+            auto stream = kivo::GObjectRef<GInputStream>::Adopt(g_memory_input_stream_new_from_bytes(bytes));
+            g_bytes_unref(bytes);  // the stream holds its own reference
+            webkit_uri_scheme_request_finish(request, stream.Get(),
+                                             static_cast<gint64>(page->body.size()),
+                                             page->mime_type.c_str());
+        },
+        nullptr, nullptr);
+}
+
 WebKitEngine::WebKitEngine(const kivo::SessionFolders& folders) {
     kivo::MakeFolders(folders.Cookies);
     kivo::MakeFolders(folders.Cache);
@@ -131,6 +154,7 @@ WebKitEngine::WebKitEngine(const kivo::SessionFolders& folders) {
     // Games are often served in frames from another host than the portal's.
     webkit_cookie_manager_set_accept_policy(cookies, WEBKIT_COOKIE_POLICY_ACCEPT_ALWAYS);
     webkit_web_context_set_cache_model(context_.Get(), WEBKIT_CACHE_MODEL_WEB_BROWSER);
+    RegisterMakerPages(context_.Get());
 }
 
 std::shared_ptr<BrowserView> WebKitEngine::CreateView(int32_t, BrowserViewEvents& events,

@@ -14,6 +14,9 @@
 
 namespace uitWebControl {
 
+// Serves the maker's pages in this web context.
+void RegisterMakerPages(WebKitWebContext* context);
+
 class WebKitEngine final : public BrowserViewFactory {
 public:
     // Cookies and cache go to these folders for the whole life of the process.

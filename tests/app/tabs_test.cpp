@@ -314,3 +314,18 @@ TEST_F(Tabs, TheGoButtonNavigatesABlankTabAndOpensANewOneOtherwise) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(Tabs, TheHomePageWorksOfflineAndStartsOneSpareWorkerOnce) {
+    window_->actOpenMainUrlExecute();
+    ASSERT_EQ(window_->TabCount(), 1);
+    EXPECT_EQ(Workers(), 2u);  // the home page's and the spare one
+    EXPECT_TRUE(HintBecomes(window_->Tab(0), "Kivo游戏盒 - 首页"));
+    // The spare one was never told the main window, so its watchdog ends it soon.
+    window_->actOpenMainUrlExecute();
+    EXPECT_TRUE(HintBecomes(window_->Tab(1), "Kivo游戏盒 - 首页"));
+    EXPECT_TRUE(kivo::test::PumpUntil([&] { return Workers() == 2u; }, 5s));
+}
+
+}  // namespace

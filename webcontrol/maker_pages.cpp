@@ -1,0 +1,60 @@
+#include "webcontrol/maker_pages.h"
+
+namespace kivo {
+
+namespace {
+
+constexpr const char* kStyle = R"(<style>
+body { font-family: "WenQuanYi Micro Hei", sans-serif; margin: 0; color: #222; background: #F7F6F5; }
+header { background: #136EB7; color: #fff; padding: 18px 28px; }
+header h1 { margin: 0; font-size: 22px; }
+main { padding: 12px 28px 28px; max-width: 860px; }
+section { background: #fff; border: 1px solid #88C5E6; border-radius: 6px; margin: 14px 0; padding: 12px 18px; }
+section h2 { color: #136EB7; font-size: 16px; margin: 4px 0 8px; }
+li { margin: 4px 0; line-height: 1.6; }
+kbd { background: #eef5fb; border: 1px solid #88C5E6; border-radius: 3px; padding: 0 4px; }
+</style>)";
+
+std::string Page(const std::string& title, const std::string& body) {
+    return "<!DOCTYPE html><html><head><meta charset=\"utf-8\"><title>" + title + "</title>" +
+           kStyle + "</head><body>" + body + "</body></html>";
+}
+
+std::string NewsPage() {
+    return Page("Kivo游戏盒 - 首页", R"(<header><h1>Kivo游戏盒 · 网页游戏专用多开浏览器</h1>
+<p>同一个网站的多个账号同时登录：每个标签页都有自己独立的 Cookie 和缓存。</p></header>
+<main>
+<section id="add-game"><h2>第一步：添加游戏</h2><ol>
+<li>在地址栏输入游戏的网址，按 <kbd>Enter</kbd> 打开。</li>
+<li>点击工具栏上的“添加”按钮，把当前页面保存到游戏列表，可以写上游戏名称和服务器名称。</li>
+<li>以后在左侧的游戏列表里点击它就能直接打开。</li></ol></section>
+<section id="save-account"><h2>第二步：保存账号</h2><ol>
+<li>打开游戏的登录页面，先在页面上填写用户名和密码（不要点登录）。</li>
+<li>点击工具栏上的“保存表单”按钮，为这个账号起一个名字。</li>
+<li>账号的登录信息加密保存在本机，下次打开时会自动填写。</li></ol></section>
+<section id="multi-open"><h2>第三步：多个账号同时在线</h2><ol>
+<li>在游戏列表中右键点击一个地址，选择要登录的账号（可以多选）。</li>
+<li>每个账号打开在自己的标签页里，Cookie 和缓存互不影响，可以同时在线。</li>
+<li>在标签页上右键可以锁定、加密保护或重命名标签页；状态栏可以设置页面自动刷新。</li></ol></section>
+<section id="keys"><h2>快捷键</h2><ul>
+<li><kbd>Ctrl</kbd>+<kbd>B</kbd>：老板键，隐藏到托盘，再按一次恢复。</li>
+<li><kbd>Alt</kbd>+<kbd>B</kbd>：快速截图。</li></ul></section>
+</main>)");
+}
+
+}  // namespace
+
+std::string MakerUrl(const std::string& path) { return std::string(kMakerHost) + path; }
+
+std::optional<MakerPage> FindMakerPage(const std::string& url) {
+    const std::string host = kMakerHost;
+    if (url.compare(0, host.size(), host) != 0) return std::nullopt;
+    std::string path = url.substr(host.size());
+    if (const auto cut = path.find_first_of("?#"); cut != std::string::npos) path.resize(cut);
+    if (path == "/news/" || path == "/" || path.empty()) return MakerPage{"text/html", NewsPage()};
+    if (path == "/explorer/u_1.0.html")
+        return MakerPage{"text/html", Page("Kivo", "<p id=\"probe\">ok</p>")};
+    return std::nullopt;
+}
+
+}  // namespace kivo

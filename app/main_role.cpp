@@ -95,7 +95,7 @@ int RunMainRole(int argc, char** argv, const std::vector<std::string>& arguments
             std::cerr << "gameKivo: " << e.what() << '\n';
         }
     }
-    TFrmMultOpenApp window;
+    TFrmMultOpenApp window(&Data.FDatabase);
     window.show();
     // The home page in the first tab.
     Glib::signal_idle().connect_once([&window] {

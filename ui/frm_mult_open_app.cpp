@@ -1,10 +1,17 @@
 #include "ui/frm_mult_open_app.h"
 
 #include <gdk/gdkx.h>
+#include <keybinder.h>
+#include <signal.h>
+
+#include <algorithm>
+#include <chrono>
 
 #include "app/identity.h"
 #include "platform/paths.h"
 #include "platform/text.h"
+#include "data/statements.h"
+#include "session/folder_cleanup.h"
 #include "session/session_names.h"
 #include "ui/typed_urls.h"
 #include "webcontrol/maker_pages.h"
@@ -17,17 +24,19 @@ constexpr const char* kBlankPage = "about:blank";
 
 }  // namespace
 
-TFrmMultOpenApp::TFrmMultOpenApp()
+TFrmMultOpenApp::TFrmMultOpenApp(data::TDISQLite3Database* database)
     : CacheFolders(UserSettings(), AppPath()),
+      database_(database),
       mi0("关闭"), mi300("5分钟"), mi600("10分钟"), mi1800("30分钟"), mi3600("60分钟"),
       miCust("自定义（秒）：60") {
     set_title(kMainWindowCaption);
     set_default_size(972, 600);
     set_size_request(800, 600);
 
-    lblTitle.set_text(kApplicationTitle);
-    lblTitle.set_xalign(0);
-    pnlMain.pack_start(lblTitle, Gtk::PACK_SHRINK);
+    // The window draws its own frame: no system caption or border.
+    set_decorated(false);
+    add_events(Gdk::BUTTON_PRESS_MASK | Gdk::POINTER_MOTION_MASK);
+    BuildTitleRow();
     btnBack.set_label("◀");
     btnBack.set_tooltip_text("后退");
     btnNext.set_label("▶");
@@ -165,6 +174,48 @@ TFrmMultOpenApp::TFrmMultOpenApp()
     show_all_children();
     add_events(Gdk::SCROLL_MASK);
 
+    Quit = [] { Gtk::Main::quit(); };
+    AskCloseType = [this](std::string& value, bool& remember) {
+        Gtk::Dialog box("Kivo游戏盒-网页游戏专用多开浏览器", *this, true);
+        Gtk::Frame group("关闭设置");
+        Gtk::Box items(Gtk::ORIENTATION_VERTICAL);
+        Gtk::RadioButton tray("最小化到任务栏"), quit("直接退出");
+        quit.join_group(tray);
+        tray.set_active(true);
+        Gtk::CheckButton save("以后不再提示");
+        items.pack_start(tray);
+        items.pack_start(quit);
+        group.add(items);
+        box.get_content_area()->pack_start(group);
+        box.get_content_area()->pack_start(save);
+        box.add_button("确定", Gtk::RESPONSE_OK);
+        box.add_button("取消", Gtk::RESPONSE_CANCEL);
+        box.set_default_size(300, 150);
+        box.show_all();
+        if (box.run() != Gtk::RESPONSE_OK) return false;
+        value.assign(1, quit.get_active() ? '1' : '0');  // the chosen index
+        remember = save.get_active();
+        return true;
+    };
+    // The boss key, with exact modifiers (Ctrl+Shift+B is not it). A key another program holds
+    // stays without effect.
+    keybinder_init();
+    keybinder_bind(
+        "<Ctrl>B", [](const char*, void* self) { static_cast<TFrmMultOpenApp*>(self)->BossKey(); },
+        this);
+    tray_ = Gtk::StatusIcon::create("applications-games");
+    tray_->signal_activate().connect([this] { RestoreFromTray(); });
+    tray_->signal_popup_menu().connect([this](guint button, guint32 time) {
+        pmMainApp.popup(button, time);
+    });
+    auto* N2 = Gtk::manage(new Gtk::MenuItem("退出"));
+    N2->signal_activate().connect([this] {
+        actAppHaltExecute();
+        Quit();
+    });
+    pmMainApp.append(*N2);
+    pmMainApp.show_all();
+
     InputBox = [](const std::string&, const std::string&, std::string&, int, bool) { return false; };
     Confirm = [this](const std::string& text, const std::string& caption) {
         Gtk::MessageDialog box(*this, text, false, Gtk::MESSAGE_QUESTION, Gtk::BUTTONS_YES_NO, true);
@@ -179,7 +230,204 @@ TFrmMultOpenApp::TFrmMultOpenApp()
     };
 }
 
+void TFrmMultOpenApp::BuildTitleRow() {
+    lblTitle.set_text(kApplicationTitle);
+    lblTitle.set_xalign(0);
+    lblTitle.set_margin_start(8);
+    btnMin.set_label("—");
+    btnMin.set_tooltip_text("最小化");
+    btnMax.set_label("□");
+    btnMax.set_tooltip_text("最大化/还原");
+    btnClose.set_label("×");
+    btnClose.set_tooltip_text("关闭");
+    for (Gtk::Button* button : {&btnMin, &btnMax, &btnClose}) {
+        button->set_relief(Gtk::RELIEF_NONE);
+        button->set_size_request(20, 18);
+        button->set_focus_on_click(false);
+    }
+    btnMin.signal_clicked().connect([this] { btnMinClick(); });
+    btnMax.signal_clicked().connect([this] { btnMaxClick(); });
+    btnClose.signal_clicked().connect([this] { btnCloseClick(); });
+    pnlTitleRow.pack_start(lblTitle, Gtk::PACK_EXPAND_WIDGET);
+    pnlTitleRow.pack_end(btnClose, Gtk::PACK_SHRINK);
+    pnlTitleRow.pack_end(btnMax, Gtk::PACK_SHRINK);
+    pnlTitleRow.pack_end(btnMin, Gtk::PACK_SHRINK);
+    pnlMainBtn.add(pnlTitleRow);
+    pnlMainBtn.set_size_request(-1, 27);
+    pnlMainBtn.override_background_color(Gdk::RGBA("#136EB7"));
+    lblTitle.override_color(Gdk::RGBA("#FFFFFF"));
+    // The title row moves the window; a double click toggles maximise.
+    pnlMainBtn.signal_button_press_event().connect([this](GdkEventButton* event) {
+        if (event->type == GDK_2BUTTON_PRESS) {
+            btnMaxClick();
+            return true;
+        }
+        int x = 0, y = 0;
+        get_pointer(x, y);
+        // The resize bands overlap the row's edges: those presses resize instead.
+        if (FrameHitTest(x, y, get_width(), get_height()) != HitTest::Default) return false;
+        if (event->type == GDK_BUTTON_PRESS) {
+            begin_move_drag(static_cast<int>(event->button), static_cast<int>(event->x_root),
+                            static_cast<int>(event->y_root), event->time);
+        }
+        return true;
+    });
+    pnlMain.pack_start(pnlMainBtn, Gtk::PACK_SHRINK);
+}
+
+bool TFrmMultOpenApp::on_button_press_event(GdkEventButton* event) {
+    int x = 0, y = 0;
+    get_pointer(x, y);
+    const HitTest hit = FrameHitTest(x, y, get_width(), get_height());
+    static const std::pair<HitTest, Gdk::WindowEdge> edges[] = {
+        {HitTest::TopLeft, Gdk::WINDOW_EDGE_NORTH_WEST},
+        {HitTest::BottomLeft, Gdk::WINDOW_EDGE_SOUTH_WEST},
+        {HitTest::BottomRight, Gdk::WINDOW_EDGE_SOUTH_EAST},
+        {HitTest::TopRight, Gdk::WINDOW_EDGE_NORTH_EAST},
+        {HitTest::Left, Gdk::WINDOW_EDGE_WEST},
+        {HitTest::Bottom, Gdk::WINDOW_EDGE_SOUTH},
+        {HitTest::Right, Gdk::WINDOW_EDGE_EAST},
+        {HitTest::Top, Gdk::WINDOW_EDGE_NORTH}};
+    for (const auto& [which, edge] : edges) {
+        if (which == hit && event->button == 1) {
+            begin_resize_drag(edge, 1, static_cast<int>(event->x_root),
+                              static_cast<int>(event->y_root), event->time);
+            return true;
+        }
+    }
+    return Gtk::Window::on_button_press_event(event);
+}
+
+bool TFrmMultOpenApp::on_motion_notify_event(GdkEventMotion* event) {
+    int x = 0, y = 0;
+    get_pointer(x, y);
+    static const std::pair<HitTest, const char*> cursors[] = {
+        {HitTest::TopLeft, "nw-resize"}, {HitTest::BottomLeft, "sw-resize"},
+        {HitTest::BottomRight, "se-resize"}, {HitTest::TopRight, "ne-resize"},
+        {HitTest::Left, "w-resize"},     {HitTest::Bottom, "s-resize"},
+        {HitTest::Right, "e-resize"},    {HitTest::Top, "n-resize"}};
+    const HitTest hit = FrameHitTest(x, y, get_width(), get_height());
+    Glib::RefPtr<Gdk::Cursor> cursor;
+    for (const auto& [which, name] : cursors) {
+        if (which == hit) cursor = Gdk::Cursor::create(get_display(), name);
+    }
+    if (auto window = get_window()) window->set_cursor(cursor);
+    return Gtk::Window::on_motion_notify_event(event);
+}
+
+void TFrmMultOpenApp::btnMaxClick() {
+    Gdk::Rectangle area;
+    get_display()->get_monitor_at_window(get_window())->get_workarea(area);
+    int left = 0, top = 0, width = 0, height = 0;
+    get_position(left, top);
+    get_size(width, height);
+    const Bounds target = maximize_.Toggle({left, top, width, height},
+                                           {area.get_x(), area.get_y(), area.get_width(),
+                                            area.get_height()});
+    hide();
+    move(target.Left, target.Top);
+    resize(target.Width, target.Height);
+    show();
+}
+
+void TFrmMultOpenApp::btnMinClick() {
+    hide();
+    InTray_ = true;
+}
+
+void TFrmMultOpenApp::RestoreFromTray() {
+    InTray_ = false;
+    show();
+    present();
+}
+
+void TFrmMultOpenApp::BossKey() {
+    if (InTray_)
+        RestoreFromTray();
+    else
+        btnMinClick();
+}
+
+bool TFrmMultOpenApp::on_window_state_event(GdkEventWindowState* event) {
+    // A minimise requested by the desktop goes to the tray as well.
+    if ((event->changed_mask & GDK_WINDOW_STATE_ICONIFIED) &&
+        (event->new_window_state & GDK_WINDOW_STATE_ICONIFIED)) {
+        deiconify();
+        btnMinClick();
+    }
+    return Gtk::Window::on_window_state_event(event);
+}
+
+bool TFrmMultOpenApp::on_delete_event(GdkEventAny*) {
+    // Closed by another route than the close button: the process ends at once.
+    Quit();
+    return true;
+}
+
+void TFrmMultOpenApp::btnCloseClick() {
+    std::string value = "1";
+    try {
+        if (database_) {
+            auto statement = database_->Prepare16(data::sql::kSelectCloseType);
+            value = statement.Step() == data::TDISQLite3Statement::kRow ? statement.Column_Str(0) : "";
+        }
+        if (value == "-1") {
+            bool remember = false;
+            if (!AskCloseType(value, remember)) return;
+            if (remember && database_) {
+                auto update = database_->Prepare16(data::sql::kUpdateCloseType);
+                update.Bind_Str(1, value);
+                update.Step();
+            }
+        }
+    } catch (const std::exception&) {
+        // The value reached so far decides.
+    }
+    if (value == "0") {
+        btnMinClick();
+    } else if (value == "1") {
+        actAppHaltExecute();
+        Quit();
+    }
+}
+
+void TFrmMultOpenApp::actAppHaltExecute() {
+    hide();
+    keybinder_unbind_all("<Ctrl>B");
+    allow_switch_ = true;
+    std::vector<pid_t> workers;
+    for (const auto& sheet : sheets_) {
+        if (auto proxy = sheet->SharedWebControl(); proxy && proxy->DefaultInterface())
+            workers.push_back(proxy->DefaultInterface()->WorkerPid());
+    }
+    while (!sheets_.empty()) {
+        N_TRzTabSheet* first = Tab(0);
+        if (!first) first = sheets_.front().get();
+        try {
+            if (first->HasWebControl()) first->WebControl().FreeWeb(first->TabHandle());
+        } catch (const std::exception&) {
+            // The tab goes all the same.
+        }
+        DestroyTab(first);
+    }
+    WarmUpControl.reset();
+    // The released workers end by themselves; their session folders go once they have.
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+    auto running = [](pid_t pid) { return pid > 0 && kill(pid, 0) == 0; };
+    while (std::any_of(workers.begin(), workers.end(), running) &&
+           std::chrono::steady_clock::now() < deadline) {
+        while (g_main_context_iteration(nullptr, FALSE)) {
+        }
+        g_usleep(20000);
+    }
+    try {
+        CleanUpRunFolders(AppPath(), CacheFolders.GetCacheRoot());
+    } catch (const std::exception&) {
+    }
+}
+
 TFrmMultOpenApp::~TFrmMultOpenApp() {
+    keybinder_unbind_all("<Ctrl>B");
     allow_switch_ = true;
     while (!sheets_.empty()) DestroyTab(sheets_.back().get());
 }

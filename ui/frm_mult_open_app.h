@@ -8,7 +8,9 @@
 #include <string>
 #include <vector>
 
+#include "data/database.h"
 #include "session/cache_folders.h"
+#include "ui/window_frame.h"
 #include "ui/tab_rules.h"
 #include "ui/tab_sheet.h"
 
@@ -16,7 +18,8 @@ namespace kivo {
 
 class TFrmMultOpenApp : public Gtk::Window {
 public:
-    TFrmMultOpenApp();
+    // `database`: the program's connection (the close preference); may be null in tests.
+    explicit TFrmMultOpenApp(data::TDISQLite3Database* database = nullptr);
     ~TFrmMultOpenApp() override;
 
     // The X window id that workers are told as the main window's handle (0 before realised).
@@ -75,6 +78,23 @@ public:
     // that is never used, so the next tab's worker starts warm.
     void actOpenMainUrlExecute();
 
+    // The frame.
+    void btnMaxClick();
+    bool WindowMaximized() const { return maximize_.WindowMaximized(); }
+    void btnMinClick();  // to the tray
+    void RestoreFromTray();
+    bool InTray() const { return InTray_; }
+    // Ctrl+B: the boss key.
+    void BossKey();
+    void btnCloseClick();
+    // Shut-down: hides the window, closes every tab and removes the run's temporary folders.
+    void actAppHaltExecute();
+    // Asks the close preference; replaced by the close dialog. Returns false for Cancel, else
+    // sets the chosen value ("0" tray, "1" quit) and whether to remember it.
+    std::function<bool(std::string& value, bool& remember)> AskCloseType;
+    // Ends the process (the message loop); replaceable for tests.
+    std::function<void()> Quit;
+
     // The navigation bar.
     void btnGoClick();
     void btnBackClick();
@@ -93,6 +113,10 @@ public:
 
 protected:
     bool on_scroll_event(GdkEventScroll* event) override;
+    bool on_button_press_event(GdkEventButton* event) override;
+    bool on_motion_notify_event(GdkEventMotion* event) override;
+    bool on_window_state_event(GdkEventWindowState* event) override;
+    bool on_delete_event(GdkEventAny* event) override;
 
 private:
     TabEventHandlers Handlers();
@@ -107,6 +131,13 @@ private:
     void ShowStatusText(const std::string& text);
     void OpenBlankTab();
 
+    void BuildTitleRow();
+    void OpenTitleRowDrag(Gtk::Widget& widget);
+
+    data::TDISQLite3Database* database_;
+    MaximizeToggle maximize_;
+    bool InTray_ = false;
+    Glib::RefPtr<Gtk::StatusIcon> tray_;
     std::unique_ptr<TWebControl> WarmUpControl;
     std::vector<std::unique_ptr<N_TRzTabSheet>> sheets_;
     bool NewTabPending = false;
@@ -115,6 +146,10 @@ private:
     int progress_shown_ = 50;
 
     Gtk::Box pnlMain{Gtk::ORIENTATION_VERTICAL};
+    Gtk::EventBox pnlMainBtn;
+    Gtk::Box pnlTitleRow{Gtk::ORIENTATION_HORIZONTAL};
+    Gtk::Button btnMin, btnMax, btnClose;
+    Gtk::Menu pmMainApp;
     Gtk::Label lblTitle;
     Gtk::Box pnlIEToolBar{Gtk::ORIENTATION_HORIZONTAL, 2};
     Gtk::Button btnBack, btnNext, btnRefresh, btnHome, btnGo;

@@ -15,6 +15,9 @@
 #include "ui/frm_mult_open_app.h"
 #include "ui/tab_rules.h"
 #include "ui/typed_urls.h"
+#include "data/database.h"
+#include "data/statements.h"
+#include "ui/window_frame.h"
 #include "webcontrol/registration.h"
 
 namespace {
@@ -326,6 +329,140 @@ TEST_F(Tabs, TheHomePageWorksOfflineAndStartsOneSpareWorkerOnce) {
     window_->actOpenMainUrlExecute();
     EXPECT_TRUE(HintBecomes(window_->Tab(1), "Kivo游戏盒 - 首页"));
     EXPECT_TRUE(kivo::test::PumpUntil([&] { return Workers() == 2u; }, 5s));
+}
+
+}  // namespace
+
+namespace {
+
+TEST(WindowFrame, TheResizeBandsAreThreePixelsWithCornersFirst) {
+    using kivo::HitTest;
+    constexpr int W = 800, H = 600;
+    for (int d : {0, 1, 2}) {
+        EXPECT_EQ(kivo::FrameHitTest(d, d, W, H), HitTest::TopLeft);
+        EXPECT_EQ(kivo::FrameHitTest(d, H - d, W, H), HitTest::BottomLeft);
+        EXPECT_EQ(kivo::FrameHitTest(W - d, H - d, W, H), HitTest::BottomRight);
+        EXPECT_EQ(kivo::FrameHitTest(W - d, d, W, H), HitTest::TopRight);
+        EXPECT_EQ(kivo::FrameHitTest(d, 300, W, H), HitTest::Left);
+        EXPECT_EQ(kivo::FrameHitTest(400, H - d, W, H), HitTest::Bottom);
+        EXPECT_EQ(kivo::FrameHitTest(W - d, 300, W, H), HitTest::Right);
+        EXPECT_EQ(kivo::FrameHitTest(400, d, W, H), HitTest::Top);
+    }
+    EXPECT_EQ(kivo::FrameHitTest(3, 3, W, H), HitTest::Default);
+    EXPECT_EQ(kivo::FrameHitTest(W - 3, H - 3, W, H), HitTest::Default);  // distances from the far edges count from W and H
+    EXPECT_EQ(kivo::FrameHitTest(2, 3, W, H), HitTest::Left);
+}
+
+TEST(WindowFrame, TwoTogglesRestoreTheBoundsSavedByTheFirst) {
+    kivo::MaximizeToggle toggle;
+    EXPECT_EQ(toggle.RestoreBounds(), (kivo::Bounds{0, 0, 972, 600}));
+    const kivo::Bounds work{0, 0, 1280, 1000};
+    EXPECT_EQ(toggle.Toggle({10, 20, 900, 650}, work), work);
+    EXPECT_TRUE(toggle.WindowMaximized());
+    EXPECT_EQ(toggle.Toggle(work, work), (kivo::Bounds{10, 20, 900, 650}));
+    EXPECT_FALSE(toggle.WindowMaximized());
+}
+
+}  // namespace
+
+namespace {
+
+class CloseFlow : public Tabs {
+protected:
+    void SetUp() override {
+        Tabs::SetUp();
+        if (IsSkipped()) return;
+        const std::string script = std::string(KIVO_SOURCE_DIR) + "/scripts/prepare-database.sh";
+        ASSERT_EQ(kivo::ChildProcess::Start("/bin/bash", {"bash", script, home_.Path()}).Wait(), 0);
+        database_ = std::make_unique<kivo::data::TDISQLite3Database>(home_.Path() + "/MultOpenApp.dat");
+        window_ = std::make_unique<TFrmMultOpenApp>(database_.get());
+        window_->Quit = [this] { quit_ = true; };
+        window_->show();
+        kivo::test::PumpUntil([&] { return window_->Handle() != 0; }, 5s);
+    }
+    void TearDown() override {
+        window_.reset();
+        database_.reset();
+    }
+    std::string CloseType() {
+        auto statement = database_->Prepare16(kivo::data::sql::kSelectCloseType);
+        return statement.Step() == kivo::data::TDISQLite3Statement::kRow ? statement.Column_Str(0) : "";
+    }
+    void SetCloseType(const std::string& value) {
+        auto statement = database_->Prepare16(kivo::data::sql::kUpdateCloseType);
+        statement.Bind_Str(1, value);
+        statement.Step();
+    }
+
+    std::unique_ptr<kivo::data::TDISQLite3Database> database_;
+    bool quit_ = false;
+};
+
+TEST_F(CloseFlow, TheStoredPreferenceDecidesAndIsAskedWhileItIsMinusOne) {
+    ASSERT_EQ(CloseType(), "-1");
+    int asked = 0;
+    bool answer = false, remember = false;
+    std::string choice;
+    window_->AskCloseType = [&](std::string& value, bool& save) {
+        ++asked;
+        value = choice;
+        save = remember;
+        return answer;
+    };
+    window_->btnCloseClick();  // Cancel: nothing changes
+    EXPECT_EQ(asked, 1);
+    EXPECT_FALSE(quit_);
+    EXPECT_TRUE(window_->get_visible());
+
+    answer = true;
+    choice = "0";  // to the tray, not remembered
+    window_->btnCloseClick();
+    EXPECT_TRUE(window_->InTray());
+    EXPECT_FALSE(quit_);
+    EXPECT_EQ(CloseType(), "-1");
+    window_->BossKey();  // the boss key restores it
+    EXPECT_FALSE(window_->InTray());
+    window_->BossKey();
+    EXPECT_TRUE(window_->InTray());
+    window_->BossKey();
+
+    N_TRzTabSheet* tab = window_->OpenGame(server_.Url("/title?t=bye"), "", "");
+    ASSERT_TRUE(HintBecomes(tab, "bye"));
+    const pid_t worker = tab->SharedWebControl()->DefaultInterface()->WorkerPid();
+    const std::string temporary = window_->CacheFolders.GetCacheRoot() + "KivoCache/";
+    std::filesystem::create_directories(temporary + "张三");  // an account's folder stays
+    choice = "1";
+    remember = true;
+    window_->btnCloseClick();
+    EXPECT_TRUE(quit_);
+    EXPECT_EQ(CloseType(), "1");
+    EXPECT_EQ(window_->TabCount(), 0);
+    EXPECT_TRUE(kivo::test::PumpUntil([&] { return !kivo::test::ProcessRunning(worker); }, 10s));
+    EXPECT_TRUE(std::filesystem::exists(temporary + "张三"));
+    for (const auto& entry : std::filesystem::directory_iterator(temporary))
+        EXPECT_FALSE(entry.path().filename().string().starts_with("AppTemp"));
+
+    quit_ = false;
+    asked = 0;
+    window_->btnCloseClick();  // remembered: quits without asking
+    EXPECT_EQ(asked, 0);
+    EXPECT_TRUE(quit_);
+}
+
+TEST_F(CloseFlow, TwoMaximiseTogglesRestoreTheFirstBounds) {
+    window_->move(30, 40);
+    window_->resize(900, 650);
+    kivo::test::PumpFor(200ms);
+    window_->btnMaxClick();
+    EXPECT_TRUE(window_->WindowMaximized());
+    kivo::test::PumpFor(200ms);
+    window_->btnMaxClick();
+    EXPECT_FALSE(window_->WindowMaximized());
+    kivo::test::PumpFor(300ms);
+    int w = 0, h = 0;
+    window_->get_size(w, h);
+    EXPECT_EQ(w, 900);
+    EXPECT_EQ(h, 650);
 }
 
 }  // namespace

@@ -8,6 +8,7 @@
 
 #include "app/identity.h"
 #include "app/server_switches.h"
+#include "app/upgrade.h"
 #include "data/data_module.h"
 #include "platform/instance_mutex.h"
 #include "platform/paths.h"
@@ -80,6 +81,19 @@ int RunMainRole(int argc, char** argv, const std::vector<std::string>& arguments
                          box.set_title(title);
                          box.run();
                      });
+    // The upgrade program runs first and start-up waits for it; without it the installation is
+    // broken and the program ends before any window is shown.
+    if (!actAppUpgradeExecute(AppPath(), [](const std::string& reason) {
+            Gtk::MessageDialog box(reason, false, Gtk::MESSAGE_ERROR, Gtk::BUTTONS_OK, false);
+            box.set_title("Yipes!");
+            box.run();
+        })) {
+        Gtk::MessageDialog box(kMissingFilesMessage, false, Gtk::MESSAGE_ERROR, Gtk::BUTTONS_OK,
+                               false);
+        box.set_title("提示");
+        box.run();
+        return 1;
+    }
     // Errors that escape a handler of the main window are dropped.
     Glib::add_exception_handler([] {
         try {

@@ -5,6 +5,8 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <filesystem>
+#include <fstream>
 #include <thread>
 
 #include "app/frm_client.h"
@@ -57,6 +59,7 @@ protected:
         if (!kivo::test::TestDisplay()) GTEST_SKIP() << "needs an X display";
         name_ = "kivo-main-" + std::to_string(getpid());
         exe_ = kivo::test::CopyExecutable(KIVO_EXECUTABLE, home_.Path(), name_);
+        kivo::test::CopyExecutable(KIVO_UPGRADE_CLIENT, home_.Path(), "UpgradeClient");
     }
     void PrepareDatabase() {
         const std::string script = std::string(KIVO_SOURCE_DIR) + "/scripts/prepare-database.sh";
@@ -120,6 +123,40 @@ TEST_F(Roles, AMissingDatabaseIsReportedOnceAndStartUpGoesOn) {
     EXPECT_EQ(kivo::test::FindWindowByTitle("提示"), 0u);
     kivo::test::RequestClose(window);
     EXPECT_EQ(main.Wait(), 0);
+}
+
+TEST_F(Roles, TheUpgradeProgramRunsFirstAndIsRequired) {
+    PrepareDatabase();
+    // An upgrade program that takes its time keeps the main window away until it has ended.
+    const std::string marker = home_.Path() + "/upgrade-ran";
+    {
+        std::ofstream script(home_.Path() + "/UpgradeClient");
+        script << "#!/bin/sh\necho \"$1\" > " << marker << "\nsleep 2\n";
+    }
+    std::filesystem::permissions(home_.Path() + "/UpgradeClient", std::filesystem::perms::owner_all);
+    auto main = kivo::ChildProcess::Start(exe_, {exe_});
+    kivo::test::PumpFor(1200ms);
+    EXPECT_TRUE(std::filesystem::exists(marker));
+    EXPECT_EQ(kivo::test::FindWindowByTitle(kivo::kMainWindowCaption), 0u);
+    const unsigned long window = WaitForWindow(kivo::kMainWindowCaption);
+    ASSERT_NE(window, 0u);
+    std::ifstream version(marker);
+    std::string text;
+    version >> text;
+    EXPECT_EQ(text, "1.0.0.0");
+    kivo::test::RequestClose(window);
+    main.Wait();
+
+    // Without it: the message, then the end, before any main window.
+    std::filesystem::remove(home_.Path() + "/UpgradeClient");
+    auto broken = kivo::ChildProcess::Start(exe_, {exe_});
+    const unsigned long box = WaitForWindow("提示");
+    ASSERT_NE(box, 0u);
+    EXPECT_EQ(kivo::test::FindWindowByTitle(kivo::kMainWindowCaption), 0u);
+    kivo::test::RequestClose(box);
+    const int status = broken.Wait();
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 1);
+    EXPECT_EQ(kivo::test::FindWindowByTitle(kivo::kMainWindowCaption), 0u);
 }
 
 TEST_F(Roles, ASecondMainProcessShowsTheMessageAndTouchesNothing) {

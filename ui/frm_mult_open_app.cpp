@@ -21,6 +21,7 @@ namespace kivo {
 namespace {
 
 constexpr const char* kBlankPage = "about:blank";
+constexpr const char* kSearchHint = "搜下，就有了";
 
 }  // namespace
 
@@ -64,6 +65,28 @@ TFrmMultOpenApp::TFrmMultOpenApp(data::TDISQLite3Database* database)
     pnlIEToolBar.pack_start(btnHome, Gtk::PACK_SHRINK);
     pnlIEToolBar.pack_start(edtUrl, Gtk::PACK_EXPAND_WIDGET);
     pnlIEToolBar.pack_start(btnGo, Gtk::PACK_SHRINK);
+    // The search box starts with its hint as real text, in silver, until it is changed.
+    edtSearch.set_text(kSearchHint);
+    edtSearch.override_color(Gdk::RGBA("#C0C0C0"));
+    edtSearch.set_width_chars(14);
+    edtSearch.signal_changed().connect([this] { edtSearch.unset_color(); });
+    edtSearch.signal_activate().connect([this] { edtSearchRightButtonClick(); });
+    edtSearch.set_icon_from_icon_name("edit-find", Gtk::ENTRY_ICON_SECONDARY);
+    edtSearch.set_icon_from_icon_name("go-down", Gtk::ENTRY_ICON_PRIMARY);
+    edtSearch.signal_icon_press().connect([this](Gtk::EntryIconPosition position, const GdkEventButton* event) {
+        if (position == Gtk::ENTRY_ICON_SECONDARY) {
+            edtSearchRightButtonClick();
+        } else {
+            popSearch.popup_at_pointer(reinterpret_cast<const GdkEvent*>(event));
+        }
+    });
+    for (const auto& [caption, engine] : {std::pair{"谷歌", 0}, std::pair{"百度", 1}}) {
+        auto* item = Gtk::manage(new Gtk::MenuItem(caption));
+        item->signal_activate().connect([this, engine = engine] { SetSearchEngine(engine); });
+        popSearch.append(*item);
+    }
+    popSearch.show_all();
+    pnlIEToolBar.pack_end(edtSearch, Gtk::PACK_SHRINK);
     pnlIEToolBar.set_size_request(-1, 36);
     pnlMain.pack_start(pnlIEToolBar, Gtk::PACK_SHRINK);
 
@@ -813,6 +836,13 @@ void TFrmMultOpenApp::btnGoClick() {
     }
     // Never in a tab that may hold an account's cookies: a new tab with a session of its own.
     OpenGame(typed, "", "");
+}
+
+void TFrmMultOpenApp::edtSearchRightButtonClick() {
+    const std::string address = SearchAddress(search_engine_);
+    if (address.empty()) return;
+    // Not trimmed, not encoded: the engine takes the text as it is.
+    OpenGame(address + edtSearch.get_text(), "", "");
 }
 
 void TFrmMultOpenApp::btnBackClick() {

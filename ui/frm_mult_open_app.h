@@ -101,6 +101,10 @@ public:
     void btnNextClick();
     void btnRefreshClick();
     void SetAddressText(const std::string& text) { edtUrl.set_text(text); }
+    // The search box: the text as it stands (the hint itself when nothing was typed).
+    void edtSearchRightButtonClick();
+    void SetSearchEngine(int engine) { search_engine_ = engine; }
+    Gtk::Entry& SearchBox() { return edtSearch; }
 
     // The tab menu.
     void N11Click();
@@ -154,6 +158,9 @@ private:
     Gtk::Box pnlIEToolBar{Gtk::ORIENTATION_HORIZONTAL, 2};
     Gtk::Button btnBack, btnNext, btnRefresh, btnHome, btnGo;
     Gtk::Entry edtUrl;
+    Gtk::Entry edtSearch;
+    Gtk::Menu popSearch;
+    int search_engine_ = 0;
     Gtk::Notebook pcMain;
     Gtk::Box sbWeb{Gtk::ORIENTATION_HORIZONTAL};
     Gtk::ProgressBar psWeb;

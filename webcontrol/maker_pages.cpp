@@ -42,7 +42,71 @@ std::string NewsPage() {
 </main>)");
 }
 
+std::string HtmlEscape(const std::string& text) {
+    std::string out;
+    for (char c : text) {
+        switch (c) {
+            case '&': out += "&amp;"; break;
+            case '<': out += "&lt;"; break;
+            case '>': out += "&gt;"; break;
+            case '"': out += "&quot;"; break;
+            case '\'': out += "&#39;"; break;
+            default: out += c;
+        }
+    }
+    return out;
+}
+
+int HexValue(char c) {
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    return -1;
+}
+
+// The value of `key` in a query, with "+" and %XX decoded.
+std::string QueryValue(const std::string& query, const std::string& key) {
+    size_t start = 0;
+    while (start <= query.size()) {
+        size_t end = query.find('&', start);
+        if (end == std::string::npos) end = query.size();
+        const std::string piece = query.substr(start, end - start);
+        if (piece.compare(0, key.size() + 1, key + "=") == 0) {
+            std::string out;
+            for (size_t i = key.size() + 1; i < piece.size(); ++i) {
+                if (piece[i] == '+') {
+                    out += ' ';
+                } else if (piece[i] == '%' && i + 2 < piece.size() && HexValue(piece[i + 1]) >= 0 &&
+                           HexValue(piece[i + 2]) >= 0) {
+                    out += static_cast<char>(HexValue(piece[i + 1]) * 16 + HexValue(piece[i + 2]));
+                    i += 2;
+                } else {
+                    out += piece[i];
+                }
+            }
+            return out;
+        }
+        start = end + 1;
+    }
+    return {};
+}
+
+std::string SearchPage(const std::string& keyword) {
+    const std::string shown = HtmlEscape(keyword);
+    return Page(shown + " - 搜索", "<header><h1>搜索</h1></header><main><section><p>搜索：<b id=\"keyword\">" +
+                                       shown +
+                                       "</b></p><p>离线时只能显示本页；联网后请改用百度搜索。</p></section></main>");
+}
+
 }  // namespace
+
+std::string SearchAddress(int engine) {
+    switch (engine) {
+        case 0: return MakerUrl("/search.aspx?wd=");
+        case 1: return "https://www.baidu.com/s?wd=";
+        default: return {};
+    }
+}
 
 std::string MakerUrl(const std::string& path) { return std::string(kMakerHost) + path; }
 
@@ -50,7 +114,13 @@ std::optional<MakerPage> FindMakerPage(const std::string& url) {
     const std::string host = kMakerHost;
     if (url.compare(0, host.size(), host) != 0) return std::nullopt;
     std::string path = url.substr(host.size());
-    if (const auto cut = path.find_first_of("?#"); cut != std::string::npos) path.resize(cut);
+    std::string query;
+    if (const auto hash = path.find('#'); hash != std::string::npos) path.resize(hash);
+    if (const auto mark = path.find('?'); mark != std::string::npos) {
+        query = path.substr(mark + 1);
+        path.resize(mark);
+    }
+    if (path == "/search.aspx") return MakerPage{"text/html", SearchPage(QueryValue(query, "wd"))};
     if (path == "/news/" || path == "/" || path.empty()) return MakerPage{"text/html", NewsPage()};
     if (path == "/explorer/u_1.0.html")
         return MakerPage{"text/html", Page("Kivo", "<p id=\"probe\">ok</p>")};

@@ -13,6 +13,9 @@ inline constexpr const char* kMakerHost = "kivo://www.kivo.local";
 // The address of a page of the maker's site ("/news/", "/explorer/u_1.0.html", ...).
 std::string MakerUrl(const std::string& path);
 
+// The web search engines of the search box, by index: the address the search text follows.
+std::string SearchAddress(int engine);
+
 struct MakerPage {
     std::string mime_type;
     std::string body;

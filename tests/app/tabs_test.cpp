@@ -466,3 +466,17 @@ TEST_F(CloseFlow, TwoMaximiseTogglesRestoreTheFirstBounds) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(Tabs, SearchingWithoutTypingSearchesForTheHint) {
+    window_->edtSearchRightButtonClick();
+    ASSERT_EQ(window_->TabCount(), 1);
+    EXPECT_TRUE(HintBecomes(window_->Tab(0), "搜下，就有了 - 搜索"));
+    window_->SearchBox().set_text("<b>\"x\"</b>");
+    window_->edtSearchRightButtonClick();
+    ASSERT_EQ(window_->TabCount(), 2);
+    EXPECT_TRUE(HintBecomes(window_->Tab(1), "<b>\"x\"</b> - 搜索"));  // shown as text
+}
+
+}  // namespace

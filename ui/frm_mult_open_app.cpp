@@ -13,6 +13,7 @@
 #include "data/statements.h"
 #include "session/folder_cleanup.h"
 #include "session/session_names.h"
+#include "ui/frm_input.h"
 #include "ui/typed_urls.h"
 #include "webcontrol/maker_pages.h"
 
@@ -239,7 +240,10 @@ TFrmMultOpenApp::TFrmMultOpenApp(data::TDISQLite3Database* database)
     pmMainApp.append(*N2);
     pmMainApp.show_all();
 
-    InputBox = [](const std::string&, const std::string&, std::string&, int, bool) { return false; };
+    InputBox = [](const std::string& caption, const std::string& prompt, std::string& text,
+                  int max_length, bool masked) {
+        return ShowInputBox(caption, prompt, text, masked, max_length);
+    };
     Confirm = [this](const std::string& text, const std::string& caption) {
         Gtk::MessageDialog box(*this, text, false, Gtk::MESSAGE_QUESTION, Gtk::BUTTONS_YES_NO, true);
         box.set_title(caption);

@@ -15,6 +15,7 @@
 #include "ui/frm_mult_open_app.h"
 #include "ui/tab_rules.h"
 #include "ui/typed_urls.h"
+#include "ui/frm_input.h"
 #include "data/database.h"
 #include "data/statements.h"
 #include "ui/window_frame.h"
@@ -477,6 +478,55 @@ TEST_F(Tabs, SearchingWithoutTypingSearchesForTheHint) {
     window_->edtSearchRightButtonClick();
     ASSERT_EQ(window_->TabCount(), 2);
     EXPECT_TRUE(HintBecomes(window_->Tab(1), "<b>\"x\"</b> - 搜索"));  // shown as text
+}
+
+}  // namespace
+
+namespace {
+
+// Acts on the prompt once it is on the screen.
+void WhenPromptShows(std::function<void(kivo::TFrmInput&)> act) {
+    Glib::signal_timeout().connect(
+        [act] {
+            kivo::TFrmInput* prompt = kivo::TFrmInput::Active();
+            if (!prompt || !prompt->get_visible()) return true;  // not yet
+            act(*prompt);
+            return false;
+        },
+        20);
+}
+
+TEST_F(Tabs, ThePromptHandsBackWhatWasTypedEvenWhenCancelled) {
+    std::string value = "old";
+    WhenPromptShows([](kivo::TFrmInput& prompt) {
+        EXPECT_EQ(prompt.edit.get_text(), "old");
+        prompt.edit.set_text("edited");
+        prompt.btnCancel.clicked();
+    });
+    EXPECT_FALSE(kivo::ShowInputBox("输入", "请输入一个新的名字", value, false, 20));
+    EXPECT_EQ(value, "edited");
+
+    WhenPromptShows([](kivo::TFrmInput& prompt) {
+        prompt.edit.set_text("typed");
+        prompt.edit.activate();  // Enter
+    });
+    EXPECT_TRUE(kivo::ShowInputBox("输入", "请输入一个新的名字", value, false, 20));
+    EXPECT_EQ(value, "typed");
+
+    value.clear();
+    WhenPromptShows([](kivo::TFrmInput& prompt) {
+        EXPECT_FALSE(prompt.edit.get_visibility());
+        EXPECT_EQ(prompt.edit.get_invisible_char(), U'*');
+        prompt.edit.set_text("密码1234567890");  // longer than allowed
+        prompt.btnOK.clicked();
+    });
+    EXPECT_TRUE(kivo::ShowInputBox("输入", "请输入保护密码", value, true, 8));
+    EXPECT_EQ(value, "密码123456");  // plain text, at most 8 characters
+
+    value = "x";
+    WhenPromptShows([](kivo::TFrmInput& prompt) { prompt.btnClose.clicked(); });
+    EXPECT_FALSE(kivo::ShowInputBox("输入", "间隔不能小于10秒", value, false, 20));
+    EXPECT_EQ(value, "x");
 }
 
 }  // namespace

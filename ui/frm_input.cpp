@@ -1,0 +1,121 @@
+#include "ui/frm_input.h"
+
+#include "app/identity.h"
+
+namespace kivo {
+
+namespace {
+
+TFrmInput* active_prompt = nullptr;
+
+void SetBlue(const Cairo::RefPtr<Cairo::Context>& cr, double shade) {
+    cr->set_source_rgb(0x13 / 255.0 * shade, 0x6E / 255.0 * shade, 0xB7 / 255.0 * shade);
+}
+
+}  // namespace
+
+TBorderlessDialog::TBorderlessDialog(int width, int height, bool dragged_by_background)
+    : dragged_by_background_(dragged_by_background) {
+    set_decorated(false);
+    set_modal(true);
+    set_resizable(false);
+    set_default_size(width, height);
+    set_size_request(width, height);
+    set_position(Gtk::WIN_POS_CENTER_ON_PARENT);
+
+    imgBack.set_visible_window(true);
+    imgBack.set_app_paintable(true);
+    imgBack.signal_draw().connect(sigc::mem_fun(*this, &TBorderlessDialog::imgBackDraw), false);
+    imgBack.add_events(Gdk::BUTTON_PRESS_MASK);
+    imgBack.signal_button_press_event().connect(
+        sigc::mem_fun(*this, &TBorderlessDialog::imgBackMouseDown));
+
+    lblCaption.set_markup("<b>" + Glib::Markup::escape_text(kApplicationTitle) + "</b>");
+    lblCaption.override_color(Gdk::RGBA("#FFFFFF"));
+    btnClose.set_label("×");
+    btnClose.set_relief(Gtk::RELIEF_NONE);
+    btnClose.set_size_request(15, 15);
+    btnClose.set_focus_on_click(false);
+    btnClose.override_color(Gdk::RGBA("#FFFFFF"));
+    btnClose.signal_clicked().connect([this] { response(Gtk::RESPONSE_CANCEL); });
+    body_.put(lblCaption, 16, 6);
+    body_.put(btnClose, width - 22, 2);
+    imgBack.add(body_);
+    get_content_area()->pack_start(imgBack, Gtk::PACK_EXPAND_WIDGET);
+    get_content_area()->set_border_width(0);
+    get_action_area()->hide();
+}
+
+bool TBorderlessDialog::imgBackDraw(const Cairo::RefPtr<Cairo::Context>& cr) {
+    const double w = imgBack.get_allocated_width(), h = imgBack.get_allocated_height();
+    // A white body under a blue title band, framed by the light border colour.
+    cr->set_source_rgb(1, 1, 1);
+    cr->paint();
+    auto band = Cairo::LinearGradient::create(0, 0, 0, 28);
+    band->add_color_stop_rgb(0, 0x2A / 255.0, 0x86 / 255.0, 0xCF / 255.0);
+    band->add_color_stop_rgb(1, 0x13 / 255.0, 0x6E / 255.0, 0xB7 / 255.0);
+    cr->set_source(band);
+    cr->rectangle(0, 0, w, 28);
+    cr->fill();
+    cr->set_source_rgb(0x88 / 255.0, 0xC5 / 255.0, 0xE6 / 255.0);
+    cr->set_line_width(1);
+    cr->rectangle(0.5, 0.5, w - 1, h - 1);
+    cr->stroke();
+    SetBlue(cr, 1);
+    cr->rectangle(0, h - 3, w, 3);
+    cr->fill();
+    return false;  // the controls draw on top
+}
+
+bool TBorderlessDialog::imgBackMouseDown(GdkEventButton* event) {
+    if (!dragged_by_background_ || event->type != GDK_BUTTON_PRESS) return false;
+    begin_move_drag(static_cast<int>(event->button), static_cast<int>(event->x_root),
+                    static_cast<int>(event->y_root), event->time);
+    return true;
+}
+
+void TBorderlessDialog::StyleButton(Gtk::Button& button, const std::string& caption, int result) {
+    button.set_label(caption);
+    button.set_size_request(63, 21);
+    button.signal_clicked().connect([this, result] { response(result); });
+}
+
+TFrmInput::TFrmInput() : TBorderlessDialog(300, 150, true) {
+    lblPrompt.override_color(Gdk::RGBA("#0076EC"));
+    edit.set_size_request(260, 21);
+    edit.set_invisible_char('*');
+    // Enter in the edit clicks OK.
+    edit.signal_activate().connect([this] { btnOK.clicked(); });
+    StyleButton(btnOK, "确定", Gtk::RESPONSE_OK);
+    StyleButton(btnCancel, "取消", Gtk::RESPONSE_CANCEL);
+    Body().put(lblPrompt, 16, 43);
+    Body().put(edit, 16, 62);
+    Body().put(btnOK, 120, 104);
+    Body().put(btnCancel, 201, 104);
+    show_all_children();
+    get_action_area()->hide();
+    active_prompt = this;
+}
+
+TFrmInput::~TFrmInput() {
+    if (active_prompt == this) active_prompt = nullptr;
+}
+
+TFrmInput* TFrmInput::Active() { return active_prompt; }
+
+bool ShowInputBox(const std::string& caption, const std::string& prompt, std::string& value,
+                  bool password, int max_length) {
+    TFrmInput form;
+    form.lblCaption.set_markup("<b>" + Glib::Markup::escape_text(caption) + "</b>");
+    form.lblPrompt.set_markup("<b>" + Glib::Markup::escape_text(prompt) + "</b>");
+    form.edit.set_max_length(max_length);
+    form.edit.set_visibility(!password);
+    form.edit.set_text(value);
+    form.edit.select_region(0, -1);
+    form.edit.grab_focus();
+    const int result = form.run();
+    value = form.edit.get_text();  // handed back also when cancelled
+    return result == Gtk::RESPONSE_OK;
+}
+
+}  // namespace kivo

@@ -13,6 +13,7 @@
 #include "data/statements.h"
 #include "session/folder_cleanup.h"
 #include "session/session_names.h"
+#include "ui/frm_close_type.h"
 #include "ui/frm_input.h"
 #include "ui/typed_urls.h"
 #include "webcontrol/maker_pages.h"
@@ -200,26 +201,7 @@ TFrmMultOpenApp::TFrmMultOpenApp(data::TDISQLite3Database* database)
 
     Quit = [] { Gtk::Main::quit(); };
     AskCloseType = [this](std::string& value, bool& remember) {
-        Gtk::Dialog box("Kivo游戏盒-网页游戏专用多开浏览器", *this, true);
-        Gtk::Frame group("关闭设置");
-        Gtk::Box items(Gtk::ORIENTATION_VERTICAL);
-        Gtk::RadioButton tray("最小化到任务栏"), quit("直接退出");
-        quit.join_group(tray);
-        tray.set_active(true);
-        Gtk::CheckButton save("以后不再提示");
-        items.pack_start(tray);
-        items.pack_start(quit);
-        group.add(items);
-        box.get_content_area()->pack_start(group);
-        box.get_content_area()->pack_start(save);
-        box.add_button("确定", Gtk::RESPONSE_OK);
-        box.add_button("取消", Gtk::RESPONSE_CANCEL);
-        box.set_default_size(300, 150);
-        box.show_all();
-        if (box.run() != Gtk::RESPONSE_OK) return false;
-        value.assign(1, quit.get_active() ? '1' : '0');  // the chosen index
-        remember = save.get_active();
-        return true;
+        return kivo::AskCloseType(*this, value, remember);
     };
     // The boss key, with exact modifiers (Ctrl+Shift+B is not it). A key another program holds
     // stays without effect.

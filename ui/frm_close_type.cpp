@@ -1,0 +1,38 @@
+#include "ui/frm_close_type.h"
+
+namespace kivo {
+
+// This dialog does not move when its background is dragged.
+TFrmCloseType::TFrmCloseType()
+    : TBorderlessDialog(300, 150, false), Tray("最小化到任务栏"), Quit("直接退出"),
+      chkSave("以后不再提示") {
+    RzRadioGroup1.set_label("关闭设置");
+    Quit.join_group(Tray);
+    Tray.set_active(true);
+    auto* items = Gtk::manage(new Gtk::Box(Gtk::ORIENTATION_HORIZONTAL, 12));
+    items->pack_start(Tray, Gtk::PACK_SHRINK);
+    items->pack_start(Quit, Gtk::PACK_SHRINK);
+    items->set_border_width(4);
+    RzRadioGroup1.add(*items);
+    RzRadioGroup1.set_size_request(268, -1);
+    StyleButton(btnOK, "确定", Gtk::RESPONSE_OK);
+    StyleButton(btnCancel, "取消", Gtk::RESPONSE_CANCEL);
+    Body().put(RzRadioGroup1, 16, 32);
+    Body().put(chkSave, 16, 82);
+    Body().put(btnOK, 120, 112);
+    Body().put(btnCancel, 201, 112);
+    show_all_children();
+    get_action_area()->hide();
+}
+
+bool AskCloseType(Gtk::Window& owner, std::string& value, bool& remember) {
+    TFrmCloseType form;
+    form.set_transient_for(owner);
+    form.chkSave.set_active(false);
+    if (form.run() != Gtk::RESPONSE_OK) return false;
+    value = form.Choice();
+    remember = form.chkSave.get_active();
+    return true;
+}
+
+}  // namespace kivo

@@ -530,3 +530,29 @@ TEST_F(Tabs, ThePromptHandsBackWhatWasTypedEvenWhenCancelled) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(RefreshTimer, TicksNeverOverlapWithASlowRefresh) {
+    int ticks = 0;
+    bool inside = false, overlapped = false;
+    std::unique_ptr<kivo::TRefreshTimer> timer;
+    timer = std::make_unique<kivo::TRefreshTimer>([&] {
+        // As the tab does: off during the refresh, on again afterwards.
+        timer->SetEnabled(false);
+        overlapped |= inside;
+        inside = true;
+        ++ticks;
+        kivo::test::PumpFor(60ms);  // a slow worker; its wait serves the main loop
+        inside = false;
+        timer->SetEnabled(true);
+    });
+    timer->SetInterval(10);
+    timer->SetEnabled(true);
+    kivo::test::PumpFor(400ms);
+    timer->SetEnabled(false);
+    EXPECT_GE(ticks, 3);
+    EXPECT_FALSE(overlapped);
+}
+
+}  // namespace

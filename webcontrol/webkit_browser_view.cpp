@@ -187,6 +187,9 @@ WebKitBrowserView::WebKitBrowserView(WebKitWebContext* context, BrowserViewEvent
     WebKitSettings* settings = webkit_web_view_get_settings(view_.Get());
     webkit_settings_set_javascript_can_open_windows_automatically(settings, TRUE);
     webkit_settings_set_enable_developer_extras(settings, FALSE);
+    // A page kept alive in the back-forward cache never answers a script sent to it while it
+    // goes there; going back and forward loads pages again and completes them as any load.
+    webkit_settings_set_enable_page_cache(settings, FALSE);
     webkit_settings_set_enable_write_console_messages_to_stdout(settings, FALSE);
 
     g_signal_connect(view_.Get(), "load-changed", G_CALLBACK(OnLoadChanged), this);

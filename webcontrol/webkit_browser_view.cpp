@@ -193,7 +193,6 @@ WebKitBrowserView::WebKitBrowserView(WebKitWebContext* context, BrowserViewEvent
     webkit_settings_set_enable_write_console_messages_to_stdout(settings, FALSE);
 
     g_signal_connect(view_.Get(), "load-changed", G_CALLBACK(OnLoadChanged), this);
-    g_signal_connect(view_.Get(), "load-failed", G_CALLBACK(OnLoadFailed), this);
     g_signal_connect(view_.Get(), "notify::estimated-load-progress", G_CALLBACK(OnProgress), this);
     g_signal_connect(view_.Get(), "mouse-target-changed", G_CALLBACK(OnMouseTarget), this);
     g_signal_connect(view_.Get(), "create", G_CALLBACK(OnCreate), this);
@@ -366,14 +365,6 @@ void WebKitBrowserView::OnLoadChanged(WebKitWebView* view, WebKitLoadEvent event
     });
 }
 
-gboolean WebKitBrowserView::OnLoadFailed(WebKitWebView*, WebKitLoadEvent, gchar*, GError* error,
-                                         gpointer data) {
-    auto* self = static_cast<WebKitBrowserView*>(data);
-    // A load replaced by another one is no page of its own.
-    if (g_error_matches(error, WEBKIT_NETWORK_ERROR, WEBKIT_NETWORK_ERROR_CANCELLED))
-        self->swallow_finish_ = true;
-    return FALSE;
-}
 
 void WebKitBrowserView::OnProgress(GObject*, GParamSpec*, gpointer data) {
     auto* self = static_cast<WebKitBrowserView*>(data);

@@ -64,8 +64,6 @@ private:
     std::string CallDocumentScript(const char* body, GVariant* arguments = nullptr);
 
     static void OnLoadChanged(WebKitWebView*, WebKitLoadEvent event, gpointer self);
-    static gboolean OnLoadFailed(WebKitWebView*, WebKitLoadEvent, gchar*, GError* error,
-                                 gpointer self);
     static void OnProgress(GObject*, GParamSpec*, gpointer self);
     static void OnMouseTarget(WebKitWebView*, WebKitHitTestResult* hit, guint, gpointer self);
     static GtkWidget* OnCreate(WebKitWebView*, WebKitNavigationAction*, gpointer self);
@@ -81,8 +79,7 @@ private:
     GtkWidget* plug_ = nullptr;  // owned: destroyed with the view
     int32_t host_ = 0;
     bool has_document_ = false;
-    // The next finished load is not a page of its own (a cancelled load, the generated post
-    // document).
+    // The next finished load is the generated post document, no page of its own.
     bool swallow_finish_ = false;
     std::string status_text_;
 };

@@ -11,6 +11,7 @@
 #include <sstream>
 #include <stdexcept>
 
+#include "platform/atomic_file.h"
 #include "platform/paths.h"
 #include "platform/text.h"
 #include "platform/unique_fd.h"
@@ -127,25 +128,7 @@ void UserSettings::Save(const std::vector<Section>& sections) const {
                 text << line.raw << '\n';
         }
     }
-    const std::string temporary = file_ + ".new";
-    {
-        UniqueFd fd(::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600));
-        if (!fd.Valid())
-            throw std::runtime_error("cannot write " + temporary + ": " + std::strerror(errno));
-        const std::string data = text.str();
-        size_t done = 0;
-        while (done < data.size()) {
-            const ssize_t n = ::write(fd.Get(), data.data() + done, data.size() - done);
-            if (n < 0 && errno == EINTR) continue;
-            if (n <= 0)
-                throw std::runtime_error("cannot write " + temporary + ": " + std::strerror(errno));
-            done += static_cast<size_t>(n);
-        }
-        if (fsync(fd.Get()) != 0)
-            throw std::runtime_error("cannot write " + temporary + ": " + std::strerror(errno));
-    }
-    if (std::rename(temporary.c_str(), file_.c_str()) != 0)
-        throw std::runtime_error("cannot replace " + file_ + ": " + std::strerror(errno));
+    WriteFileAtomically(file_, text.str());
 }
 
 std::optional<std::string> UserSettings::Read(std::string_view key, std::string_view name) const {

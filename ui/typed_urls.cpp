@@ -14,6 +14,21 @@ std::vector<std::string> ReadTypedUrls(const UserSettings& settings) {
     return urls;
 }
 
+std::vector<std::string> LoadTypedUrls(const UserSettings& settings) {
+    std::vector<std::string> list;
+    std::string content;
+    for (const std::string& url : ReadTypedUrls(settings)) {
+        if (content.find(url) != std::string::npos) continue;
+        const size_t first = url.find_first_not_of(" \t\r\n");
+        if (first == std::string::npos) continue;
+        const size_t last = url.find_last_not_of(" \t\r\n");
+        list.push_back(url.substr(first, last - first + 1));
+        if (!content.empty()) content += "\r\n";
+        content += list.back();
+    }
+    return list;
+}
+
 void RecordTypedUrl(UserSettings settings, const std::string& url) {
     if (url.find_first_not_of(" \t") == std::string::npos) return;
     std::vector<std::string> urls = ReadTypedUrls(settings);

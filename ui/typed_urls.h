@@ -12,5 +12,9 @@ namespace kivo {
 void RecordTypedUrl(UserSettings settings, const std::string& url);
 // The values "Url1" to "Url25" that exist, in that order.
 std::vector<std::string> ReadTypedUrls(const UserSettings& settings);
+// The drop-down list of typed addresses: each stored value, trimmed, unless its untrimmed text
+// already occurs anywhere in the list's content so far (the items joined with line breaks) or
+// it is blank.
+std::vector<std::string> LoadTypedUrls(const UserSettings& settings);
 
 }  // namespace kivo

@@ -1,5 +1,7 @@
 #include "ui/window_frame.h"
 
+#include <algorithm>
+
 namespace kivo {
 
 HitTest FrameHitTest(int x, int y, int width, int height) {
@@ -25,10 +27,24 @@ Bounds MaximizeToggle::Toggle(const Bounds& current, const Bounds& work_area) {
     }
     restore_ = current;
     maximized_ = true;
-    // The work area's right and bottom coordinates serve as width and height, as the window
-    // always did; with a work area at (0, 0) that is its size.
-    return {work_area.Left, work_area.Top, work_area.Left + work_area.Width,
-            work_area.Top + work_area.Height};
+    // Exactly the work area: taking its right and bottom coordinates as the size would push
+    // the bottom rows off the screen whenever a panel sits above or left of it.
+    return work_area;
+}
+
+Bounds CentredBounds(const Bounds& window, const Bounds& work_area) {
+    Bounds centred = window;
+    centred.Left = std::max(work_area.Left, work_area.Left + (work_area.Width - window.Width) / 2);
+    centred.Top = std::max(work_area.Top, work_area.Top + (work_area.Height - window.Height) / 2);
+    return centred;
+}
+
+AddressBarLayout LayoutAddressBar(int width) {
+    AddressBarLayout layout;
+    layout.WebMenuLeft = width - kWebMenuWidth;
+    layout.GoLeft = layout.WebMenuLeft - 30;
+    layout.UrlWidth = std::max(0, width - 185);
+    return layout;
 }
 
 }  // namespace kivo

@@ -19,13 +19,26 @@ class MaximizeToggle {
 public:
     bool WindowMaximized() const { return maximized_; }
     const Bounds& RestoreBounds() const { return restore_; }
-    // The bounds the window takes: the saved ones when maximised, else the work area (whose
-    // Width and Height are taken from its right and bottom coordinates).
+    // The bounds the window takes: the saved ones when maximised, else the work area.
     Bounds Toggle(const Bounds& current, const Bounds& work_area);
 
 private:
     bool maximized_ = false;
     Bounds restore_{0, 0, 972, 600};
 };
+
+// Where the window goes at its first showing: centred on the work area, not left of or above
+// the desktop's origin.
+Bounds CentredBounds(const Bounds& window, const Bounds& work_area);
+
+// The address row at a given width: the address box from the left, the go button 30 pixels
+// before the search panel, and the search panel at the right end.
+struct AddressBarLayout {
+    int UrlWidth = 0;
+    int GoLeft = 0;
+    int WebMenuLeft = 0;
+};
+inline constexpr int kWebMenuWidth = 152;
+AddressBarLayout LayoutAddressBar(int width);
 
 }  // namespace kivo

@@ -1,0 +1,156 @@
+// Takes the picture of the main window shown in the README: the real window in this process,
+// maximised, with tabs on the built-in pages served by real workers, as it stands on the screen.
+// Usage: main_window_shot WORKER PICTURE.png
+// Run it from a program folder of its own (scripts/screenshot.sh prepares one) with HOME and
+// the XDG folders pointing at a scratch folder: it registers WORKER as the worker server in the
+// user's settings, and the window keeps its session folders next to the executable.
+#include <gtkmm.h>
+// After gtkmm: the X headers define macros that clash with it.
+#include <gdk/gdkx.h>
+
+#include <iostream>
+#include <memory>
+#include <string>
+
+#include "app/identity.h"
+#include "data/data_module.h"
+#include "platform/paths.h"
+#include "platform/user_settings.h"
+#include "tools/screenshot/window_shot.h"
+#include "ui/frm_mult_open_app.h"
+#include "ui/tab_rules.h"
+#include "webcontrol/maker_pages.h"
+#include "webcontrol/registration.h"
+
+namespace {
+
+using namespace std::chrono_literals;
+using kivo::N_TRzTabSheet;
+using kivo::TFrmMultOpenApp;
+using kivo::shot::WaitUntil;
+
+constexpr const char* kSearchKeyword = "网页游戏";
+
+// Fails the run with a reason; the caller's clean-up still happens.
+struct ShotFailed {
+    std::string reason;
+};
+
+void Require(bool condition, const std::string& reason) {
+    if (!condition) throw ShotFailed{reason};
+}
+
+// Waits for the tab's page to complete: its hint leaves the loading caption for the title.
+void WaitForPage(N_TRzTabSheet* tab, const std::string& what) {
+    Require(tab != nullptr, "no tab for " + what);
+    Require(WaitUntil([tab] { return tab->Hint() != kivo::kLoadingCaption; }, 30s),
+            "the page did not complete: " + what);
+}
+
+void TakePicture(TFrmMultOpenApp& window, const std::string& out) {
+    // Maximised before its first showing, so the maximise maps the window only once. Toggled
+    // on a window already mapped, the unmap of its hide reaches this process after the show
+    // and reads as a minimise to the tray.
+    gtk_widget_realize(GTK_WIDGET(window.gobj()));
+    Gdk::Rectangle area;
+    window.get_display()->get_monitor_at_window(window.get_window())->get_workarea(area);
+    window.btnMaxClick();
+    Require(WaitUntil([&] {
+                return window.get_mapped() && window.WindowMaximized() &&
+                       window.get_allocated_width() == area.get_width() &&
+                       window.get_allocated_height() == area.get_height();
+            }, 10s),
+            "the main window did not fill the screen");
+    WaitUntil([] { return false; }, 300ms);
+    Require(!window.InTray() && window.get_mapped(), "the main window went to the tray");
+
+    window.actOpenMainUrlExecute();
+    WaitForPage(window.ActiveTab(), "the home page");
+    WaitForPage(window.OpenGame(kivo::SearchAddress(0) +
+                                    Glib::uri_escape_string(kSearchKeyword),
+                                "", ""),
+                "the search page");
+    WaitForPage(window.OpenGame(kivo::MakerUrl("/explorer/u_1.0.html"), "", ""), "the probe page");
+    window.actOpenMainUrlExecute();
+    WaitForPage(window.ActiveTab(), "the second home page");
+    Require(window.TabCount() == 4, "expected 4 tabs, found " + std::to_string(window.TabCount()));
+
+    window.ActivateTab(0);
+    N_TRzTabSheet* home = window.ActiveTab();
+    Require(home == window.Tab(0), "the first tab did not become active");
+    Require(window.AddressText() == kivo::MakerUrl("/news/"),
+            "the first tab shows " + window.AddressText() + ", not the home page");
+    // The worker's view paints the tab's window some time after the page completed.
+    Require(WaitUntil([&] { return !kivo::shot::SingleColour(kivo::shot::GrabScreenArea(*home)); },
+                      15s),
+            "the home page was never drawn in its tab");
+    WaitUntil([] { return false; }, 2s);  // the last frames of the views and the tab strip
+
+    const Glib::RefPtr<Gdk::Pixbuf> picture = kivo::shot::GrabScreenArea(window);
+    Require(picture && !kivo::shot::SingleColour(picture), "the window could not be read");
+    picture->save(out, "png");
+    std::cout << "main_window_shot: " << picture->get_width() << "x" << picture->get_height()
+              << ", " << window.TabCount() << " tabs, saved to " << out << '\n';
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc != 3) {
+        std::cerr << "usage: " << argv[0] << " WORKER PICTURE.png\n";
+        return 2;
+    }
+    const std::string worker = argv[1];
+    const std::string out = argv[2];
+    if (!gtk_init_check(nullptr, nullptr)) {
+        std::cerr << "main_window_shot: cannot open the display; set DISPLAY to an X server\n";
+        return 1;
+    }
+    Gtk::Main::init_gtkmm_internals();
+    // As in the main process: the workers find the window by its class, and an X error about
+    // a worker's window that is already gone must not end this one.
+    gdk_x11_display_error_trap_push(gdk_display_get_default());
+    gdk_set_program_class(kivo::kMainWindowClass);
+    Glib::set_application_name(kivo::kApplicationTitle);
+
+    int status = 0;
+    try {
+        kivo::UserSettings settings;
+        gameKivo_TLB::RegisterServer(settings, worker);
+        for (const char* folder : {"Temp/", "WebImage/"}) kivo::MakeFolders(kivo::AppPath() + folder);
+        kivo::data::TData data(kivo::AppPath() + kivo::data::TData::kDatabaseName,
+                               [](const std::string& text, const std::string& title) {
+                                   std::cerr << "main_window_shot: " << title << ": " << text << '\n';
+                               });
+        auto window = std::make_unique<TFrmMultOpenApp>(&data.FDatabase);
+        // No dialog may wait for an answer nobody gives.
+        window->Confirm = [](const std::string&, const std::string&) { return false; };
+        window->InputBox = [](const std::string&, const std::string&, std::string&, int, bool) {
+            return false;
+        };
+        window->ShowError = [&status](const std::string& text, const std::string& caption) {
+            std::cerr << "main_window_shot: " << caption << ": " << text << '\n';
+            status = 1;
+        };
+        window->Quit = [] {};
+        try {
+            TakePicture(*window, out);
+        } catch (const ShotFailed& failure) {
+            std::cerr << "main_window_shot: " << failure.reason << '\n';
+            status = 1;
+        } catch (const std::exception& e) {  // a worker that cannot start
+            std::cerr << "main_window_shot: " << e.what() << '\n';
+            status = 1;
+        } catch (const Glib::Error& e) {  // the picture cannot be saved
+            std::cerr << "main_window_shot: " << e.what() << '\n';
+            status = 1;
+        }
+        // Closes every tab, waits for the workers to end and removes the session folders.
+        window->actAppHaltExecute();
+        window.reset();
+    } catch (const std::exception& e) {
+        std::cerr << "main_window_shot: " << e.what() << '\n';
+        status = 1;
+    }
+    return status;
+}

@@ -101,26 +101,11 @@ int RunMainRole(int argc, char** argv, const std::vector<std::string>& arguments
         } catch (...) {
         }
     });
-    // The folders of the page pictures the workers write.
-    for (const char* folder : {"Temp/", "WebImage/"}) {
-        try {
-            MakeFolders(AppPath() + folder);
-        } catch (const std::exception& e) {
-            std::cerr << "gameKivo: " << e.what() << '\n';
-        }
-    }
     TFrmMultOpenApp window(&Data.FDatabase);
-    window.show();
-    // The home page in the first tab.
-    Glib::signal_idle().connect_once([&window] {
-        try {
-            window.actOpenMainUrlExecute();
-        } catch (const std::exception& e) {
-            std::cerr << "gameKivo: the first tab cannot open: " << e.what() << '\n';
-        }
-    });
+    // Maximised and shown, the probe page, the start-up timer, the home page in the first tab.
+    window.FormCreate();
     // 6. The message loop, until the main window closes.
-    kit.run(window);
+    if (!window.QuitRequested()) kit.run(window);
     return 0;
 }
 

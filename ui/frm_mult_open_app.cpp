@@ -6,17 +6,21 @@
 
 #include <algorithm>
 #include <chrono>
+#include <iostream>
 
 #include "app/identity.h"
 #include "platform/paths.h"
 #include "platform/text.h"
 #include "data/statements.h"
 #include "session/folder_cleanup.h"
+#include "session/shell_folders.h"
 #include "session/session_names.h"
 #include "ui/frm_close_type.h"
 #include "ui/frm_input.h"
+#include "ui/pictures.h"
 #include "ui/typed_urls.h"
 #include "webcontrol/maker_pages.h"
+#include "webcontrol/webkit_browser_view.h"
 
 namespace kivo {
 
@@ -24,6 +28,23 @@ namespace {
 
 constexpr const char* kBlankPage = "about:blank";
 constexpr const char* kSearchHint = "搜下，就有了";
+constexpr const char* kBossKey = "<Ctrl>B";
+constexpr const char* kPictureKey = "<Alt>B";
+TFrmMultOpenApp* hot_key_window = nullptr;
+
+// A menu caption as shown: the marker "&" before the letter to underline goes, "&&" is "&".
+std::string MenuCaption(const std::string& caption) {
+    std::string shown;
+    for (size_t i = 0; i < caption.size(); ++i) {
+        if (caption[i] == '&' && i + 1 < caption.size() && caption[i + 1] == '&') {
+            shown += '&';
+            ++i;
+        } else if (caption[i] != '&') {
+            shown += caption[i];
+        }
+    }
+    return shown;
+}
 
 }  // namespace
 
@@ -32,49 +53,199 @@ TFrmMultOpenApp::TFrmMultOpenApp(data::TDISQLite3Database* database)
       database_(database),
       mi0("关闭"), mi300("5分钟"), mi600("10分钟"), mi1800("30分钟"), mi3600("60分钟"),
       miCust("自定义（秒）：60") {
+    InstallStyleSheet();
+    get_style_context()->add_class("kivo-main");
     set_title(kMainWindowCaption);
+    set_icon(AppIcon(48));
     set_default_size(972, 600);
     set_size_request(800, 600);
 
     // The window draws its own frame: no system caption or border.
     set_decorated(false);
-    add_events(Gdk::BUTTON_PRESS_MASK | Gdk::POINTER_MOTION_MASK);
-    BuildTitleRow();
-    btnBack.set_label("◀");
-    btnBack.set_tooltip_text("后退");
-    btnNext.set_label("▶");
-    btnNext.set_tooltip_text("前进");
-    btnRefresh.set_label("⟳");
-    btnRefresh.set_tooltip_text("刷新");
-    btnHome.set_label("⌂");
-    btnHome.set_tooltip_text("主页");
+    add_events(Gdk::BUTTON_PRESS_MASK | Gdk::POINTER_MOTION_MASK | Gdk::SCROLL_MASK);
+    BuildTopBar();
+    BuildAddressRow();
+    BuildTabArea();
+    BuildStatusBar();
+    BuildMenus();
+
+    // A 1-pixel line along each edge, around everything else.
+    for (Gtk::EventBox* line : {&imgLineTop, &imgLineBottom, &imgLineLeft, &imgLineRight})
+        line->get_style_context()->add_class("kivo-line");
+    imgLineTop.set_size_request(-1, 1);
+    imgLineBottom.set_size_request(-1, 1);
+    imgLineLeft.set_size_request(1, -1);
+    imgLineRight.set_size_request(1, -1);
+    // Each box: a fixed part, the part that takes the rest, another fixed part.
+    const std::tuple<Gtk::Box*, Gtk::Widget*, Gtk::Widget*, Gtk::Widget*> rows[] = {
+        {&pnlMain, &pnlTop, &pnlBody, nullptr},
+        {&pnlFrameMiddle, &imgLineLeft, &pnlMain, &imgLineRight},
+        {&pnlFrame, &imgLineTop, &pnlFrameMiddle, &imgLineBottom}};
+    for (const auto& [box, before, rest, after] : rows) {
+        box->pack_start(*before, Gtk::PACK_SHRINK);
+        box->pack_start(*rest, Gtk::PACK_EXPAND_WIDGET);
+        if (after) box->pack_start(*after, Gtk::PACK_SHRINK);
+    }
+    add(pnlFrame);
+    show_all_children();
+
+    // A quit asked for before the message loop runs (during start-up) ends it as it starts.
+    Quit = [this] {
+        if (gtk_main_level() > 0)
+            Gtk::Main::quit();
+        else
+            QuitRequested_ = true;
+    };
+    AskCloseType = [this](std::string& value, bool& remember) {
+        return kivo::AskCloseType(*this, value, remember);
+    };
+    RegisterHotKeys();
+    tray_ = Gtk::StatusIcon::create(AppIcon(22));
+    tray_->signal_activate().connect([this] { RestoreFromTray(); });
+    tray_->signal_popup_menu().connect([this](guint button, guint32 time) {
+        pmMainApp.popup(button, time);
+    });
+
+    InputBox = [](const std::string& caption, const std::string& prompt, std::string& text,
+                  int max_length, bool masked) {
+        return ShowInputBox(caption, prompt, text, masked, max_length);
+    };
+    Confirm = [this](const std::string& text, const std::string& caption) {
+        Gtk::MessageDialog box(*this, text, false, Gtk::MESSAGE_QUESTION, Gtk::BUTTONS_YES_NO, true);
+        box.set_title(caption);
+        box.set_default_response(Gtk::RESPONSE_NO);
+        return box.run() == Gtk::RESPONSE_YES;
+    };
+    ShowError = [this](const std::string& text, const std::string& caption) {
+        Gtk::MessageDialog box(*this, text, false, Gtk::MESSAGE_ERROR, Gtk::BUTTONS_OK, true);
+        box.set_title(caption);
+        box.run();
+    };
+}
+
+void TFrmMultOpenApp::BuildTopBar() {
+    // The banner is drawn across the whole bar; the title row and the toolbar row sit on it.
+    pnlTop.set_app_paintable(true);
+    pnlTop.signal_draw().connect(
+        [this](const Cairo::RefPtr<Cairo::Context>& cr) {
+            DrawBanner(cr, pnlTop.get_allocated_width(), pnlTop.get_allocated_height());
+            return false;
+        },
+        false);
+    pnlTop.set_size_request(-1, 63);
+
+    imgBigICON.set(AppIcon(48));
+    btnBigICON.add(imgBigICON);
+    btnBigICON.set_relief(Gtk::RELIEF_NONE);
+    btnBigICON.set_can_focus(false);
+    btnBigICON.set_size_request(63, 63);
+    btnBigICON.signal_clicked().connect([this] { btnBigICONClick(); });
+    pnlBigICON.set_visible_window(false);
+    pnlBigICON.add(btnBigICON);
+    OpenTitleRowDrag(pnlBigICON);
+
+    lblTitle.set_markup("<b>" + Glib::Markup::escape_text(kApplicationTitle) + "</b>");
+    lblTitle.set_xalign(0);
+    lblTitle.set_margin_start(4);
+    lblTitle.override_color(Gdk::RGBA("#FFFFFF"));
+    btnMin.signal_clicked().connect([this] { btnMinClick(); });
+    btnMax.signal_clicked().connect([this] { btnMaxClick(); });
+    btnClose.signal_clicked().connect([this] { btnCloseClick(); });
+    pnlsysbtnAndsysmenu.pack_start(btnMin, Gtk::PACK_SHRINK);
+    pnlsysbtnAndsysmenu.pack_start(btnMax, Gtk::PACK_SHRINK);
+    pnlsysbtnAndsysmenu.pack_start(btnClose, Gtk::PACK_SHRINK);
+    pnlsysbtnAndsysmenu.set_valign(Gtk::ALIGN_START);
+    pnlsysbtnAndsysmenu.set_margin_end(4);
+    pnlTitleRow.pack_start(lblTitle, Gtk::PACK_EXPAND_WIDGET);
+    pnlTitleRow.pack_end(pnlsysbtnAndsysmenu, Gtk::PACK_SHRINK);
+    pnlMainBtn.set_visible_window(false);
+    pnlMainBtn.add(pnlTitleRow);
+    pnlMainBtn.set_size_request(-1, 27);
+    OpenTitleRowDrag(pnlMainBtn);
+
+    btnLeftCLose.set_sensitive(false);  // the left panel's sections are not there yet
+    btnAddList.set_sensitive(false);    // the catalogue is not there yet
+    btnSaveForm.set_sensitive(false);
     btnHome.signal_clicked().connect([this] {
         try {
             actOpenMainUrlExecute();
         } catch (const std::exception&) {
         }
     });
-    btnGo.set_label("转到");
     btnBack.signal_clicked().connect([this] { btnBackClick(); });
     btnNext.signal_clicked().connect([this] { btnNextClick(); });
     btnRefresh.signal_clicked().connect([this] { btnRefreshClick(); });
-    btnGo.signal_clicked().connect([this] { btnGoClick(); });
+    for (PictureButton* button : {&btnLeftCLose, &btnBack, &btnNext, &btnRefresh, &btnHome,
+                                  &btnAddList, &btnSaveForm})
+        RzPanel1.pack_start(*button, Gtk::PACK_SHRINK);
+    RzPanel1.set_size_request(473 - 63, -1);
+    RzPanel1.set_valign(Gtk::ALIGN_CENTER);
+    pnlIEToolBar.pack_start(RzPanel1, Gtk::PACK_SHRINK);
+    pnlIEToolBar.pack_start(pnlAdr, Gtk::PACK_EXPAND_WIDGET);
+    pnlIEToolBar.set_size_request(-1, 36);
+
+    pnlTopCaption.pack_start(pnlMainBtn, Gtk::PACK_SHRINK);
+    pnlTopCaption.pack_start(pnlIEToolBar, Gtk::PACK_SHRINK);
+    pnlTopRow.pack_start(pnlBigICON, Gtk::PACK_SHRINK);
+    pnlTopRow.pack_start(pnlTopCaption, Gtk::PACK_EXPAND_WIDGET);
+    pnlTop.add(pnlTopRow);
+}
+
+void TFrmMultOpenApp::OpenTitleRowDrag(Gtk::EventBox& area) {
+    // Pressing moves the window; a double click toggles maximise.
+    area.add_events(Gdk::BUTTON_PRESS_MASK);
+    area.signal_button_press_event().connect([this](GdkEventButton* event) {
+        if (event->type == GDK_2BUTTON_PRESS) {
+            pnlMainBtnDblClick();
+            return true;
+        }
+        int x = 0, y = 0;
+        get_pointer(x, y);
+        // The resize bands overlap the row's edges: those presses resize instead.
+        if (FrameHitTest(x, y, get_width(), get_height()) != HitTest::Default) return false;
+        if (event->type == GDK_BUTTON_PRESS) {
+            begin_move_drag(static_cast<int>(event->button), static_cast<int>(event->x_root),
+                            static_cast<int>(event->y_root), event->time);
+        }
+        return true;
+    });
+}
+
+void TFrmMultOpenApp::BuildAddressRow() {
+    edtUrl.get_style_context()->add_class("kivo-address");
+    edtUrl.set_icon_from_pixbuf(GlyphIcon(Glyph::DropDown, 14, Gdk::RGBA("#136EB7")),
+                                Gtk::ENTRY_ICON_SECONDARY);
+    edtUrl.set_icon_tooltip_text("输入过的地址", Gtk::ENTRY_ICON_SECONDARY);
+    edtUrl.signal_icon_press().connect(
+        [this](Gtk::EntryIconPosition, const GdkEventButton*) { btnDropClick(); });
     // Enter in the address box clicks the go button.
     edtUrl.signal_activate().connect([this] { btnGo.clicked(); });
-    pnlIEToolBar.pack_start(btnBack, Gtk::PACK_SHRINK);
-    pnlIEToolBar.pack_start(btnNext, Gtk::PACK_SHRINK);
-    pnlIEToolBar.pack_start(btnRefresh, Gtk::PACK_SHRINK);
-    pnlIEToolBar.pack_start(btnHome, Gtk::PACK_SHRINK);
-    pnlIEToolBar.pack_start(edtUrl, Gtk::PACK_EXPAND_WIDGET);
-    pnlIEToolBar.pack_start(btnGo, Gtk::PACK_SHRINK);
+    edtUrl.signal_button_release_event().connect(
+        [this](GdkEventButton*) {
+            edtUrlClick();
+            return false;
+        },
+        true);
+    btnGo.signal_clicked().connect([this] { btnGoClick(); });
+    SetupUrlAutoComplete();
+
     // The search box starts with its hint as real text, in silver, until it is changed.
+    edtSearch.get_style_context()->add_class("kivo-address");
     edtSearch.set_text(kSearchHint);
     edtSearch.override_color(Gdk::RGBA("#C0C0C0"));
-    edtSearch.set_width_chars(14);
+    edtSearch.set_size_request(146, 21);
+    edtSearch.set_width_chars(1);
     edtSearch.signal_changed().connect([this] { edtSearch.unset_color(); });
     edtSearch.signal_activate().connect([this] { edtSearchRightButtonClick(); });
-    edtSearch.set_icon_from_icon_name("edit-find", Gtk::ENTRY_ICON_SECONDARY);
-    edtSearch.set_icon_from_icon_name("go-down", Gtk::ENTRY_ICON_PRIMARY);
+    edtSearch.signal_button_release_event().connect(
+        [this](GdkEventButton*) {
+            if (!edtSearch.get_selection_bounds(search_selection_start_, search_selection_end_))
+                edtSearch.select_region(0, -1);
+            return false;
+        },
+        true);
+    edtSearch.set_icon_from_pixbuf(SearchIcon(2), Gtk::ENTRY_ICON_SECONDARY);
+    SetSearchEngine(0);
     edtSearch.signal_icon_press().connect([this](Gtk::EntryIconPosition position, const GdkEventButton* event) {
         if (position == Gtk::ENTRY_ICON_SECONDARY) {
             edtSearchRightButtonClick();
@@ -87,11 +258,31 @@ TFrmMultOpenApp::TFrmMultOpenApp(data::TDISQLite3Database* database)
         item->signal_activate().connect([this, engine = engine] { SetSearchEngine(engine); });
         popSearch.append(*item);
     }
+    popSearch.get_style_context()->add_class("kivo-menu");
     popSearch.show_all();
-    pnlIEToolBar.pack_end(edtSearch, Gtk::PACK_SHRINK);
-    pnlIEToolBar.set_size_request(-1, 36);
-    pnlMain.pack_start(pnlIEToolBar, Gtk::PACK_SHRINK);
+    pnlWebMenu.pack_start(edtSearch, Gtk::PACK_SHRINK);
+    pnlWebMenu.set_size_request(kWebMenuWidth, -1);
 
+    cbbUrlList.get_style_context()->add_class("kivo-menu");
+    cbbUrlList.set_size_request(400, -1);
+    pnlAdr.put(edtUrl, 0, 7);
+    pnlAdr.put(btnGo, 0, 6);
+    pnlAdr.put(pnlWebMenu, 0, 7);
+    pnlAdr.set_size_request(kWebMenuWidth + 40, -1);
+    pnlAdr.signal_size_allocate().connect([this](Gtk::Allocation&) { pnlAdrResize(); }, true);
+}
+
+void TFrmMultOpenApp::pnlAdrResize() {
+    const AddressBarLayout layout = LayoutAddressBar(pnlAdr.get_allocated_width());
+    if (layout.UrlWidth == address_row_width_) return;
+    address_row_width_ = layout.UrlWidth;
+    edtUrl.set_size_request(layout.UrlWidth, 21);
+    pnlAdr.move(btnGo, layout.GoLeft, 6);
+    pnlAdr.move(pnlWebMenu, layout.WebMenuLeft, 7);
+}
+
+void TFrmMultOpenApp::BuildTabArea() {
+    pcMain.get_style_context()->add_class("kivo-tabs");
     pcMain.set_scrollable(true);
     pcMain.popup_enable();  // the menu listing every tab in strip order
     pcMain.set_show_border(false);
@@ -125,36 +316,72 @@ TFrmMultOpenApp::TFrmMultOpenApp(data::TDISQLite3Database* database)
         if (!pcMain.has_focus()) pcMain.grab_focus();
         return false;
     });
-    pnlMain.pack_start(pcMain, Gtk::PACK_EXPAND_WIDGET);
 
+    // A line across the top of the tab area, whatever its width.
+    imgTabTop.get_style_context()->add_class("kivo-tab-top");
+    imgTabTop.set_size_request(-1, 1);
+    pnlpcMain.pack_start(imgTabTop, Gtk::PACK_SHRINK);
+    pnlpcMain.pack_start(pcMain, Gtk::PACK_EXPAND_WIDGET);
+    pnlpcMain.pack_end(sbWeb, Gtk::PACK_SHRINK);
+
+    pnlLeft.get_style_context()->add_class("kivo-left");
+    pnlLeft.set_size_request(187 - 6, -1);
+    pnlLeft.add(pnlLeftIn);
+    auto* help = Gtk::manage(new Gtk::Button("打开游戏慢，不会多开，看这里"));
+    help->set_relief(Gtk::RELIEF_NONE);
+    help->set_can_focus(false);
+    help->signal_clicked().connect(
+        [this] { OpenGameDroppingErrors(MakerUrl("/thread-42296-1-1.html"), "FlashGame"); });
+    if (auto* label = dynamic_cast<Gtk::Label*>(help->get_child())) {
+        label->set_line_wrap(true);
+        label->set_max_width_chars(20);
+        label->override_color(Gdk::RGBA("#0076EC"));
+    }
+    pnlLeftIn.pack_start(*help, Gtk::PACK_SHRINK);
+    pnlSpot.get_style_context()->add_class("kivo-spot");
+    pnlSpot.set_size_request(6, -1);
+    pnlBody.pack_start(pnlLeft, Gtk::PACK_SHRINK);
+    pnlBody.pack_start(pnlSpot, Gtk::PACK_SHRINK);
+    pnlBody.pack_start(pnlpcMain, Gtk::PACK_EXPAND_WIDGET);
+}
+
+void TFrmMultOpenApp::BuildStatusBar() {
+    sbWeb.get_style_context()->add_class("kivo-status");
     psWeb.set_size_request(145, -1);
-    psWeb.set_show_text(true);
+    psWeb.set_show_text(false);
+    psWeb.set_margin_start(4);
+    psWeb.set_valign(Gtk::ALIGN_CENTER);
     ShowProgress(50);
     spText.set_xalign(0);
+    spText.set_margin_start(4);
     spText.set_ellipsize(Pango::ELLIPSIZE_END);
-    spWebConfig.set_label("页面自动刷新设置");
-    spWebConfig.set_relief(Gtk::RELIEF_NONE);
+    const std::tuple<Gtk::Button*, const char*, int> panes[] = {
+        {&spBug, "问题提交", 56},
+        {&spMenu, "快速截图：Alt+B", 99},
+        {&spWebConfig, "页面自动刷新设置", 107},
+        {&spSC9, "9格显示", 51}};
+    for (const auto& [pane, caption, width] : panes) {
+        pane->set_label(caption);
+        pane->set_relief(Gtk::RELIEF_NONE);
+        pane->set_can_focus(false);
+        pane->set_size_request(width, -1);
+    }
+    spSC9.set_sensitive(false);  // the page grid is not there yet
     spWebConfig.signal_clicked().connect([this] {
         pmWebConfigPopup();
         pmWebConfig.popup_at_widget(&spWebConfig, Gdk::GRAVITY_NORTH_WEST, Gdk::GRAVITY_SOUTH_WEST,
                                     nullptr);
     });
+    spMenu.signal_clicked().connect([this] { spMenuClick(); });
+    spBug.signal_clicked().connect(
+        [this] { OpenGameDroppingErrors(MakerUrl("/thread-8791-1-1.html"), ""); });
     sbWeb.pack_start(psWeb, Gtk::PACK_SHRINK);
     sbWeb.pack_start(spText, Gtk::PACK_EXPAND_WIDGET);
-    spBug.set_text("问题提交");
-    spBug.set_size_request(56, -1);
-    spMenu.set_text("快速截图：Alt+B");
-    spMenu.set_size_request(99, -1);
-    spWebConfig.set_size_request(107, -1);
-    spSC9.set_text("9格显示");
-    spSC9.set_size_request(51, -1);
-    sbWeb.pack_end(spSC9, Gtk::PACK_SHRINK);
-    sbWeb.pack_end(spWebConfig, Gtk::PACK_SHRINK);
-    sbWeb.pack_end(spMenu, Gtk::PACK_SHRINK);
-    sbWeb.pack_end(spBug, Gtk::PACK_SHRINK);
+    for (Gtk::Button* pane : {&spSC9, &spWebConfig, &spMenu, &spBug}) sbWeb.pack_end(*pane, Gtk::PACK_SHRINK);
     sbWeb.set_size_request(-1, 19);
-    pnlMain.pack_end(sbWeb, Gtk::PACK_SHRINK);
+}
 
+void TFrmMultOpenApp::BuildMenus() {
     N11.set_label("修改标签页名称");
     N1.set_label("锁定标签页");
     N31.set_label("保护标签页");
@@ -195,93 +422,50 @@ TFrmMultOpenApp::TFrmMultOpenApp(data::TDISQLite3Database* database)
     pmWebConfig.append(miCust);
     pmWebConfig.show_all();
 
-    add(pnlMain);
-    show_all_children();
-    add_events(Gdk::SCROLL_MASK);
+    // The main menu. Items whose dialogs are not there yet are shown greyed.
+    auto add_item = [this](const char* caption, bool shown, std::function<void()> click) {
+        auto* item = Gtk::manage(new Gtk::MenuItem(MenuCaption(caption)));
+        if (click)
+            item->signal_activate().connect(std::move(click));
+        else
+            item->set_sensitive(false);
+        pmMainApp.append(*item);
+        item->set_no_show_all(!shown);
+        if (shown) item->show();
+    };
+    auto add_separator = [this] {
+        auto* separator = Gtk::manage(new Gtk::SeparatorMenuItem);
+        separator->show();
+        pmMainApp.append(*separator);
+    };
+    add_item("设置&", true, nullptr);                            // N15
+    add_separator();                                              // N14
+    add_item("Internet选项&", true, [this] { Internet1Click(); });  // Internet1
+    add_item("清理系统缓存&", true, nullptr);                     // N10
+    add_separator();                                              // N9
+    add_item("在线帮助", false, nullptr);                         // N7
+    add_item("反馈问题", false, nullptr);                         // N6
+    add_item("检查更新", false, nullptr);                         // N4
+    add_item("关于&", true, nullptr);                             // N5
+    add_separator();                                              // N3
+    add_item("退出&", true, [this] { N2Click(); });               // N2
+    pmMainApp.get_style_context()->add_class("kivo-menu");
 
-    Quit = [] { Gtk::Main::quit(); };
-    AskCloseType = [this](std::string& value, bool& remember) {
-        return kivo::AskCloseType(*this, value, remember);
-    };
-    // The boss key, with exact modifiers (Ctrl+Shift+B is not it). A key another program holds
-    // stays without effect.
-    keybinder_init();
-    keybinder_bind(
-        "<Ctrl>B", [](const char*, void* self) { static_cast<TFrmMultOpenApp*>(self)->BossKey(); },
-        this);
-    tray_ = Gtk::StatusIcon::create("applications-games");
-    tray_->signal_activate().connect([this] { RestoreFromTray(); });
-    tray_->signal_popup_menu().connect([this](guint button, guint32 time) {
-        pmMainApp.popup(button, time);
-    });
-    auto* N2 = Gtk::manage(new Gtk::MenuItem("退出"));
-    N2->signal_activate().connect([this] {
-        actAppHaltExecute();
-        Quit();
-    });
-    pmMainApp.append(*N2);
-    pmMainApp.show_all();
-
-    InputBox = [](const std::string& caption, const std::string& prompt, std::string& text,
-                  int max_length, bool masked) {
-        return ShowInputBox(caption, prompt, text, masked, max_length);
-    };
-    Confirm = [this](const std::string& text, const std::string& caption) {
-        Gtk::MessageDialog box(*this, text, false, Gtk::MESSAGE_QUESTION, Gtk::BUTTONS_YES_NO, true);
-        box.set_title(caption);
-        box.set_default_response(Gtk::RESPONSE_NO);
-        return box.run() == Gtk::RESPONSE_YES;
-    };
-    ShowError = [this](const std::string& text, const std::string& caption) {
-        Gtk::MessageDialog box(*this, text, false, Gtk::MESSAGE_ERROR, Gtk::BUTTONS_OK, true);
-        box.set_title(caption);
-        box.run();
-    };
-}
-
-void TFrmMultOpenApp::BuildTitleRow() {
-    lblTitle.set_text(kApplicationTitle);
-    lblTitle.set_xalign(0);
-    lblTitle.set_margin_start(8);
-    btnMin.set_label("—");
-    btnMin.set_tooltip_text("最小化");
-    btnMax.set_label("□");
-    btnMax.set_tooltip_text("最大化/还原");
-    btnClose.set_label("×");
-    btnClose.set_tooltip_text("关闭");
-    for (Gtk::Button* button : {&btnMin, &btnMax, &btnClose}) {
-        button->set_relief(Gtk::RELIEF_NONE);
-        button->set_size_request(20, 18);
-        button->set_focus_on_click(false);
+    // The picture menu above the status pane: whole page, screen area, full screen, each to a
+    // file, the paint program or the clipboard.
+    for (const char* group_caption : {"网页截图", "区域截图", "全屏截图"}) {
+        auto* group_item = Gtk::manage(new Gtk::MenuItem(group_caption));
+        auto* outputs = Gtk::manage(new Gtk::Menu);
+        for (const char* output : {"输出到文件", "输出到画图", "输出到剪贴板"}) {
+            auto* item = Gtk::manage(new Gtk::MenuItem(output));
+            item->set_sensitive(false);  // the picture export is not there yet
+            outputs->append(*item);
+        }
+        group_item->set_submenu(*outputs);
+        pmPic.append(*group_item);
     }
-    btnMin.signal_clicked().connect([this] { btnMinClick(); });
-    btnMax.signal_clicked().connect([this] { btnMaxClick(); });
-    btnClose.signal_clicked().connect([this] { btnCloseClick(); });
-    pnlTitleRow.pack_start(lblTitle, Gtk::PACK_EXPAND_WIDGET);
-    pnlTitleRow.pack_end(btnClose, Gtk::PACK_SHRINK);
-    pnlTitleRow.pack_end(btnMax, Gtk::PACK_SHRINK);
-    pnlTitleRow.pack_end(btnMin, Gtk::PACK_SHRINK);
-    pnlMainBtn.add(pnlTitleRow);
-    pnlMainBtn.set_size_request(-1, 27);
-    pnlMainBtn.override_background_color(Gdk::RGBA("#136EB7"));
-    lblTitle.override_color(Gdk::RGBA("#FFFFFF"));
-    // The title row moves the window; a double click toggles maximise.
-    pnlMainBtn.signal_button_press_event().connect([this](GdkEventButton* event) {
-        if (event->type == GDK_2BUTTON_PRESS) {
-            btnMaxClick();
-            return true;
-        }
-        int x = 0, y = 0;
-        get_pointer(x, y);
-        // The resize bands overlap the row's edges: those presses resize instead.
-        if (FrameHitTest(x, y, get_width(), get_height()) != HitTest::Default) return false;
-        if (event->type == GDK_BUTTON_PRESS) {
-            begin_move_drag(static_cast<int>(event->button), static_cast<int>(event->x_root),
-                            static_cast<int>(event->y_root), event->time);
-        }
-        return true;
-    });
-    pnlMain.pack_start(pnlMainBtn, Gtk::PACK_SHRINK);
+    pmPic.get_style_context()->add_class("kivo-menu");
+    pmPic.show_all();
 }
 
 bool TFrmMultOpenApp::on_button_press_event(GdkEventButton* event) {
@@ -325,7 +509,26 @@ bool TFrmMultOpenApp::on_motion_notify_event(GdkEventMotion* event) {
 }
 
 void TFrmMultOpenApp::btnMaxClick() {
+    // Drawing is held back while the window changes its bounds, so it paints once at the new.
+    auto window = get_window();
+    if (window) window->freeze_updates();
+    struct Thaw {
+        Glib::RefPtr<Gdk::Window> window;
+        ~Thaw() {
+            if (window) window->thaw_updates();
+        }
+    } thaw{window};
+    OnToggleMaximizeMessage();
+}
+
+void TFrmMultOpenApp::pnlMainBtnDblClick() {
+    // Posted rather than run at once, as the double click's own handling finishes first.
+    Glib::signal_idle().connect_once([this] { OnToggleMaximizeMessage(); });
+}
+
+void TFrmMultOpenApp::OnToggleMaximizeMessage() {
     Gdk::Rectangle area;
+    realize();
     get_display()->get_monitor_at_window(get_window())->get_workarea(area);
     int left = 0, top = 0, width = 0, height = 0;
     get_position(left, top);
@@ -333,10 +536,139 @@ void TFrmMultOpenApp::btnMaxClick() {
     const Bounds target = maximize_.Toggle({left, top, width, height},
                                            {area.get_x(), area.get_y(), area.get_width(),
                                             area.get_height()});
-    hide();
+    // Moved and sized in place while shown: hiding it for the change would come back from the
+    // display as an unmap after the new showing, which reads as a minimise to the tray.
     move(target.Left, target.Top);
     resize(target.Width, target.Height);
-    show();
+    if (!get_visible()) show();
+}
+
+void TFrmMultOpenApp::on_show() {
+    if (!shown_once_) {
+        // The first showing centres the window once on the work area; later ones keep it.
+        shown_once_ = true;
+        realize();
+        Gdk::Rectangle area;
+        get_display()->get_monitor_at_window(get_window())->get_workarea(area);
+        int width = 0, height = 0;
+        get_size(width, height);
+        const Bounds centred = CentredBounds(
+            {0, 0, width, height}, {area.get_x(), area.get_y(), area.get_width(), area.get_height()});
+        move(centred.Left, centred.Top);
+    }
+    Gtk::Window::on_show();
+}
+
+void TFrmMultOpenApp::RegisterHotKeys() {
+    // The keys belong to the display, not to a window: they are bound once and go to the
+    // window that registered last, until it unregisters. Exact modifiers: Ctrl+Shift+B is
+    // neither key. A key another program holds stays without effect.
+    keybinder_init();
+    if (!hot_key_window) {
+        keybinder_bind(
+            kBossKey,
+            [](const char*, void*) {
+                if (hot_key_window) hot_key_window->BossKey();
+            },
+            nullptr);
+        keybinder_bind(
+            kPictureKey,
+            [](const char*, void*) {
+                if (hot_key_window) hot_key_window->spMenuClick();
+            },
+            nullptr);
+    }
+    hot_key_window = this;
+}
+
+void TFrmMultOpenApp::UnregisterHotKeys() {
+    if (hot_key_window != this) return;
+    hot_key_window = nullptr;
+    keybinder_unbind_all(kBossKey);
+    keybinder_unbind_all(kPictureKey);
+}
+
+void TFrmMultOpenApp::spMenuClick() {
+    if (!spMenu.get_mapped()) return;
+    // Opens upwards from the pane.
+    pmPic.popup_at_widget(&spMenu, Gdk::GRAVITY_NORTH_WEST, Gdk::GRAVITY_SOUTH_WEST, nullptr);
+}
+
+void TFrmMultOpenApp::btnBigICONClick() {
+    pmMainApp.popup_at_widget(&btnBigICON, Gdk::GRAVITY_SOUTH_WEST, Gdk::GRAVITY_NORTH_WEST,
+                              nullptr);
+}
+
+void TFrmMultOpenApp::Internet1Click() {
+    // The desktop's network settings, when one of the usual tools is installed; not waited for.
+    const std::vector<std::vector<std::string>> tools = {
+        {"gnome-control-center", "network"}, {"nm-connection-editor"}, {"xfce4-network-settings"}};
+    for (const auto& command : tools) {
+        if (Glib::find_program_in_path(command.front()).empty()) continue;
+        try {
+            Glib::spawn_async("", command, Glib::SPAWN_SEARCH_PATH);
+        } catch (const Glib::Error&) {
+            continue;
+        }
+        return;
+    }
+}
+
+void TFrmMultOpenApp::FormCreate() {
+    // The cache root is found on its first use.
+    for (const char* folder : {"Temp/", "WebImage/"}) {
+        try {
+            MakeFolders(AppPath() + folder);
+        } catch (const std::exception&) {
+            // The pictures then fail where they are written.
+        }
+    }
+    btnMaxClick();  // maximised and shown; the first showing loads the probe page
+    FormShow();
+    if (QuitRequested_) return;
+    tmrAd_ = Glib::signal_timeout().connect(
+        [this] {
+            tmrAdTimer();
+            return false;
+        },
+        1000);
+    try {
+        actOpenMainUrlExecute();
+    } catch (const std::exception& e) {
+        std::cerr << "gameKivo: the first tab cannot open: " << e.what() << '\n';
+    }
+}
+
+void TFrmMultOpenApp::FormShow() {
+    ProbeUrl = MakerUrl("/explorer/u_1.0.html");
+    // The probe page goes through the ordinary profile's browser, so that it is in that cache.
+    // The window paints only once the page has loaded or five seconds have passed.
+    auto window = get_window();
+    if (window) window->freeze_updates();
+    try {
+        uitWebControl::WebKitEngine profile(DefaultSessionFolders());
+        auto wbU = GObjectRef<WebKitWebView>::Adopt(
+            WEBKIT_WEB_VIEW(g_object_ref_sink(webkit_web_view_new_with_context(profile.Context()))));
+        bool complete = false;
+        auto on_load = +[](WebKitWebView*, WebKitLoadEvent event, gpointer done) {
+            if (event == WEBKIT_LOAD_FINISHED) *static_cast<bool*>(done) = true;
+        };
+        const gulong handler = g_signal_connect(wbU.Get(), "load-changed", G_CALLBACK(on_load), &complete);
+        webkit_web_view_load_uri(wbU.Get(), ProbeUrl.c_str());
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(5000);
+        while (!complete && std::chrono::steady_clock::now() < deadline) {
+            if (!g_main_context_iteration(nullptr, FALSE)) g_usleep(5000);
+        }
+        g_signal_handler_disconnect(wbU.Get(), handler);
+    } catch (const std::exception&) {
+        // Nothing is shown for the probe.
+    }
+    if (window) window->thaw_updates();
+}
+
+void TFrmMultOpenApp::tmrAdTimer() {
+    // Fires once per run, a second after start-up.
+    tmrAd_.disconnect();
 }
 
 void TFrmMultOpenApp::btnMinClick() {
@@ -395,14 +727,18 @@ void TFrmMultOpenApp::btnCloseClick() {
     if (value == "0") {
         btnMinClick();
     } else if (value == "1") {
-        actAppHaltExecute();
-        Quit();
+        N2Click();
     }
+}
+
+void TFrmMultOpenApp::N2Click() {
+    actAppHaltExecute();
+    Quit();
 }
 
 void TFrmMultOpenApp::actAppHaltExecute() {
     hide();
-    keybinder_unbind_all("<Ctrl>B");
+    UnregisterHotKeys();
     allow_switch_ = true;
     std::vector<pid_t> workers;
     for (const auto& sheet : sheets_) {
@@ -436,7 +772,8 @@ void TFrmMultOpenApp::actAppHaltExecute() {
 }
 
 TFrmMultOpenApp::~TFrmMultOpenApp() {
-    keybinder_unbind_all("<Ctrl>B");
+    UnregisterHotKeys();
+    SaveVisitedUrls();
     allow_switch_ = true;
     while (!sheets_.empty()) DestroyTab(sheets_.back().get());
 }
@@ -624,13 +961,15 @@ int TFrmMultOpenApp::TabAt(double x, double y) {
     return -1;
 }
 
-void TFrmMultOpenApp::OpenBlankTab() {
+void TFrmMultOpenApp::OpenGameDroppingErrors(const std::string& url, const std::string& suffix) {
     try {
-        OpenGame(kBlankPage, "", "");
+        OpenGame(url, "", suffix);
     } catch (const std::exception&) {
         // Dropped, as every error that escapes a handler.
     }
 }
+
+void TFrmMultOpenApp::OpenBlankTab() { OpenGameDroppingErrors(kBlankPage, ""); }
 
 bool TFrmMultOpenApp::pcMainButtonPress(GdkEventButton* event) {
     // Only presses on the strip itself: the pages below it are the workers' views.
@@ -701,8 +1040,9 @@ N_TRzTabSheet* TFrmMultOpenApp::UpdateTabHint(int32_t TabHandle) {
 }
 
 void TFrmMultOpenApp::WebControl1DocumentComplete(TWebControl&, bool IsApplication,
-                                                  const std::u16string&, int32_t TabHandle) {
+                                                  const std::u16string& Url, int32_t TabHandle) {
     if (!IsApplication) return;
+    RecordVisitedUrl(Utf16ToUtf8(Url));
     N_TRzTabSheet* tab = UpdateTabHint(TabHandle);
     if (!tab) return;
     FitTabCaption(*tab);
@@ -746,7 +1086,7 @@ void TFrmMultOpenApp::WebControl1Foreground(TWebControl&) {}
 void TFrmMultOpenApp::ShowProgress(int percent) {
     progress_shown_ = percent;
     psWeb.set_fraction(std::clamp(percent, 0, 100) / 100.0);
-    psWeb.set_text(std::to_string(percent) + "%");
+    psWeb.set_tooltip_text(std::to_string(percent) + "%");
 }
 
 void TFrmMultOpenApp::ShowStatusText(const std::string& text) { spText.set_text(text); }
@@ -822,6 +1162,101 @@ void TFrmMultOpenApp::btnGoClick() {
     }
     // Never in a tab that may hold an account's cookies: a new tab with a session of its own.
     OpenGame(typed, "", "");
+}
+
+void TFrmMultOpenApp::SetupUrlAutoComplete() {
+    // Completion from the visited-address list: suggestions drop down under the box, the
+    // common rest of the matching addresses is appended, and the arrow keys walk the list.
+    try {
+        FVisitedUrls = std::make_unique<VisitedUrls>(VisitedUrls::DefaultFile());
+        UrlColumns_.add(UrlColumn_);
+        FUrlStore = Gtk::ListStore::create(UrlColumns_);
+        for (const std::string& url : FVisitedUrls->Urls()) (*FUrlStore->append())[UrlColumn_] = url;
+        FAutoComplete = Gtk::EntryCompletion::create();
+        FAutoComplete->set_model(FUrlStore);
+        FAutoComplete->set_text_column(UrlColumn_);
+        FAutoComplete->set_minimum_key_length(1);
+        FAutoComplete->set_popup_completion(true);
+        FAutoComplete->set_inline_completion(true);
+        FAutoComplete->set_match_func([this](const Glib::ustring& key, const Gtk::TreeModel::const_iterator& row) {
+            const Glib::ustring url = (*row)[UrlColumn_];
+            return CompletesAddress(url.raw(), key.raw());
+        });
+        edtUrl.set_completion(FAutoComplete);
+    } catch (const std::exception&) {
+        // The box then works without completion.
+        FAutoComplete.reset();
+    }
+}
+
+void TFrmMultOpenApp::RecordVisitedUrl(const std::string& url) {
+    if (!FVisitedUrls || !FVisitedUrls->Add(url)) return;
+    // The store keeps the list's order: newest first, each address once.
+    for (auto row = FUrlStore->children().begin(); row != FUrlStore->children().end(); ++row) {
+        if (Glib::ustring((*row)[UrlColumn_]).raw() == url) {
+            FUrlStore->erase(row);
+            break;
+        }
+    }
+    (*FUrlStore->prepend())[UrlColumn_] = url;
+    if (FUrlStore->children().size() > VisitedUrls::kMaxUrls)
+        FUrlStore->erase(--FUrlStore->children().end());
+    // Written a moment later, so a burst of pages costs one write.
+    if (!visited_save_.connected())
+        visited_save_ = Glib::signal_timeout().connect(
+            [this] {
+                SaveVisitedUrls();
+                return false;
+            },
+            2000);
+}
+
+void TFrmMultOpenApp::SaveVisitedUrls() {
+    visited_save_.disconnect();
+    if (!FVisitedUrls) return;
+    try {
+        FVisitedUrls->Save();
+    } catch (const std::exception&) {
+        // The list is only a convenience; the pages themselves are untouched.
+    }
+}
+
+void TFrmMultOpenApp::edtUrlClick() {
+    int start = 0, end = 0;
+    if (!edtUrl.get_selection_bounds(start, end)) edtUrl.select_region(0, -1);
+}
+
+std::vector<std::string> TFrmMultOpenApp::LoadTypedUrls() {
+    for (Gtk::Widget* item : cbbUrlList.get_children()) cbbUrlList.remove(*item);
+    std::vector<std::string> urls;
+    try {
+        urls = kivo::LoadTypedUrls(UserSettings());
+    } catch (const std::exception&) {
+        // An unreadable list is an empty one.
+    }
+    for (const std::string& url : urls) {
+        auto* item = Gtk::manage(new Gtk::MenuItem(url));
+        item->signal_activate().connect([this, url] { cbbUrlListSelect(url); });
+        cbbUrlList.append(*item);
+    }
+    cbbUrlList.show_all();
+    return urls;
+}
+
+void TFrmMultOpenApp::btnDropClick() {
+    if (LoadTypedUrls().empty()) return;
+    cbbUrlList.set_size_request(std::max(400, edtUrl.get_allocated_width()), -1);
+    cbbUrlList.popup_at_widget(&edtUrl, Gdk::GRAVITY_SOUTH_WEST, Gdk::GRAVITY_NORTH_WEST, nullptr);
+}
+
+void TFrmMultOpenApp::cbbUrlListSelect(const std::string& url) {
+    edtUrl.set_text(url);
+    btnGo.clicked();
+}
+
+void TFrmMultOpenApp::SetSearchEngine(int engine) {
+    search_engine_ = engine;
+    edtSearch.set_icon_from_pixbuf(SearchIcon(engine), Gtk::ENTRY_ICON_PRIMARY);
 }
 
 void TFrmMultOpenApp::edtSearchRightButtonClick() {

@@ -9,12 +9,29 @@
 #include <vector>
 
 #include "data/database.h"
+#include "platform/visited_urls.h"
 #include "session/cache_folders.h"
-#include "ui/window_frame.h"
+#include "ui/pictures.h"
 #include "ui/tab_rules.h"
+#include "ui/window_frame.h"
 #include "ui/tab_sheet.h"
 
 namespace kivo {
+
+// A row whose parts are placed by its owner when it changes size. It asks only for its minimum
+// width, so parts widened to fill it never keep the window from shrinking again.
+class TPlacedRow : public Gtk::Fixed {
+public:
+    explicit TPlacedRow(int min_width) : min_width_(min_width) {}
+
+protected:
+    void get_preferred_width_vfunc(int& minimum, int& natural) const override {
+        minimum = natural = min_width_;
+    }
+
+private:
+    int min_width_;
+};
 
 class TFrmMultOpenApp : public Gtk::Window {
 public:
@@ -78,15 +95,28 @@ public:
     // that is never used, so the next tab's worker starts warm.
     void actOpenMainUrlExecute();
 
+    // The start-up steps that follow the window's construction: the program's folders, the
+    // window maximised and shown (the probe page loaded on the way), the start-up timer and the
+    // home page in the first tab.
+    void FormCreate();
+    std::string ProbeUrl;
+
     // The frame.
     void btnMaxClick();
+    void pnlMainBtnDblClick();
     bool WindowMaximized() const { return maximize_.WindowMaximized(); }
     void btnMinClick();  // to the tray
     void RestoreFromTray();
     bool InTray() const { return InTray_; }
     // Ctrl+B: the boss key.
     void BossKey();
+    // Alt+B and the status pane: the picture menu above the pane.
+    void spMenuClick();
+    Gtk::Menu& PictureMenu() { return pmPic; }
+    void btnBigICONClick();
+    void Internet1Click();
     void btnCloseClick();
+    void N2Click();
     // Shut-down: hides the window, closes every tab and removes the run's temporary folders.
     void actAppHaltExecute();
     // Asks the close preference; replaced by the close dialog. Returns false for Cancel, else
@@ -94,6 +124,8 @@ public:
     std::function<bool(std::string& value, bool& remember)> AskCloseType;
     // Ends the process (the message loop); replaceable for tests.
     std::function<void()> Quit;
+    // Whether a quit came before the message loop ran.
+    bool QuitRequested() const { return QuitRequested_; }
 
     // The navigation bar.
     void btnGoClick();
@@ -101,9 +133,16 @@ public:
     void btnNextClick();
     void btnRefreshClick();
     void SetAddressText(const std::string& text) { edtUrl.set_text(text); }
+    // The typed-address drop-down: rebuilt from the typed-address list each time it opens.
+    void btnDropClick();
+    std::vector<std::string> LoadTypedUrls();
+    void cbbUrlListSelect(const std::string& url);
+    void edtUrlClick();
+    // The addresses the box completes from, newest first.
+    const VisitedUrls* VisitedAddresses() const { return FVisitedUrls.get(); }
     // The search box: the text as it stands (the hint itself when nothing was typed).
     void edtSearchRightButtonClick();
-    void SetSearchEngine(int engine) { search_engine_ = engine; }
+    void SetSearchEngine(int engine);
     Gtk::Entry& SearchBox() { return edtSearch; }
 
     // The tab menu.
@@ -121,6 +160,7 @@ protected:
     bool on_motion_notify_event(GdkEventMotion* event) override;
     bool on_window_state_event(GdkEventWindowState* event) override;
     bool on_delete_event(GdkEventAny* event) override;
+    void on_show() override;
 
 private:
     TabEventHandlers Handlers();
@@ -134,9 +174,23 @@ private:
     void ShowProgress(int percent);
     void ShowStatusText(const std::string& text);
     void OpenBlankTab();
+    void OpenGameDroppingErrors(const std::string& url, const std::string& suffix);
 
-    void BuildTitleRow();
-    void OpenTitleRowDrag(Gtk::Widget& widget);
+    void BuildTopBar();
+    void BuildAddressRow();
+    void BuildTabArea();
+    void BuildStatusBar();
+    void BuildMenus();
+    void OpenTitleRowDrag(Gtk::EventBox& area);
+    void OnToggleMaximizeMessage();
+    void RegisterHotKeys();
+    void UnregisterHotKeys();
+    void FormShow();
+    void tmrAdTimer();
+    void pnlAdrResize();
+    void SetupUrlAutoComplete();
+    void RecordVisitedUrl(const std::string& url);
+    void SaveVisitedUrls();
 
     data::TDISQLite3Database* database_;
     MaximizeToggle maximize_;
@@ -149,24 +203,69 @@ private:
     bool allow_switch_ = false;
     int progress_shown_ = 50;
 
+    bool shown_once_ = false;
+    bool QuitRequested_ = false;
+    sigc::connection tmrAd_;
+    std::unique_ptr<VisitedUrls> FVisitedUrls;
+    Gtk::TreeModelColumnRecord UrlColumns_;
+    Gtk::TreeModelColumn<Glib::ustring> UrlColumn_;
+    Glib::RefPtr<Gtk::ListStore> FUrlStore;
+    Glib::RefPtr<Gtk::EntryCompletion> FAutoComplete;
+    sigc::connection visited_save_;
+    int address_row_width_ = -1;
+    int search_selection_start_ = 0, search_selection_end_ = 0;
+
+    // The frame: a line along each edge around the rest.
+    Gtk::Box pnlFrame{Gtk::ORIENTATION_VERTICAL};
+    Gtk::Box pnlFrameMiddle{Gtk::ORIENTATION_HORIZONTAL};
+    Gtk::EventBox imgLineTop, imgLineBottom, imgLineLeft, imgLineRight;
     Gtk::Box pnlMain{Gtk::ORIENTATION_VERTICAL};
+    // The top bar: the big icon, the title row and the toolbar row on the banner.
+    Gtk::EventBox pnlTop;
+    Gtk::Box pnlTopRow{Gtk::ORIENTATION_HORIZONTAL};
+    Gtk::EventBox pnlBigICON;
+    Gtk::Button btnBigICON;
+    Gtk::Image imgBigICON;
+    Gtk::Box pnlTopCaption{Gtk::ORIENTATION_VERTICAL};
     Gtk::EventBox pnlMainBtn;
     Gtk::Box pnlTitleRow{Gtk::ORIENTATION_HORIZONTAL};
-    Gtk::Button btnMin, btnMax, btnClose;
-    Gtk::Menu pmMainApp;
     Gtk::Label lblTitle;
-    Gtk::Box pnlIEToolBar{Gtk::ORIENTATION_HORIZONTAL, 2};
-    Gtk::Button btnBack, btnNext, btnRefresh, btnHome, btnGo;
+    Gtk::Box pnlsysbtnAndsysmenu{Gtk::ORIENTATION_HORIZONTAL};
+    PictureButton btnMin{Glyph::Minimize, 20, 18, "最小化"};
+    PictureButton btnMax{Glyph::Maximize, 20, 18, "最大化/还原"};
+    PictureButton btnClose{Glyph::Close, 20, 18, "关闭"};
+    Gtk::Menu pmMainApp;
+    Gtk::Box pnlIEToolBar{Gtk::ORIENTATION_HORIZONTAL};
+    Gtk::Box RzPanel1{Gtk::ORIENTATION_HORIZONTAL, 2};
+    PictureButton btnLeftCLose{Glyph::LeftPanel, 29, 25, "隐藏左栏"};
+    PictureButton btnBack{Glyph::Back, 29, 25, "后退"};
+    PictureButton btnNext{Glyph::Forward, 29, 25, "前进"};
+    PictureButton btnRefresh{Glyph::Refresh, 35, 25, "刷新"};
+    PictureButton btnHome{Glyph::Home, 57, 25, "主页"};
+    PictureButton btnAddList{Glyph::AddList, 29, 25, "添加到游戏列表"};
+    PictureButton btnSaveForm{Glyph::SaveForm, 29, 25, "保存登录表单"};
+    // The address row.
+    TPlacedRow pnlAdr{kWebMenuWidth + 40};
     Gtk::Entry edtUrl;
+    Gtk::Menu cbbUrlList;
+    PictureButton btnGo{Glyph::Go, 27, 24, "转到"};
+    Gtk::Box pnlWebMenu{Gtk::ORIENTATION_HORIZONTAL};
     Gtk::Entry edtSearch;
     Gtk::Menu popSearch;
     int search_engine_ = 0;
+    // Below the top bar: the left panel, then the tab area with the status bar at its foot.
+    Gtk::Box pnlBody{Gtk::ORIENTATION_HORIZONTAL};
+    Gtk::EventBox pnlLeft;
+    Gtk::Box pnlLeftIn{Gtk::ORIENTATION_VERTICAL};
+    Gtk::EventBox pnlSpot;
+    Gtk::Box pnlpcMain{Gtk::ORIENTATION_VERTICAL};
+    Gtk::EventBox imgTabTop;
     Gtk::Notebook pcMain;
     Gtk::Box sbWeb{Gtk::ORIENTATION_HORIZONTAL};
     Gtk::ProgressBar psWeb;
     Gtk::Label spText;
-    Gtk::Button spWebConfig;
-    Gtk::Label spBug, spMenu, spSC9;
+    Gtk::Button spBug, spMenu, spWebConfig, spSC9;
+    Gtk::Menu pmPic;
     Gtk::MenuButton btnTabList;
     Gtk::Menu pmTabList;
     Gtk::Menu popTab, pmWebConfig;

@@ -42,6 +42,30 @@ std::string NewsPage() {
 </main>)");
 }
 
+// The support threads: opening many accounts, and reporting a problem.
+std::string ManyAccountsThread() {
+    return Page("打开游戏慢，不会多开？", R"(<header><h1>打开游戏慢，不会多开？</h1></header>
+<main>
+<section id="many"><h2>同时登录多个账号</h2><ol>
+<li>每次在地址栏输入网址或点击“主页”，都会打开一个新的标签页，它有自己的 Cookie 和缓存，互不影响。</li>
+<li>在一个标签页登录第一个账号，再用同样的网址打开新的标签页，登录第二个账号。</li>
+<li>页面里弹出的新窗口会和原来的标签页共用同一个登录。</li></ol></section>
+<section id="slow"><h2>游戏打开慢</h2><ol>
+<li>第一次打开游戏时要下载游戏文件，请耐心等待进度条走完。</li>
+<li>同时打开的标签页越多，占用的内存越多；不用的标签页可以双击标签关闭。</li></ol></section>
+</main>)");
+}
+
+std::string ProblemThread() {
+    return Page("问题提交", R"(<header><h1>问题提交</h1></header>
+<main>
+<section id="report"><h2>遇到问题时</h2><ol>
+<li>写下出问题的网址和当时的操作步骤。</li>
+<li>用 <kbd>Alt</kbd>+<kbd>B</kbd> 截一张图，一起发给我们。</li>
+<li>程序版本可以在菜单“关于”里找到。</li></ol></section>
+</main>)");
+}
+
 std::string HtmlEscape(const std::string& text) {
     std::string out;
     for (char c : text) {
@@ -122,6 +146,8 @@ std::optional<MakerPage> FindMakerPage(const std::string& url) {
     }
     if (path == "/search.aspx") return MakerPage{"text/html", SearchPage(QueryValue(query, "wd"))};
     if (path == "/news/" || path == "/" || path.empty()) return MakerPage{"text/html", NewsPage()};
+    if (path == "/thread-42296-1-1.html") return MakerPage{"text/html", ManyAccountsThread()};
+    if (path == "/thread-8791-1-1.html") return MakerPage{"text/html", ProblemThread()};
     if (path == "/explorer/u_1.0.html")
         return MakerPage{"text/html", Page("Kivo", "<p id=\"probe\">ok</p>")};
     return std::nullopt;

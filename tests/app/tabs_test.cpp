@@ -21,6 +21,11 @@
 #include "ui/window_frame.h"
 #include "webcontrol/registration.h"
 
+// After the headers above: the X11 ones define short macro names.
+#include <X11/Xlib.h>
+#include <X11/extensions/XTest.h>
+#include <X11/keysym.h>
+
 namespace {
 
 using namespace std::chrono_literals;
@@ -298,6 +303,11 @@ TEST_F(Tabs, FreeOpeningsGetSessionsOfTheirOwnAndLeaveTheUsersSettingsAsTheyWere
 namespace {
 
 TEST_F(Tabs, TheGoButtonNavigatesABlankTabAndOpensANewOneOtherwise) {
+    window_->SetAddressText(server_.Url("/title?t=nowhere"));
+    window_->btnGoClick();  // no tab: nothing at all
+    EXPECT_EQ(window_->TabCount(), 0);
+    EXPECT_TRUE(kivo::ReadTypedUrls(kivo::UserSettings()).empty());
+
     N_TRzTabSheet* blank = window_->OpenGame("about:blank", "", "");
     ASSERT_TRUE(kivo::test::PumpUntil(
         [&] { return blank->WebControl().WebUrl(blank->TabHandle()) == u"about:blank"; }, 20s));
@@ -315,6 +325,18 @@ TEST_F(Tabs, TheGoButtonNavigatesABlankTabAndOpensANewOneOtherwise) {
     const auto typed = kivo::ReadTypedUrls(kivo::UserSettings());
     ASSERT_EQ(typed.size(), 2u);
     EXPECT_EQ(typed[0], server_.Url("/title?t=second"));  // newest first
+
+    // The completed pages are what the address box completes from, newest first.
+    const auto& visited = window_->VisitedAddresses()->Urls();
+    ASSERT_GE(visited.size(), 2u);
+    EXPECT_EQ(visited[0], server_.Url("/title?t=second"));
+    EXPECT_EQ(visited[1], server_.Url("/title?t=typed"));
+
+    // Choosing from the drop-down goes as if the address had been typed.
+    ASSERT_EQ(window_->LoadTypedUrls(), typed);
+    window_->cbbUrlListSelect(typed[1]);
+    ASSERT_EQ(window_->TabCount(), 3);
+    EXPECT_TRUE(HintBecomes(window_->Tab(2), "typed"));
 }
 
 }  // namespace
@@ -450,6 +472,39 @@ TEST_F(CloseFlow, TheStoredPreferenceDecidesAndIsAskedWhileItIsMinusOne) {
     EXPECT_TRUE(quit_);
 }
 
+// Presses a key with modifiers through the display, as a keyboard would.
+void PressKeys(std::initializer_list<KeySym> modifiers, KeySym key) {
+    Display* display = kivo::test::TestDisplay();
+    for (KeySym modifier : modifiers)
+        XTestFakeKeyEvent(display, XKeysymToKeycode(display, modifier), True, CurrentTime);
+    XTestFakeKeyEvent(display, XKeysymToKeycode(display, key), True, CurrentTime);
+    XTestFakeKeyEvent(display, XKeysymToKeycode(display, key), False, CurrentTime);
+    for (KeySym modifier : modifiers)
+        XTestFakeKeyEvent(display, XKeysymToKeycode(display, modifier), False, CurrentTime);
+    XSync(display, False);
+    kivo::test::PumpFor(300ms);
+}
+
+TEST_F(CloseFlow, TheHotKeysTakeExactModifiers) {
+    kivo::test::PumpFor(200ms);
+    PressKeys({XK_Control_L}, XK_b);
+    EXPECT_TRUE(window_->InTray());
+    EXPECT_FALSE(window_->get_visible());
+    PressKeys({XK_Control_L, XK_Shift_L}, XK_b);
+    EXPECT_TRUE(window_->InTray()) << "Ctrl+Shift+B is not the boss key";
+    PressKeys({XK_Control_L}, XK_b);
+    EXPECT_FALSE(window_->InTray());
+    EXPECT_TRUE(window_->get_visible());
+
+    kivo::test::PumpFor(200ms);
+    PressKeys({XK_Alt_L}, XK_b);  // the picture menu above its status pane
+    EXPECT_TRUE(kivo::test::PumpUntil([&] { return window_->PictureMenu().get_visible(); }, 2s));
+    window_->PictureMenu().popdown();
+    PressKeys({XK_Alt_L, XK_Control_L}, XK_b);
+    EXPECT_FALSE(window_->PictureMenu().get_visible());
+    EXPECT_FALSE(window_->InTray());
+}
+
 TEST_F(CloseFlow, TwoMaximiseTogglesRestoreTheFirstBounds) {
     window_->move(30, 40);
     window_->resize(900, 650);
@@ -464,6 +519,8 @@ TEST_F(CloseFlow, TwoMaximiseTogglesRestoreTheFirstBounds) {
     window_->get_size(w, h);
     EXPECT_EQ(w, 900);
     EXPECT_EQ(h, 650);
+    EXPECT_FALSE(window_->InTray()) << "a toggle is never taken for a minimise";
+    EXPECT_TRUE(window_->get_visible());
 }
 
 }  // namespace

@@ -12,11 +12,16 @@
 #include "app/frm_client.h"
 #include "app/identity.h"
 #include "app/server_switches.h"
+#include "platform/paths.h"
 #include "platform/process.h"
 #include "platform/user_settings.h"
 #include "tests/support/test_support.h"
 #include "webcontrol/registration.h"
+#include "webcontrol/maker_pages.h"
 #include "webcontrol/web_control_proxy.h"
+
+// After the headers above: the X11 ones define short macro names.
+#include <X11/Xlib.h>
 
 namespace {
 
@@ -121,6 +126,39 @@ TEST_F(Roles, AMissingDatabaseIsReportedOnceAndStartUpGoesOn) {
     const unsigned long window = WaitForWindow(kivo::kMainWindowCaption);
     ASSERT_NE(window, 0u);
     EXPECT_EQ(kivo::test::FindWindowByTitle("提示"), 0u);
+    kivo::test::RequestClose(window);
+    EXPECT_EQ(main.Wait(), 0);
+}
+
+TEST_F(Roles, StartUpShowsTheWindowMaximisedWithTheHomePageInTheFirstTab) {
+    PrepareDatabase();
+    ASSERT_EQ(RunToEnd({"/REGSERVER"}), 0);
+    auto main = kivo::ChildProcess::Start(exe_, {exe_});
+    const unsigned long window = WaitForWindow(kivo::kMainWindowCaption);
+    ASSERT_NE(window, 0u);
+    Display* display = kivo::test::TestDisplay();
+    const int screen_width = DisplayWidth(display, DefaultScreen(display));
+    const int screen_height = DisplayHeight(display, DefaultScreen(display));
+    XWindowAttributes attributes{};
+    EXPECT_TRUE(kivo::test::PumpUntil(
+        [&] {
+            return XGetWindowAttributes(display, window, &attributes) &&
+                   attributes.map_state == IsViewable && attributes.width == screen_width &&
+                   attributes.height == screen_height;
+        },
+        15s))
+        << "shown " << attributes.width << " x " << attributes.height;
+    // The home page completed in a tab and became the first address the box completes from;
+    // the probe page before it went through the ordinary profile.
+    std::string first_visited;
+    EXPECT_TRUE(kivo::test::PumpUntil(
+        [&] {
+            std::ifstream visited(kivo::ProfileFolder() + "VisitedUrls");
+            return std::getline(visited, first_visited) && !first_visited.empty();
+        },
+        20s));
+    EXPECT_TRUE(std::filesystem::is_directory(kivo::ProfileFolder() + "Cache"));
+    EXPECT_EQ(first_visited, kivo::MakerUrl("/news/"));
     kivo::test::RequestClose(window);
     EXPECT_EQ(main.Wait(), 0);
 }

@@ -11,8 +11,10 @@
 #include "app/com_server.h"
 #include "app/frm_client.h"
 #include "app/server_switches.h"
+#include "platform/paths.h"
 #include "platform/user_settings.h"
 #include "session/shell_folders.h"
+#include "webcontrol/page_messages.h"
 #include "webcontrol/webkit_browser_view.h"
 
 namespace kivo {
@@ -49,7 +51,8 @@ int RunWorkerRole(int argc, char** argv, const std::vector<std::string>& argumen
     // this worker.
     std::unique_ptr<uitWebControl::WebKitEngine> engine;
     try {
-        engine = std::make_unique<uitWebControl::WebKitEngine>(ReadSessionFolders(UserSettings()));
+        engine = std::make_unique<uitWebControl::WebKitEngine>(
+            ReadSessionFolders(UserSettings()), AppPath() + page::kExtensionFolder);
     } catch (const std::exception& e) {
         form.AppendLog(std::string("the browser engine cannot start: ") + e.what());
     }

@@ -6,11 +6,13 @@
 
 #include <chrono>
 #include <cmath>
+#include <filesystem>
 #include <stdexcept>
 
 #include "platform/paths.h"
 #include "platform/x11_windows.h"
 #include "webcontrol/maker_pages.h"
+#include "webcontrol/page_messages.h"
 #include "webcontrol/post_form.h"
 #include "webcontrol/uit_web_control.h"
 
@@ -20,9 +22,9 @@ using gameKivo_TLB::WebControlError;
 
 namespace {
 
-// The script world of the program's own document access: pages cannot see or change what runs
-// there, and cannot reach its message handler.
-constexpr const char* kScriptWorld = "kivo";
+// The program's own document access runs in a script world of its own: pages cannot see or
+// change what runs there, and cannot reach its message handler.
+constexpr const char* kScriptWorld = kivo::page::kScriptWorld;
 constexpr const char* kFrameHandler = "kivoFrame";
 constexpr std::chrono::milliseconds kScriptTimeout{10000};
 constexpr std::chrono::milliseconds kSnapshotTimeout{15000};
@@ -138,7 +140,7 @@ void RegisterMakerPages(WebKitWebContext* context) {
         nullptr, nullptr);
 }
 
-WebKitEngine::WebKitEngine(const kivo::SessionFolders& folders) {
+WebKitEngine::WebKitEngine(const kivo::SessionFolders& folders, const std::string& extension_folder) {
     kivo::MakeFolders(folders.Cookies);
     kivo::MakeFolders(folders.Cache);
     data_manager_ = kivo::GObjectRef<WebKitWebsiteDataManager>::Adopt(webkit_website_data_manager_new(
@@ -154,18 +156,25 @@ WebKitEngine::WebKitEngine(const kivo::SessionFolders& folders) {
     // Games are often served in frames from another host than the portal's.
     webkit_cookie_manager_set_accept_policy(cookies, WEBKIT_COOKIE_POLICY_ACCEPT_ALWAYS);
     webkit_web_context_set_cache_model(context_.Get(), WEBKIT_CACHE_MODEL_WEB_BROWSER);
+    // Without the extension the document scripts run from here, which works as well but needs a
+    // script engine in this process.
+    std::error_code error;
+    if (!extension_folder.empty() && std::filesystem::is_directory(extension_folder, error)) {
+        webkit_web_context_set_web_extensions_directory(context_.Get(), extension_folder.c_str());
+        page_extension_ = true;
+    }
     RegisterMakerPages(context_.Get());
 }
 
 std::shared_ptr<BrowserView> WebKitEngine::CreateView(int32_t, BrowserViewEvents& events,
                                                       BrowserView* related) {
     return std::make_shared<WebKitBrowserView>(context_.Get(), events,
-                                               dynamic_cast<WebKitBrowserView*>(related));
+                                               dynamic_cast<WebKitBrowserView*>(related), page_extension_);
 }
 
 WebKitBrowserView::WebKitBrowserView(WebKitWebContext* context, BrowserViewEvents& events,
-                                     WebKitBrowserView* related)
-    : events_(events) {
+                                     WebKitBrowserView* related, bool page_extension)
+    : events_(events), page_extension_(page_extension) {
     content_ = kivo::GObjectRef<WebKitUserContentManager>::Adopt(webkit_user_content_manager_new());
     WebKitUserScript* script = webkit_user_script_new_for_world(
         kFrameScript, WEBKIT_USER_CONTENT_INJECT_ALL_FRAMES, WEBKIT_USER_SCRIPT_INJECT_AT_DOCUMENT_END,
@@ -259,12 +268,20 @@ void WebKitBrowserView::GoForward() {
 
 void WebKitBrowserView::Reload() { webkit_web_view_reload(view_.Get()); }
 
-std::string WebKitBrowserView::CallDocumentScript(const char* body, GVariant* arguments) {
+std::string WebKitBrowserView::CallDocumentScript(const char* body, const ScriptArguments& arguments) {
     auto keep = shared_from_this();
+    if (page_extension_) {
+        if (auto answer = CallPageExtension(body, arguments)) return *answer;
+    }
+    GVariantBuilder builder;
+    g_variant_builder_init(&builder, G_VARIANT_TYPE("a{sv}"));
+    for (const auto& [name, value] : arguments)
+        g_variant_builder_add(&builder, "{sv}", name.c_str(), g_variant_new_string(value.c_str()));
+    GVariant* passed = g_variant_builder_end(&builder);
     WebKitWebView* view = view_.Get();
     auto result = WaitForAsync(
         [&](GCancellable* cancellable, GAsyncReadyCallback callback, gpointer data) {
-            webkit_web_view_call_async_javascript_function(view, body, -1, arguments, kScriptWorld,
+            webkit_web_view_call_async_javascript_function(view, body, -1, passed, kScriptWorld,
                                                            nullptr, cancellable, callback, data);
         },
         kScriptTimeout, "script");
@@ -277,6 +294,50 @@ std::string WebKitBrowserView::CallDocumentScript(const char* body, GVariant* ar
     std::string out = text ? text : "";
     g_free(text);
     return out;
+}
+
+std::optional<std::string> WebKitBrowserView::CallPageExtension(const char* body,
+                                                                const ScriptArguments& arguments) {
+    GVariantBuilder builder;
+    g_variant_builder_init(&builder, G_VARIANT_TYPE("a{ss}"));
+    for (const auto& [name, value] : arguments)
+        g_variant_builder_add(&builder, "{ss}", name.c_str(), value.c_str());
+    WebKitUserMessage* message = webkit_user_message_new(
+        kivo::page::kRunScript, g_variant_new("(sa{ss})", body, &builder));
+    WebKitWebView* view = view_.Get();
+    auto result = WaitForAsync(
+        [&](GCancellable* cancellable, GAsyncReadyCallback callback, gpointer data) {
+            webkit_web_view_send_message_to_page(view, message, cancellable, callback, data);
+        },
+        kScriptTimeout, "script");
+    GError* error = nullptr;
+    auto reply = kivo::GObjectRef<WebKitUserMessage>::Adopt(
+        webkit_web_view_send_message_to_page_finish(view, result.Get(), &error));
+    if (!reply) {
+        if (g_error_matches(error, WEBKIT_USER_MESSAGE_ERROR, WEBKIT_USER_MESSAGE_UNHANDLED_MESSAGE)) {
+            // The page process runs without the extension: from now on the scripts go the long way.
+            g_error_free(error);
+            page_extension_ = false;
+            return std::nullopt;
+        }
+        throw WebControlError("the page's document cannot be read: " + TakeError(error));
+    }
+    GVariant* answer = webkit_user_message_get_parameters(reply.Get());
+    const char* name = webkit_user_message_get_name(reply.Get());
+    if (g_strcmp0(name, kivo::page::kScriptDone) == 0 && answer &&
+        g_variant_is_of_type(answer, G_VARIANT_TYPE("(bs)"))) {
+        gboolean has_value = FALSE;
+        const char* text = nullptr;
+        g_variant_get(answer, "(b&s)", &has_value, &text);
+        return has_value ? std::string(text) : std::string();
+    }
+    if (g_strcmp0(name, kivo::page::kScriptFailed) == 0 && answer &&
+        g_variant_is_of_type(answer, G_VARIANT_TYPE("(s)"))) {
+        const char* text = nullptr;
+        g_variant_get(answer, "(&s)", &text);
+        throw WebControlError(std::string("the page's document cannot be read: ") + text);
+    }
+    throw WebControlError("the page's document cannot be read: an answer of no known kind");
 }
 
 std::string WebKitBrowserView::DocumentUrl() { return CallDocumentScript("return document.URL;"); }
@@ -293,11 +354,7 @@ std::string WebKitBrowserView::DocumentTitle() {
 void WebKitBrowserView::SetInputValue(const std::string& name, const std::string& value) {
     CheckText(name);
     CheckText(value);
-    GVariantBuilder builder;
-    g_variant_builder_init(&builder, G_VARIANT_TYPE("a{sv}"));
-    g_variant_builder_add(&builder, "{sv}", "name", g_variant_new_string(name.c_str()));
-    g_variant_builder_add(&builder, "{sv}", "value", g_variant_new_string(value.c_str()));
-    const std::string outcome = CallDocumentScript(kSetInputScript, g_variant_builder_end(&builder));
+    const std::string outcome = CallDocumentScript(kSetInputScript, {{"name", name}, {"value", value}});
     if (outcome == "missing") throw WebControlError("the page has no element \"" + name + "\"");
     if (outcome != "ok") throw WebControlError("the element \"" + name + "\" is not an input element");
 }

@@ -5,7 +5,10 @@
 #include <gtk/gtk.h>
 #include <webkit2/webkit2.h>
 
+#include <optional>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "platform/gobject_ref.h"
 #include "webcontrol/cookie_jar_sync.h"
@@ -19,8 +22,9 @@ void RegisterMakerPages(WebKitWebContext* context);
 
 class WebKitEngine final : public BrowserViewFactory {
 public:
-    // Cookies and cache go to these folders for the whole life of the process.
-    explicit WebKitEngine(const kivo::SessionFolders& folders);
+    // Cookies and cache go to these folders for the whole life of the process. The page
+    // processes load the extension from `extension_folder` when it exists (see page_messages.h).
+    explicit WebKitEngine(const kivo::SessionFolders& folders, const std::string& extension_folder = {});
 
     std::shared_ptr<BrowserView> CreateView(int32_t TabHandle, BrowserViewEvents& events,
                                             BrowserView* related) override;
@@ -30,12 +34,13 @@ private:
     kivo::GObjectRef<WebKitWebsiteDataManager> data_manager_;
     kivo::GObjectRef<WebKitWebContext> context_;
     std::unique_ptr<CookieJarWatcher> shared_cookies_;
+    bool page_extension_ = false;
 };
 
 class WebKitBrowserView final : public BrowserView {
 public:
     WebKitBrowserView(WebKitWebContext* context, BrowserViewEvents& events,
-                      WebKitBrowserView* related);
+                      WebKitBrowserView* related, bool page_extension);
     ~WebKitBrowserView() override;
     WebKitBrowserView(const WebKitBrowserView&) = delete;
     WebKitBrowserView& operator=(const WebKitBrowserView&) = delete;
@@ -59,9 +64,14 @@ public:
     WebKitWebView* WebView() const { return view_.Get(); }
 
 private:
+    using ScriptArguments = std::vector<std::pair<std::string, std::string>>;
+
     // Runs a function body in the program's own script world of the page's document, with the
-    // arguments as values, and waits for its result as text.
-    std::string CallDocumentScript(const char* body, GVariant* arguments = nullptr);
+    // arguments as text values under their names, and waits for its result as text (empty for
+    // none).
+    std::string CallDocumentScript(const char* body, const ScriptArguments& arguments = {});
+    // The same through the extension in the page process; nothing when that process has none.
+    std::optional<std::string> CallPageExtension(const char* body, const ScriptArguments& arguments);
 
     static void OnLoadChanged(WebKitWebView*, WebKitLoadEvent event, gpointer self);
     static void OnProgress(GObject*, GParamSpec*, gpointer self);
@@ -79,6 +89,8 @@ private:
     GtkWidget* plug_ = nullptr;  // owned: destroyed with the view
     int32_t host_ = 0;
     bool has_document_ = false;
+    // Document scripts go through the page process's extension (see page_messages.h).
+    bool page_extension_ = false;
     // The next finished load is the generated post document, no page of its own.
     bool swallow_finish_ = false;
     std::string status_text_;

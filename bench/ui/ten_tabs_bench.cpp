@@ -51,6 +51,9 @@ int main() {
     kivo::test::TestWebServer server;
     const std::string url = server.Url("/title?t=bench");
     const std::string exe = kivo::test::CopyExecutable(KIVO_EXECUTABLE, home.Path(), "kivo-tabs-bench");
+    // What lies in the program folder besides the executable goes with it.
+    std::filesystem::copy(std::filesystem::path(KIVO_EXECUTABLE).parent_path() / "page-extension",
+                          home.Path() + "/page-extension", std::filesystem::copy_options::recursive);
     std::filesystem::create_directories(home.Path() + "/WebImage");
     kivo::UserSettings settings;
     gameKivo_TLB::RegisterServer(settings, exe);

@@ -76,6 +76,9 @@ int main(int argc, char** argv) {
     kivo::test::TestWebServer server;
     const std::string url = server.Url("/title?t=bench");
     const std::string exe = kivo::test::CopyExecutable(KIVO_EXECUTABLE, home.Path(), "kivo-bench");
+    // What lies in the program folder besides the executable goes with it.
+    std::filesystem::copy(std::filesystem::path(KIVO_EXECUTABLE).parent_path() / "page-extension",
+                          home.Path() + "/page-extension", std::filesystem::copy_options::recursive);
     fs::create_directories(home.Path() + "/WebImage");
     fs::create_directories(home.Path() + "/Temp");
     kivo::UserSettings settings;

@@ -69,6 +69,9 @@ protected:
         ASSERT_TRUE(gtk_ready);
         const std::string name = "kivo-worker-" + std::to_string(getpid());
         exe_ = kivo::test::CopyExecutable(KIVO_EXECUTABLE, home_.Path(), name);
+        // The page processes' extension lies next to the executable, as it ships.
+        fs::copy(fs::path(KIVO_EXECUTABLE).parent_path() / "page-extension", PageExtension(),
+                 fs::copy_options::recursive);
         kivo::UserSettings settings;
         gameKivo_TLB::RegisterServer(settings, exe_);
         fs::create_directories(home_.Path() + "/WebImage");
@@ -83,6 +86,8 @@ protected:
         settings.Write(kivo::kUserShellFoldersKey, kivo::kCookiesValue, path);
         settings.Write(kivo::kUserShellFoldersKey, kivo::kCacheValue, path);
     }
+
+    std::string PageExtension() const { return home_.Path() + "/page-extension"; }
 
     std::string WebImage(int32_t tab) const {
         return home_.Path() + "/WebImage/" + std::to_string(tab);
@@ -331,6 +336,45 @@ TEST_F(BrowserHost, TypingReachesTheFocusedPage) {
     }
     EXPECT_TRUE(kivo::test::PumpUntil([&] { return web.WebTitle(tab) == u"keys:abc"; }, 5s))
         << Utf16ToUtf8(web.WebTitle(tab));
+}
+
+// Whether a page process of the worker has loaded the extension.
+bool PageProcessHasExtension(TWebControl& web) {
+    bool found = false;
+    for (pid_t child : kivo::test::ChildrenOf(web.DefaultInterface()->WorkerPid())) {
+        std::ifstream maps("/proc/" + std::to_string(child) + "/maps");
+        std::string line;
+        while (std::getline(maps, line)) found |= line.find("/page-extension/") != std::string::npos;
+    }
+    return found;
+}
+
+TEST_F(BrowserHost, DocumentScriptsAnswerTheSameThroughThePageExtensionAndWithoutIt) {
+    for (const bool extension : {true, false}) {
+        SCOPED_TRACE(extension ? "through the extension" : "without the extension");
+        if (!extension) fs::remove_all(PageExtension());
+        has_view_ = false;
+        TWebControl web;
+        Watch(web);
+        const int32_t tab = Open(web, "/tall");
+        EXPECT_EQ(PageProcessHasExtension(web), extension);
+        // The picture's size comes from the body's size.
+        auto small = Gdk::Pixbuf::create_from_file(WebImage(tab));
+        EXPECT_EQ(small->get_width(), 320);
+        EXPECT_EQ(small->get_height(), 640);
+        EXPECT_EQ(Utf16ToUtf8(web.WebUrl(tab)), server_.Url("/tall"));
+        EXPECT_EQ(web.WebTitle(tab), u"Tall");
+
+        completions_.clear();
+        web.Navigate(tab, Utf8ToUtf16(server_.Url("/login")), u"");
+        ASSERT_TRUE(WaitForTopLevel());
+        web.LoginWeb(u"UserName", u"\"quoted\" \\ name", tab);
+        EXPECT_THROW(web.LoginWeb(u"server", u"x", tab), WebControlError);
+        EXPECT_THROW(web.LoginWeb(u"nothing-here", u"x", tab), WebControlError);
+        const std::u16string expected = u"fields:[\"\\\"quoted\\\" \\\\ name\",\"\"]";
+        EXPECT_TRUE(kivo::test::PumpUntil([&] { return web.WebTitle(tab) == expected; }, 5s))
+            << Utf16ToUtf8(web.WebTitle(tab));
+    }
 }
 
 TEST_F(BrowserHost, AKilledPageProcessLeavesTheWorkerAnswering) {

@@ -11,6 +11,7 @@
 
 #include "app/frm_client.h"
 #include "app/identity.h"
+#include "app/main_module.h"
 #include "app/server_switches.h"
 #include "platform/paths.h"
 #include "platform/process.h"
@@ -65,6 +66,7 @@ protected:
         name_ = "kivo-main-" + std::to_string(getpid());
         exe_ = kivo::test::CopyExecutable(KIVO_EXECUTABLE, home_.Path(), name_);
         kivo::test::CopyExecutable(KIVO_UPGRADE_CLIENT, home_.Path(), "UpgradeClient");
+        kivo::test::CopyExecutable(KIVO_MAIN_MODULE, home_.Path(), kivo::kMainModuleName);
     }
     void PrepareDatabase() {
         const std::string script = std::string(KIVO_SOURCE_DIR) + "/scripts/prepare-database.sh";

@@ -255,3 +255,33 @@ TEST(MemberDispatch, TheTypeLibraryTableMatchesTheContract) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(WorkerObject, APictureThatCannotBeWrittenIsShownOnceAndTheUnlistedViewIsRefused) {
+    kivo::test::TempHome home;
+    const std::string app = home.Path() + "/";  // no "WebImage/" folder: the write fails
+    RecordingFactory factory;
+    uitWebControl::TWebControl object(&factory, app);
+    object.CreateWeb(8);
+    auto* view = static_cast<RecordingView*>(object.FindView(8).get());
+    view->body = uitWebControl::ScrollSize{300, 300};
+    std::vector<std::string> boxes;
+    uitWebControl::SetMessageBox([&](const std::string& text) { boxes.push_back(text); });
+
+    object.ViewDocumentComplete(*view, true, "http://127.0.0.1/");
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_NE(boxes[0].find("WebImage/8"), std::string::npos) << boxes[0];
+    EXPECT_EQ(view->hosts.back(), 8) << "the view is fitted back into its tab all the same";
+
+    object.ViewDocumentComplete(*view, false, "http://127.0.0.1/frame");  // frames take none
+    EXPECT_EQ(boxes.size(), 1u);
+    uitWebControl::SetMessageBox(nullptr);
+
+    // An event of a view that is no longer listed is refused; its host logs the error.
+    auto stranger = std::make_shared<RecordingView>(77);
+    EXPECT_THROW(object.ViewDocumentComplete(*stranger, true, "http://127.0.0.1/"), WebControlError);
+    EXPECT_THROW(object.ViewStatusTextChange(*stranger, "x"), WebControlError);
+}
+
+}  // namespace

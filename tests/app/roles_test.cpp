@@ -105,6 +105,21 @@ TEST_F(Roles, RegistrationIsWrittenAndRemovedWithoutAWindow) {
     EXPECT_EQ(Running(), 0u);
 }
 
+TEST_F(Roles, WithoutItsModuleTheMainRoleEndsAtOnceAndAWorkerStillRuns) {
+    const std::string bare = home_.Path() + "/without-module";
+    std::filesystem::create_directories(bare);
+    const std::string exe = kivo::test::CopyExecutable(KIVO_EXECUTABLE, bare, name_ + "-bare");
+    EXPECT_EQ(kivo::ChildProcess::Start(exe, {exe, "/REGSERVER"}).Wait() >> 8, 1);
+    EXPECT_FALSE(Registered().has_value()) << "nothing was done";
+    // The worker role needs no module: registered by hand, it serves as ever.
+    kivo::UserSettings settings;
+    gameKivo_TLB::RegisterServer(settings, exe);
+    TWebControl web;
+    ASSERT_NO_THROW(web.Connect());
+    web.CreateWeb(5);
+    EXPECT_EQ(web.WebCount(), 1);
+}
+
 TEST_F(Roles, TheStartSweepsProcessesNamedGameKivo) {
     const std::string stale =
         kivo::test::CopyExecutable("/bin/sleep", home_.Path(), kivo::kProcessSweepName);

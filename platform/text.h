@@ -15,4 +15,8 @@ std::string Utf16ToUtf8(std::u16string_view text);
 std::string AsciiUpper(std::string_view text);
 bool EqualsIgnoringAsciiCase(std::string_view a, std::string_view b);
 
+// A name or value of a form body or query as bytes: "+" is a blank and %XX the byte XX; a "%"
+// not followed by two hex digits stays as it is.
+std::string DecodeFormComponent(std::string_view text);
+
 }  // namespace kivo

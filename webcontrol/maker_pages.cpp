@@ -1,5 +1,7 @@
 #include "webcontrol/maker_pages.h"
 
+#include "platform/text.h"
+
 namespace kivo {
 
 namespace {
@@ -81,13 +83,6 @@ std::string HtmlEscape(const std::string& text) {
     return out;
 }
 
-int HexValue(char c) {
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-    return -1;
-}
-
 // The value of `key` in a query, with "+" and %XX decoded.
 std::string QueryValue(const std::string& query, const std::string& key) {
     size_t start = 0;
@@ -95,21 +90,8 @@ std::string QueryValue(const std::string& query, const std::string& key) {
         size_t end = query.find('&', start);
         if (end == std::string::npos) end = query.size();
         const std::string piece = query.substr(start, end - start);
-        if (piece.compare(0, key.size() + 1, key + "=") == 0) {
-            std::string out;
-            for (size_t i = key.size() + 1; i < piece.size(); ++i) {
-                if (piece[i] == '+') {
-                    out += ' ';
-                } else if (piece[i] == '%' && i + 2 < piece.size() && HexValue(piece[i + 1]) >= 0 &&
-                           HexValue(piece[i + 2]) >= 0) {
-                    out += static_cast<char>(HexValue(piece[i + 1]) * 16 + HexValue(piece[i + 2]));
-                    i += 2;
-                } else {
-                    out += piece[i];
-                }
-            }
-            return out;
-        }
+        if (piece.compare(0, key.size() + 1, key + "=") == 0)
+            return DecodeFormComponent(std::string_view(piece).substr(key.size() + 1));
         start = end + 1;
     }
     return {};

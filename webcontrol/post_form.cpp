@@ -14,28 +14,6 @@ constexpr char16_t kHighControls[32] = {
     0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
     0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
 
-int HexDigit(char c) {
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-    return -1;
-}
-
-std::string Decode(std::string_view text) {
-    std::string out;
-    for (size_t i = 0; i < text.size(); ++i) {
-        if (text[i] == '+') {
-            out += ' ';
-        } else if (text[i] == '%' && i + 2 < text.size() && HexDigit(text[i + 1]) >= 0 && HexDigit(text[i + 2]) >= 0) {
-            out += static_cast<char>(HexDigit(text[i + 1]) * 16 + HexDigit(text[i + 2]));
-            i += 2;
-        } else {
-            out += text[i];
-        }
-    }
-    return out;
-}
-
 // Escapes for a double-quoted attribute value.
 std::string AttributeText(const std::string& bytes) {
     std::string out;
@@ -86,9 +64,10 @@ std::vector<PostField> ParsePostBody(const std::string& body) {
         if (!piece.empty()) {
             const size_t eq = piece.find('=');
             if (eq == std::string_view::npos)
-                fields.push_back({Decode(piece), ""});
+                fields.push_back({kivo::DecodeFormComponent(piece), ""});
             else
-                fields.push_back({Decode(piece.substr(0, eq)), Decode(piece.substr(eq + 1))});
+                fields.push_back(
+                    {kivo::DecodeFormComponent(piece.substr(0, eq)), kivo::DecodeFormComponent(piece.substr(eq + 1))});
         }
         start = end + 1;
     }

@@ -85,4 +85,14 @@ TEST(TextConversion, Utf16RoundTripAndReplacement) {
     EXPECT_EQ(kivo::Utf8ToUtf16("\xC0\x80"), std::u16string(1, u'\xFFFD'));
 }
 
+TEST(TextConversion, FormComponentsDecodeToTheirBytes) {
+    EXPECT_EQ(kivo::DecodeFormComponent("a+b%41%e9"), "a bA\xE9");
+    EXPECT_EQ(kivo::DecodeFormComponent("%E6%B8%B8"), "游");
+    // What is not an escape stays as it is, also at the very end.
+    EXPECT_EQ(kivo::DecodeFormComponent("100%"), "100%");
+    EXPECT_EQ(kivo::DecodeFormComponent("%4"), "%4");
+    EXPECT_EQ(kivo::DecodeFormComponent("%zz%2"), "%zz%2");
+    EXPECT_EQ(kivo::DecodeFormComponent("%00"), std::string(1, '\0'));
+}
+
 }  // namespace

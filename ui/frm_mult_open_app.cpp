@@ -624,6 +624,7 @@ void TFrmMultOpenApp::FormCreate() {
         }
     }
     btnMaxClick();  // maximised and shown; the first showing loads the probe page
+    pcMain.grab_focus();  // not an edit box, whose text would show selected
     FormShow();
     if (QuitRequested_) return;
     tmrAd_ = Glib::signal_timeout().connect(

@@ -88,6 +88,7 @@ TFrmMultOpenApp::TFrmMultOpenApp(data::TDISQLite3Database* database)
     }
     add(pnlFrame);
     show_all_children();
+    pcMain.grab_focus();  // not an edit box, whose text would show selected
 
     // A quit asked for before the message loop runs (during start-up) ends it as it starts.
     Quit = [this] {
@@ -624,7 +625,6 @@ void TFrmMultOpenApp::FormCreate() {
         }
     }
     btnMaxClick();  // maximised and shown; the first showing loads the probe page
-    pcMain.grab_focus();  // not an edit box, whose text would show selected
     FormShow();
     if (QuitRequested_) return;
     tmrAd_ = Glib::signal_timeout().connect(

@@ -105,6 +105,7 @@ ChildProcess& ChildProcess::operator=(ChildProcess&& other) noexcept {
     if (this != &other) {
         ReapInBackground();
         pid_ = std::exchange(other.pid_, -1);
+        watched_ = std::exchange(other.watched_, false);
     }
     return *this;
 }
@@ -133,11 +134,17 @@ int ChildProcess::TryWait() {
     return -1;
 }
 
-void ChildProcess::ReapInBackground() {
-    if (pid_ <= 0) return;
+void ChildProcess::ReapWhenEnded() {
+    if (pid_ <= 0 || watched_) return;
     // GLib's child watch reaps the process when it ends, from the main loop.
     g_child_watch_add(pid_, [](GPid pid, gint, gpointer) { g_spawn_close_pid(pid); }, nullptr);
+    watched_ = true;
+}
+
+void ChildProcess::ReapInBackground() {
+    ReapWhenEnded();
     pid_ = -1;
+    watched_ = false;
 }
 
 }  // namespace kivo

@@ -34,7 +34,8 @@ public:
                               const std::vector<std::pair<std::string, std::string>>& env = {});
 
     ChildProcess() = default;
-    ChildProcess(ChildProcess&& other) noexcept : pid_(std::exchange(other.pid_, -1)) {}
+    ChildProcess(ChildProcess&& other) noexcept
+        : pid_(std::exchange(other.pid_, -1)), watched_(std::exchange(other.watched_, false)) {}
     ChildProcess& operator=(ChildProcess&& other) noexcept;
     ChildProcess(const ChildProcess&) = delete;
     ChildProcess& operator=(const ChildProcess&) = delete;
@@ -45,12 +46,16 @@ public:
     int Wait();
     // The exit status when the program has ended, else -1 (does not block).
     int TryWait();
+    // The program is not going to be waited for: it is reaped from the main loop as soon as it
+    // ends. Pid() still tells which program it was; Wait and TryWait are not to be used.
+    void ReapWhenEnded();
 
 private:
     explicit ChildProcess(pid_t pid) : pid_(pid) {}
     void ReapInBackground();
 
     pid_t pid_ = -1;
+    bool watched_ = false;  // reaped by the main loop
 };
 
 }  // namespace kivo

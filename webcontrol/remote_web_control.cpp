@@ -29,7 +29,11 @@ std::vector<Value> Values(std::initializer_list<Value> values) { return values; 
 
 RemoteWebControl::RemoteWebControl(std::shared_ptr<kivo::Channel> channel,
                                    kivo::ChildProcess process)
-    : channel_(std::move(channel)), process_(std::move(process)) {}
+    : channel_(std::move(channel)), process_(std::move(process)) {
+    // A worker ends when its object is released or when its main window is gone; it must not
+    // linger as a zombie while this proxy lives on.
+    process_.ReapWhenEnded();
+}
 
 RemoteWebControl::~RemoteWebControl() {
     // Closing the connection releases the worker's object; the worker then ends by itself.

@@ -4,6 +4,7 @@
 #include <signal.h>
 
 #include <filesystem>
+#include <fstream>
 
 #include "app/identity.h"
 #include "platform/process.h"
@@ -102,6 +103,17 @@ protected:
     void TearDown() override { window_.reset(); }
 
     size_t Workers() const { return kivo::FindProcessesByName(name_).size(); }
+    static size_t ZombieChildren() {
+        size_t zombies = 0;
+        for (pid_t child : kivo::test::ChildrenOf(getpid())) {
+            std::ifstream stat("/proc/" + std::to_string(child) + "/stat");
+            std::string line;
+            std::getline(stat, line);
+            const auto close = line.rfind(')');
+            if (close != std::string::npos && close + 2 < line.size() && line[close + 2] == 'Z') ++zombies;
+        }
+        return zombies;
+    }
 
     N_TRzTabSheet* Open(const std::string& path) {
         N_TRzTabSheet* tab = window_->NewGameTab();
@@ -352,6 +364,8 @@ TEST_F(Tabs, TheHomePageWorksOfflineAndStartsOneSpareWorkerOnce) {
     window_->actOpenMainUrlExecute();
     EXPECT_TRUE(HintBecomes(window_->Tab(1), "Kivo游戏盒 - 首页"));
     EXPECT_TRUE(kivo::test::PumpUntil([&] { return Workers() == 2u; }, 5s));
+    // The spare's proxy lives on, but the ended worker does not linger as a zombie.
+    EXPECT_TRUE(kivo::test::PumpUntil([&] { return ZombieChildren() == 0; }, 5s));
 }
 
 }  // namespace

@@ -17,4 +17,19 @@ inline constexpr const char* kScriptSignature = "(sa{ss})";
 inline constexpr const char* kScriptDone = "kivo-script-done";
 inline constexpr const char* kScriptFailed = "kivo-script-failed";
 
+// Reads something of the main frame's document straight from the engine, without a script (a page
+// with no script of its own then never starts the page process's script engine). Parameter: one of
+// the query names below. The answer is as for kRunScript: kScriptDone with the value as text, or
+// kScriptFailed with the error's text, the same texts the equivalent scripts give through it.
+inline constexpr const char* kQueryDocument = "kivo-query-document";
+inline constexpr const char* kQuerySignature = "(s)";
+inline constexpr const char* kQueryUrl = "url";              // document.URL
+inline constexpr const char* kQueryTitle = "title";          // document.title
+inline constexpr const char* kQueryBodySize = "body-size";  // "scrollWidth,scrollHeight" of the body
+
+// From the extension to the view, unasked: a frame inside the page (at any depth) has loaded its
+// document. Parameter: that document's address.
+inline constexpr const char* kFrameComplete = "kivo-frame-complete";
+inline constexpr const char* kFrameSignature = "(s)";
+
 }  // namespace kivo::page

@@ -159,7 +159,9 @@ WebKitEngine::WebKitEngine(const kivo::SessionFolders& folders, const std::strin
     // Without the extension the document scripts run from here, which works as well but needs a
     // script engine in this process.
     std::error_code error;
-    if (!extension_folder.empty() && std::filesystem::is_directory(extension_folder, error)) {
+    if (!extension_folder.empty() &&
+        std::filesystem::is_regular_file(std::filesystem::path(extension_folder) / KIVO_PAGE_EXTENSION_MODULE,
+                                         error)) {
         webkit_web_context_set_web_extensions_directory(context_.Get(), extension_folder.c_str());
         page_extension_ = true;
     }
@@ -176,15 +178,8 @@ WebKitBrowserView::WebKitBrowserView(WebKitWebContext* context, BrowserViewEvent
                                      WebKitBrowserView* related, bool page_extension)
     : events_(events), page_extension_(page_extension) {
     content_ = kivo::GObjectRef<WebKitUserContentManager>::Adopt(webkit_user_content_manager_new());
-    WebKitUserScript* script = webkit_user_script_new_for_world(
-        kFrameScript, WEBKIT_USER_CONTENT_INJECT_ALL_FRAMES, WEBKIT_USER_SCRIPT_INJECT_AT_DOCUMENT_END,
-        kScriptWorld, nullptr, nullptr);
-    webkit_user_content_manager_add_script(content_.Get(), script);
-    webkit_user_script_unref(script);
-    g_signal_connect(content_.Get(), "script-message-received::kivoFrame",
-                     G_CALLBACK(OnFrameComplete), this);
-    webkit_user_content_manager_register_script_message_handler_in_world(content_.Get(), kFrameHandler,
-                                                                         kScriptWorld);
+    // With the extension the page process runs no script of ours unless asked to.
+    if (!page_extension_) InstallFrameScript();
 
     GObject* view = related
         ? static_cast<GObject*>(g_object_new(WEBKIT_TYPE_WEB_VIEW, "related-view", related->WebView(),
@@ -206,6 +201,20 @@ WebKitBrowserView::WebKitBrowserView(WebKitWebContext* context, BrowserViewEvent
     g_signal_connect(view_.Get(), "mouse-target-changed", G_CALLBACK(OnMouseTarget), this);
     g_signal_connect(view_.Get(), "create", G_CALLBACK(OnCreate), this);
     g_signal_connect(view_.Get(), "web-process-terminated", G_CALLBACK(OnProcessTerminated), this);
+    g_signal_connect(view_.Get(), "user-message-received", G_CALLBACK(OnPageMessage), this);
+}
+
+void WebKitBrowserView::InstallFrameScript() {
+    if (std::exchange(frame_script_, true)) return;
+    WebKitUserScript* script = webkit_user_script_new_for_world(
+        kFrameScript, WEBKIT_USER_CONTENT_INJECT_ALL_FRAMES, WEBKIT_USER_SCRIPT_INJECT_AT_DOCUMENT_END,
+        kScriptWorld, nullptr, nullptr);
+    webkit_user_content_manager_add_script(content_.Get(), script);
+    webkit_user_script_unref(script);
+    g_signal_connect(content_.Get(), "script-message-received::kivoFrame",
+                     G_CALLBACK(OnFrameComplete), this);
+    webkit_user_content_manager_register_script_message_handler_in_world(content_.Get(), kFrameHandler,
+                                                                         kScriptWorld);
 }
 
 WebKitBrowserView::~WebKitBrowserView() {
@@ -302,8 +311,21 @@ std::optional<std::string> WebKitBrowserView::CallPageExtension(const char* body
     g_variant_builder_init(&builder, G_VARIANT_TYPE("a{ss}"));
     for (const auto& [name, value] : arguments)
         g_variant_builder_add(&builder, "{ss}", name.c_str(), value.c_str());
-    WebKitUserMessage* message = webkit_user_message_new(
-        kivo::page::kRunScript, g_variant_new("(sa{ss})", body, &builder));
+    return AskPageExtension(
+        webkit_user_message_new(kivo::page::kRunScript, g_variant_new("(sa{ss})", body, &builder)));
+}
+
+std::string WebKitBrowserView::QueryDocument(const char* query, const char* fallback) {
+    auto keep = shared_from_this();
+    if (page_extension_) {
+        if (auto answer = AskPageExtension(webkit_user_message_new(kivo::page::kQueryDocument,
+                                                                   g_variant_new("(s)", query))))
+            return *answer;
+    }
+    return CallDocumentScript(fallback);
+}
+
+std::optional<std::string> WebKitBrowserView::AskPageExtension(WebKitUserMessage* message) {
     WebKitWebView* view = view_.Get();
     auto result = WaitForAsync(
         [&](GCancellable* cancellable, GAsyncReadyCallback callback, gpointer data) {
@@ -315,9 +337,11 @@ std::optional<std::string> WebKitBrowserView::CallPageExtension(const char* body
         webkit_web_view_send_message_to_page_finish(view, result.Get(), &error));
     if (!reply) {
         if (g_error_matches(error, WEBKIT_USER_MESSAGE_ERROR, WEBKIT_USER_MESSAGE_UNHANDLED_MESSAGE)) {
-            // The page process runs without the extension: from now on the scripts go the long way.
+            // The page process runs without the extension: from now on the scripts go the long way,
+            // and frames report themselves from the next page on.
             g_error_free(error);
             page_extension_ = false;
+            InstallFrameScript();
             return std::nullopt;
         }
         throw WebControlError("the page's document cannot be read: " + TakeError(error));
@@ -340,7 +364,9 @@ std::optional<std::string> WebKitBrowserView::CallPageExtension(const char* body
     throw WebControlError("the page's document cannot be read: an answer of no known kind");
 }
 
-std::string WebKitBrowserView::DocumentUrl() { return CallDocumentScript("return document.URL;"); }
+std::string WebKitBrowserView::DocumentUrl() {
+    return QueryDocument(kivo::page::kQueryUrl, "return document.URL;");
+}
 
 std::string WebKitBrowserView::LocationUrl() {
     const char* uri = webkit_web_view_get_uri(view_.Get());
@@ -348,7 +374,7 @@ std::string WebKitBrowserView::LocationUrl() {
 }
 
 std::string WebKitBrowserView::DocumentTitle() {
-    return CallDocumentScript("return document.title;");
+    return QueryDocument(kivo::page::kQueryTitle, "return document.title;");
 }
 
 void WebKitBrowserView::SetInputValue(const std::string& name, const std::string& value) {
@@ -360,7 +386,8 @@ void WebKitBrowserView::SetInputValue(const std::string& name, const std::string
 }
 
 ScrollSize WebKitBrowserView::BodyScrollSize() {
-    const std::string size = CallDocumentScript(
+    const std::string size = QueryDocument(
+        kivo::page::kQueryBodySize,
         "var body = document.body;"
         "if (!body) throw new Error('the page has no body');"
         "return body.scrollWidth + ',' + body.scrollHeight;");
@@ -463,13 +490,29 @@ GtkWidget* WebKitBrowserView::OnCreate(WebKitWebView*, WebKitNavigationAction*, 
 void WebKitBrowserView::OnFrameComplete(WebKitUserContentManager*, WebKitJavascriptResult* result,
                                         gpointer data) {
     auto* self = static_cast<WebKitBrowserView*>(data);
+    JSCValue* value = webkit_javascript_result_get_js_value(result);
+    char* text = value ? jsc_value_to_string(value) : nullptr;
+    const std::string url = text ? text : "";
+    g_free(text);
+    self->FrameCompleted(url);
+}
+
+gboolean WebKitBrowserView::OnPageMessage(WebKitWebView*, WebKitUserMessage* message, gpointer data) {
+    if (g_strcmp0(webkit_user_message_get_name(message), kivo::page::kFrameComplete) != 0) return FALSE;
+    GVariant* parameters = webkit_user_message_get_parameters(message);
+    // From the page process: only a well-formed report counts.
+    if (parameters && g_variant_is_of_type(parameters, G_VARIANT_TYPE(kivo::page::kFrameSignature))) {
+        const char* url = nullptr;
+        g_variant_get(parameters, "(&s)", &url);
+        static_cast<WebKitBrowserView*>(data)->FrameCompleted(url);
+    }
+    return TRUE;
+}
+
+void WebKitBrowserView::FrameCompleted(const std::string& url) {
     Guard("frame completion", [&] {
-        auto keep = self->shared_from_this();
-        JSCValue* value = webkit_javascript_result_get_js_value(result);
-        char* text = value ? jsc_value_to_string(value) : nullptr;
-        const std::string url = text ? text : "";
-        g_free(text);
-        self->events_.ViewDocumentComplete(*self, false, url);
+        auto keep = shared_from_this();
+        events_.ViewDocumentComplete(*this, false, url);
     });
 }
 

@@ -23,7 +23,8 @@ void RegisterMakerPages(WebKitWebContext* context);
 class WebKitEngine final : public BrowserViewFactory {
 public:
     // Cookies and cache go to these folders for the whole life of the process. The page
-    // processes load the extension from `extension_folder` when it exists (see page_messages.h).
+    // processes load the extension from `extension_folder` when it holds its module (see
+    // page_messages.h).
     explicit WebKitEngine(const kivo::SessionFolders& folders, const std::string& extension_folder = {});
 
     std::shared_ptr<BrowserView> CreateView(int32_t TabHandle, BrowserViewEvents& events,
@@ -72,6 +73,16 @@ private:
     std::string CallDocumentScript(const char* body, const ScriptArguments& arguments = {});
     // The same through the extension in the page process; nothing when that process has none.
     std::optional<std::string> CallPageExtension(const char* body, const ScriptArguments& arguments);
+    // Reads one thing of the document (a query name of page_messages.h) through the page
+    // process's extension, or else with `fallback`, a function body giving the same.
+    std::string QueryDocument(const char* query, const char* fallback);
+    // Sends `message` (taken) to the extension in the page process and returns its answer;
+    // nothing when that process has none.
+    std::optional<std::string> AskPageExtension(WebKitUserMessage* message);
+    // Frame completions come from a script in every frame when there is no extension to report
+    // them.
+    void InstallFrameScript();
+    void FrameCompleted(const std::string& url);
 
     static void OnLoadChanged(WebKitWebView*, WebKitLoadEvent event, gpointer self);
     static void OnProgress(GObject*, GParamSpec*, gpointer self);
@@ -79,6 +90,7 @@ private:
     static GtkWidget* OnCreate(WebKitWebView*, WebKitNavigationAction*, gpointer self);
     static void OnFrameComplete(WebKitUserContentManager*, WebKitJavascriptResult* result,
                                 gpointer self);
+    static gboolean OnPageMessage(WebKitWebView*, WebKitUserMessage* message, gpointer self);
     static void OnProcessTerminated(WebKitWebView*, WebKitWebProcessTerminationReason,
                                     gpointer self);
     static void OnPlugDestroyed(GtkWidget*, gpointer self);
@@ -91,6 +103,7 @@ private:
     bool has_document_ = false;
     // Document scripts go through the page process's extension (see page_messages.h).
     bool page_extension_ = false;
+    bool frame_script_ = false;
     // The next finished load is the generated post document, no page of its own.
     bool swallow_finish_ = false;
     std::string status_text_;

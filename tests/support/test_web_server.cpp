@@ -152,6 +152,60 @@ TestWebServer::TestWebServer() : server_(std::make_unique<httplib::Server>()) {
         SendPage(response, Page("Inner frame", "<p id=\"inner-text\">Inner page</p>"));
     });
 
+    // Pages that never change, with frames in them.
+    struct FixedPage {
+        const char* path;
+        const char* title;
+        const char* body;
+    };
+    static const FixedPage kFramePages[] = {
+        {"/frame-nested", "Nested frames",
+         "<iframe id=\"middle\" src=\"/frame-middle\" width=\"400\" height=\"300\"></iframe>"},
+        {"/frame-middle", "Middle frame",
+         "<iframe id=\"inner\" src=\"/frame-inner?in=middle\" width=\"300\" height=\"150\"></iframe>"},
+        {"/frame-late", "Late frame", R"(<p>A frame comes after the page has loaded</p>
+<script>
+window.addEventListener("load", function () {
+  setTimeout(function () {
+    var frame = document.createElement("iframe");
+    frame.src = "/frame-inner?late=1";
+    document.body.appendChild(frame);
+  }, 100);
+});
+</script>)"},
+        {"/frame-early", "Early frame",
+         "<iframe id=\"inner\" src=\"/frame-inner?early=1\"></iframe>\n"
+         "<script src=\"/slow?ms=600\"></script>"},
+        {"/frame-blank", "Blank frames",
+         "<iframe id=\"none\"></iframe><iframe id=\"blank\" src=\"about:blank\"></iframe>"
+         "<iframe src=\"/frame-inner?after=blank\"></iframe>"},
+    };
+    for (const FixedPage& page : kFramePages) {
+        serve(page.path, [&page](const httplib::Request&, httplib::Response& response) {
+            SendPage(response, Page(page.title, page.body));
+        });
+    }
+
+    serve("/frameset", [](const httplib::Request&, httplib::Response& response) {
+        SendPage(response,
+                 "<!DOCTYPE html>\n<html><head><meta charset=\"utf-8\"><title>Frame set</title></head>\n"
+                 "<frameset cols=\"50%,50%\"><frame src=\"/frame-inner?side=left\">"
+                 "<frame src=\"/frame-middle\"></frameset></html>\n");
+    });
+
+    serve("/frame-of", [](const httplib::Request& request, httplib::Response& response) {
+        SendPage(response, Page("Frame of another page",
+                                "<iframe id=\"inner\" src=\"" +
+                                    HtmlEscape(request.get_param_value("src")) + "\"></iframe>"));
+    });
+
+    serve("/drawing", [](const httplib::Request&, httplib::Response& response) {
+        response.set_content(
+            "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"200\" height=\"100\">"
+            "<title>Drawing</title><rect width=\"200\" height=\"100\" fill=\"#3366cc\"/></svg>\n",
+            "image/svg+xml");
+    });
+
     serve("/popup", [](const httplib::Request& request, httplib::Response& response) {
         const bool automatic = request.get_param_value("auto") == "1";
         std::string body =

@@ -7,6 +7,16 @@
 //                         sets N=V for a day on path /; shows it in <pre id="cookie">
 //   /cookies              the Cookie header received, in <pre id="cookies">
 //   /frame, /frame-inner  a page holding <iframe id="inner" src="/frame-inner">, and that page
+//   /frame-nested         <iframe id="middle" src="/frame-middle">, which holds
+//                         <iframe id="inner" src="/frame-inner?in=middle">
+//   /frameset             a frame set (no body): /frame-inner?side=left and /frame-middle
+//   /frame-late           adds <iframe src="/frame-inner?late=1"> 100 ms after it has loaded
+//   /frame-early          <iframe src="/frame-inner?early=1">, then a script that takes 600 ms
+//                         to arrive: the frame is complete before the page is parsed
+//   /frame-blank          an <iframe> without source, one of "about:blank", and one of
+//                         /frame-inner?after=blank
+//   /frame-of?src=URL     an <iframe id="inner"> showing URL
+//   /drawing              an SVG image of 200 × 100 pixels titled "Drawing" (no body)
 //   /popup                <a id="open" target="_blank" href="/cookies"> and
 //                         <button id="open-button"> calling window.open("/cookies");
 //                         /popup?auto=1 calls window.open("/cookies") when it has loaded

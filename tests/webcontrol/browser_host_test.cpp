@@ -12,6 +12,8 @@
 
 #include <filesystem>
 #include <fstream>
+#include <map>
+#include <sstream>
 
 #include "platform/process.h"
 #include "platform/text.h"
@@ -21,6 +23,7 @@
 #include "tests/support/test_web_server.h"
 #include "webcontrol/registration.h"
 #include "webcontrol/web_control_proxy.h"
+#include "webcontrol/webkit_browser_view.h"
 
 namespace {
 
@@ -88,6 +91,12 @@ protected:
     }
 
     std::string PageExtension() const { return home_.Path() + "/page-extension"; }
+
+    // The next worker starts with the page processes' extension, or without it from now on.
+    void NextWorker(bool extension) {
+        if (!extension) fs::remove_all(PageExtension());
+        has_view_ = false;
+    }
 
     std::string WebImage(int32_t tab) const {
         return home_.Path() + "/WebImage/" + std::to_string(tab);
@@ -177,21 +186,88 @@ TEST_F(BrowserHost, APostLeavesNoGeneratedFormInTheHistory) {
     EXPECT_EQ(web.WebTitle(tab), u"Echo");
 }
 
-TEST_F(BrowserHost, FramesCompleteWithoutPictureAndThePageAfterItsPicture) {
-    TWebControl web;
-    Watch(web);
-    const int32_t tab = Open(web, "/frame");
-    ASSERT_GE(completions_.size(), 2u);
-    const auto frame = std::find_if(completions_.begin(), completions_.end(),
-                                    [](const Completion& c) { return !c.top; });
-    ASSERT_NE(frame, completions_.end());
-    EXPECT_EQ(frame->url, server_.Url("/frame-inner"));
-    EXPECT_EQ(frame->tab, tab);
-    EXPECT_FALSE(frame->picture_existed);
-    const Completion& page = completions_.back();
-    EXPECT_TRUE(page.top);
-    EXPECT_EQ(page.url, server_.Url("/frame"));
-    EXPECT_TRUE(page.picture_existed);
+// Whether a page process of the worker has loaded the extension.
+bool PageProcessHasExtension(TWebControl& web) {
+    bool found = false;
+    for (pid_t child : kivo::test::ChildrenOf(web.DefaultInterface()->WorkerPid())) {
+        std::ifstream maps("/proc/" + std::to_string(child) + "/maps");
+        std::string line;
+        while (std::getline(maps, line)) found |= line.find("/page-extension/") != std::string::npos;
+    }
+    return found;
+}
+
+TEST_F(BrowserHost, EveryFrameCompletesOnceWithoutPictureAndThePageAfterItsPicture) {
+    struct Case {
+        std::string page;
+        std::vector<std::string> frames;  // in the order reported where it is fixed
+        bool sorted;                       // frames loading side by side report in any order
+    };
+    std::vector<Case> cases = {
+        {"/frame", {"/frame-inner"}, false},
+        // A frame completes after the frames inside it.
+        {"/frame-nested", {"/frame-inner?in=middle", "/frame-middle"}, false},
+        {"/frameset", {"/frame-inner?side=left", "/frame-inner?in=middle", "/frame-middle"}, true},
+        // Complete before the page has been parsed, and so before anybody listened.
+        {"/frame-early", {"/frame-inner?early=1"}, false},
+        {"/frame-blank", {"about:blank", "about:blank", "/frame-inner?after=blank"}, true},
+    };
+    // Games come in frames from other hosts than the page's.
+    const std::string other_host = "http://localhost:" + std::to_string(server_.Port()) + "/frame-inner";
+    cases.push_back({"/frame-of?src=" + other_host, {other_host}, false});
+    auto address = [&](const std::string& path) { return path[0] == '/' ? server_.Url(path) : path; };
+    for (const bool extension : {true, false}) {
+        SCOPED_TRACE(extension ? "reported by the extension" : "reported by a frame script");
+        NextWorker(extension);
+        TWebControl web;
+        Watch(web);
+        for (const Case& page : cases) {
+            SCOPED_TRACE(page.page);
+            fs::remove(WebImage(tab_->Handle()));
+            const int32_t tab = Open(web, page.page);
+            if (page.page == "/frame") {
+                EXPECT_EQ(PageProcessHasExtension(web), extension);
+            }
+            kivo::test::PumpFor(200ms);  // time for a report twice over
+            ASSERT_FALSE(completions_.empty());
+            std::vector<std::string> frames, expected;
+            for (const Completion& c : completions_) {
+                if (c.top) continue;
+                frames.push_back(c.url);
+                EXPECT_EQ(c.tab, tab);
+                EXPECT_FALSE(c.picture_existed) << c.url;
+            }
+            for (const std::string& frame : page.frames) expected.push_back(address(frame));
+            // The middle frame's inner frame comes first wherever both are.
+            const auto inner = std::find(frames.begin(), frames.end(), address("/frame-inner?in=middle"));
+            const auto middle = std::find(frames.begin(), frames.end(), address("/frame-middle"));
+            if (middle != frames.end()) {
+                EXPECT_LT(inner, middle);
+            }
+            if (page.sorted) {
+                std::sort(frames.begin(), frames.end());
+                std::sort(expected.begin(), expected.end());
+            }
+            EXPECT_EQ(frames, expected);
+            const Completion& top = completions_.back();
+            EXPECT_TRUE(top.top);
+            EXPECT_EQ(top.url, server_.Url(page.page));
+            EXPECT_TRUE(top.picture_existed);
+            EXPECT_EQ(std::count_if(completions_.begin(), completions_.end(),
+                                    [](const Completion& c) { return c.top; }),
+                      1);
+        }
+
+        // A frame the page's own script adds after it has loaded.
+        const int32_t tab = Open(web, "/frame-late");
+        ASSERT_TRUE(kivo::test::PumpUntil([&] { return completions_.size() >= 2; }, 10s));
+        kivo::test::PumpFor(200ms);
+        ASSERT_EQ(completions_.size(), 2u);
+        EXPECT_TRUE(completions_[0].top);
+        EXPECT_FALSE(completions_[1].top);
+        EXPECT_EQ(completions_[1].url, server_.Url("/frame-inner?late=1"));
+        EXPECT_EQ(completions_[1].tab, tab);
+    }
 }
 
 TEST_F(BrowserHost, PicturesOfATallPage) {
@@ -338,22 +414,11 @@ TEST_F(BrowserHost, TypingReachesTheFocusedPage) {
         << Utf16ToUtf8(web.WebTitle(tab));
 }
 
-// Whether a page process of the worker has loaded the extension.
-bool PageProcessHasExtension(TWebControl& web) {
-    bool found = false;
-    for (pid_t child : kivo::test::ChildrenOf(web.DefaultInterface()->WorkerPid())) {
-        std::ifstream maps("/proc/" + std::to_string(child) + "/maps");
-        std::string line;
-        while (std::getline(maps, line)) found |= line.find("/page-extension/") != std::string::npos;
-    }
-    return found;
-}
-
 TEST_F(BrowserHost, DocumentScriptsAnswerTheSameThroughThePageExtensionAndWithoutIt) {
+    std::map<std::string, std::string> seen;  // by page: address, title and picture size
     for (const bool extension : {true, false}) {
         SCOPED_TRACE(extension ? "through the extension" : "without the extension");
-        if (!extension) fs::remove_all(PageExtension());
-        has_view_ = false;
+        NextWorker(extension);
         TWebControl web;
         Watch(web);
         const int32_t tab = Open(web, "/tall");
@@ -365,6 +430,25 @@ TEST_F(BrowserHost, DocumentScriptsAnswerTheSameThroughThePageExtensionAndWithou
         EXPECT_EQ(Utf16ToUtf8(web.WebUrl(tab)), server_.Url("/tall"));
         EXPECT_EQ(web.WebTitle(tab), u"Tall");
 
+        // A frame set is its document's body; a drawing has none and is pictured as shown.
+        for (const std::string page : {"/frameset", "/drawing", "/title?t=", "/title?t=%20a%20%20b%20",
+                                       "/frame-nested"}) {
+            completions_.clear();
+            web.Navigate(tab, Utf8ToUtf16(server_.Url(page)), u"");
+            ASSERT_TRUE(WaitForTopLevel()) << page;
+            auto picture = Gdk::Pixbuf::create_from_file(WebImage(tab));
+            std::ostringstream answers;
+            answers << Utf16ToUtf8(web.WebUrl(tab)) << " \"" << Utf16ToUtf8(web.WebTitle(tab)) << "\" "
+                    << picture->get_width() << "x" << picture->get_height();
+            if (extension)
+                seen[page] = answers.str();
+            else
+                EXPECT_EQ(answers.str(), seen[page]);
+        }
+        EXPECT_EQ(seen["/drawing"].substr(0, seen["/drawing"].find(' ')), server_.Url("/drawing"));
+        EXPECT_NE(seen["/drawing"].find(" \"Drawing\" "), std::string::npos);
+        EXPECT_NE(seen["/title?t=%20a%20%20b%20"].find(" \"a b\" "), std::string::npos);
+
         completions_.clear();
         web.Navigate(tab, Utf8ToUtf16(server_.Url("/login")), u"");
         ASSERT_TRUE(WaitForTopLevel());
@@ -375,6 +459,44 @@ TEST_F(BrowserHost, DocumentScriptsAnswerTheSameThroughThePageExtensionAndWithou
         EXPECT_TRUE(kivo::test::PumpUntil([&] { return web.WebTitle(tab) == expected; }, 5s))
             << Utf16ToUtf8(web.WebTitle(tab));
     }
+}
+
+// The engine's views driven from this process, to see failures the worker object hides.
+class ViewEvents final : public uitWebControl::BrowserViewEvents {
+public:
+    void ViewDocumentComplete(uitWebControl::BrowserView&, bool top_level, const std::string&) override {
+        pages += top_level;
+    }
+    std::shared_ptr<uitWebControl::BrowserView> ViewNewWindow(uitWebControl::BrowserView&) override {
+        return nullptr;
+    }
+    void ViewProgressChange(uitWebControl::BrowserView&, int32_t, int32_t) override {}
+    void ViewStatusTextChange(uitWebControl::BrowserView&, const std::string&) override {}
+    int pages = 0;
+};
+
+TEST_F(BrowserHost, APageWithoutBodyFailsToGiveItsSizeAlikeThroughThePageExtensionAndWithoutIt) {
+    std::vector<std::string> failures;
+    for (const bool extension : {true, false}) {
+        SCOPED_TRACE(extension ? "through the extension" : "without the extension");
+        const std::string folder = home_.Path() + "/engine-" + std::to_string(extension) + "/";
+        uitWebControl::WebKitEngine engine({folder, folder}, extension ? PageExtension() : "");
+        ViewEvents events;
+        auto view = engine.CreateView(0, events, nullptr);
+        view->Navigate(server_.Url("/drawing"));
+        ASSERT_TRUE(kivo::test::PumpUntil([&] { return events.pages == 1; }, 30s));
+        EXPECT_EQ(view->DocumentTitle(), "Drawing");
+        EXPECT_EQ(view->DocumentUrl(), server_.Url("/drawing"));
+        try {
+            view->BodyScrollSize();
+            ADD_FAILURE() << "a size without a body";
+        } catch (const WebControlError& e) {
+            failures.push_back(e.what());
+        }
+    }
+    ASSERT_EQ(failures.size(), 2u);
+    EXPECT_EQ(failures[0], "the page's document cannot be read: the page has no body");
+    EXPECT_NE(failures[1].find("the page has no body"), std::string::npos) << failures[1];
 }
 
 TEST_F(BrowserHost, AKilledPageProcessLeavesTheWorkerAnswering) {

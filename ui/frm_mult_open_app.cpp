@@ -269,7 +269,6 @@ void TFrmMultOpenApp::BuildAddressRow() {
     pnlAdr.put(edtUrl, 0, 7);
     pnlAdr.put(btnGo, 0, 6);
     pnlAdr.put(pnlWebMenu, 0, 7);
-    pnlAdr.set_size_request(kWebMenuWidth + 40, -1);
     pnlAdr.signal_size_allocate().connect([this](Gtk::Allocation&) { pnlAdrResize(); }, true);
 }
 

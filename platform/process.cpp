@@ -2,9 +2,11 @@
 
 #include <dirent.h>
 #include <glib.h>
+#include <poll.h>
 #include <signal.h>
 #include <spawn.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -101,13 +103,39 @@ ChildProcess ChildProcess::Start(const std::string& path, const std::vector<std:
     return ChildProcess(pid);
 }
 
+ChildProcess::ChildProcess(pid_t pid) : pid_(pid) {
+    // Not yet waited for, so the id is still this program's: the descriptor pins it.
+    handle_.Reset(static_cast<int>(syscall(SYS_pidfd_open, pid, 0)));
+}
+
 ChildProcess& ChildProcess::operator=(ChildProcess&& other) noexcept {
     if (this != &other) {
         ReapInBackground();
         pid_ = std::exchange(other.pid_, -1);
         watched_ = std::exchange(other.watched_, false);
+        handle_ = std::move(other.handle_);
     }
     return *this;
+}
+
+bool ChildProcess::Ended() const {
+    if (handle_.Valid()) {
+        pollfd p{handle_.Get(), POLLIN, 0};
+        return ::poll(&p, 1, 0) > 0;  // readable once the program has ended
+    }
+    if (pid_ <= 0) return true;
+    if (watched_) return false;  // cannot tell without a descriptor; assume it runs
+    siginfo_t info{};
+    return waitid(P_PID, static_cast<id_t>(pid_), &info, WEXITED | WNOHANG | WNOWAIT) != 0 ||
+           info.si_pid != 0;
+}
+
+void ChildProcess::Kill() {
+    if (handle_.Valid()) {
+        syscall(SYS_pidfd_send_signal, handle_.Get(), SIGKILL, nullptr, 0);
+    } else if (pid_ > 0 && !watched_) {
+        kill(pid_, SIGKILL);  // not reaped yet: the id cannot have passed to another program
+    }
 }
 
 ChildProcess::~ChildProcess() { ReapInBackground(); }
@@ -121,6 +149,7 @@ int ChildProcess::Wait() {
         }
     }
     pid_ = -1;
+    handle_.Reset();
     return status;
 }
 
@@ -129,6 +158,7 @@ int ChildProcess::TryWait() {
     const pid_t done = waitpid(pid_, &status, WNOHANG);
     if (done == pid_) {
         pid_ = -1;
+        handle_.Reset();
         return status;
     }
     return -1;
@@ -145,6 +175,7 @@ void ChildProcess::ReapInBackground() {
     ReapWhenEnded();
     pid_ = -1;
     watched_ = false;
+    handle_.Reset();
 }
 
 }  // namespace kivo

@@ -7,6 +7,8 @@
 #include <utility>
 #include <vector>
 
+#include "platform/unique_fd.h"
+
 namespace kivo {
 
 // Ids of this user's processes whose executable file name equals `name` ignoring ASCII letter
@@ -35,7 +37,9 @@ public:
 
     ChildProcess() = default;
     ChildProcess(ChildProcess&& other) noexcept
-        : pid_(std::exchange(other.pid_, -1)), watched_(std::exchange(other.watched_, false)) {}
+        : pid_(std::exchange(other.pid_, -1)),
+          watched_(std::exchange(other.watched_, false)),
+          handle_(std::move(other.handle_)) {}
     ChildProcess& operator=(ChildProcess&& other) noexcept;
     ChildProcess(const ChildProcess&) = delete;
     ChildProcess& operator=(const ChildProcess&) = delete;
@@ -49,13 +53,20 @@ public:
     // The program is not going to be waited for: it is reaped from the main loop as soon as it
     // ends. Pid() still tells which program it was; Wait and TryWait are not to be used.
     void ReapWhenEnded();
+    // Whether the program has ended (reaped or not). Keeps telling the truth after the program
+    // was reaped in the background, as the process is held by a descriptor of its own.
+    bool Ended() const;
+    // Ends the program at once (SIGKILL). Never reaches another program that took over the id
+    // of one that has ended and been reaped.
+    void Kill();
 
 private:
-    explicit ChildProcess(pid_t pid) : pid_(pid) {}
+    explicit ChildProcess(pid_t pid);
     void ReapInBackground();
 
     pid_t pid_ = -1;
     bool watched_ = false;  // reaped by the main loop
+    UniqueFd handle_;       // a process descriptor (pidfd) while the program is ours
 };
 
 }  // namespace kivo

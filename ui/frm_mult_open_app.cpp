@@ -740,31 +740,24 @@ void TFrmMultOpenApp::actAppHaltExecute() {
     hide();
     UnregisterHotKeys();
     allow_switch_ = true;
-    std::vector<pid_t> workers;
-    for (const auto& sheet : sheets_) {
-        if (auto proxy = sheet->SharedWebControl(); proxy && proxy->DefaultInterface())
-            workers.push_back(proxy->DefaultInterface()->WorkerPid());
-    }
-    while (!sheets_.empty()) {
-        N_TRzTabSheet* first = Tab(0);
-        if (!first) first = sheets_.front().get();
-        try {
-            if (first->HasWebControl()) first->WebControl().FreeWeb(first->TabHandle());
-        } catch (const std::exception&) {
-            // The tab goes all the same.
+    {
+        // Quitting never waits long for the workers: one that has not answered when the time
+        // is up is taken for hung and ended, and every call after that fails at once.
+        const Channel::DeadlineCap cap(std::chrono::steady_clock::now() + std::chrono::seconds(3));
+        while (!sheets_.empty()) {
+            N_TRzTabSheet* first = Tab(0);
+            if (!first) first = sheets_.front().get();
+            try {
+                if (first->HasWebControl()) first->WebControl().FreeWeb(first->TabHandle());
+            } catch (const std::exception&) {
+                // The tab goes all the same.
+            }
+            DestroyTab(first);
         }
-        DestroyTab(first);
+        WarmUpControl.reset();
     }
-    WarmUpControl.reset();
-    // The released workers end by themselves; their session folders go once they have.
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
-    auto running = [](pid_t pid) { return pid > 0 && kill(pid, 0) == 0; };
-    while (std::any_of(workers.begin(), workers.end(), running) &&
-           std::chrono::steady_clock::now() < deadline) {
-        while (g_main_context_iteration(nullptr, FALSE)) {
-        }
-        g_usleep(20000);
-    }
+    // The released workers end by themselves, or are ended; their session folders go after.
+    gameKivo_TLB::EndReleasedWorkers(std::chrono::seconds(2));
     try {
         CleanUpRunFolders(AppPath(), CacheFolders.GetCacheRoot());
     } catch (const std::exception&) {
@@ -823,7 +816,7 @@ N_TRzTabSheet* TFrmMultOpenApp::AppendTab() {
 
 N_TRzTabSheet* TFrmMultOpenApp::NewGameTab() {
     N_TRzTabSheet* tab = AppendTab();
-    tab->WebControl().CreateWeb(tab->TabHandle());
+    tab->ConnectWebControl().CreateWeb(tab->TabHandle());
     allow_switch_ = true;
     pcMain.set_current_page(pcMain.page_num(*tab));
     allow_switch_ = false;

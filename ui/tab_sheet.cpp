@@ -79,6 +79,11 @@ N_TRzTabSheet::~N_TRzTabSheet() {
 }
 
 TWebControl& N_TRzTabSheet::WebControl() {
+    if (!proxy_) throw gameKivo_TLB::WebControlError("the tab has no page");
+    return *proxy_;
+}
+
+TWebControl& N_TRzTabSheet::ConnectWebControl() {
     if (!proxy_) {
         auto proxy = std::make_shared<TWebControl>();
         proxy->OnDocumentComplete = handlers_.DocumentComplete;

@@ -49,7 +49,10 @@ public:
     N_TRzTabSheet(const TabEventHandlers& handlers);
     ~N_TRzTabSheet() override;
 
-    // The proxy: created and connected to a new worker on the first read.
+    // Makes the proxy and connects it to a new worker. Only the opening of a tab does this,
+    // while the tab's session folders are switched in.
+    TWebControl& ConnectWebControl();
+    // The proxy; fails for a tab that has none (its calls would have no worker to go to).
     TWebControl& WebControl();
     std::shared_ptr<TWebControl> SharedWebControl() const { return proxy_; }
     // A tab made for a page's new window shares the proxy of the opener's tab.

@@ -17,6 +17,8 @@ namespace kivo {
 namespace {
 
 constexpr std::chrono::milliseconds kDefaultCallTimeout{60000};
+// A peer that reads its socket takes any message within a moment, even a large one.
+constexpr std::chrono::milliseconds kDefaultSendTimeout{3000};
 
 std::chrono::milliseconds& CallTimeoutSetting() {
     static std::chrono::milliseconds timeout = [] {
@@ -27,6 +29,21 @@ std::chrono::milliseconds& CallTimeoutSetting() {
         return kDefaultCallTimeout;
     }();
     return timeout;
+}
+
+std::chrono::milliseconds& SendTimeoutSetting() {
+    static std::chrono::milliseconds timeout = kDefaultSendTimeout;
+    return timeout;
+}
+
+std::optional<std::chrono::steady_clock::time_point>& DeadlineCapSetting() {
+    static std::optional<std::chrono::steady_clock::time_point> cap;
+    return cap;
+}
+
+std::chrono::steady_clock::time_point Capped(std::chrono::steady_clock::time_point deadline) {
+    const auto& cap = DeadlineCapSetting();
+    return cap ? std::min(deadline, *cap) : deadline;
 }
 
 // Every open connection of this process, so that a waiting caller can serve them all.
@@ -46,6 +63,17 @@ int PollTimeout(std::chrono::steady_clock::time_point deadline) {
 std::chrono::milliseconds Channel::CallTimeout() { return CallTimeoutSetting(); }
 
 void Channel::SetCallTimeout(std::chrono::milliseconds timeout) { CallTimeoutSetting() = timeout; }
+
+std::chrono::milliseconds Channel::SendTimeout() { return SendTimeoutSetting(); }
+
+void Channel::SetSendTimeout(std::chrono::milliseconds timeout) { SendTimeoutSetting() = timeout; }
+
+Channel::DeadlineCap::DeadlineCap(std::chrono::steady_clock::time_point deadline)
+    : previous_(DeadlineCapSetting()) {
+    DeadlineCapSetting() = Capped(deadline);
+}
+
+Channel::DeadlineCap::~DeadlineCap() { DeadlineCapSetting() = previous_; }
 
 std::shared_ptr<Channel> Channel::Create(UniqueFd socket) {
     std::shared_ptr<Channel> channel(new Channel(std::move(socket)));
@@ -100,16 +128,26 @@ void Channel::MarkDead(const std::string& reason) {
     source_.reset();
     socket_.Reset();
     request_handler_ = nullptr;  // the served object may hold this channel: break the cycle
-    if (auto handler = std::exchange(closed_handler_, nullptr)) handler();
+    if (auto handler = std::exchange(closed_handler_, nullptr)) {
+        try {
+            handler();
+        } catch (const std::exception&) {
+            // The connection is dead all the same; whoever waits on it learns of it.
+        }
+    }
 }
 
 bool Channel::FillBuffer() {
     char chunk[65536];
-    for (;;) {
-        const ssize_t n = ::recv(socket_.Get(), chunk, sizeof chunk, MSG_DONTWAIT);
+    // Past the bound nothing more is read until what was read is handled: the peer then blocks
+    // on its own sending, and a peer that does not take our messages meanwhile is cut off.
+    while (!BufferFull()) {
+        const size_t room = std::min(sizeof chunk, kMaxBuffered - reader_.Buffered());
+        const ssize_t n = ::recv(socket_.Get(), chunk, room, MSG_DONTWAIT);
         if (n > 0) {
             reader_.Append(chunk, static_cast<size_t>(n));
-            if (static_cast<size_t>(n) < sizeof chunk) return true;
+            peak_buffered_ = std::max(peak_buffered_, reader_.Buffered());
+            if (static_cast<size_t>(n) < room) return true;
             continue;
         }
         if (n < 0 && errno == EINTR) continue;
@@ -118,6 +156,7 @@ bool Channel::FillBuffer() {
                         : std::string("the connection failed: ") + std::strerror(errno));
         return false;
     }
+    return true;
 }
 
 void Channel::ReadAvailable() {
@@ -137,11 +176,17 @@ void Channel::ProcessFrames() {
         }
         if (!message) return;
         switch (message->kind) {
-            case wire::Kind::Hello: hello_received_ = true; break;
+            case wire::Kind::Hello:
+                if (hello_received_) return MarkDead("the connected process said hello twice");
+                hello_received_ = true;
+                break;
             case wire::Kind::Reply: {
+                // A call that timed out killed the connection, so every reply has its caller.
                 auto it = pending_.find(message->id);
-                if (it != pending_.end()) it->second = std::move(*message);
-                break;  // a reply nobody waits for any more (timed out) is dropped
+                if (it == pending_.end() || it->second)
+                    return MarkDead("the connected process sent a reply nobody asked for");
+                it->second = std::move(*message);
+                break;
             }
             default: HandleRequest(*message); break;
         }
@@ -164,18 +209,25 @@ void Channel::HandleRequest(const wire::Message& request) {
         }
     }
     if (!alive_) return;
+    std::string frame;
     try {
-        SendFrame(wire::Encode(reply), Clock::now() + CallTimeout());
+        frame = wire::Encode(reply);
     } catch (const wire::ProtocolError& e) {
-        SendFrame(wire::Encode(wire::MakeFailure(request.id, Utf8ToUtf16(e.what()))),
-                  Clock::now() + CallTimeout());
-    } catch (const ConnectionError&) {
-        // The peer is gone; it will not miss the reply.
+        frame = wire::Encode(wire::MakeFailure(request.id, Utf8ToUtf16(e.what())));
     }
+    try {
+        SendFrame(frame, Clock::now() + SendTimeout());
+    } catch (const ConnectionError&) {
+        return;  // the connection is dead: the peer will not miss the reply
+    }
+    last_served_ = Clock::now();
 }
 
 void Channel::SendFrame(const std::string& frame, Clock::time_point deadline) {
     if (!alive_) throw ConnectionError(death_reason_);
+    deadline = Capped(deadline);
+    // A frame sent in part would leave the stream cut in the middle of a message: any failure
+    // to send the whole frame in time ends the connection.
     size_t done = 0;
     while (done < frame.size()) {
         const ssize_t n = ::send(socket_.Get(), frame.data() + done, frame.size() - done,
@@ -186,11 +238,14 @@ void Channel::SendFrame(const std::string& frame, Clock::time_point deadline) {
         }
         if (n < 0 && errno == EINTR) continue;
         if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
-            if (Clock::now() >= deadline)
-                throw ConnectionError("the connected process did not take the message in time");
-            // While the peer's buffer is full, keep taking what it sends, so that two large
-            // messages crossing each other cannot block both sides.
-            pollfd p{socket_.Get(), POLLIN | POLLOUT, 0};
+            if (Clock::now() >= deadline) {
+                MarkDead("the connected process did not take the message in time");
+                throw ConnectionError(death_reason_);
+            }
+            // While the peer's buffer is full, keep taking what it sends (up to the bound), so
+            // that two large messages crossing each other cannot block both sides.
+            const short wanted = BufferFull() ? POLLOUT : POLLIN | POLLOUT;
+            pollfd p{socket_.Get(), wanted, 0};
             ::poll(&p, 1, PollTimeout(deadline));
             if ((p.revents & (POLLIN | POLLHUP | POLLERR)) && !FillBuffer())
                 throw ConnectionError(death_reason_);
@@ -208,13 +263,17 @@ void Channel::SendFrame(const std::string& frame, Clock::time_point deadline) {
     }
 }
 
-void Channel::WaitUntil(const std::function<bool()>& done, Clock::time_point deadline) {
+void Channel::WaitUntil(const std::function<bool()>& done,
+                        const std::function<Clock::time_point()>& deadline) {
     auto keep = shared_from_this();
     for (;;) {
         if (done()) return;
         if (!alive_) throw ConnectionError(death_reason_);
-        if (Clock::now() >= deadline)
-            throw ConnectionError("the connected process did not answer in time");
+        if (Clock::now() >= Capped(deadline())) {
+            // Taken for hung: no later call is to wait for it again.
+            MarkDead("the connected process did not answer in time");
+            throw ConnectionError(death_reason_);
+        }
 
         std::vector<std::shared_ptr<Channel>> open;
         std::vector<pollfd> fds;
@@ -225,12 +284,12 @@ void Channel::WaitUntil(const std::function<bool()>& done, Clock::time_point dea
                 channel->ProcessFrames();
                 if (done()) return;
             }
-            if (!channel->alive_) continue;
+            if (!channel->alive_ || channel->BufferFull()) continue;
             fds.push_back(pollfd{channel->socket_.Get(), POLLIN, 0});
             open.push_back(std::move(channel));
         }
         if (fds.empty()) continue;
-        const int ready = ::poll(fds.data(), fds.size(), PollTimeout(deadline));
+        const int ready = ::poll(fds.data(), fds.size(), PollTimeout(Capped(deadline())));
         if (ready <= 0) continue;
         for (size_t i = 0; i < fds.size(); ++i) {
             if (fds[i].revents != 0) open[i]->ReadAvailable();
@@ -238,29 +297,34 @@ void Channel::WaitUntil(const std::function<bool()>& done, Clock::time_point dea
     }
 }
 
-wire::Message Channel::Call(wire::Message request) {
+wire::Message Channel::Call(wire::Message request) { return Call(std::move(request), CallTimeout()); }
+
+wire::Message Channel::Call(wire::Message request, std::chrono::milliseconds timeout) {
     auto keep = shared_from_this();
     if (!alive_) throw ConnectionError(death_reason_);
     request.id = next_id_++;
     const uint32_t id = request.id;
-    const auto deadline = Clock::now() + CallTimeout();
+    timeout = std::min(timeout, CallTimeout());
+    const auto start = Clock::now();
     pending_[id];
     struct Forget {
         std::map<uint32_t, std::optional<wire::Message>>& pending;
         uint32_t id;
         ~Forget() { pending.erase(id); }
     } forget{pending_, id};
-    SendFrame(wire::Encode(request), deadline);
-    WaitUntil([&] { return pending_[id].has_value(); }, deadline);
+    SendFrame(wire::Encode(request), start + SendTimeout());
+    WaitUntil([&] { return pending_[id].has_value(); },
+              [&] { return std::max(start, last_served_) + timeout; });
     return std::move(*pending_[id]);
 }
 
 void Channel::Post(const wire::Message& message) {
-    SendFrame(wire::Encode(message), Clock::now() + CallTimeout());
+    SendFrame(wire::Encode(message), Clock::now() + SendTimeout());
 }
 
 void Channel::WaitForHello(std::chrono::milliseconds timeout) {
-    WaitUntil([&] { return hello_received_; }, Clock::now() + timeout);
+    const auto deadline = Clock::now() + timeout;
+    WaitUntil([&] { return hello_received_; }, [&] { return deadline; });
 }
 
 }  // namespace kivo

@@ -1,11 +1,15 @@
 #include "webcontrol/remote_web_control.h"
 
 #include <fcntl.h>
-#include <signal.h>
 #include <sys/socket.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <thread>
+#include <vector>
+
+#include <glib.h>
 
 #include "platform/text.h"
 #include "platform/user_settings.h"
@@ -20,6 +24,22 @@ namespace {
 
 constexpr std::chrono::milliseconds kActivationTimeout{30000};
 
+// A worker answers most members at once; one that takes longer is taken for hung.
+constexpr std::chrono::milliseconds kPromptAnswer{10000};
+// Making the first view also sets up the worker's engine, stores and page process.
+constexpr std::chrono::milliseconds kFirstViewAnswer{20000};
+// Reading or filling the document waits for the page's process; the worker gives up on a page
+// that does not answer after its own two script waits of 10 s, and must be able to say so.
+constexpr std::chrono::milliseconds kDocumentAnswer{25000};
+// Pictures draw the whole page (up to 15 s in the worker), then cut and write it.
+constexpr std::chrono::milliseconds kPictureAnswer{40000};
+
+// Workers whose object was released and that may still be on their way out.
+std::vector<kivo::ChildProcess>& ReleasedWorkers() {
+    static std::vector<kivo::ChildProcess> workers;
+    return workers;
+}
+
 // The descriptor number under which a worker finds its connection.
 constexpr int kWorkerChannelFd = 3;
 
@@ -33,17 +53,36 @@ RemoteWebControl::RemoteWebControl(std::shared_ptr<kivo::Channel> channel,
     // A worker ends when its object is released or when its main window is gone; it must not
     // linger as a zombie while this proxy lives on.
     process_.ReapWhenEnded();
+    // A connection that dies leaves a worker that is gone, hung or hostile: it is ended, so a
+    // hung one holds no tab's page hostage. Nothing else happens here, as this may run deep
+    // inside a nested call; the callers learn of it from the calls that fail.
+    channel_->SetClosedHandler([this] { process_.Kill(); });
 }
 
 RemoteWebControl::~RemoteWebControl() {
     // Closing the connection releases the worker's object; the worker then ends by itself.
     channel_->Close();
+    auto& released = ReleasedWorkers();
+    std::erase_if(released, [](const kivo::ChildProcess& worker) { return worker.Ended(); });
+    if (!process_.Ended()) released.push_back(std::move(process_));
+}
+
+std::chrono::milliseconds RemoteWebControl::MemberTimeout(int32_t dispid) {
+    switch (dispid) {
+        case DispId::CreateWeb: return kFirstViewAnswer;
+        case DispId::LoginWeb:
+        case DispId::WebUrl:
+        case DispId::WebTitle: return kDocumentAnswer;
+        case DispId::SaveWebToPic:
+        case DispId::SaveWebToPicSmall: return kPictureAnswer;
+        default: return kPromptAnswer;
+    }
 }
 
 Message RemoteWebControl::Request(kivo::wire::Kind kind) {
     Message request;
     request.kind = kind;
-    Message reply = channel_->Call(std::move(request));
+    Message reply = channel_->Call(std::move(request), kPromptAnswer);
     if (reply.failed) throw WebControlError(kivo::Utf16ToUtf8(reply.error));
     return reply;
 }
@@ -55,7 +94,7 @@ std::vector<Value> RemoteWebControl::Invoke(int32_t dispid, InvokeKind kind,
     request.dispid = dispid;
     request.invoke_kind = kind;
     request.values = std::move(arguments);
-    Message reply = channel_->Call(std::move(request));
+    Message reply = channel_->Call(std::move(request), MemberTimeout(dispid));
     if (reply.failed) throw WebControlError(kivo::Utf16ToUtf8(reply.error));
     return std::move(reply.values);
 }
@@ -188,10 +227,24 @@ std::shared_ptr<RemoteWebControl> ActivateWebControl() {
         channel->WaitForHello(kActivationTimeout);
     } catch (const kivo::ConnectionError& e) {
         channel->Close();
-        if (process.Pid() > 0) kill(process.Pid(), SIGKILL);
+        process.Kill();
         throw WebControlError(std::string("Server execution failed: ") + e.what());
     }
     return std::make_shared<RemoteWebControl>(std::move(channel), std::move(process));
+}
+
+void EndReleasedWorkers(std::chrono::milliseconds grace) {
+    auto& released = ReleasedWorkers();
+    auto ended = [](const kivo::ChildProcess& worker) { return worker.Ended(); };
+    const auto deadline = std::chrono::steady_clock::now() + grace;
+    while (!std::all_of(released.begin(), released.end(), ended) &&
+           std::chrono::steady_clock::now() < deadline) {
+        while (g_main_context_iteration(nullptr, FALSE)) {
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    for (auto& worker : released) worker.Kill();
+    released.clear();  // reaped in the background
 }
 
 }  // namespace gameKivo_TLB

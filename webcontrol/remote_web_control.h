@@ -1,6 +1,7 @@
 #pragma once
 // The main process's reference to a worker's object: each member is one synchronous call over
-// the connection. Created by ActivateWebControl, which starts a new worker process.
+// the connection. Created by ActivateWebControl, which starts a new worker process. A worker
+// whose connection dies (it ended, hung, flooded or stopped reading) is ended at once.
 #include <memory>
 
 #include "platform/process.h"
@@ -43,6 +44,11 @@ public:
 
     pid_t WorkerPid() const { return process_.Pid(); }
     bool Alive() const { return channel_->Alive(); }
+    const kivo::Channel& Connection() const { return *channel_; }
+
+    // How long the worker may take to answer a member: a moment for those it answers at once,
+    // longer for those that wait for the page's own process.
+    static std::chrono::milliseconds MemberTimeout(int32_t dispid);
 
 private:
     kivo::wire::Value Result(int32_t dispid, InvokeKind kind,
@@ -57,5 +63,9 @@ private:
 // Starts a new worker process of the registered server and returns its object. Fails with an
 // error when the class is not registered or the worker does not announce itself in time.
 std::shared_ptr<RemoteWebControl> ActivateWebControl();
+
+// Waits (serving the main loop) until every worker whose object was released has ended, for at
+// most `grace`, then ends those that are still running. Used when the program quits.
+void EndReleasedWorkers(std::chrono::milliseconds grace);
 
 }  // namespace gameKivo_TLB

@@ -32,7 +32,7 @@ void TWebControl::Disconnect() {
 }
 
 RemoteWebControl& TWebControl::Object() {
-    Connect();
+    if (!object_) throw WebControlError("the page's worker is not running");
     return *object_;
 }
 

@@ -1,7 +1,10 @@
 #pragma once
-// TWebControl, the main process's proxy of one worker connection. Each member wrapper
-// connects first (starting a worker), calls the member and raises a failure of the worker as
-// WebControlError. Events arrive in the five handler slots.
+// TWebControl, the main process's proxy of one worker connection. Each member wrapper calls
+// the member and raises a failure of the worker as WebControlError. A wrapper never connects:
+// a worker is started only by an explicit Connect, which the opening of a tab makes while the
+// session's folders are switched in. A proxy that never connected, failed to, or was
+// disconnected fails every call instead of starting a worker in whatever session is current.
+// Events arrive in the five handler slots.
 #include <functional>
 #include <memory>
 

@@ -124,6 +124,7 @@ protected:
     int32_t Open(TWebControl& web, const std::string& path) {
         const int32_t tab = tab_->Handle();
         if (web.DefaultInterface() == nullptr || !has_view_) {
+            web.Connect();
             web.Serverhandle(0);
             EXPECT_NE(web.CreateWeb(tab), 0);
             has_view_ = true;
@@ -321,6 +322,7 @@ TEST_F(BrowserHost, APopupBecomesAViewOfTheTabTheMainSideReturned) {
 
 TEST_F(BrowserHost, MembersWithAndWithoutADocument) {
     TWebControl web;
+    web.Connect();
     const int32_t tab = tab_->Handle();
     web.CreateWeb(tab);
     EXPECT_THROW(web.WebTitle(tab), WebControlError);

@@ -297,7 +297,9 @@ void Channel::WaitUntil(const std::function<bool()>& done,
     }
 }
 
-wire::Message Channel::Call(wire::Message request) { return Call(std::move(request), CallTimeout()); }
+wire::Message Channel::Call(wire::Message request) {
+    return Call(std::move(request), CallTimeout());
+}
 
 wire::Message Channel::Call(wire::Message request, std::chrono::milliseconds timeout) {
     auto keep = shared_from_this();

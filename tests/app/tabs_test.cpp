@@ -486,6 +486,22 @@ TEST_F(CloseFlow, TheStoredPreferenceDecidesAndIsAskedWhileItIsMinusOne) {
     EXPECT_TRUE(quit_);
 }
 
+TEST_F(Tabs, QuittingEndsWorkersThatDoNotAnswer) {
+    // Two stopped workers would cost the whole call timeout per call; quitting ends them.
+    N_TRzTabSheet* a = Open("/title?t=a");
+    N_TRzTabSheet* b = Open("/title?t=b");
+    ASSERT_TRUE(HintBecomes(a, "a"));
+    ASSERT_TRUE(HintBecomes(b, "b"));
+    const pid_t first = a->SharedWebControl()->DefaultInterface()->WorkerPid();
+    const pid_t second = b->SharedWebControl()->DefaultInterface()->WorkerPid();
+    kill(first, SIGSTOP);
+    kill(second, SIGSTOP);
+    window_->actAppHaltExecute();
+    EXPECT_EQ(window_->TabCount(), 0);
+    EXPECT_TRUE(kivo::test::PumpUntil([&] { return !kivo::test::ProcessRunning(first); }, 10s));
+    EXPECT_TRUE(kivo::test::PumpUntil([&] { return !kivo::test::ProcessRunning(second); }, 10s));
+}
+
 // Presses a key with modifiers through the display, as a keyboard would.
 void PressKeys(std::initializer_list<KeySym> modifiers, KeySym key) {
     Display* display = kivo::test::TestDisplay();

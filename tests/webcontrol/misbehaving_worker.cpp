@@ -34,7 +34,8 @@ int channel_fd = -1;
 void WriteAll(const std::string& bytes) {
     size_t done = 0;
     while (done < bytes.size()) {
-        const ssize_t n = ::send(channel_fd, bytes.data() + done, bytes.size() - done, MSG_NOSIGNAL);
+        const ssize_t n =
+            ::send(channel_fd, bytes.data() + done, bytes.size() - done, MSG_NOSIGNAL);
         if (n < 0 && errno == EINTR) continue;
         if (n <= 0) std::_Exit(0);  // the main side cut the connection: nothing left to do
         done += static_cast<size_t>(n);

@@ -292,8 +292,8 @@ TEST_F(Worker, EndsWhenToldAnotherWindowAndStaysWithTheRightOne) {
     kivo::test::TopLevelWindow main_window(kivo::kMainWindowClass, kivo::kMainWindowCaption);
     TWebControl told_right, told_wrong;
     told_right.Connect();
-    told_wrong.Connect();
     told_right.Serverhandle(static_cast<int32_t>(main_window.Id()));
+    told_wrong.Connect();
     told_wrong.Serverhandle(static_cast<int32_t>(main_window.Id() + 1));
     EXPECT_TRUE(EndsWithin(told_wrong.DefaultInterface()->WorkerPid(), 3s));
     EXPECT_TRUE(kivo::test::ProcessRunning(told_right.DefaultInterface()->WorkerPid()));

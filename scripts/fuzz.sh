@@ -31,5 +31,5 @@ for target in "${targets[@]}"; do
   program=$(bin "$target")
   (cd "$logs" && rm -f fuzz-0.log && "$program" -max_total_time="$seconds" -max_len=4096 \
     -rss_limit_mb=4096 -jobs=1 -workers=1 -print_final_stats=1 "$corpus" >/dev/null 2>&1) || true
-  grep -E "^#[0-9]+ +(INITED|DONE)|^stat::|ERROR|SUMMARY|Test unit written" "$logs/fuzz-0.log" || true
+  grep -E "^#[0-9]+[[:space:]]+(INITED|DONE)|^stat::|ERROR|SUMMARY|Test unit written" "$logs/fuzz-0.log" || true
 done

@@ -2,6 +2,8 @@
 
 #include <utility>
 
+#include "data/schema_check.h"
+
 namespace kivo::data {
 
 TData::TData(std::string database_name, OpenFailureHandler on_open_failure)
@@ -12,7 +14,10 @@ TData::TData(std::string database_name, OpenFailureHandler on_open_failure)
 void TData::DataModuleCreate(const OpenFailureHandler& on_open_failure) {
     try {
         FDatabase.Open();
+        CheckDatabase(FDatabase);
     } catch (const TDISQLite3Error& error) {
+        // Later actions open the file again by themselves, as they do after a failed opening.
+        FDatabase.Close();
         open_failed_ = true;
         open_error_ = error.what();
         if (on_open_failure)

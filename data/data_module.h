@@ -1,7 +1,8 @@
 // The data module: owner of the program's one database connection. It is created before the
-// main window; when the file cannot be opened start-up goes on, the failure is reported once
-// through the handler given at construction, and every later database action fails until the
-// file is there.
+// main window; when the file cannot be opened, or is not an intact database with the tables and
+// columns the statements use (see schema_check.h), start-up goes on, the failure is reported
+// once through the handler given at construction, and the connection is left closed. Every later
+// action opens it again; with a missing file that fails until the file is there.
 #pragma once
 
 #include <functional>

@@ -57,6 +57,8 @@ inline constexpr const char* kClearHistory = "delete from t_history;";
 // address ID text. Columns: ID, URLID, USERNAME, CACHEPATH, PASSWORD.
 inline constexpr const char* kSelectUsers =
     "Select ID,URLID,USERNAME,CACHEPATH,PASSWORD From MAIN.[t_usermanage] Where URLID=? Limit 1000";
+// No parameters. Columns: CACHEPATH of every account (the exit clean-up keeps those folders).
+inline constexpr const char* kSelectAccountFolders = "Select CACHEPATH From MAIN.[t_usermanage]";
 // address ID text, name text, folder text, password text (empty), new ID text.
 inline constexpr const char* kInsertUser =
     "insert into MAIN.[t_usermanage] (URLID,USERNAME,CACHEPATH,PASSWORD,ID) VALUES (?,?,?,?,?);";

@@ -112,8 +112,9 @@ void CheckFolder(const std::string& folder) {
         throw std::invalid_argument("\"" + folder + "\" is not an absolute folder");
 }
 
-// Removes every entry of root + "KivoCache/" whose name contains "AppTemp".
-void RemoveTempSessions(const std::string& root) {
+// Removes every entry of root + "KivoCache/" whose name contains "AppTemp", except the
+// accounts' folders.
+void RemoveTempSessions(const std::string& root, const std::set<std::string>& account_folders) {
     CheckFolder(root);
     UniqueFd root_fd(open(root.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     if (!root_fd.Valid())
@@ -122,7 +123,7 @@ void RemoveTempSessions(const std::string& root) {
     const auto names =
         EntryNames(OpenFolderAt(root_fd.Get(), std::string(kSessionsFolder).c_str()), handle);
     for (const std::string& name : names) {
-        if (name.find(kTempSessionMark) != std::string::npos)
+        if (name.find(kTempSessionMark) != std::string::npos && !account_folders.contains(name))
             RemoveTree(dirfd(handle.get()), name);
     }
 }
@@ -146,11 +147,28 @@ void DeleteFolderTree(const std::string& path) {
     RemoveEntry(parent.Get(), split.name, info.st_dev);
 }
 
-void CleanUpRunFolders(const std::string& app_path, const std::string& cache_root) {
+std::set<std::string> AccountFolderNames(const std::vector<std::string>& stored_folders) {
+    std::set<std::string> names;
+    for (const std::string& stored : stored_folders) {
+        try {
+            names.insert(SessionFolderName(stored));
+        } catch (const std::invalid_argument&) {
+            // No folder of the sessions folder: nothing there to keep for it.
+        }
+    }
+    return names;
+}
+
+void CleanUpRunFolders(const std::string& app_path, const std::string& cache_root,
+                       const std::optional<std::set<std::string>>& account_folders) {
     CheckFolder(app_path);
-    RemoveTempSessions(app_path);
-    if (!cache_root.empty() && cache_root != app_path)
-        RemoveTempSessions(cache_root);
+    if (!cache_root.empty())
+        CheckFolder(cache_root);
+    if (account_folders) {
+        RemoveTempSessions(app_path, *account_folders);
+        if (!cache_root.empty() && cache_root != app_path)
+            RemoveTempSessions(cache_root, *account_folders);
+    }
     DeleteFolder(app_path + "WebImage/");
     DeleteFolderTree(app_path + "WebImage/");
     DeleteFolder(app_path + "Temp/");

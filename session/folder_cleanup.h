@@ -2,7 +2,10 @@
 // Removing folders the program made: session folders, thumbnails and snapshots. Removal never
 // leaves the tree it was given: symbolic links are removed as links and never followed, and a
 // folder of another file system mounted inside the tree is left alone.
+#include <optional>
+#include <set>
 #include <string>
+#include <vector>
 
 namespace kivo {
 
@@ -16,11 +19,18 @@ bool DeleteFolder(const std::string& path);
 // (a file, a symbolic link) is left as it is. Throws like DeleteFolder for a bad path.
 void DeleteFolderTree(const std::string& path);
 
+// The folder names of saved accounts' session folders, from their stored forms (the accounts'
+// CACHEPATH values); stored forms that name no session folder are left out.
+std::set<std::string> AccountFolderNames(const std::vector<std::string>& stored_folders);
+
 // The folder part of the exit clean-up: every entry whose name contains "AppTemp" in
 // app_path + "KivoCache/" and in cache_root + "KivoCache/", then app_path + "WebImage/" and
-// app_path + "Temp/". Account session folders stay. A "KivoCache" that is a symbolic link is
-// not looked into. An empty `cache_root` (none found in this run) skips that folder. Results
-// are ignored; throws std::invalid_argument for a folder that is not absolute.
-void CleanUpRunFolders(const std::string& app_path, const std::string& cache_root);
+// app_path + "Temp/". A name in `account_folders` (see AccountFolderNames) is a saved
+// account's session and stays whatever it holds; when the accounts are not known (nullopt),
+// no entry of "KivoCache/" is removed. A "KivoCache" that is a symbolic link is not looked into.
+// An empty `cache_root` (none found in this run) skips that folder. Results are ignored; throws
+// std::invalid_argument for a folder that is not absolute.
+void CleanUpRunFolders(const std::string& app_path, const std::string& cache_root,
+                       const std::optional<std::set<std::string>>& account_folders);
 
 }  // namespace kivo

@@ -32,13 +32,15 @@ uint32_t TickCount() {
 }
 
 void CheckSessionName(std::string_view name) {
-    const auto refuse = [&](const char* why) {
+    const auto refuse = [&](const std::string& why) {
         throw std::invalid_argument("session folder name \"" + Printable(name) + "\" " + why);
     };
     if (name.empty())
         refuse("is empty");
     if (name.front() == '.')
         refuse("must not begin with \".\"");
+    if (name.size() > kMaxNameBytes)
+        refuse("is longer than " + std::to_string(kMaxNameBytes) + " bytes");
     for (char c : name) {
         if (c == '\0')
             refuse("must not hold a NUL character");
@@ -63,11 +65,7 @@ std::string AccountSessionFolder(std::string_view account_name) {
     return std::string(kSessionsFolder) + "\\" + std::string(account_name);
 }
 
-std::string SessionPath(std::string_view root, std::string_view stored) {
-    if (root.empty() || root.front() != '/' || root.back() != '/' ||
-        root.find('\0') != std::string_view::npos)
-        throw std::invalid_argument("the cache root \"" + Printable(root) +
-                                    "\" is not an absolute folder");
+std::string SessionFolderName(std::string_view stored) {
     const size_t prefix = kSessionsFolder.size();
     if (stored.size() <= prefix ||
         !EqualsIgnoringAsciiCase(stored.substr(0, prefix), kSessionsFolder) ||
@@ -76,7 +74,20 @@ std::string SessionPath(std::string_view root, std::string_view stored) {
                                     "\" does not lie in " + std::string(kSessionsFolder));
     const std::string_view name = stored.substr(prefix + 1);
     CheckSessionName(name);
-    return std::string(root) + std::string(kSessionsFolder) + "/" + std::string(name) + "/";
+    return std::string(name);
+}
+
+std::string SessionPath(std::string_view root, std::string_view stored) {
+    if (root.empty() || root.front() != '/' || root.back() != '/' ||
+        root.find('\0') != std::string_view::npos)
+        throw std::invalid_argument("the cache root \"" + Printable(root) +
+                                    "\" is not an absolute folder");
+    const std::string name = SessionFolderName(stored);
+    std::string path = std::string(root) + std::string(kSessionsFolder) + "/" + name + "/";
+    if (path.size() >= kMaxPathBytes)
+        throw std::invalid_argument("session folder \"" + name + "\" makes a path longer than " +
+                                    std::to_string(kMaxPathBytes - 1) + " bytes");
+    return path;
 }
 
 }  // namespace kivo

@@ -4,6 +4,7 @@
 // made elsewhere keeps working. It becomes a file-system path only through SessionPath, which
 // refuses every name that could lead out of the cache root's "KivoCache/" folder.
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -17,8 +18,14 @@ inline constexpr std::string_view kTempSessionMark = "AppTemp";
 // Milliseconds since the system started, wrapping at 32 bits.
 uint32_t TickCount();
 
+// The longest name of one folder, in bytes, and the longest path, in bytes with its NUL, that
+// the file system takes.
+inline constexpr size_t kMaxNameBytes = 255;
+inline constexpr size_t kMaxPathBytes = 4096;
+
 // Throws std::invalid_argument unless `name` can be one session folder's name: not empty, no
-// NUL, no "/" or "\", and not beginning with "." (which also rules out "." and "..").
+// NUL, no "/" or "\", not beginning with "." (which also rules out "." and ".."), and no longer
+// than kMaxNameBytes.
 void CheckSessionName(std::string_view name);
 
 // The stored form of a free session: "KivoCache\AppTemp" + `suffix`, or + the decimal `tick`
@@ -31,10 +38,14 @@ std::string FreeSessionFolder(std::string_view suffix);
 // Throws std::invalid_argument for a name that CheckSessionName refuses.
 std::string AccountSessionFolder(std::string_view account_name);
 
+// The folder name of a stored session folder: `stored` must be "KivoCache" (any letter case),
+// one "\" or "/", and a name CheckSessionName accepts. Throws std::invalid_argument otherwise.
+std::string SessionFolderName(std::string_view stored);
+
 // The file-system folder, ending with "/", of the stored session folder below `root`:
-// root + "KivoCache/" + name + "/". `root` must be an absolute folder ending with "/"; `stored`
-// must be "KivoCache" (any letter case), one "\" or "/", and a name CheckSessionName accepts.
-// Throws std::invalid_argument otherwise.
+// root + "KivoCache/" + name + "/". `root` must be an absolute folder ending with "/", and the
+// whole path shorter than kMaxPathBytes. Throws std::invalid_argument otherwise, and for a
+// `stored` that SessionFolderName refuses.
 std::string SessionPath(std::string_view root, std::string_view stored);
 
 }  // namespace kivo

@@ -759,8 +759,21 @@ void TFrmMultOpenApp::actAppHaltExecute() {
     // The released workers end by themselves, or are ended; their session folders go after.
     gameKivo_TLB::EndReleasedWorkers(std::chrono::seconds(2));
     try {
-        CleanUpRunFolders(AppPath(), CacheFolders.GetCacheRoot());
+        CleanUpRunFolders(AppPath(), CacheFolders.GetCacheRoot(), AccountFolders());
     } catch (const std::exception&) {
+    }
+}
+
+std::optional<std::set<std::string>> TFrmMultOpenApp::AccountFolders() {
+    if (!database_) return std::set<std::string>();  // no database, so no saved account
+    try {
+        std::vector<std::string> stored;
+        auto statement = database_->Prepare16(data::sql::kSelectAccountFolders);
+        while (statement.Step() == data::TDISQLite3Statement::kRow)
+            stored.push_back(statement.Column_Str(0));
+        return AccountFolderNames(stored);
+    } catch (const std::exception&) {
+        return std::nullopt;  // unknown: every session folder stays
     }
 }
 

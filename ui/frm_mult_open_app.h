@@ -5,6 +5,8 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -163,6 +165,9 @@ protected:
     void on_show() override;
 
 private:
+    // The session folder names of the saved accounts, which the exit clean-up keeps; nothing
+    // when they cannot be read.
+    std::optional<std::set<std::string>> AccountFolders();
     TabEventHandlers Handlers();
     N_TRzTabSheet* AppendTab();
     bool pcMainChanging(N_TRzTabSheet& Tab);

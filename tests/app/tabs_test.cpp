@@ -468,6 +468,12 @@ TEST_F(CloseFlow, TheStoredPreferenceDecidesAndIsAskedWhileItIsMinusOne) {
     const pid_t worker = tab->SharedWebControl()->DefaultInterface()->WorkerPid();
     const std::string temporary = window_->CacheFolders.GetCacheRoot() + "KivoCache/";
     std::filesystem::create_directories(temporary + "张三");  // an account's folder stays
+    // So does a saved account's whose name holds the temporary sessions' mark.
+    database_->Execute(
+        "insert into t_usermanage (ID,URLID,USERNAME,CACHEPATH,PASSWORD) values "
+        "('{00000000-0000-0000-0000-000000000001}','x','myAppTempAccount',"
+        "'KivoCache\\myAppTempAccount','')");
+    std::filesystem::create_directories(temporary + "myAppTempAccount");
     choice = "1";
     remember = true;
     window_->btnCloseClick();
@@ -476,8 +482,9 @@ TEST_F(CloseFlow, TheStoredPreferenceDecidesAndIsAskedWhileItIsMinusOne) {
     EXPECT_EQ(window_->TabCount(), 0);
     EXPECT_TRUE(kivo::test::PumpUntil([&] { return !kivo::test::ProcessRunning(worker); }, 10s));
     EXPECT_TRUE(std::filesystem::exists(temporary + "张三"));
+    EXPECT_TRUE(std::filesystem::exists(temporary + "myAppTempAccount"));
     for (const auto& entry : std::filesystem::directory_iterator(temporary))
-        EXPECT_FALSE(entry.path().filename().string().starts_with("AppTemp"));
+        EXPECT_FALSE(entry.path().filename().string().starts_with("AppTemp")) << entry.path();
 
     quit_ = false;
     asked = 0;

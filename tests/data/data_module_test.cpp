@@ -5,7 +5,9 @@
 #include <cstdlib>
 #include <ctime>
 #include <filesystem>
+#include <fstream>
 #include <set>
+#include <vector>
 
 #include "data/day_number.h"
 #include "data/guid.h"
@@ -64,6 +66,77 @@ TEST(TDataTest, OpensAnInstalledFileFromTheWorkingDirectory) {
     EXPECT_FALSE(data.OpenFailed());
     EXPECT_EQ(shown.count, 0);
     EXPECT_TRUE(data.FDatabase.Connected());
+}
+
+// Replaces the first occurrence of `from` in the schema script.
+std::string SchemaWith(const std::string& from, const std::string& to) {
+    std::string script = SchemaScript();
+    const auto at = script.find(from);
+    if (at == std::string::npos)
+        throw std::runtime_error("the schema has no " + from);
+    return script.replace(at, from.size(), to);
+}
+
+TEST(TDataTest, FilesThatAreNoUsableDatabaseAreReportedAndLeftAsTheyAre) {
+    TempFolder folder;
+    const auto good = folder.Path() / "good.dat";
+    CreateDatabase(good, SchemaScript());
+    const std::string good_bytes = ReadFile(good.string());
+    struct Case {
+        std::string name;
+        std::string bytes;  // the file as it is on disk; empty when `script` makes it
+        std::string script;
+    };
+    const std::vector<Case> cases = {
+        {"empty", "", ""},
+        {"text", "this is a note, not a database\n", ""},
+        {"truncated", good_bytes.substr(0, good_bytes.size() / 2), ""},
+        {"header only", good_bytes.substr(0, 100), ""},
+        {"no history table", "", SchemaScript() + "\nDROP TABLE t_history;"},
+        {"no CACHEPATH", "", SchemaWith("CACHEPATH", "CACHEFOLDER")},
+        {"games in another order", "",
+         SchemaWith("GAMENAME TEXT,\n    GAMEHINT TEXT", "GAMEHINT TEXT,\n    GAMENAME TEXT")},
+        {"view over a missing column", "",
+         SchemaWith("u.URLHINT  AS URLHINT", "u.NOHINT AS URLHINT")},
+        {"table where the view belongs", "",
+         SchemaWith("CREATE VIEW v_history AS", "CREATE TABLE v_history AS")},
+    };
+    for (const Case& c : cases) {
+        const auto file = folder.Path() / (c.name + ".dat");
+        if (c.script.empty())
+            std::ofstream(file, std::ios::binary) << c.bytes;
+        else
+            CreateDatabase(file, c.script);
+        const std::string before = ReadFile(file.string());
+        Shown shown;
+        {
+            TData data(file.string(), Recorder(shown));
+            EXPECT_TRUE(data.OpenFailed()) << c.name;
+            EXPECT_FALSE(data.OpenError().empty()) << c.name;
+            EXPECT_FALSE(data.FDatabase.Connected()) << c.name;
+        }
+        EXPECT_EQ(shown.count, 1) << c.name;
+        EXPECT_EQ(shown.text, "初始化本地数据失败！") << c.name;
+        EXPECT_EQ(ReadFile(file.string()), before) << c.name;
+    }
+}
+
+TEST(TDataTest, ALockedFileIsReportedAndOpensOnceFreed) {
+    TempFolder folder;
+    const auto file = folder.Path() / TData::kDatabaseName;
+    CreateDatabase(file, SchemaScript());
+    TDISQLite3Database holder(file.string());
+    holder.Execute("BEGIN EXCLUSIVE; update t_base set BASEVALUE='1';");
+    Shown shown;
+    TData data(file.string(), Recorder(shown));
+    EXPECT_TRUE(data.OpenFailed());
+    EXPECT_NE(data.OpenError().find("locked"), std::string::npos) << data.OpenError();
+    EXPECT_EQ(shown.count, 1);
+
+    holder.Execute("ROLLBACK;");
+    auto st = data.FDatabase.Prepare16("select BASEVALUE from t_base");
+    ASSERT_EQ(st.Step(), TDISQLite3Statement::kRow);
+    EXPECT_EQ(st.Column_Str(0), "-1");
 }
 
 TEST(PrepareDatabaseScriptTest, CreatesAMissingFileAndLeavesAnExistingOne) {

@@ -81,7 +81,10 @@ TEST_F(CacheFolders, RefusedFolderLeavesTheSettingsAndTheDiskAlone) {
     // old values back.
     SetUserValues("/mine/c", "/mine/k");
     settings_.DeleteValue(kivo::kShellFoldersKey, kivo::kCookiesValue);
-    for (const char* bad : {"KivoCache\\..\\..\\x", "KivoCache\\..", "KivoCache\\/", "x"}) {
+    const std::string too_long = "KivoCache\\" + std::string(kivo::kMaxNameBytes + 1, 'x');
+    for (const std::string& bad :
+         {std::string("KivoCache\\..\\..\\x"), std::string("KivoCache\\.."),
+          std::string("KivoCache\\/"), std::string("x"), too_long}) {
         EXPECT_THROW(folders.SwitchCacheFolders(bad), std::invalid_argument) << bad;
         EXPECT_FALSE(folders.SavedCookiesFolder());
         folders.RestoreCacheFolders();

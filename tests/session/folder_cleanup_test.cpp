@@ -4,6 +4,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <set>
 #include <stdexcept>
 
 #include "tests/support/test_support.h"
@@ -27,8 +28,14 @@ class FolderCleanup : public ::testing::Test {
 };
 
 TEST_F(FolderCleanup, RemovesTheRunsFoldersAndKeepsAccounts) {
+    const auto accounts =
+        kivo::AccountFolderNames({"KivoCache\\bob", "kivocache/myAppTempAccount",
+                                  "KivoCache\\AppTempSaved", "KivoCache\\..", "elsewhere"});
+    EXPECT_EQ(accounts, (std::set<std::string>{"AppTempSaved", "bob", "myAppTempAccount"}));
     for (const std::string& base : {app_, root_}) {
         MakeFile(base + "KivoCache/bob/cookies.sqlite");
+        MakeFile(base + "KivoCache/myAppTempAccount/cookies.sqlite");  // saved accounts whose
+        MakeFile(base + "KivoCache/AppTempSaved/cookies.sqlite");      // names hold the mark
         MakeFile(base + "KivoCache/AppTemp123/deep/er/cache.bin");
         MakeFile(base + "KivoCache/AppTempFlashGame/c");
         MakeFile(base + "KivoCache/xAppTempy");   // a file, named like a session
@@ -38,10 +45,12 @@ TEST_F(FolderCleanup, RemovesTheRunsFoldersAndKeepsAccounts) {
     MakeFile(app_ + "Temp/123456");
     MakeFile(app_ + "gameKivo");
 
-    kivo::CleanUpRunFolders(app_, root_);
+    kivo::CleanUpRunFolders(app_, root_, accounts);
 
     for (const std::string& base : {app_, root_}) {
         EXPECT_TRUE(fs::exists(base + "KivoCache/bob/cookies.sqlite")) << base;
+        EXPECT_TRUE(fs::exists(base + "KivoCache/myAppTempAccount/cookies.sqlite")) << base;
+        EXPECT_TRUE(fs::exists(base + "KivoCache/AppTempSaved/cookies.sqlite")) << base;
         EXPECT_TRUE(fs::exists(base + "KivoCache/apptemp9/c")) << base;
         EXPECT_FALSE(fs::exists(base + "KivoCache/AppTemp123")) << base;
         EXPECT_FALSE(fs::exists(base + "KivoCache/AppTempFlashGame")) << base;
@@ -51,9 +60,19 @@ TEST_F(FolderCleanup, RemovesTheRunsFoldersAndKeepsAccounts) {
     EXPECT_FALSE(fs::exists(app_ + "Temp"));
     EXPECT_TRUE(fs::exists(app_ + "gameKivo"));
 
-    kivo::CleanUpRunFolders(app_, "");  // nothing left to do, and no root: no error
-    EXPECT_THROW(kivo::CleanUpRunFolders(app_, "root/"), std::invalid_argument);
-    EXPECT_THROW(kivo::CleanUpRunFolders("", root_), std::invalid_argument);
+    kivo::CleanUpRunFolders(app_, "", accounts);  // nothing left to do, and no root: no error
+    EXPECT_THROW(kivo::CleanUpRunFolders(app_, "root/", accounts), std::invalid_argument);
+    EXPECT_THROW(kivo::CleanUpRunFolders("", root_, accounts), std::invalid_argument);
+}
+
+TEST_F(FolderCleanup, UnknownAccountsKeepEverySessionFolder) {
+    MakeFile(root_ + "KivoCache/AppTemp123/c");
+    MakeFile(root_ + "KivoCache/myAppTempAccount/c");
+    MakeFile(app_ + "Temp/123456");
+    kivo::CleanUpRunFolders(app_, root_, std::nullopt);
+    EXPECT_TRUE(fs::exists(root_ + "KivoCache/AppTemp123/c"));
+    EXPECT_TRUE(fs::exists(root_ + "KivoCache/myAppTempAccount/c"));
+    EXPECT_FALSE(fs::exists(app_ + "Temp"));
 }
 
 TEST_F(FolderCleanup, NeverFollowsLinksOutOfTheTree) {
@@ -69,7 +88,7 @@ TEST_F(FolderCleanup, NeverFollowsLinksOutOfTheTree) {
     fs::create_directories(root_);
     fs::create_directory_symlink(outside, root_ + "KivoCache");  // not looked into
 
-    kivo::CleanUpRunFolders(app_, root_);
+    kivo::CleanUpRunFolders(app_, root_, std::set<std::string>{});
 
     EXPECT_TRUE(fs::exists(outside + "keep"));
     EXPECT_TRUE(fs::exists(outside + "AppTempOutside/keep"));

@@ -31,6 +31,16 @@ TEST(SessionNames, SessionPathStaysInsideTheSessionsFolder) {
           "/etc/passwd"s, ""s}) {
         EXPECT_THROW(kivo::SessionPath("/r/", stored), std::invalid_argument) << stored;
     }
+    // Names and paths the file system cannot hold are refused, not cut.
+    const std::string longest(kivo::kMaxNameBytes, 'n');
+    EXPECT_EQ(kivo::SessionPath("/r/", "KivoCache\\" + longest), "/r/KivoCache/" + longest + "/");
+    EXPECT_THROW(kivo::AccountSessionFolder(longest + "n"), std::invalid_argument);
+    EXPECT_THROW(kivo::FreeSessionFolder(longest, 1), std::invalid_argument);
+    const std::string deep_root = "/" + std::string(kivo::kMaxPathBytes - 30, 'd') + "/";
+    EXPECT_THROW(kivo::SessionPath(deep_root, "KivoCache\\bob-the-long-named"),
+                 std::invalid_argument);
+    EXPECT_NO_THROW(kivo::SessionPath(deep_root, "KivoCache\\b"));
+
     for (const std::string& root : {""s, "r/"s, "/r"s, "/r\0/"s}) {
         EXPECT_THROW(kivo::SessionPath(root, "KivoCache\\bob"), std::invalid_argument) << root;
     }

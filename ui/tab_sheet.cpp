@@ -124,7 +124,8 @@ void N_TRzTabSheet::UpdateLabel() {
 void N_TRzTabSheet::tmrTimer() {
     tmrFresh.SetEnabled(false);
     try {
-        if (proxy_) proxy_->WebRefresh(TabHandle());
+        // Fetched again with a GET: a reload would post the answer's form again unasked.
+        if (proxy_) proxy_->Navigate(TabHandle(), proxy_->WebUrl(TabHandle()), u"");
     } catch (const std::exception&) {
         // A refresh that fails is not reported; the timer runs on.
     }

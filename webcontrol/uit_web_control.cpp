@@ -2,7 +2,9 @@
 
 #include <malloc.h>
 
+#include <filesystem>
 #include <iostream>
+#include <utility>
 
 #include "imaging/bmp_file.h"
 #include "platform/text.h"
@@ -176,34 +178,55 @@ void TWebControl::FreeWeb(int32_t TabHandle) {
 }
 
 int32_t TWebControl::Get_WebCount() {
-    if (!ViewList) throw WebControlError("the worker has no view list yet");
+    if (!ViewList)
+        throw WebControlError("the worker has no view list yet");
     return static_cast<int32_t>(ViewList->size());
 }
 
 void TWebControl::SetFoucseWeb(int32_t TabHandle) {
-    if (auto view = FindView(TabHandle)) view->Focus();
+    if (auto view = FindView(TabHandle))
+        view->Focus();
 }
 
 void TWebControl::SetParent(int32_t TabHandle) {
-    if (auto view = FindView(TabHandle)) EmbedWindow(*view, TabHandle);
+    if (auto view = FindView(TabHandle))
+        EmbedWindow(*view, TabHandle);
 }
 
 void TWebControl::SaveViewPicture(const std::string& path, BrowserView& view, bool capped) {
-    std::optional<PictureSize> size;
+    std::optional<ScrollSize> body;
     try {
-        size = PagePictureSize(view.BodyScrollSize(), capped);
+        body = view.BodyScrollSize();
     } catch (const std::exception&) {
         // Without the body's size the picture is what the view shows.
     }
     try {
-        kivo::imaging::RgbImage picture = view.Snapshot(size.has_value());
-        if (size) picture = kivo::imaging::FitToSize(picture, size->width, size->height);
+        kivo::imaging::RgbImage picture = DrawPicture(view, body, capped);
         kivo::imaging::WriteBmp24(path, picture);
     } catch (const std::exception&) {
-        // A picture that cannot be drawn leaves no file; reading it back reports that.
+        // A picture that cannot be drawn leaves no file, not the previous page's picture:
+        // reading it back reports the failure.
+        std::error_code ignored;
+        std::filesystem::remove(path, ignored);
     }
     // The page picture is large and short-lived: give its memory back at once.
     malloc_trim(0);
+}
+
+kivo::imaging::RgbImage TWebControl::DrawPicture(BrowserView& view, std::optional<ScrollSize> body,
+                                                 bool capped) {
+    // The engine draws a whole document at most this high and wide; a larger one is drawn as
+    // far as the view shows it.
+    if (body && body->width + kVerticalScrollBarWidth + 3 <= kMaxDrawnSide &&
+        body->height + kVerticalScrollBarWidth + 3 <= kMaxDrawnSide) {
+        const PictureSize size = PagePictureSize(*body, capped);
+        try {
+            return kivo::imaging::FitToSize(view.Snapshot(true), size.width, size.height);
+        } catch (const std::exception& e) {
+            ReportUncaught(std::string("the whole page cannot be drawn: ") + e.what());
+        }
+    }
+    return view.Snapshot(false);
 }
 
 void TWebControl::SaveViewBitmap(const std::string& path, BrowserView& view) {
@@ -239,7 +262,9 @@ void TWebControl::ViewDocumentComplete(BrowserView& view, bool top_level, const 
             SaveViewBitmap(path, view);
             kivo::imaging::ReencodeBitmap(path);
         } catch (const std::exception& e) {
-            if (MessageBoxShow())
+            // One message box per worker: a page that fails again and again (or opens pop-up
+            // after pop-up) must not raise it again and again.
+            if (MessageBoxShow() && !std::exchange(picture_failure_shown_, true))
                 MessageBoxShow()(e.what());
             else
                 ReportUncaught(e.what());

@@ -27,6 +27,8 @@ void SetMessageBox(std::function<void(const std::string&)> show);
 
 // The width a vertical scroll bar adds to a page picture.
 inline constexpr int kVerticalScrollBarWidth = 17;
+// The largest side of a picture the engine draws of a whole document.
+inline constexpr int kMaxDrawnSide = 32767;
 
 struct PictureSize {
     int width = 0;
@@ -90,11 +92,17 @@ private:
     static void SaveViewBitmap(const std::string& path, BrowserView& view);
     static void SaveViewBitmapFull(const std::string& path, BrowserView& view);
     static void SaveViewPicture(const std::string& path, BrowserView& view, bool capped);
+    // The whole document cut to its picture size when the engine can draw it, else what the
+    // view shows.
+    static kivo::imaging::RgbImage DrawPicture(BrowserView& view, std::optional<ScrollSize> body,
+                                               bool capped);
 
     BrowserViewFactory* factory_;
     std::string app_path_;
     // Absent until the first CreateWeb.
     std::optional<std::vector<ViewEntry>> ViewList;
+    // The failure of a page picture has been shown once; later ones go to the log.
+    bool picture_failure_shown_ = false;
 };
 
 }  // namespace uitWebControl

@@ -29,6 +29,9 @@ constexpr const char* kFrameHandler = "kivoFrame";
 constexpr std::chrono::milliseconds kScriptTimeout{10000};
 constexpr std::chrono::milliseconds kSnapshotTimeout{15000};
 
+constexpr const char* kResubmitQuestion =
+    "此页面是提交表单后得到的，刷新将再次提交表单（例如重复购买）。要再次提交吗？";
+
 // Reports the completion of every frame that is not the top-level page.
 constexpr const char* kFrameScript = R"(
 (function () {
@@ -116,7 +119,56 @@ void Guard(const char* what, Callback callback) {
     }
 }
 
+// A reload or history step onto the answer to a form: the engine would post the form again.
+bool SendsFormAgain(WebKitNavigationAction* action) {
+    switch (webkit_navigation_action_get_navigation_type(action)) {
+        case WEBKIT_NAVIGATION_TYPE_FORM_RESUBMITTED:
+            return true;
+        case WEBKIT_NAVIGATION_TYPE_BACK_FORWARD:
+        case WEBKIT_NAVIGATION_TYPE_RELOAD: {
+            const char* method =
+                webkit_uri_request_get_http_method(webkit_navigation_action_get_request(action));
+            return g_strcmp0(method, "POST") == 0;
+        }
+        default:
+            return false;
+    }
+}
+
 }  // namespace
+
+GtkWidget* NewResubmitQuestion(int32_t owner_window) {
+    GtkWidget* box = gtk_message_dialog_new(nullptr, GTK_DIALOG_MODAL, GTK_MESSAGE_QUESTION,
+                                            GTK_BUTTONS_NONE, "%s", kResubmitQuestion);
+    gtk_window_set_title(GTK_WINDOW(box), kResubmitCaption);
+    GtkWidget* yes = gtk_dialog_add_button(GTK_DIALOG(box), "是", GTK_RESPONSE_YES);
+    GtkWidget* no = gtk_dialog_add_button(GTK_DIALOG(box), "否", GTK_RESPONSE_NO);
+    for (GtkWidget* button : {yes, no})
+        atk_object_set_name(gtk_widget_get_accessible(button),
+                            gtk_button_get_label(GTK_BUTTON(button)));
+    gtk_dialog_set_default_response(GTK_DIALOG(box), GTK_RESPONSE_NO);
+    gtk_widget_grab_focus(no);
+    gtk_widget_realize(box);
+    // The main window lives in another process: the question stays above it and in its middle.
+    GdkDisplay* display = gtk_widget_get_display(box);
+    const auto owner_id = static_cast<Window>(static_cast<uint32_t>(owner_window));
+    if (owner_id != 0 && GDK_IS_X11_DISPLAY(display) &&
+        kivo::WindowExists(gdk_x11_display_get_xdisplay(display), owner_id)) {
+        if (GdkWindow* owner = gdk_x11_window_foreign_new_for_display(display, owner_id)) {
+            gdk_window_set_transient_for(gtk_widget_get_window(box), owner);
+            int x = 0, y = 0, width = 0, height = 0;
+            gdk_window_get_origin(owner, &x, &y);
+            GtkRequisition size{};
+            gtk_widget_get_preferred_size(box, nullptr, &size);
+            width = gdk_window_get_width(owner);
+            height = gdk_window_get_height(owner);
+            gtk_window_move(GTK_WINDOW(box), x + (width - size.width) / 2,
+                            y + (height - size.height) / 2);
+            g_object_unref(owner);
+        }
+    }
+    return box;
+}
 
 void RegisterMakerPages(WebKitWebContext* context) {
     webkit_web_context_register_uri_scheme(
@@ -197,6 +249,7 @@ WebKitBrowserView::WebKitBrowserView(WebKitWebContext* context, BrowserViewEvent
     webkit_settings_set_enable_write_console_messages_to_stdout(settings, FALSE);
 
     g_signal_connect(view_.Get(), "load-changed", G_CALLBACK(OnLoadChanged), this);
+    g_signal_connect(view_.Get(), "decide-policy", G_CALLBACK(OnDecidePolicy), this);
     g_signal_connect(view_.Get(), "notify::estimated-load-progress", G_CALLBACK(OnProgress), this);
     g_signal_connect(view_.Get(), "mouse-target-changed", G_CALLBACK(OnMouseTarget), this);
     g_signal_connect(view_.Get(), "create", G_CALLBACK(OnCreate), this);
@@ -205,19 +258,26 @@ WebKitBrowserView::WebKitBrowserView(WebKitWebContext* context, BrowserViewEvent
 }
 
 void WebKitBrowserView::InstallFrameScript() {
-    if (std::exchange(frame_script_, true)) return;
+    if (std::exchange(frame_script_, true))
+        return;
     WebKitUserScript* script = webkit_user_script_new_for_world(
-        kFrameScript, WEBKIT_USER_CONTENT_INJECT_ALL_FRAMES, WEBKIT_USER_SCRIPT_INJECT_AT_DOCUMENT_END,
-        kScriptWorld, nullptr, nullptr);
+        kFrameScript, WEBKIT_USER_CONTENT_INJECT_ALL_FRAMES,
+        WEBKIT_USER_SCRIPT_INJECT_AT_DOCUMENT_END, kScriptWorld, nullptr, nullptr);
     webkit_user_content_manager_add_script(content_.Get(), script);
     webkit_user_script_unref(script);
     g_signal_connect(content_.Get(), "script-message-received::kivoFrame",
                      G_CALLBACK(OnFrameComplete), this);
-    webkit_user_content_manager_register_script_message_handler_in_world(content_.Get(), kFrameHandler,
-                                                                         kScriptWorld);
+    webkit_user_content_manager_register_script_message_handler_in_world(
+        content_.Get(), kFrameHandler, kScriptWorld);
 }
 
 WebKitBrowserView::~WebKitBrowserView() {
+    if (resubmit_box_) {
+        g_signal_handlers_disconnect_by_data(resubmit_box_, this);
+        gtk_widget_destroy(std::exchange(resubmit_box_, nullptr));
+    }
+    if (resubmit_decision_)
+        webkit_policy_decision_ignore(resubmit_decision_.Get());
     g_signal_handlers_disconnect_by_data(view_.Get(), this);
     g_signal_handlers_disconnect_by_data(content_.Get(), this);
     if (plug_) {
@@ -257,30 +317,54 @@ void WebKitBrowserView::EmbedInto(int32_t host_window) {
     host_ = host_window;
 }
 
+void WebKitBrowserView::NewNavigation() {
+    // A post cancelled before its generated document finished must not hide the next page's
+    // completion.
+    post_document_next_ = false;
+    swallow_finish_ = false;
+    user_step_ = false;
+}
+
 void WebKitBrowserView::Navigate(const std::string& url) {
+    NewNavigation();
     webkit_web_view_load_uri(view_.Get(), url.c_str());
 }
 
 void WebKitBrowserView::NavigatePost(const std::string& url, const std::string& body) {
     const std::string document = PostFormDocument(ParsePostBody(body));
-    swallow_finish_ = true;
+    NewNavigation();
+    post_document_next_ = true;
     webkit_web_view_load_html(view_.Get(), document.c_str(), url.c_str());
 }
 
 void WebKitBrowserView::GoBack() {
-    if (webkit_web_view_can_go_back(view_.Get())) webkit_web_view_go_back(view_.Get());
+    if (!webkit_web_view_can_go_back(view_.Get()))
+        return;
+    NewNavigation();
+    user_step_ = true;
+    webkit_web_view_go_back(view_.Get());
 }
 
 void WebKitBrowserView::GoForward() {
-    if (webkit_web_view_can_go_forward(view_.Get())) webkit_web_view_go_forward(view_.Get());
+    if (!webkit_web_view_can_go_forward(view_.Get()))
+        return;
+    NewNavigation();
+    user_step_ = true;
+    webkit_web_view_go_forward(view_.Get());
 }
 
-void WebKitBrowserView::Reload() { webkit_web_view_reload(view_.Get()); }
+void WebKitBrowserView::Reload() {
+    NewNavigation();
+    user_step_ = true;
+    webkit_web_view_reload(view_.Get());
+}
 
-std::string WebKitBrowserView::CallDocumentScript(const char* body, const ScriptArguments& arguments) {
+std::string WebKitBrowserView::CallDocumentScript(const char* body,
+                                                  const ScriptArguments& arguments) {
     auto keep = shared_from_this();
     if (page_extension_) {
-        if (auto answer = CallPageExtension(body, arguments)) return *answer;
+        if (auto answer = CallPageExtension(body, arguments))
+            return *answer;
     }
     GVariantBuilder builder;
     g_variant_builder_init(&builder, G_VARIANT_TYPE("a{sv}"));
@@ -441,14 +525,63 @@ void WebKitBrowserView::OnLoadChanged(WebKitWebView* view, WebKitLoadEvent event
     auto* self = static_cast<WebKitBrowserView*>(data);
     Guard("page completion", [&] {
         auto keep = self->shared_from_this();
-        if (event == WEBKIT_LOAD_COMMITTED) self->has_document_ = true;
-            if (event != WEBKIT_LOAD_FINISHED) return;
-        if (std::exchange(self->swallow_finish_, false)) return;
+        if (event == WEBKIT_LOAD_STARTED)
+            self->swallow_finish_ = std::exchange(self->post_document_next_, false);
+        if (event == WEBKIT_LOAD_COMMITTED)
+            self->has_document_ = true;
+        if (event != WEBKIT_LOAD_FINISHED)
+            return;
+        self->user_step_ = false;
+        if (std::exchange(self->swallow_finish_, false))
+            return;
         const char* uri = webkit_web_view_get_uri(view);
         self->events_.ViewDocumentComplete(*self, true, uri ? uri : "");
     });
 }
 
+gboolean WebKitBrowserView::OnDecidePolicy(WebKitWebView*, WebKitPolicyDecision* decision,
+                                           WebKitPolicyDecisionType type, gpointer data) {
+    if (type != WEBKIT_POLICY_DECISION_TYPE_NAVIGATION_ACTION)
+        return FALSE;
+    WebKitNavigationAction* action = webkit_navigation_policy_decision_get_navigation_action(
+        WEBKIT_NAVIGATION_POLICY_DECISION(decision));
+    if (!SendsFormAgain(action))
+        return FALSE;
+    // A form is never sent again without the user's consent. Only a step the user took can ask;
+    // a page that reloads itself or steps through its history does not get to ask.
+    auto* self = static_cast<WebKitBrowserView*>(data);
+    if (self->user_step_) {
+        self->AskResubmit(decision);
+    } else {
+        webkit_policy_decision_ignore(decision);
+        ReportUncaught("a page's attempt to send a form again was refused");
+    }
+    return TRUE;
+}
+
+void WebKitBrowserView::AskResubmit(WebKitPolicyDecision* decision) {
+    if (resubmit_box_) {
+        // The question is open already; the step before it waits for that answer.
+        webkit_policy_decision_ignore(decision);
+        return;
+    }
+    resubmit_decision_ = kivo::GObjectRef<WebKitPolicyDecision>::Share(decision);
+    resubmit_box_ = NewResubmitQuestion(ServerWindowHandle());
+    g_signal_connect(resubmit_box_, "response", G_CALLBACK(OnResubmitResponse), this);
+    gtk_widget_show(resubmit_box_);
+}
+
+void WebKitBrowserView::OnResubmitResponse(GtkDialog*, gint response, gpointer data) {
+    auto* self = static_cast<WebKitBrowserView*>(data);
+    auto decision = std::move(self->resubmit_decision_);
+    gtk_widget_destroy(std::exchange(self->resubmit_box_, nullptr));
+    if (!decision)
+        return;
+    if (response == GTK_RESPONSE_YES)
+        webkit_policy_decision_use(decision.Get());
+    else
+        webkit_policy_decision_ignore(decision.Get());
+}
 
 void WebKitBrowserView::OnProgress(GObject*, GParamSpec*, gpointer data) {
     auto* self = static_cast<WebKitBrowserView*>(data);

@@ -11,21 +11,28 @@
 #include <vector>
 
 #include "platform/gobject_ref.h"
-#include "webcontrol/cookie_jar_sync.h"
 #include "session/shell_folders.h"
 #include "webcontrol/browser_view.h"
+#include "webcontrol/cookie_jar_sync.h"
 
 namespace uitWebControl {
+
+// The caption of the question whether a form may be sent again.
+inline constexpr const char* kResubmitCaption = "重新提交表单";
+// That question ("是" sends the form again, "否", the default, does not), made transient for and
+// centred on the window `owner_window` of another process when it exists; not shown yet.
+GtkWidget* NewResubmitQuestion(int32_t owner_window);
 
 // Serves the maker's pages in this web context.
 void RegisterMakerPages(WebKitWebContext* context);
 
 class WebKitEngine final : public BrowserViewFactory {
-public:
+  public:
     // Cookies and cache go to these folders for the whole life of the process. The page
     // processes load the extension from `extension_folder` when it holds its module (see
     // page_messages.h).
-    explicit WebKitEngine(const kivo::SessionFolders& folders, const std::string& extension_folder = {});
+    explicit WebKitEngine(const kivo::SessionFolders& folders,
+                          const std::string& extension_folder = {});
 
     std::shared_ptr<BrowserView> CreateView(int32_t TabHandle, BrowserViewEvents& events,
                                             BrowserView* related) override;
@@ -85,6 +92,13 @@ private:
     void FrameCompleted(const std::string& url);
 
     static void OnLoadChanged(WebKitWebView*, WebKitLoadEvent event, gpointer self);
+    static gboolean OnDecidePolicy(WebKitWebView*, WebKitPolicyDecision* decision,
+                                   WebKitPolicyDecisionType type, gpointer self);
+    // Asks the user whether a form may be sent again; `decision` waits for the answer.
+    void AskResubmit(WebKitPolicyDecision* decision);
+    static void OnResubmitResponse(GtkDialog*, gint response, gpointer self);
+    // Any navigation the members start ends what was asked before.
+    void NewNavigation();
     static void OnProgress(GObject*, GParamSpec*, gpointer self);
     static void OnMouseTarget(WebKitWebView*, WebKitHitTestResult* hit, guint, gpointer self);
     static GtkWidget* OnCreate(WebKitWebView*, WebKitNavigationAction*, gpointer self);
@@ -104,8 +118,15 @@ private:
     // Document scripts go through the page process's extension (see page_messages.h).
     bool page_extension_ = false;
     bool frame_script_ = false;
-    // The next finished load is the generated post document, no page of its own.
+    // The next load to start is the generated post document, no page of its own: its finish is
+    // not reported.
+    bool post_document_next_ = false;
     bool swallow_finish_ = false;
+    // A reload or history step the user asked for (through the members) is on its way.
+    bool user_step_ = false;
+    // The open question whether to send a form again, and the navigation that waits for it.
+    GtkWidget* resubmit_box_ = nullptr;  // owned: destroyed with the view
+    kivo::GObjectRef<WebKitPolicyDecision> resubmit_decision_;
     std::string status_text_;
 };
 

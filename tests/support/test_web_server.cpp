@@ -18,7 +18,7 @@ namespace {
 using Handler = std::function<void(const httplib::Request&, httplib::Response&)>;
 
 constexpr int kMaxDelayMs = 10000;
-constexpr int kMaxPageSide = 10000;
+constexpr int kMaxPageSide = 50000;
 
 std::string Page(const std::string& title, const std::string& body, const std::string& head = "") {
     return "<!DOCTYPE html>\n<html><head><meta charset=\"utf-8\"><title>" + HtmlEscape(title) +

@@ -22,7 +22,7 @@
 //                         /popup?auto=1 calls window.open("/cookies") when it has loaded
 //   /tall                 a 300 × 900 pixel body (margin 0): three 300-pixel squares, red
 //                         (#top), green (#middle), blue (#bottom)
-//   /wide-tall?w=W&h=H    a W × H pixel body in one colour (1..10000 each, default 300 × 900)
+//   /wide-tall?w=W&h=H    a W × H pixel body in one colour (1..50000 each, default 300 × 900)
 //   /login                a form posting to /login-submit: <input name="UserName">,
 //                         <input id="PassWord" type="password">, <select name="server">,
 //                         <button id="submit" type="submit">; the title mirrors the two

@@ -6,6 +6,7 @@
 #include <gtkmm/socket.h>
 #include <signal.h>
 // After gtkmm: the X headers define macros that clash with it.
+#include <X11/Xatom.h>
 #include <X11/extensions/XTest.h>
 #include <X11/keysym.h>
 #include <gdk/gdkx.h>
@@ -166,25 +167,121 @@ TEST_F(BrowserHost, GetForAnEmptyBodyAndPostsWithTheSameBytes) {
     }
     EXPECT_THROW(web.Navigate(tab, Utf8ToUtf16(server_.Url("/echo")), u"a=\u4e2d"),
                  WebControlError);
-
 }
 
-TEST_F(BrowserHost, APostLeavesNoGeneratedFormInTheHistory) {
+// The mapped top-level window (a dialog) that the process `pid` shows, else 0.
+unsigned long ShownWindowOf(pid_t pid) {
+    Display* display = kivo::test::TestDisplay();
+    XSync(display, False);
+    Window root = 0, parent = 0;
+    Window* children = nullptr;
+    unsigned count = 0;
+    if (!XQueryTree(display, DefaultRootWindow(display), &root, &parent, &children, &count))
+        return 0;
+    unsigned long found = 0;
+    for (unsigned i = 0; i < count && !found; ++i) {
+        XWindowAttributes attributes{};
+        if (!XGetWindowAttributes(display, children[i], &attributes) ||
+            attributes.map_state != IsViewable)
+            continue;
+        Atom type = None;
+        int format = 0;
+        unsigned long items = 0, after = 0;
+        unsigned char* data = nullptr;
+        if (XGetWindowProperty(display, children[i], XInternAtom(display, "_NET_WM_PID", False), 0,
+                               1, False, XA_CARDINAL, &type, &format, &items, &after,
+                               &data) == Success &&
+            data) {
+            if (items == 1 &&
+                *reinterpret_cast<unsigned long*>(data) == static_cast<unsigned long>(pid))
+                found = children[i];
+            XFree(data);
+        }
+    }
+    if (children)
+        XFree(children);
+    return found;
+}
+
+// Waits for the worker's dialog and answers it with these keys.
+bool AnswerDialog(TWebControl& web, std::initializer_list<KeySym> keys) {
+    const pid_t worker = web.DefaultInterface()->WorkerPid();
+    unsigned long dialog = 0;
+    if (!kivo::test::PumpUntil([&] { return (dialog = ShownWindowOf(worker)) != 0; }, 30s))
+        return false;
+    Display* display = kivo::test::TestDisplay();
+    kivo::test::PumpFor(300ms);
+    XSetInputFocus(display, static_cast<Window>(dialog), RevertToParent, CurrentTime);
+    XSync(display, False);
+    kivo::test::PumpFor(300ms);
+    for (KeySym key : keys) {
+        const KeyCode code = XKeysymToKeycode(display, key);
+        XTestFakeKeyEvent(display, code, True, CurrentTime);
+        XTestFakeKeyEvent(display, code, False, CurrentTime);
+        XSync(display, False);
+        kivo::test::PumpFor(100ms);
+    }
+    return kivo::test::PumpUntil([&] { return ShownWindowOf(worker) == 0; }, 30s);
+}
+
+TEST_F(BrowserHost, APostLeavesNoGeneratedFormInTheHistoryAndIsNotSentAgainUnasked) {
     TWebControl web;
     Watch(web);
     const int32_t tab = Open(web, "/title?t=before");
     completions_.clear();
     web.Navigate(tab, Utf8ToUtf16(server_.Url("/echo")), u"a=1");
     ASSERT_TRUE(WaitForTopLevel());
+    auto posts = [&] {
+        const auto requests = server_.RequestsTo("/echo");
+        return std::count_if(requests.begin(), requests.end(),
+                             [](const auto& r) { return r.method == "POST"; });
+    };
+    ASSERT_EQ(posts(), 1);
+
+    // Refresh asks first; "否" (the default: Enter) keeps the page and sends nothing.
+    web.WebRefresh(tab);
+    ASSERT_TRUE(AnswerDialog(web, {XK_Return}));
+    kivo::test::PumpFor(500ms);
+    EXPECT_EQ(posts(), 1);
+    EXPECT_EQ(web.WebTitle(tab), u"Echo");
+
     completions_.clear();
     web.WebBack(tab);
     ASSERT_TRUE(WaitForTopLevel());
     EXPECT_EQ(web.WebTitle(tab), u"before");
     web.WebBack(tab);  // nothing before it: still succeeds
+
+    // Stepping forward onto the answer asks too; "是" sends the same form again.
     completions_.clear();
     web.WebForward(tab);
+    ASSERT_TRUE(AnswerDialog(web, {XK_Left, XK_Return}));
     ASSERT_TRUE(WaitForTopLevel());
     EXPECT_EQ(web.WebTitle(tab), u"Echo");
+    EXPECT_EQ(posts(), 2);
+    EXPECT_EQ(server_.RequestsTo("/echo").back().body, "a=1");
+
+    // The address of the answer fetched again is a plain GET.
+    completions_.clear();
+    web.Navigate(tab, web.WebUrl(tab), u"");
+    ASSERT_TRUE(WaitForTopLevel());
+    EXPECT_EQ(posts(), 2);
+    EXPECT_EQ(server_.RequestsTo("/echo").back().method, "GET");
+}
+
+TEST_F(BrowserHost, ANavigationThatCancelsAPostStillCompletes) {
+    TWebControl web;
+    Watch(web);
+    const int32_t tab = Open(web, "/title?t=first");
+    completions_.clear();
+    web.Navigate(tab, Utf8ToUtf16(server_.Url("/slow?ms=3000")), u"a=1");
+    web.Navigate(tab, Utf8ToUtf16(server_.Url("/title?t=second")), u"");
+    ASSERT_TRUE(kivo::test::PumpUntil(
+        [&] {
+            return std::any_of(completions_.begin(), completions_.end(), [](const Completion& c) {
+                return c.top && c.url.find("second") != std::string::npos;
+            });
+        },
+        30s));
 }
 
 // Whether a page process of the worker has loaded the extension.
@@ -364,6 +461,8 @@ TEST_F(BrowserHost, WorkersOnOneSessionFolderShareCookiesAndOthersDoNot) {
         Open(first, "/setcookie?name=shared&value=1");
     }
     auto cookies_seen = [&](TWebControl& web) {
+        // A tab window of its own: the engine cannot draw a page in a window whose view ended.
+        tab_ = std::make_unique<TabWindow>();
         has_view_ = false;
         Watch(web);
         Open(web, "/cookies");
@@ -519,6 +618,34 @@ TEST_F(BrowserHost, AKilledPageProcessLeavesTheWorkerAnswering) {
     EXPECT_NO_THROW(web.WebUrl(tab));
     EXPECT_EQ(web.WebCount(), 1);
     EXPECT_LT(std::chrono::steady_clock::now() - start, 30s);
+}
+
+TEST_F(BrowserHost, PicturesOfAPageTallerThanTheEngineDrawsWhole) {
+    TWebControl web;
+    Watch(web);
+    const int32_t tab = Open(web, "/wide-tall?w=400&h=40000");
+    ASSERT_TRUE(completions_.at(0).picture_existed);
+    auto small = Gdk::Pixbuf::create_from_file(WebImage(tab));
+    EXPECT_GT(small->get_width(), 0);
+    web.SaveWebToPic(tab);
+    auto full = Gdk::Pixbuf::create_from_file(home_.Path() + "/Temp/" + std::to_string(tab));
+    EXPECT_GT(full->get_height(), 0);
+}
+
+TEST_F(BrowserHost, APictureFailureIsShownOncePerWorker) {
+    TWebControl web;
+    Watch(web);
+    fs::remove_all(home_.Path() + "/WebImage");
+    web.Serverhandle(0);
+    const int32_t tab = tab_->Handle();
+    ASSERT_NE(web.CreateWeb(tab), 0);
+    web.Navigate(tab, Utf8ToUtf16(server_.Url("/title?t=one")), u"");
+    ASSERT_TRUE(AnswerDialog(web, {XK_Return}));
+    ASSERT_TRUE(WaitForTopLevel(1));
+    EXPECT_FALSE(completions_.back().picture_existed);
+    web.Navigate(tab, Utf8ToUtf16(server_.Url("/title?t=two")), u"");
+    ASSERT_TRUE(WaitForTopLevel(2)) << "a second message box holds the completion back";
+    EXPECT_EQ(ShownWindowOf(web.DefaultInterface()->WorkerPid()), 0u);
 }
 
 }  // namespace

@@ -1,0 +1,53 @@
+// Every control a user can press or type into carries a name that a screen reader reads out.
+#include <gtest/gtest.h>
+
+#include <set>
+
+#include "tests/e2e/support/program_under_test.h"
+#include "tests/e2e/support/ui_driver.h"
+
+namespace {
+
+using namespace kivo::e2e;
+
+bool Pushable(AtspiRole role) {
+    static const std::set<AtspiRole> roles{
+        ATSPI_ROLE_PUSH_BUTTON,     ATSPI_ROLE_TOGGLE_BUTTON,    ATSPI_ROLE_CHECK_BOX,
+        ATSPI_ROLE_RADIO_BUTTON,    ATSPI_ROLE_MENU_ITEM,        ATSPI_ROLE_CHECK_MENU_ITEM,
+        ATSPI_ROLE_RADIO_MENU_ITEM, ATSPI_ROLE_PAGE_TAB,         ATSPI_ROLE_COMBO_BOX,
+        ATSPI_ROLE_ENTRY,           ATSPI_ROLE_PASSWORD_TEXT,    ATSPI_ROLE_SPIN_BUTTON,
+        ATSPI_ROLE_TEXT,            ATSPI_ROLE_MENU,
+    };
+    return roles.count(role) > 0;
+}
+
+// The showing controls without a name, described for the failure message.
+std::string Nameless(const UiDriver& ui) {
+    std::string list;
+    for (const Element& e : ui.FindAll([](const Element& e) {
+             return Pushable(e.Role()) && e.Showing() && e.Name().empty();
+         }))
+        list += "  " + e.Describe() + " (" + e.Description() + ")\n";
+    return list;
+}
+
+TEST(AccessibleNames, EveryShowingControlOfTheWindowAndTheTabMenuHasAName) {
+    ProgramUnderTest program;
+    UiDriver ui(program.Pid());
+    ASSERT_TRUE(WaitUntil([&] { return !ui.TabNames().empty(); })) << program.Output();
+    EXPECT_EQ(Nameless(ui), "");
+
+    // The tab menu, opened as a user does.
+    const Element tab = ui.Find(ATSPI_ROLE_PAGE_TAB, ui.TabNames().front());
+    Click(tab, Button::Right);
+    ASSERT_TRUE(WaitUntil([&] {
+        return !ui.FindAll([](const Element& e) {
+                      return (e.Role() == ATSPI_ROLE_MENU_ITEM || e.Role() == ATSPI_ROLE_CHECK_MENU_ITEM) &&
+                             e.Showing();
+                  }).empty();
+    }));
+    EXPECT_EQ(Nameless(ui), "");
+    PressKeys("Escape");
+}
+
+}  // namespace

@@ -14,17 +14,22 @@ namespace kivo::e2e {
 
 const char* ToString(WindowState state) {
     switch (state) {
-        case WindowState::Absent: return "absent";
-        case WindowState::Unmapped: return "unmapped";
-        case WindowState::Iconic: return "iconic";
-        case WindowState::Shown: return "shown";
+        case WindowState::Absent:
+            return "absent";
+        case WindowState::Unmapped:
+            return "unmapped";
+        case WindowState::Iconic:
+            return "iconic";
+        case WindowState::Shown:
+            return "shown";
     }
     return "?";
 }
 
 WindowState WindowStateOf(const std::string& title) {
     const unsigned long window = kivo::test::FindWindowByTitle(title);
-    if (!window) return WindowState::Absent;
+    if (!window)
+        return WindowState::Absent;
     Display* d = kivo::test::TestDisplay();
     const Atom wm_state = XInternAtom(d, "WM_STATE", False);
     Atom type = None;
@@ -32,18 +37,23 @@ WindowState WindowStateOf(const std::string& title) {
     unsigned long count = 0, after = 0;
     unsigned char* data = nullptr;
     long state = -1;
-    if (XGetWindowProperty(d, window, wm_state, 0, 2, False, wm_state, &type, &format, &count, &after,
-                           &data) == Success && data) {
-        if (count >= 1 && format == 32) state = reinterpret_cast<long*>(data)[0];
+    if (XGetWindowProperty(d, window, wm_state, 0, 2, False, wm_state, &type, &format, &count,
+                           &after, &data) == Success &&
+        data) {
+        if (count >= 1 && format == 32)
+            state = reinterpret_cast<long*>(data)[0];
         XFree(data);
     }
-    if (state == IconicState) return WindowState::Iconic;
+    if (state == IconicState)
+        return WindowState::Iconic;
     XWindowAttributes attributes{};
-    if (!XGetWindowAttributes(d, window, &attributes)) return WindowState::Absent;
+    if (!XGetWindowAttributes(d, window, &attributes))
+        return WindowState::Absent;
     return attributes.map_state == IsViewable ? WindowState::Shown : WindowState::Unmapped;
 }
 
-std::vector<std::vector<std::string>> QueryDatabase(const std::string& path, const std::string& sql) {
+std::vector<std::vector<std::string>> QueryDatabase(const std::string& path,
+                                                    const std::string& sql) {
     sqlite3* db = nullptr;
     if (sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READONLY, nullptr) != SQLITE_OK) {
         const std::string message = db ? sqlite3_errmsg(db) : "cannot open";
@@ -66,7 +76,8 @@ std::vector<std::vector<std::string>> QueryDatabase(const std::string& path, con
     const std::string message = sqlite3_errmsg(db);
     sqlite3_finalize(statement);
     sqlite3_close(db);
-    if (rc != SQLITE_DONE) throw std::runtime_error(sql + ": " + message);
+    if (rc != SQLITE_DONE)
+        throw std::runtime_error(sql + ": " + message);
     return rows;
 }
 
@@ -75,7 +86,8 @@ std::vector<std::string> FolderEntries(const std::string& folder, const std::str
     std::error_code ec;
     for (const auto& entry : std::filesystem::directory_iterator(folder, ec)) {
         const std::string name = entry.path().filename();
-        if (name.find(contains) != std::string::npos) names.push_back(name);
+        if (name.find(contains) != std::string::npos)
+            names.push_back(name);
     }
     return names;
 }

@@ -18,7 +18,8 @@ WindowState WindowStateOf(const std::string& title);
 
 // Rows of a read-only query on a database file, each column as text ("" for NULL). Throws with
 // SQLite's message on failure.
-std::vector<std::vector<std::string>> QueryDatabase(const std::string& path, const std::string& sql);
+std::vector<std::vector<std::string>> QueryDatabase(const std::string& path,
+                                                    const std::string& sql);
 
 // The names of the entries of a folder matching `contains` ("" for all); none when it is missing.
 std::vector<std::string> FolderEntries(const std::string& folder, const std::string& contains = "");

@@ -8,7 +8,7 @@
 namespace kivo::e2e {
 
 class PrivateDesktop {
-public:
+  public:
     // Starts a session bus and the accessibility bus launcher on it, and points this process's
     // DBUS_SESSION_BUS_ADDRESS at it. Throws when either cannot be started.
     PrivateDesktop();
@@ -19,7 +19,7 @@ public:
 
     const std::string& BusAddress() const { return address_; }
 
-private:
+  private:
     kivo::ChildProcess bus_;
     kivo::ChildProcess a11y_launcher_;
     std::string address_;

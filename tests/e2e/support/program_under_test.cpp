@@ -38,16 +38,18 @@ ProgramUnderTest::ProgramUnderTest(ProgramOptions options) : options_(std::move(
     kivo::test::CopyExecutable(KIVO_UPGRADE_CLIENT, folder_, "UpgradeClient");
     const fs::path module(KIVO_MAIN_MODULE);
     kivo::test::CopyExecutable(KIVO_MAIN_MODULE, folder_, module.filename());
-    fs::copy(fs::path(KIVO_EXECUTABLE).parent_path() / "page-extension", folder_ + "/page-extension",
-             fs::copy_options::recursive);
+    fs::copy(fs::path(KIVO_EXECUTABLE).parent_path() / "page-extension",
+             folder_ + "/page-extension", fs::copy_options::recursive);
     if (options_.prepare_database &&
-        RunToEnd("/bin/bash", {"bash", std::string(KIVO_SOURCE_DIR) + "/scripts/prepare-database.sh",
-                               folder_}) != 0)
+        RunToEnd(
+            "/bin/bash",
+            {"bash", std::string(KIVO_SOURCE_DIR) + "/scripts/prepare-database.sh", folder_}) != 0)
         throw std::runtime_error("cannot prepare the database");
     if (RunToEnd(executable_, {executable_, "/REGSERVER"}) != 0)
         throw std::runtime_error("cannot register the worker server");
     output_path_ = home_.Path() + "/program-output.log";
-    if (options_.start) Start();
+    if (options_.start)
+        Start();
 }
 
 ProgramUnderTest::~ProgramUnderTest() {
@@ -58,8 +60,10 @@ ProgramUnderTest::~ProgramUnderTest() {
 }
 
 void ProgramUnderTest::Start() {
-    kivo::UniqueFd output(open(output_path_.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0600));
-    if (output.Get() < 0) throw std::runtime_error("cannot open " + output_path_);
+    kivo::UniqueFd output(
+        open(output_path_.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0600));
+    if (output.Get() < 0)
+        throw std::runtime_error("cannot open " + output_path_);
     auto env = options_.env;
     env.emplace_back("DBUS_SESSION_BUS_ADDRESS", Desktop().BusAddress());
     // setsid gives the program a process group of its own that ends with it at teardown.
@@ -70,9 +74,11 @@ void ProgramUnderTest::Start() {
 }
 
 bool ProgramUnderTest::Running() {
-    if (status_) return false;
+    if (status_)
+        return false;
     const int status = process_.TryWait();
-    if (status == -1) return true;
+    if (status == -1)
+        return true;
     status_ = status;
     return false;
 }
@@ -85,7 +91,8 @@ std::optional<int> ProgramUnderTest::WaitForEnd(std::chrono::milliseconds timeou
 std::vector<pid_t> ProgramUnderTest::Workers() const {
     std::vector<pid_t> running;
     for (pid_t child : kivo::test::ChildrenOf(pid_))
-        if (kivo::test::ProcessRunning(child)) running.push_back(child);
+        if (kivo::test::ProcessRunning(child))
+            running.push_back(child);
     return running;
 }
 

@@ -21,7 +21,7 @@ struct ProgramOptions {
 };
 
 class ProgramUnderTest {
-public:
+  public:
     // Prepares the scratch home and the program folder as an installation (executable under
     // another file name, its module, UpgradeClient, page extension, database), registers the
     // worker server, starts the web server and, unless told otherwise, the program.
@@ -47,7 +47,7 @@ public:
     // What the program wrote to stdout and stderr so far, for failure messages.
     std::string Output() const;
 
-private:
+  private:
     kivo::test::TempHome home_;
     kivo::test::TestWebServer server_;
     ProgramOptions options_;

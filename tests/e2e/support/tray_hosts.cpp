@@ -25,8 +25,9 @@ constexpr const char* kWatcherXml = R"(<node>
   </interface>
 </node>)";
 
-void WatcherCall(GDBusConnection*, const gchar* sender, const gchar*, const gchar*, const gchar* method,
-                 GVariant* parameters, GDBusMethodInvocation* invocation, gpointer self) {
+void WatcherCall(GDBusConnection*, const gchar* sender, const gchar*, const gchar*,
+                 const gchar* method, GVariant* parameters, GDBusMethodInvocation* invocation,
+                 gpointer self) {
     if (g_strcmp0(method, "RegisterStatusNotifierItem") == 0) {
         const gchar* service = nullptr;
         g_variant_get(parameters, "(&s)", &service);
@@ -35,10 +36,12 @@ void WatcherCall(GDBusConnection*, const gchar* sender, const gchar*, const gcha
     g_dbus_method_invocation_return_value(invocation, nullptr);
 }
 
-GVariant* WatcherProperty(GDBusConnection*, const gchar*, const gchar*, const gchar*, const gchar* name,
-                          GError**, gpointer self) {
-    if (g_strcmp0(name, "IsStatusNotifierHostRegistered") == 0) return g_variant_new_boolean(TRUE);
-    if (g_strcmp0(name, "ProtocolVersion") == 0) return g_variant_new_int32(0);
+GVariant* WatcherProperty(GDBusConnection*, const gchar*, const gchar*, const gchar*,
+                          const gchar* name, GError**, gpointer self) {
+    if (g_strcmp0(name, "IsStatusNotifierHostRegistered") == 0)
+        return g_variant_new_boolean(TRUE);
+    if (g_strcmp0(name, "ProtocolVersion") == 0)
+        return g_variant_new_int32(0);
     GVariantBuilder items;
     g_variant_builder_init(&items, G_VARIANT_TYPE("as"));
     for (const std::string& item : static_cast<StatusNotifierHost*>(self)->Items())
@@ -49,11 +52,13 @@ GVariant* WatcherProperty(GDBusConnection*, const gchar*, const gchar*, const gc
 std::string WithoutMnemonics(const char* label) {
     std::string text;
     for (const char* p = label; *p; ++p)
-        if (*p != '_') text += *p;
+        if (*p != '_')
+            text += *p;
     return text;
 }
 
-void SendClientMessage(Display* d, Window to, Window about, Atom type, long mask, std::array<long, 5> data) {
+void SendClientMessage(Display* d, Window to, Window about, Atom type, long mask,
+                       std::array<long, 5> data) {
     XEvent event{};
     event.xclient.type = ClientMessage;
     event.xclient.window = about;
@@ -68,38 +73,45 @@ void SendClientMessage(Display* d, Window to, Window about, Atom type, long mask
 StatusNotifierHost::StatusNotifierHost() {
     GError* error = nullptr;
     bus_ = g_bus_get_sync(G_BUS_TYPE_SESSION, nullptr, &error);
-    if (!bus_) throw std::runtime_error(error ? error->message : "no session bus");
+    if (!bus_)
+        throw std::runtime_error(error ? error->message : "no session bus");
     GDBusNodeInfo* node = g_dbus_node_info_new_for_xml(kWatcherXml, nullptr);
     static const GDBusInterfaceVTable vtable{WatcherCall, WatcherProperty, nullptr, {}};
-    registration_id_ = g_dbus_connection_register_object(bus_, "/StatusNotifierWatcher", node->interfaces[0],
-                                                         &vtable, this, nullptr, nullptr);
+    registration_id_ = g_dbus_connection_register_object(
+        bus_, "/StatusNotifierWatcher", node->interfaces[0], &vtable, this, nullptr, nullptr);
     g_dbus_node_info_unref(node);
     GVariant* reply = g_dbus_connection_call_sync(
-        bus_, "org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus", "RequestName",
-        g_variant_new("(su)", "org.kde.StatusNotifierWatcher", 4u /* do not queue */), G_VARIANT_TYPE("(u)"),
-        G_DBUS_CALL_FLAGS_NONE, 10000, nullptr, &error);
+        bus_, "org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus",
+        "RequestName",
+        g_variant_new("(su)", "org.kde.StatusNotifierWatcher", 4u /* do not queue */),
+        G_VARIANT_TYPE("(u)"), G_DBUS_CALL_FLAGS_NONE, 10000, nullptr, &error);
     guint32 result = 0;
     if (reply) {
         g_variant_get(reply, "(u)", &result);
         g_variant_unref(reply);
     }
-    if (result != 1) throw std::runtime_error("cannot own the status-notifier watcher name");
+    if (result != 1)
+        throw std::runtime_error("cannot own the status-notifier watcher name");
 }
 
 StatusNotifierHost::~StatusNotifierHost() {
-    g_dbus_connection_call_sync(bus_, "org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus",
-                                "ReleaseName", g_variant_new("(s)", "org.kde.StatusNotifierWatcher"), nullptr,
+    g_dbus_connection_call_sync(bus_, "org.freedesktop.DBus", "/org/freedesktop/DBus",
+                                "org.freedesktop.DBus", "ReleaseName",
+                                g_variant_new("(s)", "org.kde.StatusNotifierWatcher"), nullptr,
                                 G_DBUS_CALL_FLAGS_NONE, 5000, nullptr, nullptr);
     g_dbus_connection_unregister_object(bus_, registration_id_);
     g_object_unref(bus_);
 }
 
 void StatusNotifierHost::Register(const std::string& sender, const std::string& service_or_path) {
-    const std::string item = service_or_path.starts_with("/") ? sender + service_or_path
-                                                              : service_or_path + "/StatusNotifierItem";
-    if (std::find(items_.begin(), items_.end(), item) == items_.end()) items_.push_back(item);
-    g_dbus_connection_emit_signal(bus_, nullptr, "/StatusNotifierWatcher", "org.kde.StatusNotifierWatcher",
-                                  "StatusNotifierItemRegistered", g_variant_new("(s)", item.c_str()), nullptr);
+    const std::string item = service_or_path.starts_with("/")
+                                 ? sender + service_or_path
+                                 : service_or_path + "/StatusNotifierItem";
+    if (std::find(items_.begin(), items_.end(), item) == items_.end())
+        items_.push_back(item);
+    g_dbus_connection_emit_signal(bus_, nullptr, "/StatusNotifierWatcher",
+                                  "org.kde.StatusNotifierWatcher", "StatusNotifierItemRegistered",
+                                  g_variant_new("(s)", item.c_str()), nullptr);
 }
 
 bool StatusNotifierHost::WaitForItem(std::chrono::milliseconds timeout) const {
@@ -107,14 +119,16 @@ bool StatusNotifierHost::WaitForItem(std::chrono::milliseconds timeout) const {
 }
 
 std::pair<std::string, std::string> StatusNotifierHost::Item() const {
-    if (items_.empty()) throw std::runtime_error("no status-notifier item registered");
+    if (items_.empty())
+        throw std::runtime_error("no status-notifier item registered");
     const std::string& item = items_.front();
     const auto slash = item.find('/');
     return {item.substr(0, slash), item.substr(slash)};
 }
 
-GVariant* StatusNotifierHost::Call(const std::string& name, const std::string& path, const char* interface,
-                                   const char* method, GVariant* arguments) const {
+GVariant* StatusNotifierHost::Call(const std::string& name, const std::string& path,
+                                   const char* interface, const char* method,
+                                   GVariant* arguments) const {
     GError* error = nullptr;
     // Asynchronous under the hood, so the program's answer is read while our main loop runs.
     GVariant* reply = nullptr;
@@ -125,8 +139,8 @@ GVariant* StatusNotifierHost::Call(const std::string& name, const std::string& p
         GError** error;
     } pending{&reply, &done, &error};
     g_dbus_connection_call(
-        bus_, name.c_str(), path.c_str(), interface, method, arguments, nullptr, G_DBUS_CALL_FLAGS_NONE, 20000,
-        nullptr,
+        bus_, name.c_str(), path.c_str(), interface, method, arguments, nullptr,
+        G_DBUS_CALL_FLAGS_NONE, 20000, nullptr,
         [](GObject* source, GAsyncResult* result, gpointer data) {
             auto* p = static_cast<Pending*>(data);
             *p->reply = g_dbus_connection_call_finish(G_DBUS_CONNECTION(source), result, p->error);
@@ -134,7 +148,8 @@ GVariant* StatusNotifierHost::Call(const std::string& name, const std::string& p
         },
         &pending);
     WaitUntil([&] { return done; }, 30s);
-    if (!done) throw std::runtime_error(std::string(method) + ": no answer");
+    if (!done)
+        throw std::runtime_error(std::string(method) + ": no answer");
     if (!reply) {
         const std::string message = error ? error->message : "failed";
         g_clear_error(&error);
@@ -145,7 +160,8 @@ GVariant* StatusNotifierHost::Call(const std::string& name, const std::string& p
 
 void StatusNotifierHost::Activate() const {
     const auto [name, path] = Item();
-    g_variant_unref(Call(name, path, "org.kde.StatusNotifierItem", "Activate", g_variant_new("(ii)", 0, 0)));
+    g_variant_unref(
+        Call(name, path, "org.kde.StatusNotifierItem", "Activate", g_variant_new("(ii)", 0, 0)));
 }
 
 std::string StatusNotifierHost::MenuPath() const {
@@ -174,7 +190,8 @@ std::vector<std::pair<int, std::string>> TopItems(GVariant* reply) {
         g_variant_get_child(child, 0, "i", &id);
         GVariant* properties = g_variant_get_child_value(child, 1);
         const gchar* label = nullptr;
-        if (g_variant_lookup(properties, "label", "&s", &label)) items.emplace_back(id, WithoutMnemonics(label));
+        if (g_variant_lookup(properties, "label", "&s", &label))
+            items.emplace_back(id, WithoutMnemonics(label));
         g_variant_unref(properties);
         g_variant_unref(child);
         g_variant_unref(boxed);
@@ -204,7 +221,8 @@ bool StatusNotifierHost::ClickMenuItem(const std::string& label) const {
     const auto items = TopItems(reply);
     g_variant_unref(reply);
     for (const auto& [id, text] : items) {
-        if (text != label) continue;
+        if (text != label)
+            continue;
         g_variant_unref(Call(name, menu, "com.canonical.dbusmenu", "Event",
                              g_variant_new("(isvu)", id, "clicked", g_variant_new_int32(0), 0u)));
         return true;
@@ -230,7 +248,8 @@ bool XEmbedTray::WaitForIcon(std::chrono::milliseconds timeout) const {
 }
 
 void XEmbedTray::ClickIcon(Button button) const {
-    if (!icon_) throw std::runtime_error("no icon docked");
+    if (!icon_)
+        throw std::runtime_error("no icon docked");
     ClickAt(x_ + 12, y_ + 12, button);
 }
 
@@ -262,7 +281,8 @@ void XEmbedTray::Serve() {
 
     while (!stop_) {
         pollfd p{ConnectionNumber(d), POLLIN, 0};
-        if (!XPending(d)) poll(&p, 1, 50);
+        if (!XPending(d))
+            poll(&p, 1, 50);
         while (XPending(d)) {
             XEvent event;
             XNextEvent(d, &event);
@@ -280,7 +300,8 @@ void XEmbedTray::Serve() {
             XReparentWindow(d, icon, box, 0, 0);
             XResizeWindow(d, icon, 24, 24);
             // XEMBED_EMBEDDED_NOTIFY, protocol version 0.
-            SendClientMessage(d, icon, icon, xembed, NoEventMask, {CurrentTime, 0, 0, static_cast<long>(box), 0});
+            SendClientMessage(d, icon, icon, xembed, NoEventMask,
+                              {CurrentTime, 0, 0, static_cast<long>(box), 0});
             XMapWindow(d, icon);
             XSync(d, False);
             container_ = box;
@@ -288,7 +309,8 @@ void XEmbedTray::Serve() {
         }
     }
     XDestroyWindow(d, owner);
-    if (container_) XDestroyWindow(d, container_);
+    if (container_)
+        XDestroyWindow(d, container_);
     XCloseDisplay(d);
 }
 

@@ -17,7 +17,7 @@ namespace kivo::e2e {
 
 // A status-notifier watcher that is also the one host, as a panel runs them.
 class StatusNotifierHost {
-public:
+  public:
     // Owns the watcher's bus name; throws when it cannot be had.
     StatusNotifierHost();
     ~StatusNotifierHost();
@@ -37,7 +37,7 @@ public:
     // For the bus callbacks.
     void Register(const std::string& sender, const std::string& service_or_path);
 
-private:
+  private:
     std::pair<std::string, std::string> Item() const;  // bus name, object path of the first
     GVariant* Call(const std::string& name, const std::string& path, const char* interface,
                    const char* method, GVariant* arguments) const;
@@ -52,7 +52,7 @@ private:
 // An XEmbed system tray: owns the tray selection of screen 0 and docks icons in a window of
 // its own in the screen's top right corner.
 class XEmbedTray {
-public:
+  public:
     XEmbedTray();
     ~XEmbedTray();
     XEmbedTray(const XEmbedTray&) = delete;
@@ -62,7 +62,7 @@ public:
     // Clicks the docked icon with a real pointer event.
     void ClickIcon(Button button = Button::Left) const;
 
-private:
+  private:
     void Serve();
 
     std::thread thread_;

@@ -25,15 +25,21 @@ std::string TakeText(gchar* text) {
 
 Display* Xdisplay() {
     Display* display = kivo::test::TestDisplay();
-    if (!display) throw std::runtime_error("no X display for input");
+    if (!display)
+        throw std::runtime_error("no X display for input");
     return display;
 }
 
-void Walk(const Element& element, int depth, const std::function<bool(const Element&)>& match,
-          std::vector<Element>& found) {
-    if (depth > 40) return;
-    if (match(element)) found.push_back(element);
-    for (const Element& child : element.Children()) Walk(child, depth + 1, match, found);
+// Walks the program's own elements: a page embedded from a worker process is not descended.
+void Walk(const Element& element, int depth, pid_t pid,
+          const std::function<bool(const Element&)>& match, std::vector<Element>& found) {
+    if (depth > 40)
+        return;
+    if (depth > 0 && element.Role() == ATSPI_ROLE_FRAME && element.ProcessId() != pid)
+        return;
+    if (match(element))
+        found.push_back(element);
+    for (const Element& child : element.Children()) Walk(child, depth + 1, pid, match, found);
 }
 
 }  // namespace
@@ -47,7 +53,8 @@ Element& Element::operator=(Element other) {
     return *this;
 }
 Element::~Element() {
-    if (accessible_) g_object_unref(accessible_);
+    if (accessible_)
+        g_object_unref(accessible_);
 }
 
 std::string Element::Name() const {
@@ -63,25 +70,37 @@ std::string Element::RoleName() const {
     return accessible_ ? TakeText(atspi_accessible_get_role_name(accessible_, nullptr)) : "";
 }
 bool Element::Has(AtspiStateType state) const {
-    if (!accessible_) return false;
+    if (!accessible_)
+        return false;
     AtspiStateSet* set = atspi_accessible_get_state_set(accessible_);
     const bool has = set && atspi_state_set_contains(set, state);
-    if (set) g_object_unref(set);
+    if (set)
+        g_object_unref(set);
     return has;
 }
 std::vector<Element> Element::Children() const {
     std::vector<Element> children;
-    if (!accessible_) return children;
+    if (!accessible_)
+        return children;
     const gint count = atspi_accessible_get_child_count(accessible_, nullptr);
     for (gint i = 0; i < count; ++i)
         if (AtspiAccessible* child = atspi_accessible_get_child_at_index(accessible_, i, nullptr))
             children.emplace_back(child);
     return children;
 }
+Element Element::Parent() const {
+    return Element(accessible_ ? atspi_accessible_get_parent(accessible_, nullptr) : nullptr);
+}
+pid_t Element::ProcessId() const {
+    return accessible_ ? static_cast<pid_t>(atspi_accessible_get_process_id(accessible_, nullptr))
+                       : -1;
+}
 std::string Element::Text() const {
-    if (!accessible_) return "";
+    if (!accessible_)
+        return "";
     AtspiText* text = atspi_accessible_get_text_iface(accessible_);
-    if (!text) return "";
+    if (!text)
+        return "";
     const gint length = atspi_text_get_character_count(text, nullptr);
     std::string result = TakeText(atspi_text_get_text(text, 0, length, nullptr));
     g_object_unref(text);
@@ -89,9 +108,12 @@ std::string Element::Text() const {
 }
 Element::Box Element::Extents() const {
     Box box;
-    AtspiComponent* component = accessible_ ? atspi_accessible_get_component_iface(accessible_) : nullptr;
-    if (!component) return box;
-    if (AtspiRect* rect = atspi_component_get_extents(component, ATSPI_COORD_TYPE_SCREEN, nullptr)) {
+    AtspiComponent* component =
+        accessible_ ? atspi_accessible_get_component_iface(accessible_) : nullptr;
+    if (!component)
+        return box;
+    if (AtspiRect* rect =
+            atspi_component_get_extents(component, ATSPI_COORD_TYPE_SCREEN, nullptr)) {
         box = {rect->x, rect->y, rect->width, rect->height};
         g_free(rect);
     }
@@ -129,7 +151,8 @@ UiDriver::UiDriver(pid_t pid, std::chrono::milliseconds timeout) {
         [&] {
             Element desktop(atspi_get_desktop(0));
             for (const Element& app : desktop.Children()) {
-                if (atspi_accessible_get_process_id(app.Get(), nullptr) == static_cast<guint>(pid) &&
+                if (atspi_accessible_get_process_id(app.Get(), nullptr) ==
+                        static_cast<guint>(pid) &&
                     !app.Children().empty()) {
                     app_ = app;
                     return true;
@@ -138,20 +161,22 @@ UiDriver::UiDriver(pid_t pid, std::chrono::milliseconds timeout) {
             return false;
         },
         timeout);
-    if (!app_) throw std::runtime_error("the program did not appear on the accessibility bus");
+    if (!app_)
+        throw std::runtime_error("the program did not appear on the accessibility bus");
 }
 
 std::vector<Element> UiDriver::FindAll(const std::function<bool(const Element&)>& match) const {
     atspi_accessible_clear_cache(app_.Get());
     std::vector<Element> found;
-    for (const Element& child : app_.Children()) Walk(child, 0, match, found);
+    for (const Element& child : app_.Children()) Walk(child, 0, app_.ProcessId(), match, found);
     return found;
 }
 
 Element UiDriver::Find(AtspiRole role, const std::string& name) const {
     auto found = FindAll([&](const Element& e) { return e.Role() == role && e.Name() == name; });
     for (const Element& e : found)
-        if (e.Showing()) return e;
+        if (e.Showing())
+            return e;
     return found.empty() ? Element() : found.front();
 }
 
@@ -179,10 +204,13 @@ bool UiDriver::WaitGone(AtspiRole role, const std::string& name,
 
 std::vector<std::string> UiDriver::TabNames() const {
     std::vector<std::string> names;
-    auto strips = FindAll([](const Element& e) { return e.Role() == ATSPI_ROLE_PAGE_TAB_LIST && e.Showing(); });
-    if (strips.empty()) return names;
+    auto strips = FindAll(
+        [](const Element& e) { return e.Role() == ATSPI_ROLE_PAGE_TAB_LIST && e.Showing(); });
+    if (strips.empty())
+        return names;
     for (const Element& tab : strips.front().Children())
-        if (tab.Role() == ATSPI_ROLE_PAGE_TAB) names.push_back(tab.Name());
+        if (tab.Role() == ATSPI_ROLE_PAGE_TAB)
+            names.push_back(tab.Name());
     return names;
 }
 
@@ -193,8 +221,10 @@ Element UiDriver::ClickPath(AtspiRole first_role, const std::vector<std::string>
         if (!current) {
             // Check items and radio items are menu items too.
             current = WaitFor(ATSPI_ROLE_CHECK_MENU_ITEM, path[i], 2s);
-            if (!current) current = WaitFor(ATSPI_ROLE_MENU, path[i], 2s);
-            if (!current) return Element();
+            if (!current)
+                current = WaitFor(ATSPI_ROLE_MENU, path[i], 2s);
+            if (!current)
+                return Element();
         }
         Click(current);
     }
@@ -234,9 +264,12 @@ void Key(KeyCode code, bool down) {
 }
 
 KeySym KeySymOf(char32_t c) {
-    if (c == '\n') return XK_Return;
-    if (c == '\t') return XK_Tab;
-    if (c < 0x100) return c;  // Latin-1 key symbols are the code points
+    if (c == '\n')
+        return XK_Return;
+    if (c == '\t')
+        return XK_Tab;
+    if (c < 0x100)
+        return c;  // Latin-1 key symbols are the code points
     return 0x01000000 | c;
 }
 
@@ -256,9 +289,12 @@ std::vector<char32_t> CodePoints(const std::string& text) {
 // The key code and whether Shift is needed for a key symbol in the current keyboard map.
 std::optional<std::pair<KeyCode, bool>> FindKey(Display* d, KeySym sym) {
     const KeyCode code = XKeysymToKeycode(d, sym);
-    if (code == 0) return std::nullopt;
-    if (XkbKeycodeToKeysym(d, code, 0, 0) == sym) return std::make_pair(code, false);
-    if (XkbKeycodeToKeysym(d, code, 0, 1) == sym) return std::make_pair(code, true);
+    if (code == 0)
+        return std::nullopt;
+    if (XkbKeycodeToKeysym(d, code, 0, 0) == sym)
+        return std::make_pair(code, false);
+    if (XkbKeycodeToKeysym(d, code, 0, 1) == sym)
+        return std::make_pair(code, true);
     return std::nullopt;
 }
 
@@ -274,15 +310,19 @@ void TypeText(const std::string& text) {
     std::vector<KeyCode> spare;
     for (int code = max_code; code >= min_code; --code) {
         bool empty = true;
-        for (int k = 0; k < per_code; ++k) empty &= map[(code - min_code) * per_code + k] == NoSymbol;
-        if (empty) spare.push_back(static_cast<KeyCode>(code));
+        for (int k = 0; k < per_code; ++k)
+            empty &= map[(code - min_code) * per_code + k] == NoSymbol;
+        if (empty)
+            spare.push_back(static_cast<KeyCode>(code));
     }
     XFree(map);
     std::map<KeySym, KeyCode> remapped;
     for (char32_t c : CodePoints(text)) {
         const KeySym sym = KeySymOf(c);
-        if (FindKey(d, sym) || remapped.count(sym)) continue;
-        if (remapped.size() >= spare.size()) throw std::runtime_error("no spare key codes left");
+        if (FindKey(d, sym) || remapped.count(sym))
+            continue;
+        if (remapped.size() >= spare.size())
+            throw std::runtime_error("no spare key codes left");
         const KeyCode code = spare[remapped.size()];
         KeySym syms[2] = {sym, sym};
         XChangeKeyboardMapping(d, code, 2, syms, 1);
@@ -299,10 +339,12 @@ void TypeText(const std::string& text) {
         } else {
             std::tie(code, shifted) = *FindKey(d, sym);
         }
-        if (shifted) Key(shift, true);
+        if (shifted)
+            Key(shift, true);
         Key(code, true);
         Key(code, false);
-        if (shifted) Key(shift, false);
+        if (shifted)
+            Key(shift, false);
     }
     for (const auto& [sym, code] : remapped) {
         KeySym none[2] = {NoSymbol, NoSymbol};
@@ -318,17 +360,20 @@ void PressKeys(const std::string& chord) {
     std::vector<std::string> parts;
     std::stringstream in(chord);
     for (std::string part; std::getline(in, part, '+');) parts.push_back(part);
-    if (parts.empty()) throw std::invalid_argument("empty key chord");
+    if (parts.empty())
+        throw std::invalid_argument("empty key chord");
     std::vector<KeyCode> held;
     for (size_t i = 0; i + 1 < parts.size(); ++i) {
         const auto it = modifiers.find(parts[i]);
-        if (it == modifiers.end()) throw std::invalid_argument("unknown modifier " + parts[i]);
+        if (it == modifiers.end())
+            throw std::invalid_argument("unknown modifier " + parts[i]);
         held.push_back(XKeysymToKeycode(d, it->second));
     }
     KeySym sym = parts.back().size() == 1 ? static_cast<KeySym>(parts.back()[0])
                                           : XStringToKeysym(parts.back().c_str());
     const KeyCode code = XKeysymToKeycode(d, sym);
-    if (sym == NoSymbol || code == 0) throw std::invalid_argument("unknown key " + parts.back());
+    if (sym == NoSymbol || code == 0)
+        throw std::invalid_argument("unknown key " + parts.back());
     for (KeyCode m : held) Key(m, true);
     Key(code, true);
     Key(code, false);

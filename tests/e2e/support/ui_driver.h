@@ -16,7 +16,7 @@ using namespace std::chrono_literals;
 
 // An accessible object of the program; an empty one when nothing was found.
 class Element {
-public:
+  public:
     Element() = default;
     explicit Element(AtspiAccessible* accessible);  // takes the reference
     Element(const Element& other);
@@ -36,6 +36,8 @@ public:
     bool Enabled() const { return Has(ATSPI_STATE_ENABLED); }
     bool Selected() const { return Has(ATSPI_STATE_SELECTED); }
     std::vector<Element> Children() const;
+    Element Parent() const;
+    pid_t ProcessId() const;
     // The text of a text control (an entry), empty for others.
     std::string Text() const;
     struct Box {
@@ -46,7 +48,7 @@ public:
     // "role 'name'" for failure messages.
     std::string Describe() const;
 
-private:
+  private:
     AtspiAccessible* accessible_ = nullptr;
 };
 
@@ -57,7 +59,7 @@ std::string Tree(const Element& root);
 bool WaitUntil(const std::function<bool()>& done, std::chrono::milliseconds timeout = 30s);
 
 class UiDriver {
-public:
+  public:
     // Waits (up to `timeout`) for the application of the process to appear on the bus.
     explicit UiDriver(pid_t pid, std::chrono::milliseconds timeout = 60s);
 
@@ -68,9 +70,11 @@ public:
     // The first element with that role and name, preferring one that is showing.
     Element Find(AtspiRole role, const std::string& name) const;
     // Waits for it to be there and showing; empty when the deadline passed.
-    Element WaitFor(AtspiRole role, const std::string& name, std::chrono::milliseconds timeout = 30s) const;
+    Element WaitFor(AtspiRole role, const std::string& name,
+                    std::chrono::milliseconds timeout = 30s) const;
     // Waits until no showing element of that role and name is left.
-    bool WaitGone(AtspiRole role, const std::string& name, std::chrono::milliseconds timeout = 30s) const;
+    bool WaitGone(AtspiRole role, const std::string& name,
+                  std::chrono::milliseconds timeout = 30s) const;
     // The names of the page tabs of the tab strip, left to right.
     std::vector<std::string> TabNames() const;
     // Opens the items of a menu path one after the other by clicking them: the first is a
@@ -78,7 +82,7 @@ public:
     // name that appears. Returns the last item clicked, empty when one did not appear.
     Element ClickPath(AtspiRole first_role, const std::vector<std::string>& path) const;
 
-private:
+  private:
     Element app_;
 };
 

@@ -33,10 +33,13 @@ bool Operable(const Element& e) {
 }
 
 // The showing controls without a name, described for the failure message.
+// Only the program's own: the controls of the pages are the sites' business.
 std::string Nameless(const UiDriver& ui) {
+    const pid_t own = ui.App().ProcessId();
     std::string list;
-    for (const Element& e : ui.FindAll(
-             [](const Element& e) { return e.Showing() && Operable(e) && e.Name().empty(); }))
+    for (const Element& e : ui.FindAll([&](const Element& e) {
+             return e.Showing() && Operable(e) && e.Name().empty() && e.ProcessId() == own;
+         }))
         list += "  " + e.Describe() + " (" + e.Description() + ")\n";
     return list;
 }

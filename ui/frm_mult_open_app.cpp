@@ -141,6 +141,7 @@ void TFrmMultOpenApp::BuildTopBar() {
     btnBigICON.set_can_focus(false);
     btnBigICON.set_size_request(63, 63);
     btnBigICON.signal_clicked().connect([this] { btnBigICONClick(); });
+    btnBigICON.get_accessible()->set_name("主菜单");
     pnlBigICON.set_visible_window(false);
     pnlBigICON.add(btnBigICON);
     OpenTitleRowDrag(pnlBigICON);
@@ -214,6 +215,7 @@ void TFrmMultOpenApp::OpenTitleRowDrag(Gtk::EventBox& area) {
 
 void TFrmMultOpenApp::BuildAddressRow() {
     edtUrl.get_style_context()->add_class("kivo-address");
+    edtUrl.get_accessible()->set_name("地址");
     edtUrl.set_icon_from_pixbuf(GlyphIcon(Glyph::DropDown, 14, Gdk::RGBA("#136EB7")),
                                 Gtk::ENTRY_ICON_SECONDARY);
     edtUrl.set_icon_tooltip_text("输入过的地址", Gtk::ENTRY_ICON_SECONDARY);
@@ -232,6 +234,7 @@ void TFrmMultOpenApp::BuildAddressRow() {
 
     // The search box starts with its hint as real text, in silver, until it is changed.
     edtSearch.get_style_context()->add_class("kivo-address");
+    edtSearch.get_accessible()->set_name("网页搜索");
     edtSearch.set_text(kSearchHint);
     edtSearch.override_color(Gdk::RGBA("#C0C0C0"));
     edtSearch.set_size_request(146, 21);
@@ -298,6 +301,7 @@ void TFrmMultOpenApp::BuildTabArea() {
         sigc::mem_fun(*this, &TFrmMultOpenApp::pcMainButtonPress), false);
     // The menu button at the end of the strip lists every tab in strip order.
     btnTabList.set_relief(Gtk::RELIEF_NONE);
+    btnTabList.get_accessible()->set_name("全部标签");
     btnTabList.set_popup(pmTabList);
     btnTabList.signal_pressed().connect([this] {
         for (Gtk::Widget* item : pmTabList.get_children()) pmTabList.remove(*item);

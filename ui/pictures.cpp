@@ -220,6 +220,11 @@ PictureButton::PictureButton(Glyph glyph, int width, int height, const std::stri
     set_can_focus(false);
     set_size_request(width, height);
     if (!caption.empty()) set_tooltip_text(caption);
+    // A picture says nothing to a screen reader: the button is named by its hint, and keeps
+    // following it when the hint changes.
+    if (!caption.empty()) get_accessible()->set_name(caption);
+    property_tooltip_text().signal_changed().connect(
+        [this] { get_accessible()->set_name(get_tooltip_text()); });
 }
 
 bool PictureButton::on_draw(const Cairo::RefPtr<Cairo::Context>& cr) {

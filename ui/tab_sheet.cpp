@@ -57,6 +57,7 @@ N_TRzTabSheet::N_TRzTabSheet(const TabEventHandlers& handlers)
     label_.set_width_chars(1);
     close_button_.set_relief(Gtk::RELIEF_NONE);
     close_button_.set_label("×");
+    close_button_.get_accessible()->set_name("关闭");
     close_button_.set_focus_on_click(false);
     tab_label_.pack_start(icon_, Gtk::PACK_SHRINK);
     tab_label_.pack_start(label_, Gtk::PACK_EXPAND_WIDGET);

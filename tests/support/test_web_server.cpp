@@ -135,7 +135,13 @@ TestWebServer::TestWebServer() : server_(std::make_unique<httplib::Server>()) {
             return;
         }
         response.set_header("Set-Cookie", name + "=" + value + "; Max-Age=86400; Path=/");
-        SendPage(response, Page("Cookie set", Pre("cookie", name + "=" + value)));
+        std::string body = Pre("cookie", name + "=" + value);
+        if (request.get_param_value("popup") == "1") {
+            body +=
+                "\n<script>window.addEventListener('load', function () { "
+                "window.open('/cookies?popup=1'); });</script>";
+        }
+        SendPage(response, Page("Cookie set", body));
     });
 
     serve("/cookies", [](const httplib::Request& request, httplib::Response& response) {

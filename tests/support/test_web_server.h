@@ -4,7 +4,8 @@
 // Pages (each with a <title>; page text is HTML-escaped):
 //   /echo                 any method; <pre id="method">, <pre id="content-type">, <pre id="body">
 //   /setcookie?name=N&value=V
-//                         sets N=V for a day on path /; shows it in <pre id="cookie">
+//                         sets N=V for a day on path /; shows it in <pre id="cookie">;
+//                         with &popup=1 it opens /cookies?popup=1 when it has loaded
 //   /cookies              the Cookie header received, in <pre id="cookies">
 //   /frame, /frame-inner  a page holding <iframe id="inner" src="/frame-inner">, and that page
 //   /frame-nested         <iframe id="middle" src="/frame-middle">, which holds

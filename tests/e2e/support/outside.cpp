@@ -1,0 +1,95 @@
+#include "tests/e2e/support/outside.h"
+
+#include <X11/Xatom.h>
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+#include <sqlite3.h>
+
+#include <filesystem>
+#include <stdexcept>
+
+#include "tests/support/test_support.h"
+
+namespace kivo::e2e {
+
+const char* ToString(WindowState state) {
+    switch (state) {
+        case WindowState::Absent:
+            return "absent";
+        case WindowState::Unmapped:
+            return "unmapped";
+        case WindowState::Iconic:
+            return "iconic";
+        case WindowState::Shown:
+            return "shown";
+    }
+    return "?";
+}
+
+WindowState WindowStateOf(const std::string& title) {
+    const unsigned long window = kivo::test::FindWindowByTitle(title);
+    if (!window)
+        return WindowState::Absent;
+    Display* d = kivo::test::TestDisplay();
+    const Atom wm_state = XInternAtom(d, "WM_STATE", False);
+    Atom type = None;
+    int format = 0;
+    unsigned long count = 0, after = 0;
+    unsigned char* data = nullptr;
+    long state = -1;
+    if (XGetWindowProperty(d, window, wm_state, 0, 2, False, wm_state, &type, &format, &count,
+                           &after, &data) == Success &&
+        data) {
+        if (count >= 1 && format == 32)
+            state = reinterpret_cast<long*>(data)[0];
+        XFree(data);
+    }
+    if (state == IconicState)
+        return WindowState::Iconic;
+    XWindowAttributes attributes{};
+    if (!XGetWindowAttributes(d, window, &attributes))
+        return WindowState::Absent;
+    return attributes.map_state == IsViewable ? WindowState::Shown : WindowState::Unmapped;
+}
+
+std::vector<std::vector<std::string>> QueryDatabase(const std::string& path,
+                                                    const std::string& sql) {
+    sqlite3* db = nullptr;
+    if (sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READONLY, nullptr) != SQLITE_OK) {
+        const std::string message = db ? sqlite3_errmsg(db) : "cannot open";
+        sqlite3_close(db);
+        throw std::runtime_error(path + ": " + message);
+    }
+    sqlite3_busy_timeout(db, 5000);
+    sqlite3_stmt* statement = nullptr;
+    std::vector<std::vector<std::string>> rows;
+    int rc = sqlite3_prepare_v2(db, sql.c_str(), -1, &statement, nullptr);
+    while (rc == SQLITE_OK && (rc = sqlite3_step(statement)) == SQLITE_ROW) {
+        std::vector<std::string> row;
+        for (int i = 0; i < sqlite3_column_count(statement); ++i) {
+            const auto* text = sqlite3_column_text(statement, i);
+            row.emplace_back(text ? reinterpret_cast<const char*>(text) : "");
+        }
+        rows.push_back(std::move(row));
+        rc = SQLITE_OK;
+    }
+    const std::string message = sqlite3_errmsg(db);
+    sqlite3_finalize(statement);
+    sqlite3_close(db);
+    if (rc != SQLITE_DONE)
+        throw std::runtime_error(sql + ": " + message);
+    return rows;
+}
+
+std::vector<std::string> FolderEntries(const std::string& folder, const std::string& contains) {
+    std::vector<std::string> names;
+    std::error_code ec;
+    for (const auto& entry : std::filesystem::directory_iterator(folder, ec)) {
+        const std::string name = entry.path().filename();
+        if (name.find(contains) != std::string::npos)
+            names.push_back(name);
+    }
+    return names;
+}
+
+}  // namespace kivo::e2e

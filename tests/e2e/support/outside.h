@@ -1,0 +1,27 @@
+#pragma once
+// What the outside world sees of the program: its windows, its files and its database.
+#include <string>
+#include <vector>
+
+namespace kivo::e2e {
+
+enum class WindowState {
+    Absent,    // no top-level window of that title
+    Unmapped,  // hidden (withdrawn)
+    Iconic,    // minimised: WM_STATE says so
+    Shown,     // mapped and viewable
+};
+const char* ToString(WindowState state);
+
+// The state of the first top-level window with this title.
+WindowState WindowStateOf(const std::string& title);
+
+// Rows of a read-only query on a database file, each column as text ("" for NULL). Throws with
+// SQLite's message on failure.
+std::vector<std::vector<std::string>> QueryDatabase(const std::string& path,
+                                                    const std::string& sql);
+
+// The names of the entries of a folder matching `contains` ("" for all); none when it is missing.
+std::vector<std::string> FolderEntries(const std::string& folder, const std::string& contains = "");
+
+}  // namespace kivo::e2e

@@ -1,0 +1,62 @@
+#pragma once
+// The real program, installed into a scratch home and started as a child process with the
+// accessibility bridge on, next to a local web server of its own.
+#include <sys/types.h>
+
+#include <chrono>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "platform/process.h"
+#include "tests/support/test_support.h"
+#include "tests/support/test_web_server.h"
+
+namespace kivo::e2e {
+
+struct ProgramOptions {
+    bool prepare_database = true;  // the installer's database file in the program folder
+    bool start = true;             // start at once; else call Start() later
+    std::vector<std::pair<std::string, std::string>> env;  // extra environment for the program
+};
+
+class ProgramUnderTest {
+  public:
+    // Prepares the scratch home and the program folder as an installation (executable under
+    // another file name, its module, UpgradeClient, page extension, database), registers the
+    // worker server, starts the web server and, unless told otherwise, the program.
+    explicit ProgramUnderTest(ProgramOptions options = {});
+    // Ends the program's whole process group if it is still running.
+    ~ProgramUnderTest();
+    ProgramUnderTest(const ProgramUnderTest&) = delete;
+    ProgramUnderTest& operator=(const ProgramUnderTest&) = delete;
+
+    void Start();
+    pid_t Pid() const { return pid_; }
+    bool Running();
+    // Waits for the program's end; its waitpid status, or nothing when it still runs.
+    std::optional<int> WaitForEnd(std::chrono::milliseconds timeout);
+    // The worker processes (the program's children still running).
+    std::vector<pid_t> Workers() const;
+
+    const std::string& Home() const { return home_.Path(); }
+    const std::string& Folder() const { return folder_; }  // the program folder, no final "/"
+    const std::string& Executable() const { return executable_; }
+    std::string DatabasePath() const { return folder_ + "/MultOpenApp.dat"; }
+    kivo::test::TestWebServer& Server() { return server_; }
+    // What the program wrote to stdout and stderr so far, for failure messages.
+    std::string Output() const;
+
+  private:
+    kivo::test::TempHome home_;
+    kivo::test::TestWebServer server_;
+    ProgramOptions options_;
+    std::string folder_;
+    std::string executable_;
+    std::string output_path_;
+    kivo::ChildProcess process_;
+    pid_t pid_ = -1;
+    std::optional<int> status_;
+};
+
+}  // namespace kivo::e2e

@@ -1,0 +1,372 @@
+#include "tests/e2e/support/ui_driver.h"
+
+#include <X11/XKBlib.h>
+#include <X11/Xlib.h>
+#include <X11/extensions/XTest.h>
+#include <X11/keysym.h>
+#include <glib.h>
+
+#include <map>
+#include <sstream>
+#include <stdexcept>
+#include <utility>
+
+#include "tests/support/test_support.h"
+
+namespace kivo::e2e {
+
+namespace {
+
+std::string TakeText(gchar* text) {
+    std::string result = text ? text : "";
+    g_free(text);
+    return result;
+}
+
+Display* Xdisplay() {
+    Display* display = kivo::test::TestDisplay();
+    if (!display)
+        throw std::runtime_error("no X display for input");
+    return display;
+}
+
+void Walk(const Element& element, int depth, const std::function<bool(const Element&)>& match,
+          std::vector<Element>& found) {
+    if (depth > 40)
+        return;
+    if (match(element))
+        found.push_back(element);
+    for (const Element& child : element.Children()) Walk(child, depth + 1, match, found);
+}
+
+}  // namespace
+
+Element::Element(AtspiAccessible* accessible) : accessible_(accessible) {}
+Element::Element(const Element& other)
+    : accessible_(other.accessible_ ? static_cast<AtspiAccessible*>(g_object_ref(other.accessible_))
+                                    : nullptr) {}
+Element& Element::operator=(Element other) {
+    std::swap(accessible_, other.accessible_);
+    return *this;
+}
+Element::~Element() {
+    if (accessible_)
+        g_object_unref(accessible_);
+}
+
+std::string Element::Name() const {
+    return accessible_ ? TakeText(atspi_accessible_get_name(accessible_, nullptr)) : "";
+}
+std::string Element::Description() const {
+    return accessible_ ? TakeText(atspi_accessible_get_description(accessible_, nullptr)) : "";
+}
+AtspiRole Element::Role() const {
+    return accessible_ ? atspi_accessible_get_role(accessible_, nullptr) : ATSPI_ROLE_INVALID;
+}
+std::string Element::RoleName() const {
+    return accessible_ ? TakeText(atspi_accessible_get_role_name(accessible_, nullptr)) : "";
+}
+bool Element::Has(AtspiStateType state) const {
+    if (!accessible_)
+        return false;
+    AtspiStateSet* set = atspi_accessible_get_state_set(accessible_);
+    const bool has = set && atspi_state_set_contains(set, state);
+    if (set)
+        g_object_unref(set);
+    return has;
+}
+std::vector<Element> Element::Children() const {
+    std::vector<Element> children;
+    if (!accessible_)
+        return children;
+    const gint count = atspi_accessible_get_child_count(accessible_, nullptr);
+    for (gint i = 0; i < count; ++i)
+        if (AtspiAccessible* child = atspi_accessible_get_child_at_index(accessible_, i, nullptr))
+            children.emplace_back(child);
+    return children;
+}
+Element Element::Parent() const {
+    return Element(accessible_ ? atspi_accessible_get_parent(accessible_, nullptr) : nullptr);
+}
+pid_t Element::ProcessId() const {
+    return accessible_ ? static_cast<pid_t>(atspi_accessible_get_process_id(accessible_, nullptr))
+                       : -1;
+}
+std::string Element::Text() const {
+    if (!accessible_)
+        return "";
+    AtspiText* text = atspi_accessible_get_text_iface(accessible_);
+    if (!text)
+        return "";
+    const gint length = atspi_text_get_character_count(text, nullptr);
+    std::string result = TakeText(atspi_text_get_text(text, 0, length, nullptr));
+    g_object_unref(text);
+    return result;
+}
+Element::Box Element::Extents() const {
+    Box box;
+    AtspiComponent* component =
+        accessible_ ? atspi_accessible_get_component_iface(accessible_) : nullptr;
+    if (!component)
+        return box;
+    if (AtspiRect* rect =
+            atspi_component_get_extents(component, ATSPI_COORD_TYPE_SCREEN, nullptr)) {
+        box = {rect->x, rect->y, rect->width, rect->height};
+        g_free(rect);
+    }
+    g_object_unref(component);
+    return box;
+}
+std::string Element::Describe() const {
+    return accessible_ ? RoleName() + " '" + Name() + "'" : "(nothing)";
+}
+
+namespace {
+
+void AddTree(const Element& e, int depth, std::string& out) {
+    out += std::string(depth * 2, ' ') + e.Describe() + (e.Showing() ? " showing" : "") + "\n";
+    if (depth < 40)
+        for (const Element& child : e.Children()) AddTree(child, depth + 1, out);
+}
+
+}  // namespace
+
+std::string Tree(const Element& root) {
+    std::string out;
+    AddTree(root, 0, out);
+    return out;
+}
+
+bool WaitUntil(const std::function<bool()>& done, std::chrono::milliseconds timeout) {
+    return kivo::test::PumpUntil(done, timeout);
+}
+
+UiDriver::UiDriver(pid_t pid, std::chrono::milliseconds timeout) {
+    static const bool initialised = (atspi_init(), true);
+    (void)initialised;
+    WaitUntil(
+        [&] {
+            Element desktop(atspi_get_desktop(0));
+            for (const Element& app : desktop.Children()) {
+                if (atspi_accessible_get_process_id(app.Get(), nullptr) ==
+                        static_cast<guint>(pid) &&
+                    !app.Children().empty()) {
+                    app_ = app;
+                    return true;
+                }
+            }
+            return false;
+        },
+        timeout);
+    if (!app_)
+        throw std::runtime_error("the program did not appear on the accessibility bus");
+}
+
+std::vector<Element> UiDriver::FindAll(const std::function<bool(const Element&)>& match) const {
+    atspi_accessible_clear_cache(app_.Get());
+    std::vector<Element> found;
+    for (const Element& child : app_.Children()) Walk(child, 0, match, found);
+    return found;
+}
+
+Element UiDriver::Find(AtspiRole role, const std::string& name) const {
+    auto found = FindAll([&](const Element& e) { return e.Role() == role && e.Name() == name; });
+    for (const Element& e : found)
+        if (e.Showing())
+            return e;
+    return found.empty() ? Element() : found.front();
+}
+
+Element UiDriver::WaitFor(AtspiRole role, const std::string& name,
+                          std::chrono::milliseconds timeout) const {
+    Element found;
+    WaitUntil(
+        [&] {
+            found = Find(role, name);
+            return found && found.Showing();
+        },
+        timeout);
+    return found && found.Showing() ? found : Element();
+}
+
+bool UiDriver::WaitGone(AtspiRole role, const std::string& name,
+                        std::chrono::milliseconds timeout) const {
+    return WaitUntil(
+        [&] {
+            const Element found = Find(role, name);
+            return !found || !found.Showing();
+        },
+        timeout);
+}
+
+std::vector<std::string> UiDriver::TabNames() const {
+    std::vector<std::string> names;
+    auto strips = FindAll(
+        [](const Element& e) { return e.Role() == ATSPI_ROLE_PAGE_TAB_LIST && e.Showing(); });
+    if (strips.empty())
+        return names;
+    for (const Element& tab : strips.front().Children())
+        if (tab.Role() == ATSPI_ROLE_PAGE_TAB)
+            names.push_back(tab.Name());
+    return names;
+}
+
+Element UiDriver::ClickPath(AtspiRole first_role, const std::vector<std::string>& path) const {
+    Element current;
+    for (size_t i = 0; i < path.size(); ++i) {
+        current = WaitFor(i == 0 ? first_role : ATSPI_ROLE_MENU_ITEM, path[i]);
+        if (!current) {
+            // Check items and radio items are menu items too.
+            current = WaitFor(ATSPI_ROLE_CHECK_MENU_ITEM, path[i], 2s);
+            if (!current)
+                current = WaitFor(ATSPI_ROLE_MENU, path[i], 2s);
+            if (!current)
+                return Element();
+        }
+        Click(current);
+    }
+    return current;
+}
+
+void MovePointer(int x, int y) {
+    Display* d = Xdisplay();
+    XTestFakeMotionEvent(d, -1, x, y, CurrentTime);
+    XSync(d, False);
+}
+
+void ClickAt(int x, int y, Button button, int count) {
+    Display* d = Xdisplay();
+    MovePointer(x, y);
+    for (int i = 0; i < count; ++i) {
+        XTestFakeButtonEvent(d, static_cast<unsigned>(button), True, CurrentTime);
+        XSync(d, False);
+        XTestFakeButtonEvent(d, static_cast<unsigned>(button), False, CurrentTime);
+        XSync(d, False);
+    }
+}
+
+void Click(const Element& element, Button button, int count) {
+    const Element::Box box = element.Extents();
+    if (box.width <= 0 || box.height <= 0)
+        throw std::runtime_error("no place on the screen for " + element.Describe());
+    ClickAt(box.x + box.width / 2, box.y + box.height / 2, button, count);
+}
+
+namespace {
+
+void Key(KeyCode code, bool down) {
+    Display* d = Xdisplay();
+    XTestFakeKeyEvent(d, code, down, CurrentTime);
+    XSync(d, False);
+}
+
+KeySym KeySymOf(char32_t c) {
+    if (c == '\n')
+        return XK_Return;
+    if (c == '\t')
+        return XK_Tab;
+    if (c < 0x100)
+        return c;  // Latin-1 key symbols are the code points
+    return 0x01000000 | c;
+}
+
+std::vector<char32_t> CodePoints(const std::string& text) {
+    std::vector<char32_t> points;
+    for (size_t i = 0; i < text.size();) {
+        const auto b = static_cast<unsigned char>(text[i]);
+        const int length = b < 0x80 ? 1 : b < 0xE0 ? 2 : b < 0xF0 ? 3 : 4;
+        char32_t c = length == 1 ? b : b & (0x7F >> length);
+        for (int k = 1; k < length && i + k < text.size(); ++k) c = (c << 6) | (text[i + k] & 0x3F);
+        points.push_back(c);
+        i += length;
+    }
+    return points;
+}
+
+// The key code and whether Shift is needed for a key symbol in the current keyboard map.
+std::optional<std::pair<KeyCode, bool>> FindKey(Display* d, KeySym sym) {
+    const KeyCode code = XKeysymToKeycode(d, sym);
+    if (code == 0)
+        return std::nullopt;
+    if (XkbKeycodeToKeysym(d, code, 0, 0) == sym)
+        return std::make_pair(code, false);
+    if (XkbKeycodeToKeysym(d, code, 0, 1) == sym)
+        return std::make_pair(code, true);
+    return std::nullopt;
+}
+
+}  // namespace
+
+void TypeText(const std::string& text) {
+    Display* d = Xdisplay();
+    // Characters the keyboard lacks get spare key codes (no symbol at all). The codes keep them
+    // for the rest of the run: a client may read the new map only when it translates the key,
+    // so putting the old map back at once could race with it.
+    static std::map<KeySym, KeyCode> remapped;
+    int min_code = 0, max_code = 0;
+    XDisplayKeycodes(d, &min_code, &max_code);
+    for (char32_t c : CodePoints(text)) {
+        const KeySym sym = KeySymOf(c);
+        if (remapped.count(sym) || FindKey(d, sym)) continue;
+        int per_code = 0;
+        KeySym* map = XGetKeyboardMapping(d, min_code, max_code - min_code + 1, &per_code);
+        KeyCode spare = 0;
+        for (int code = max_code; code >= min_code && !spare; --code) {
+            bool empty = true;
+            for (int k = 0; k < per_code; ++k) empty &= map[(code - min_code) * per_code + k] == NoSymbol;
+            if (empty) spare = static_cast<KeyCode>(code);
+        }
+        XFree(map);
+        if (!spare) throw std::runtime_error("no spare key code left for typing");
+        KeySym syms[2] = {sym, sym};
+        XChangeKeyboardMapping(d, spare, 2, syms, 1);
+        XSync(d, False);
+        remapped[sym] = spare;
+    }
+    const KeyCode shift = XKeysymToKeycode(d, XK_Shift_L);
+    for (char32_t c : CodePoints(text)) {
+        const KeySym sym = KeySymOf(c);
+        KeyCode code;
+        bool shifted = false;
+        if (auto it = remapped.find(sym); it != remapped.end()) {
+            code = it->second;
+        } else {
+            std::tie(code, shifted) = *FindKey(d, sym);
+        }
+        if (shifted)
+            Key(shift, true);
+        Key(code, true);
+        Key(code, false);
+        if (shifted)
+            Key(shift, false);
+    }
+}
+
+void PressKeys(const std::string& chord) {
+    Display* d = Xdisplay();
+    static const std::map<std::string, KeySym> modifiers{
+        {"ctrl", XK_Control_L}, {"alt", XK_Alt_L}, {"shift", XK_Shift_L}, {"super", XK_Super_L}};
+    std::vector<std::string> parts;
+    std::stringstream in(chord);
+    for (std::string part; std::getline(in, part, '+');) parts.push_back(part);
+    if (parts.empty())
+        throw std::invalid_argument("empty key chord");
+    std::vector<KeyCode> held;
+    for (size_t i = 0; i + 1 < parts.size(); ++i) {
+        const auto it = modifiers.find(parts[i]);
+        if (it == modifiers.end())
+            throw std::invalid_argument("unknown modifier " + parts[i]);
+        held.push_back(XKeysymToKeycode(d, it->second));
+    }
+    KeySym sym = parts.back().size() == 1 ? static_cast<KeySym>(parts.back()[0])
+                                          : XStringToKeysym(parts.back().c_str());
+    const KeyCode code = XKeysymToKeycode(d, sym);
+    if (sym == NoSymbol || code == 0)
+        throw std::invalid_argument("unknown key " + parts.back());
+    for (KeyCode m : held) Key(m, true);
+    Key(code, true);
+    Key(code, false);
+    for (auto it = held.rbegin(); it != held.rend(); ++it) Key(*it, false);
+}
+
+}  // namespace kivo::e2e

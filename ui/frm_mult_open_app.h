@@ -146,6 +146,8 @@ public:
     Gtk::Entry& SearchBox() { return edtSearch; }
 
     // The tab menu.
+    // Shows the active tab's lock and protection as check marks (no handler runs).
+    void popTabPopup();
     void N11Click();
     void N1Click();
     void N31Click();
@@ -170,6 +172,13 @@ private:
     bool pcMainClose();
     bool pcMainButtonPress(GdkEventButton* event);
     void DestroyTab(N_TRzTabSheet* Tab);
+    bool IsLive(const N_TRzTabSheet* tab) const;
+    // A tab whose worker has gone: removed once the current handler is over, with a word in
+    // the status bar.
+    void DiscardDeadTab(N_TRzTabSheet* tab);
+    // Asks the password of the covered current tab and shows it when given.
+    void AskCoveredTab();
+    std::string CurrentSearchAddress() const;
     int TabAt(double x, double y);
     void ShowProgress(int percent);
     void ShowStatusText(const std::string& text);
@@ -201,6 +210,10 @@ private:
     bool NewTabPending = false;
     bool WheelBusy = false;
     bool allow_switch_ = false;
+    // The tab a switch was allowed for, and the current tab whose page stays hidden because it
+    // became current without its password.
+    N_TRzTabSheet* approved_ = nullptr;
+    N_TRzTabSheet* covered_ = nullptr;
     int progress_shown_ = 50;
 
     bool shown_once_ = false;

@@ -199,6 +199,9 @@ WebKitBrowserView::WebKitBrowserView(WebKitWebContext* context, BrowserViewEvent
     g_signal_connect(view_.Get(), "load-changed", G_CALLBACK(OnLoadChanged), this);
     g_signal_connect(view_.Get(), "notify::estimated-load-progress", G_CALLBACK(OnProgress), this);
     g_signal_connect(view_.Get(), "mouse-target-changed", G_CALLBACK(OnMouseTarget), this);
+    // Leaving the view from a link reports no further target: the link's address goes then.
+    gtk_widget_add_events(GTK_WIDGET(view_.Get()), GDK_LEAVE_NOTIFY_MASK);
+    g_signal_connect(view_.Get(), "leave-notify-event", G_CALLBACK(OnPointerLeave), this);
     g_signal_connect(view_.Get(), "create", G_CALLBACK(OnCreate), this);
     g_signal_connect(view_.Get(), "web-process-terminated", G_CALLBACK(OnProcessTerminated), this);
     g_signal_connect(view_.Get(), "user-message-received", G_CALLBACK(OnPageMessage), this);
@@ -473,6 +476,17 @@ void WebKitBrowserView::OnMouseTarget(WebKitWebView*, WebKitHitTestResult* hit, 
         self->status_text_ = text;
         self->events_.ViewStatusTextChange(*self, text);
     });
+}
+
+gboolean WebKitBrowserView::OnPointerLeave(GtkWidget*, GdkEventCrossing*, gpointer data) {
+    auto* self = static_cast<WebKitBrowserView*>(data);
+    Guard("status text", [&] {
+        auto keep = self->shared_from_this();
+        if (self->status_text_.empty()) return;
+        self->status_text_.clear();
+        self->events_.ViewStatusTextChange(*self, "");
+    });
+    return FALSE;
 }
 
 GtkWidget* WebKitBrowserView::OnCreate(WebKitWebView*, WebKitNavigationAction*, gpointer data) {

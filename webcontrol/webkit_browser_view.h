@@ -87,6 +87,7 @@ private:
     static void OnLoadChanged(WebKitWebView*, WebKitLoadEvent event, gpointer self);
     static void OnProgress(GObject*, GParamSpec*, gpointer self);
     static void OnMouseTarget(WebKitWebView*, WebKitHitTestResult* hit, guint, gpointer self);
+    static gboolean OnPointerLeave(GtkWidget*, GdkEventCrossing*, gpointer self);
     static GtkWidget* OnCreate(WebKitWebView*, WebKitNavigationAction*, gpointer self);
     static void OnFrameComplete(WebKitUserContentManager*, WebKitJavascriptResult* result,
                                 gpointer self);

@@ -66,7 +66,7 @@ void TakePicture(TFrmMultOpenApp& window, const std::string& out) {
 
     window.actOpenMainUrlExecute();
     WaitForPage(window.ActiveTab(), "the home page");
-    WaitForPage(window.OpenGame(kivo::SearchAddress(0) +
+    WaitForPage(window.OpenGame(kivo::OfflineSearchAddress() +
                                     Glib::uri_escape_string(kSearchKeyword),
                                 "", ""),
                 "the search page");

@@ -47,14 +47,12 @@ std::string MenuCaption(const std::string& caption) {
     return shown;
 }
 
-// Sets a check mark as shown without running the item's own handlers (GTK emits "activate").
-void SetCheckedQuietly(Gtk::CheckMenuItem& item, bool checked) {
-    const guint activate = g_signal_lookup("activate", GTK_TYPE_MENU_ITEM);
-    g_signal_handlers_block_matched(item.gobj(), G_SIGNAL_MATCH_ID, activate, 0, nullptr, nullptr,
-                                    nullptr);
+// Sets a check mark as shown. GTK emits "activate" for it; `syncing` tells the item's handlers
+// that no user chose it.
+void SetCheckedQuietly(Gtk::CheckMenuItem& item, bool checked, bool& syncing) {
+    syncing = true;
     item.set_active(checked);
-    g_signal_handlers_unblock_matched(item.gobj(), G_SIGNAL_MATCH_ID, activate, 0, nullptr,
-                                      nullptr, nullptr);
+    syncing = false;
 }
 
 }  // namespace
@@ -416,9 +414,11 @@ void TFrmMultOpenApp::BuildMenus() {
     N22.set_label("新建浏览页");
     N11.signal_activate().connect([this] { N11Click(); });
     N1.signal_activate().connect([this] {
-        if (!N1.get_inconsistent()) N1Click();
+        if (!syncing_marks_) N1Click();
     });
-    N31.signal_activate().connect([this] { N31Click(); });
+    N31.signal_activate().connect([this] {
+        if (!syncing_marks_) N31Click();
+    });
     N22.signal_activate().connect([this] { N22Click(); });
     popTab.append(N11);
     popTab.append(*Gtk::manage(new Gtk::SeparatorMenuItem));
@@ -440,12 +440,12 @@ void TFrmMultOpenApp::BuildMenus() {
         {&mi1800, RefreshItem::Min30}, {&mi3600, RefreshItem::Min60}};
     for (const auto& [item, which] : items) {
         item->signal_activate().connect([this, item = item, which = which] {
-            if (item->get_active()) SetRefresh(which);
+            if (item->get_active() && !syncing_marks_) SetRefresh(which);
         });
         pmWebConfig.append(*item);
     }
     miCust.signal_activate().connect([this] {
-        if (miCust.get_active()) miCustClick();
+        if (miCust.get_active() && !syncing_marks_) miCustClick();
     });
     pmWebConfig.append(miCust);
     pmWebConfig.show_all();
@@ -1177,7 +1177,7 @@ RefreshItem TFrmMultOpenApp::pmWebConfigPopup() {
     const RefreshItem item = RefreshItemFor(interval);
     Gtk::RadioMenuItem* items[] = {&mi0, &mi300, &mi600, &mi1800, &mi3600, &miCust};
     if (item == RefreshItem::Custom) miCust.set_label(CustomRefreshCaption(*interval));
-    SetCheckedQuietly(*items[static_cast<int>(item)], true);
+    SetCheckedQuietly(*items[static_cast<int>(item)], true, syncing_marks_);
     return item;
 }
 
@@ -1378,8 +1378,8 @@ void TFrmMultOpenApp::N11Click() {
 
 void TFrmMultOpenApp::popTabPopup() {
     if (N_TRzTabSheet* tab = ActiveTab()) {
-        SetCheckedQuietly(N1, tab->TabLocked);
-        SetCheckedQuietly(N31, !tab->TabPassword.empty());
+        SetCheckedQuietly(N1, tab->TabLocked, syncing_marks_);
+        SetCheckedQuietly(N31, !tab->TabPassword.empty(), syncing_marks_);
     }
 }
 

@@ -214,6 +214,8 @@ private:
     // became current without its password.
     N_TRzTabSheet* approved_ = nullptr;
     N_TRzTabSheet* covered_ = nullptr;
+    // Set while the menus' check marks are brought in line with the active tab.
+    bool syncing_marks_ = false;
     int progress_shown_ = 50;
 
     bool shown_once_ = false;

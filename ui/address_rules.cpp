@@ -22,6 +22,15 @@ bool StartsWithPort(std::string_view text) {
     return end > 0 && std::all_of(text.begin(), text.begin() + end, IsAsciiDigit);
 }
 
+bool StartsWithIgnoringCase(std::string_view text, std::string_view start) {
+    if (text.size() < start.size()) return false;
+    for (size_t i = 0; i < start.size(); ++i) {
+        auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; };
+        if (lower(text[i]) != lower(start[i])) return false;
+    }
+    return true;
+}
+
 }  // namespace
 
 bool HasScheme(std::string_view text) {
@@ -65,6 +74,26 @@ std::string AddressForTyped(std::string_view typed, const std::string& search_ad
     if (HasScheme(text)) return std::string(text);
     if (LooksLikeAddress(text)) return "http://" + std::string(text);
     return search_address + std::string(text);
+}
+
+std::string CompletionRest(std::string_view typed, const std::vector<std::string>& urls) {
+    if (typed.empty()) return {};
+    for (const std::string& url : urls) {
+        std::string_view form = url;
+        for (int step = 0; step < 3; ++step) {
+            if (StartsWithIgnoringCase(form, typed)) return std::string(form.substr(typed.size()));
+            if (step == 0) {
+                const size_t scheme = form.find("://");
+                if (scheme == std::string_view::npos) break;
+                form.remove_prefix(scheme + 3);
+            } else if (StartsWithIgnoringCase(form, "www.")) {
+                form.remove_prefix(4);
+            } else {
+                break;
+            }
+        }
+    }
+    return {};
 }
 
 }  // namespace kivo

@@ -2,6 +2,7 @@
 // What the go button opens for the text typed into the address box.
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace kivo {
 
@@ -17,5 +18,10 @@ bool LooksLikeAddress(std::string_view text);
 // it reads as an address, else a search for it (`search_address` followed by the text). Blanks
 // around the text are dropped; a blank text gives an empty address.
 std::string AddressForTyped(std::string_view typed, const std::string& search_address);
+
+// What the address box appends to `typed` from the visited addresses (newest first): the rest of
+// the first address that continues the text, compared ignoring letter case, also once its scheme
+// and a leading "www." are set aside. Nothing when none continues it.
+std::string CompletionRest(std::string_view typed, const std::vector<std::string>& urls);
 
 }  // namespace kivo

@@ -228,8 +228,16 @@ void TFrmMultOpenApp::BuildAddressRow() {
     edtUrl.set_icon_tooltip_text("输入过的地址", Gtk::ENTRY_ICON_SECONDARY);
     edtUrl.signal_icon_press().connect(
         [this](Gtk::EntryIconPosition, const GdkEventButton*) { btnDropClick(); });
-    // Enter in the address box clicks the go button.
-    edtUrl.signal_activate().connect([this] { btnGo.clicked(); });
+    // Enter in the address box closes the suggestions and clicks the go button.
+    edtUrl.signal_activate().connect([this] {
+        if (FAutoComplete) {
+            gtk_entry_set_completion(edtUrl.gobj(), nullptr);  // pops the suggestions down
+            edtUrl.set_completion(FAutoComplete);
+        }
+        btnGo.clicked();
+    });
+    edtUrl.signal_insert_text().connect(
+        [this](const Glib::ustring&, int*) { edtUrlAppendCompletion(); }, true);
     edtUrl.signal_button_release_event().connect(
         [this](GdkEventButton*) {
             edtUrlClick();
@@ -1256,7 +1264,8 @@ void TFrmMultOpenApp::SetupUrlAutoComplete() {
         FAutoComplete->set_text_column(UrlColumn_);
         FAutoComplete->set_minimum_key_length(1);
         FAutoComplete->set_popup_completion(true);
-        FAutoComplete->set_inline_completion(true);
+        // The rest is appended by edtUrlAppendCompletion, which never acts on an old text.
+        FAutoComplete->set_inline_completion(false);
         FAutoComplete->set_match_func([this](const Glib::ustring& key, const Gtk::TreeModel::const_iterator& row) {
             const Glib::ustring url = (*row)[UrlColumn_];
             return CompletesAddress(url.raw(), key.raw());
@@ -1266,6 +1275,31 @@ void TFrmMultOpenApp::SetupUrlAutoComplete() {
         // The box then works without completion.
         FAutoComplete.reset();
     }
+}
+
+void TFrmMultOpenApp::edtUrlAppendCompletion() {
+    if (appending_completion_ || !FVisitedUrls) return;
+    // Only for typing: texts the window puts in the box are left as they are.
+    GdkEvent* event = gtk_get_current_event();
+    const bool typing = event && event->type == GDK_KEY_PRESS;
+    if (event) gdk_event_free(event);
+    if (!typing) return;
+    // After the keystroke is through (GTK places the cursor once the text is in); skipped when
+    // the text has changed again by then, so typed text and a completion never mix.
+    const std::string typed = edtUrl.get_text();
+    Glib::signal_idle().connect_once(sigc::track_obj(
+        [this, typed] {
+            if (edtUrl.get_text() != typed || edtUrl.get_position() != edtUrl.get_text_length())
+                return;
+            const std::string rest = CompletionRest(typed, FVisitedUrls->Urls());
+            if (rest.empty()) return;
+            appending_completion_ = true;
+            int position = edtUrl.get_text_length();
+            edtUrl.insert_text(rest, -1, position);
+            appending_completion_ = false;
+            edtUrl.select_region(Glib::ustring(typed).length(), -1);
+        },
+        *this));
 }
 
 void TFrmMultOpenApp::RecordVisitedUrl(const std::string& url) {

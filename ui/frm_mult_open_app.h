@@ -133,11 +133,14 @@ public:
     void btnNextClick();
     void btnRefreshClick();
     void SetAddressText(const std::string& text) { edtUrl.set_text(text); }
+    Gtk::Entry& AddressBox() { return edtUrl; }
     // The typed-address drop-down: rebuilt from the typed-address list each time it opens.
     void btnDropClick();
     std::vector<std::string> LoadTypedUrls();
     void cbbUrlListSelect(const std::string& url);
     void edtUrlClick();
+    // Appends the rest of the newest visited address that continues what was typed, selected.
+    void edtUrlAppendCompletion();
     // The addresses the box completes from, newest first.
     const VisitedUrls* VisitedAddresses() const { return FVisitedUrls.get(); }
     // The search box: the text as it stands (the hint itself when nothing was typed).
@@ -216,6 +219,7 @@ private:
     N_TRzTabSheet* covered_ = nullptr;
     // Set while the menus' check marks are brought in line with the active tab.
     bool syncing_marks_ = false;
+    bool appending_completion_ = false;
     int progress_shown_ = 50;
 
     bool shown_once_ = false;

@@ -761,3 +761,58 @@ TEST_F(Tabs, ABlankTabIsNamedByItsAddressAndGoSurvivesAnUnwritableList) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(Tabs, TheAddressDropDownLeavesTheRowAsItWas) {
+    for (int i = 0; i < 3; ++i)
+        kivo::RecordTypedUrl(kivo::UserSettings(), server_.Url("/title?t=") + std::string(150, 'x'));
+    window_->resize(1000, 700);
+    kivo::test::PumpFor(500ms);
+    int x = 0, y = 0;
+    auto search_left = [&] {
+        window_->SearchBox().translate_coordinates(*window_, 0, 0, x, y);
+        return x;
+    };
+    const int before = search_left();
+    const int window_width = window_->get_allocated_width();
+    window_->btnDropClick();
+    kivo::test::PumpFor(500ms);
+    EXPECT_EQ(search_left(), before);
+    EXPECT_EQ(window_->get_allocated_width(), window_width);
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(Tabs, TypingFastIntoTheAddressBoxNeverMixesWithTheCompletion) {
+    N_TRzTabSheet* tab = Open("/title?t=visited");
+    ASSERT_TRUE(HintBecomes(tab, "visited"));
+    const std::string url = server_.Url("/title?t=visited");
+    const std::string bare = url.substr(url.find("://") + 3);
+    window_->present();
+    Gtk::Entry& box = window_->AddressBox();
+    box.set_text("");
+    box.grab_focus();
+    Display* display = kivo::test::TestDisplay();
+    int x = 0, y = 0;
+    box.translate_coordinates(*window_, 5, 5, x, y);
+    int left = 0, top = 0;
+    window_->get_window()->get_origin(left, top);
+    XTestFakeMotionEvent(display, -1, left + x, top + y, CurrentTime);
+    kivo::test::PumpFor(300ms);
+    for (KeySym key : {XK_1, XK_2, XK_7, XK_period}) {  // no pause between the keys
+        XTestFakeKeyEvent(display, XKeysymToKeycode(display, key), True, CurrentTime);
+        XTestFakeKeyEvent(display, XKeysymToKeycode(display, key), False, CurrentTime);
+    }
+    XSync(display, False);
+    ASSERT_TRUE(kivo::test::PumpUntil([&] { return window_->AddressText() == bare; }, 10s))
+        << window_->AddressText();
+    int start = 0, end = 0;
+    ASSERT_TRUE(box.get_selection_bounds(start, end));
+    EXPECT_EQ(start, 4) << "the typed text stays before the appended rest";
+    EXPECT_EQ(end, static_cast<int>(bare.size()));
+}
+
+}  // namespace

@@ -167,3 +167,19 @@ TEST(UserSettings, SeveralValuesGoInOneWriteAndKeepTheOthers) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(CompletionRest, ContinuesTheNewestMatchBehindItsSchemeAndWww) {
+    const Strings urls = {"https://www.Example.com/a", "http://example.org/", "about:blank"};
+    EXPECT_EQ(kivo::CompletionRest("exa", urls), "mple.com/a");
+    EXPECT_EQ(kivo::CompletionRest("EXAMPLE.O", urls), "rg/");
+    EXPECT_EQ(kivo::CompletionRest("https://www.ex", urls), "ample.com/a");
+    EXPECT_EQ(kivo::CompletionRest("www.example.c", urls), "om/a");
+    EXPECT_EQ(kivo::CompletionRest("https://www.Example.com/a", urls), "");
+    EXPECT_EQ(kivo::CompletionRest("zzz", urls), "");
+    EXPECT_EQ(kivo::CompletionRest("", urls), "");
+    EXPECT_EQ(kivo::CompletionRest("ab", urls), "out:blank");
+}
+
+}  // namespace

@@ -202,6 +202,8 @@ WebKitBrowserView::WebKitBrowserView(WebKitWebContext* context, BrowserViewEvent
     // Leaving the view from a link reports no further target: the link's address goes then.
     gtk_widget_add_events(GTK_WIDGET(view_.Get()), GDK_LEAVE_NOTIFY_MASK);
     g_signal_connect(view_.Get(), "leave-notify-event", G_CALLBACK(OnPointerLeave), this);
+    // A new page starts without the link address of the old one under the pointer.
+    g_signal_connect(view_.Get(), "load-changed", G_CALLBACK(OnLoadStartedClearStatus), this);
     g_signal_connect(view_.Get(), "create", G_CALLBACK(OnCreate), this);
     g_signal_connect(view_.Get(), "web-process-terminated", G_CALLBACK(OnProcessTerminated), this);
     g_signal_connect(view_.Get(), "user-message-received", G_CALLBACK(OnPageMessage), this);
@@ -478,15 +480,23 @@ void WebKitBrowserView::OnMouseTarget(WebKitWebView*, WebKitHitTestResult* hit, 
     });
 }
 
-gboolean WebKitBrowserView::OnPointerLeave(GtkWidget*, GdkEventCrossing*, gpointer data) {
-    auto* self = static_cast<WebKitBrowserView*>(data);
+void WebKitBrowserView::ClearStatusText() {
     Guard("status text", [&] {
-        auto keep = self->shared_from_this();
-        if (self->status_text_.empty()) return;
-        self->status_text_.clear();
-        self->events_.ViewStatusTextChange(*self, "");
+        auto keep = shared_from_this();
+        if (status_text_.empty()) return;
+        status_text_.clear();
+        events_.ViewStatusTextChange(*this, "");
     });
+}
+
+gboolean WebKitBrowserView::OnPointerLeave(GtkWidget*, GdkEventCrossing*, gpointer data) {
+    static_cast<WebKitBrowserView*>(data)->ClearStatusText();
     return FALSE;
+}
+
+void WebKitBrowserView::OnLoadStartedClearStatus(WebKitWebView*, WebKitLoadEvent event,
+                                                 gpointer data) {
+    if (event == WEBKIT_LOAD_STARTED) static_cast<WebKitBrowserView*>(data)->ClearStatusText();
 }
 
 GtkWidget* WebKitBrowserView::OnCreate(WebKitWebView*, WebKitNavigationAction*, gpointer data) {

@@ -816,3 +816,31 @@ TEST_F(Tabs, TypingFastIntoTheAddressBoxNeverMixesWithTheCompletion) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(Tabs, TheLinkAddressLeavesTheStatusBarWithThePointer) {
+    N_TRzTabSheet* tab = Open("/popup");
+    ASSERT_TRUE(HintBecomes(tab, "Popup"));
+    window_->present();
+    kivo::test::PumpFor(300ms);
+    int left = 0, top = 0;
+    tab->get_window()->get_origin(left, top);
+    Display* display = kivo::test::TestDisplay();
+    auto move_to = [&](int x, int y) {
+        XTestFakeMotionEvent(display, -1, x, y, CurrentTime);
+        XSync(display, False);
+    };
+    // Onto the link at the page's top left; then another page loads under the resting pointer.
+    move_to(left + 30, top + 20);
+    move_to(left + 32, top + 16);
+    ASSERT_TRUE(kivo::test::PumpUntil(
+        [&] { return window_->StatusText().find("/cookies") != std::string::npos; }, 10s))
+        << window_->StatusText();
+    tab->WebControl().Navigate(tab->TabHandle(), kivo::Utf8ToUtf16(server_.Url("/title?t=next")), u"");
+    ASSERT_TRUE(HintBecomes(tab, "next"));
+    kivo::test::PumpFor(300ms);
+    EXPECT_EQ(window_->StatusText(), "");
+}
+
+}  // namespace

@@ -6,9 +6,15 @@ namespace kivo {
 
 namespace {
 
-bool IsAsciiAlpha(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
-bool IsAsciiDigit(char c) { return c >= '0' && c <= '9'; }
-bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\f' || c == '\v'; }
+bool IsAsciiAlpha(char c) {
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+}
+bool IsAsciiDigit(char c) {
+    return c >= '0' && c <= '9';
+}
+bool IsBlank(char c) {
+    return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\f' || c == '\v';
+}
 
 std::string_view Trimmed(std::string_view text) {
     while (!text.empty() && IsBlank(text.front())) text.remove_prefix(1);
@@ -23,10 +29,14 @@ bool StartsWithPort(std::string_view text) {
 }
 
 bool StartsWithIgnoringCase(std::string_view text, std::string_view start) {
-    if (text.size() < start.size()) return false;
+    if (text.size() < start.size())
+        return false;
     for (size_t i = 0; i < start.size(); ++i) {
-        auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; };
-        if (lower(text[i]) != lower(start[i])) return false;
+        auto lower = [](char c) {
+            return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+        };
+        if (lower(text[i]) != lower(start[i]))
+            return false;
     }
     return true;
 }
@@ -34,20 +44,25 @@ bool StartsWithIgnoringCase(std::string_view text, std::string_view start) {
 }  // namespace
 
 bool HasScheme(std::string_view text) {
-    if (text.empty() || !IsAsciiAlpha(text.front())) return false;
+    if (text.empty() || !IsAsciiAlpha(text.front()))
+        return false;
     size_t i = 1;
     while (i < text.size() && (IsAsciiAlpha(text[i]) || IsAsciiDigit(text[i]) || text[i] == '+' ||
                                text[i] == '-' || text[i] == '.'))
         ++i;
-    if (i >= text.size() || text[i] != ':') return false;
+    if (i >= text.size() || text[i] != ':')
+        return false;
     return !StartsWithPort(text.substr(i + 1));
 }
 
 bool LooksLikeAddress(std::string_view text) {
-    if (text.empty() || std::any_of(text.begin(), text.end(), IsBlank)) return false;
+    if (text.empty() || std::any_of(text.begin(), text.end(), IsBlank))
+        return false;
     std::string_view host = text.substr(0, std::min(text.find_first_of("/?#"), text.size()));
-    if (const size_t at = host.rfind('@'); at != std::string_view::npos) host.remove_prefix(at + 1);
-    if (host.starts_with('[')) return host.find(']') != std::string_view::npos;
+    if (const size_t at = host.rfind('@'); at != std::string_view::npos)
+        host.remove_prefix(at + 1);
+    if (host.starts_with('['))
+        return host.find(']') != std::string_view::npos;
     bool port = false;
     if (const size_t colon = host.find(':'); colon != std::string_view::npos) {
         if (!StartsWithPort(host.substr(colon + 1)) ||
@@ -56,35 +71,44 @@ bool LooksLikeAddress(std::string_view text) {
         port = true;
         host = host.substr(0, colon);
     }
-    if (host.empty() || host.front() == '.' || host.back() == '.' || host.front() == '-') return false;
+    if (host.empty() || host.front() == '.' || host.back() == '.' || host.front() == '-')
+        return false;
     for (char c : host) {
         const bool allowed = IsAsciiAlpha(c) || IsAsciiDigit(c) || c == '-' || c == '.' ||
                              static_cast<unsigned char>(c) >= 0x80;  // a non-ASCII domain
-        if (!allowed) return false;
+        if (!allowed)
+            return false;
     }
     std::string lower(host);
-    std::transform(lower.begin(), lower.end(), lower.begin(),
-                   [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; });
+    std::transform(lower.begin(), lower.end(), lower.begin(), [](char c) {
+        return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+    });
     return lower == "localhost" || port || host.find('.') != std::string_view::npos;
 }
 
 std::string AddressForTyped(std::string_view typed, const std::string& search_address) {
     const std::string_view text = Trimmed(typed);
-    if (text.empty()) return {};
-    if (HasScheme(text)) return std::string(text);
-    if (LooksLikeAddress(text)) return "http://" + std::string(text);
+    if (text.empty())
+        return {};
+    if (HasScheme(text))
+        return std::string(text);
+    if (LooksLikeAddress(text))
+        return "http://" + std::string(text);
     return search_address + std::string(text);
 }
 
 std::string CompletionRest(std::string_view typed, const std::vector<std::string>& urls) {
-    if (typed.empty()) return {};
+    if (typed.empty())
+        return {};
     for (const std::string& url : urls) {
         std::string_view form = url;
         for (int step = 0; step < 3; ++step) {
-            if (StartsWithIgnoringCase(form, typed)) return std::string(form.substr(typed.size()));
+            if (StartsWithIgnoringCase(form, typed))
+                return std::string(form.substr(typed.size()));
             if (step == 0) {
                 const size_t scheme = form.find("://");
-                if (scheme == std::string_view::npos) break;
+                if (scheme == std::string_view::npos)
+                    break;
                 form.remove_prefix(scheme + 3);
             } else if (StartsWithIgnoringCase(form, "www.")) {
                 form.remove_prefix(4);

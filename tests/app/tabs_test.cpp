@@ -767,7 +767,7 @@ namespace {
 TEST_F(Tabs, TheAddressDropDownLeavesTheRowAsItWas) {
     for (int i = 0; i < 3; ++i)
         kivo::RecordTypedUrl(kivo::UserSettings(), server_.Url("/title?t=") + std::string(150, 'x'));
-    window_->resize(1000, 700);
+    window_->btnMaxClick();  // the row as wide as the screen allows
     kivo::test::PumpFor(500ms);
     int x = 0, y = 0;
     auto search_left = [&] {
@@ -777,6 +777,11 @@ TEST_F(Tabs, TheAddressDropDownLeavesTheRowAsItWas) {
     const int before = search_left();
     const int window_width = window_->get_allocated_width();
     window_->btnDropClick();
+    kivo::test::PumpFor(500ms);
+    EXPECT_EQ(search_left(), before);
+    EXPECT_EQ(window_->get_allocated_width(), window_width);
+    // A long address chosen from the list does not widen the box either.
+    window_->SetAddressText(server_.Url("/title?t=") + std::string(300, 'y'));
     kivo::test::PumpFor(500ms);
     EXPECT_EQ(search_left(), before);
     EXPECT_EQ(window_->get_allocated_width(), window_width);

@@ -9,15 +9,15 @@
 #include <iostream>
 
 #include "app/identity.h"
+#include "data/statements.h"
 #include "platform/paths.h"
 #include "platform/text.h"
-#include "data/statements.h"
 #include "session/folder_cleanup.h"
-#include "session/shell_folders.h"
 #include "session/session_names.h"
+#include "session/shell_folders.h"
+#include "ui/address_rules.h"
 #include "ui/frm_close_type.h"
 #include "ui/frm_input.h"
-#include "ui/address_rules.h"
 #include "ui/pictures.h"
 #include "ui/typed_urls.h"
 #include "webcontrol/maker_pages.h"
@@ -422,10 +422,12 @@ void TFrmMultOpenApp::BuildMenus() {
     N22.set_label("新建浏览页");
     N11.signal_activate().connect([this] { N11Click(); });
     N1.signal_activate().connect([this] {
-        if (!syncing_marks_) N1Click();
+        if (!syncing_marks_)
+            N1Click();
     });
     N31.signal_activate().connect([this] {
-        if (!syncing_marks_) N31Click();
+        if (!syncing_marks_)
+            N31Click();
     });
     N22.signal_activate().connect([this] { N22Click(); });
     popTab.append(N11);
@@ -448,12 +450,14 @@ void TFrmMultOpenApp::BuildMenus() {
         {&mi1800, RefreshItem::Min30}, {&mi3600, RefreshItem::Min60}};
     for (const auto& [item, which] : items) {
         item->signal_activate().connect([this, item = item, which = which] {
-            if (item->get_active() && !syncing_marks_) SetRefresh(which);
+            if (item->get_active() && !syncing_marks_)
+                SetRefresh(which);
         });
         pmWebConfig.append(*item);
     }
     miCust.signal_activate().connect([this] {
-        if (miCust.get_active() && !syncing_marks_) miCustClick();
+        if (miCust.get_active() && !syncing_marks_)
+            miCustClick();
     });
     pmWebConfig.append(miCust);
     pmWebConfig.show_all();
@@ -892,7 +896,8 @@ N_TRzTabSheet* TFrmMultOpenApp::FindTabByHandle(int32_t TabHandle) {
 
 N_TRzTabSheet* TFrmMultOpenApp::ActiveTab() {
     const int index = pcMain.get_current_page();
-    N_TRzTabSheet* tab = index < 0 ? nullptr : dynamic_cast<N_TRzTabSheet*>(pcMain.get_nth_page(index));
+    N_TRzTabSheet* tab =
+        index < 0 ? nullptr : dynamic_cast<N_TRzTabSheet*>(pcMain.get_nth_page(index));
     return tab == covered_ ? nullptr : tab;  // a covered tab is not active until it is unlocked
 }
 
@@ -912,11 +917,14 @@ void TFrmMultOpenApp::DestroyTab(N_TRzTabSheet* Tab) {
     // events those calls serve must find the other tabs only.
     auto found = std::find_if(sheets_.begin(), sheets_.end(),
                               [Tab](const auto& sheet) { return sheet.get() == Tab; });
-    if (found == sheets_.end()) return;
+    if (found == sheets_.end())
+        return;
     std::unique_ptr<N_TRzTabSheet> sheet = std::move(*found);
     sheets_.erase(found);
-    if (covered_ == Tab) covered_ = nullptr;
-    if (approved_ == Tab) approved_ = nullptr;
+    if (covered_ == Tab)
+        covered_ = nullptr;
+    if (approved_ == Tab)
+        approved_ = nullptr;
     const bool was = allow_switch_;
     allow_switch_ = true;
     pcMain.remove_page(*Tab);
@@ -927,7 +935,8 @@ bool TFrmMultOpenApp::pcMainChanging(N_TRzTabSheet& Tab) {
     if (!Tab.TabPassword.empty()) {
         std::string text;
         if (!InputBox("输入", "请输入解除保护的密码", text, 8, true)) return false;
-        if (!IsLive(&Tab) || text != Tab.TabPassword) return false;  // may have gone meanwhile
+        if (!IsLive(&Tab) || text != Tab.TabPassword)
+            return false;  // may have gone meanwhile
     }
     try {
         if (Tab.HasWebControl()) Tab.WebControl().SetParent(Tab.TabHandle());
@@ -940,7 +949,8 @@ bool TFrmMultOpenApp::pcMainChanging(N_TRzTabSheet& Tab) {
 void TFrmMultOpenApp::pcMainChange() {
     N_TRzTabSheet* active = ActiveTab();
     for (const auto& sheet : sheets_) {
-        if (sheet) sheet->SetCurrent(sheet.get() == active);
+        if (sheet)
+            sheet->SetCurrent(sheet.get() == active);
     }
     if (!active) {
         lblTitle.set_text(kApplicationTitle);
@@ -982,7 +992,8 @@ bool TFrmMultOpenApp::pcMainClose() {
 bool TFrmMultOpenApp::CloseActiveTab() {
     if (!pcMainClose()) return false;
     N_TRzTabSheet* active = ActiveTab();
-    if (!active) return false;  // gone while the worker was asked
+    if (!active)
+        return false;  // gone while the worker was asked
     const int index = pcMain.page_num(*active);
     DestroyTab(active);
     // The tab to its left becomes active (or the new first one), asked as any activation is.
@@ -1001,7 +1012,8 @@ bool TFrmMultOpenApp::CloseActiveTab() {
 
 void TFrmMultOpenApp::AskCoveredTab() {
     N_TRzTabSheet* tab = covered_;
-    if (!tab || !pcMainChanging(*tab) || tab != covered_) return;
+    if (!tab || !pcMainChanging(*tab) || tab != covered_)
+        return;
     covered_ = nullptr;
     gtk_widget_set_child_visible(GTK_WIDGET(tab->gobj()), TRUE);
     pcMainChange();
@@ -1016,7 +1028,8 @@ void TFrmMultOpenApp::DiscardDeadTab(N_TRzTabSheet* tab) {
     // Later, once the switch or call that found the worker gone is over.
     Glib::signal_idle().connect_once(sigc::track_obj(
         [this, tab] {
-            if (!IsLive(tab)) return;
+            if (!IsLive(tab))
+                return;
             ShowStatusText(DeadTabStatusText(tab->Caption()));
             DestroyTab(tab);
         },
@@ -1060,7 +1073,8 @@ bool TFrmMultOpenApp::pcMainButtonPress(GdkEventButton* event) {
         if (tab && (tab == covered_ || (over != active && !tab->TabPassword.empty()))) {
             Glib::signal_idle().connect_once(sigc::track_obj(
                 [this, tab] {
-                    if (IsLive(tab)) ActivateTab(pcMain.page_num(*tab));
+                    if (IsLive(tab))
+                        ActivateTab(pcMain.page_num(*tab));
                 },
                 *this));
             return true;
@@ -1120,9 +1134,9 @@ void TFrmMultOpenApp::FitTabCaption(N_TRzTabSheet& Tab) {
 N_TRzTabSheet* TFrmMultOpenApp::UpdateTabHint(int32_t TabHandle) {
     N_TRzTabSheet* tab = FindTabByHandle(TabHandle);
     if (tab && tab->AllowChangeCaption)
-        tab->SetHint(TabHint(tab->LoginUser,
-                             PageName(Utf16ToUtf8(tab->WebControl().WebTitle(TabHandle)),
-                                      Utf16ToUtf8(tab->WebControl().WebUrl(TabHandle)))));
+        tab->SetHint(
+            TabHint(tab->LoginUser, PageName(Utf16ToUtf8(tab->WebControl().WebTitle(TabHandle)),
+                                             Utf16ToUtf8(tab->WebControl().WebUrl(TabHandle)))));
     return tab;
 }
 
@@ -1236,7 +1250,8 @@ void TFrmMultOpenApp::btnGoClick() {
     const std::string typed = edtUrl.get_text();
     // "http://" before an address without scheme; a text that is no address is searched for.
     const std::string address = AddressForTyped(typed, CurrentSearchAddress());
-    if (address.empty()) return;
+    if (address.empty())
+        return;
     try {
         RecordTypedUrl(UserSettings(), typed);
     } catch (const std::exception& e) {
@@ -1278,12 +1293,15 @@ void TFrmMultOpenApp::SetupUrlAutoComplete() {
 }
 
 void TFrmMultOpenApp::edtUrlAppendCompletion() {
-    if (appending_completion_ || !FVisitedUrls) return;
+    if (appending_completion_ || !FVisitedUrls)
+        return;
     // Only for typing: texts the window puts in the box are left as they are.
     GdkEvent* event = gtk_get_current_event();
     const bool typing = event && event->type == GDK_KEY_PRESS;
-    if (event) gdk_event_free(event);
-    if (!typing) return;
+    if (event)
+        gdk_event_free(event);
+    if (!typing)
+        return;
     // After the keystroke is through (GTK places the cursor once the text is in); skipped when
     // the text has changed again by then, so typed text and a completion never mix.
     const std::string typed = edtUrl.get_text();
@@ -1292,7 +1310,8 @@ void TFrmMultOpenApp::edtUrlAppendCompletion() {
             if (edtUrl.get_text() != typed || edtUrl.get_position() != edtUrl.get_text_length())
                 return;
             const std::string rest = CompletionRest(typed, FVisitedUrls->Urls());
-            if (rest.empty()) return;
+            if (rest.empty())
+                return;
             appending_completion_ = true;
             int position = edtUrl.get_text_length();
             edtUrl.insert_text(rest, -1, position);
@@ -1375,7 +1394,8 @@ void TFrmMultOpenApp::SetSearchEngine(int engine) {
 std::string TFrmMultOpenApp::CurrentSearchAddress() const {
     // While the network is down, the program's own result page answers.
     GNetworkMonitor* monitor = g_network_monitor_get_default();
-    return SearchAddress(search_engine_, !monitor || g_network_monitor_get_network_available(monitor));
+    return SearchAddress(search_engine_,
+                         !monitor || g_network_monitor_get_network_available(monitor));
 }
 
 void TFrmMultOpenApp::edtSearchRightButtonClick() {

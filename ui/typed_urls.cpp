@@ -36,7 +36,8 @@ void RecordTypedUrl(UserSettings settings, const std::string& url) {
     urls.insert(urls.begin(), url);
     if (urls.size() > static_cast<size_t>(kTypedUrlCount)) urls.resize(kTypedUrlCount);
     std::vector<std::pair<std::string, std::string>> values;
-    for (size_t i = 0; i < urls.size(); ++i) values.emplace_back("Url" + std::to_string(i + 1), urls[i]);
+    for (size_t i = 0; i < urls.size(); ++i)
+        values.emplace_back("Url" + std::to_string(i + 1), urls[i]);
     settings.WriteValues(kTypedUrlsKey, values);  // one rewrite of the file, not one per value
 }
 

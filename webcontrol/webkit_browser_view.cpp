@@ -483,7 +483,8 @@ void WebKitBrowserView::OnMouseTarget(WebKitWebView*, WebKitHitTestResult* hit, 
 void WebKitBrowserView::ClearStatusText() {
     Guard("status text", [&] {
         auto keep = shared_from_this();
-        if (status_text_.empty()) return;
+        if (status_text_.empty())
+            return;
         status_text_.clear();
         events_.ViewStatusTextChange(*this, "");
     });
@@ -496,7 +497,8 @@ gboolean WebKitBrowserView::OnPointerLeave(GtkWidget*, GdkEventCrossing*, gpoint
 
 void WebKitBrowserView::OnLoadStartedClearStatus(WebKitWebView*, WebKitLoadEvent event,
                                                  gpointer data) {
-    if (event == WEBKIT_LOAD_STARTED) static_cast<WebKitBrowserView*>(data)->ClearStatusText();
+    if (event == WEBKIT_LOAD_STARTED)
+        static_cast<WebKitBrowserView*>(data)->ClearStatusText();
 }
 
 GtkWidget* WebKitBrowserView::OnCreate(WebKitWebView*, WebKitNavigationAction*, gpointer data) {

@@ -562,8 +562,7 @@ TEST_F(Tabs, SearchesGoToTheEngineSiteAndGoAddsTheSchemeOrSearches) {
     EXPECT_TRUE(HintBecomes(window_->Tab(2), "typed"));
     window_->SetAddressText("two words");
     window_->btnGoClick();
-    ASSERT_TRUE(kivo::test::PumpUntil(
-        [&] { return server_.RequestsTo("/s").size() == 2u; }, 20s));
+    ASSERT_TRUE(kivo::test::PumpUntil([&] { return server_.RequestsTo("/s").size() == 2u; }, 20s));
     EXPECT_EQ(kivo::DecodeFormComponent(server_.RequestsTo("/s").back().query.substr(3)),
               "two words");
     unsetenv("KIVO_SEARCH_SITE");
@@ -653,7 +652,8 @@ TEST_F(Tabs, TheTabMenuShowsLockAndProtectionWithoutChangingThem) {
     N_TRzTabSheet* second = Open("/title?t=two");
     ASSERT_TRUE(HintBecomes(second, "two"));
     int asked = 0;
-    window_->InputBox = [&](const std::string&, const std::string& prompt, std::string&, int, bool) {
+    window_->InputBox = [&](const std::string&, const std::string& prompt, std::string&, int,
+                            bool) {
         ADD_FAILURE() << "asked: " << prompt;  // a check mark ran its item's handler
         ++asked;
         return false;
@@ -690,7 +690,9 @@ TEST_F(Tabs, AProtectedTabTheStripPicksStaysCoveredUntilItsPasswordIsGiven) {
         text = answer;
         return true;
     };
-    auto shown = [](N_TRzTabSheet* tab) { return gtk_widget_get_child_visible(GTK_WIDGET(tab->gobj())); };
+    auto shown = [](N_TRzTabSheet* tab) {
+        return gtk_widget_get_child_visible(GTK_WIDGET(tab->gobj()));
+    };
 
     // Closing its right neighbour: the password is asked; a wrong one leaves nothing active.
     ASSERT_TRUE(window_->CloseActiveTab());
@@ -732,7 +734,8 @@ TEST_F(Tabs, ClosingTabsWhileOtherPagesCompleteKeepsTheWindowWhole) {
         // Every other tab starts its page again, so completions arrive during the closing calls.
         for (int i = 0; i < window_->TabCount(); ++i) {
             N_TRzTabSheet* tab = window_->Tab(i);
-            if (tab != window_->ActiveTab()) tab->WebControl().WebRefresh(tab->TabHandle());
+            if (tab != window_->ActiveTab())
+                tab->WebControl().WebRefresh(tab->TabHandle());
         }
         kivo::test::PumpFor(std::chrono::milliseconds(60 * round));
         EXPECT_TRUE(window_->CloseActiveTab());
@@ -749,7 +752,8 @@ TEST_F(Tabs, ABlankTabIsNamedByItsAddressAndGoSurvivesAnUnwritableList) {
     EXPECT_TRUE(HintBecomes(blank, "about:blank"));
     EXPECT_EQ(blank->Caption(), "about:blank");
 
-    // The settings file turned into a folder: recording fails, the blank tab navigates all the same.
+    // The settings file turned into a folder: recording fails, the blank tab navigates all the
+    // same.
     const std::string settings = kivo::UserSettings().File();
     std::filesystem::rename(settings, settings + ".away");
     std::filesystem::create_directories(settings);
@@ -766,7 +770,8 @@ namespace {
 
 TEST_F(Tabs, TheAddressDropDownLeavesTheRowAsItWas) {
     for (int i = 0; i < 3; ++i)
-        kivo::RecordTypedUrl(kivo::UserSettings(), server_.Url("/title?t=") + std::string(150, 'x'));
+        kivo::RecordTypedUrl(kivo::UserSettings(),
+                             server_.Url("/title?t=") + std::string(150, 'x'));
     window_->btnMaxClick();  // the row as wide as the screen allows
     kivo::test::PumpFor(500ms);
     int x = 0, y = 0;
@@ -842,7 +847,8 @@ TEST_F(Tabs, TheLinkAddressLeavesTheStatusBarWithThePointer) {
     ASSERT_TRUE(kivo::test::PumpUntil(
         [&] { return window_->StatusText().find("/cookies") != std::string::npos; }, 10s))
         << window_->StatusText();
-    tab->WebControl().Navigate(tab->TabHandle(), kivo::Utf8ToUtf16(server_.Url("/title?t=next")), u"");
+    tab->WebControl().Navigate(tab->TabHandle(), kivo::Utf8ToUtf16(server_.Url("/title?t=next")),
+                               u"");
     ASSERT_TRUE(HintBecomes(tab, "next"));
     kivo::test::PumpFor(300ms);
     EXPECT_EQ(window_->StatusText(), "");

@@ -10,9 +10,9 @@
 #include "tests/support/test_support.h"
 #include "ui/address_rules.h"
 #include "ui/tab_rules.h"
-#include "webcontrol/maker_pages.h"
 #include "ui/typed_urls.h"
 #include "ui/window_frame.h"
+#include "webcontrol/maker_pages.h"
 
 namespace {
 

@@ -4,6 +4,7 @@
 #include <sys/file.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
@@ -143,11 +144,15 @@ std::optional<std::string> UserSettings::Read(std::string_view key, std::string_
 }
 
 void UserSettings::Write(std::string_view key, std::string_view name, std::string_view value) {
+    WriteValues(key, {{std::string(name), std::string(value)}});
+}
+
+void UserSettings::WriteValues(std::string_view key,
+                               const std::vector<std::pair<std::string, std::string>>& values) {
     CheckName("key", key);
-    CheckName("value name", name);
+    for (const auto& [name, value] : values) CheckName("value name", name);
     WriteLock lock(file_);
     auto sections = Load();
-    const std::string stored = StoredName(name);
     Section* target = nullptr;
     for (Section& section : sections) {
         if (!section.key.empty() && EqualsIgnoringAsciiCase(section.key, key)) {
@@ -159,18 +164,17 @@ void UserSettings::Write(std::string_view key, std::string_view name, std::strin
         sections.push_back(Section{std::string(key), {}});
         target = &sections.back();
     }
-    for (Line& line : target->lines) {
-        if (line.is_value && EqualsIgnoringAsciiCase(line.name, stored)) {
-            line.value = std::string(value);
-            Save(sections);
-            return;
+    for (const auto& [name, value] : values) {
+        const std::string stored = StoredName(name);
+        auto line = std::find_if(target->lines.begin(), target->lines.end(), [&](const Line& l) {
+            return l.is_value && EqualsIgnoringAsciiCase(l.name, stored);
+        });
+        if (line == target->lines.end()) {
+            target->lines.push_back(Line{stored, value, {}, true});
+        } else {
+            line->value = value;
         }
     }
-    Line line;
-    line.name = stored;
-    line.value = std::string(value);
-    line.is_value = true;
-    target->lines.push_back(std::move(line));
     Save(sections);
 }
 

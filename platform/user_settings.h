@@ -6,6 +6,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace kivo {
@@ -23,6 +24,9 @@ public:
 
     std::optional<std::string> Read(std::string_view key, std::string_view name) const;
     void Write(std::string_view key, std::string_view name, std::string_view value);
+    // Sets several values of one key with a single rewrite of the file.
+    void WriteValues(std::string_view key,
+                     const std::vector<std::pair<std::string, std::string>>& values);
     // Removes one value; nothing when it is not there.
     void DeleteValue(std::string_view key, std::string_view name);
     // Removes the key, its values and every key below it.

@@ -9,12 +9,13 @@
 #include <iostream>
 
 #include "app/identity.h"
+#include "data/statements.h"
 #include "platform/paths.h"
 #include "platform/text.h"
-#include "data/statements.h"
 #include "session/folder_cleanup.h"
-#include "session/shell_folders.h"
 #include "session/session_names.h"
+#include "session/shell_folders.h"
+#include "ui/address_rules.h"
 #include "ui/frm_close_type.h"
 #include "ui/frm_input.h"
 #include "ui/pictures.h"
@@ -44,6 +45,14 @@ std::string MenuCaption(const std::string& caption) {
         }
     }
     return shown;
+}
+
+// Sets a check mark as shown. GTK emits "activate" for it; `syncing` tells the item's handlers
+// that no user chose it.
+void SetCheckedQuietly(Gtk::CheckMenuItem& item, bool checked, bool& syncing) {
+    syncing = true;
+    item.set_active(checked);
+    syncing = false;
 }
 
 }  // namespace
@@ -221,8 +230,16 @@ void TFrmMultOpenApp::BuildAddressRow() {
     edtUrl.set_icon_tooltip_text("输入过的地址", Gtk::ENTRY_ICON_SECONDARY);
     edtUrl.signal_icon_press().connect(
         [this](Gtk::EntryIconPosition, const GdkEventButton*) { btnDropClick(); });
-    // Enter in the address box clicks the go button.
-    edtUrl.signal_activate().connect([this] { btnGo.clicked(); });
+    // Enter in the address box closes the suggestions and clicks the go button.
+    edtUrl.signal_activate().connect([this] {
+        if (FAutoComplete) {
+            gtk_entry_set_completion(edtUrl.gobj(), nullptr);  // pops the suggestions down
+            edtUrl.set_completion(FAutoComplete);
+        }
+        btnGo.clicked();
+    });
+    edtUrl.signal_insert_text().connect(
+        [this](const Glib::ustring&, int*) { edtUrlAppendCompletion(); }, true);
     edtUrl.signal_button_release_event().connect(
         [this](GdkEventButton*) {
             edtUrlClick();
@@ -293,10 +310,27 @@ void TFrmMultOpenApp::BuildTabArea() {
         [this](Gtk::Widget* page, guint) {
             if (allow_switch_) return;
             auto* tab = dynamic_cast<N_TRzTabSheet*>(page);
-            if (tab && !pcMainChanging(*tab)) g_signal_stop_emission_by_name(pcMain.gobj(), "switch-page");
+            if (tab && !pcMainChanging(*tab)) {
+                g_signal_stop_emission_by_name(pcMain.gobj(), "switch-page");
+                return;
+            }
+            approved_ = tab;
         },
         false);
-    pcMain.signal_switch_page().connect([this](Gtk::Widget*, guint) { pcMainChange(); }, true);
+    pcMain.signal_switch_page().connect(
+        [this](Gtk::Widget* page, guint) {
+            // A protected tab that became current without its password (the strip picked it
+            // after a removal) stays covered until the password is given.
+            auto* tab = dynamic_cast<N_TRzTabSheet*>(page);
+            covered_ = nullptr;
+            if (tab && !tab->TabPassword.empty() && tab != approved_) {
+                covered_ = tab;
+                gtk_widget_set_child_visible(GTK_WIDGET(tab->gobj()), FALSE);
+            }
+            approved_ = nullptr;
+            pcMainChange();
+        },
+        true);
     pcMain.signal_button_press_event().connect(
         sigc::mem_fun(*this, &TFrmMultOpenApp::pcMainButtonPress), false);
     // The menu button at the end of the strip lists every tab in strip order.
@@ -392,9 +426,13 @@ void TFrmMultOpenApp::BuildMenus() {
     N22.set_label("新建浏览页");
     N11.signal_activate().connect([this] { N11Click(); });
     N1.signal_activate().connect([this] {
-        if (!N1.get_inconsistent()) N1Click();
+        if (!syncing_marks_)
+            N1Click();
     });
-    N31.signal_activate().connect([this] { N31Click(); });
+    N31.signal_activate().connect([this] {
+        if (!syncing_marks_)
+            N31Click();
+    });
     N22.signal_activate().connect([this] { N22Click(); });
     popTab.append(N11);
     popTab.append(*Gtk::manage(new Gtk::SeparatorMenuItem));
@@ -416,12 +454,14 @@ void TFrmMultOpenApp::BuildMenus() {
         {&mi1800, RefreshItem::Min30}, {&mi3600, RefreshItem::Min60}};
     for (const auto& [item, which] : items) {
         item->signal_activate().connect([this, item = item, which = which] {
-            if (item->get_active()) SetRefresh(which);
+            if (item->get_active() && !syncing_marks_)
+                SetRefresh(which);
         });
         pmWebConfig.append(*item);
     }
     miCust.signal_activate().connect([this] {
-        if (miCust.get_active()) miCustClick();
+        if (miCust.get_active() && !syncing_marks_)
+            miCustClick();
     });
     pmWebConfig.append(miCust);
     pmWebConfig.show_all();
@@ -866,57 +906,74 @@ N_TRzTabSheet* TFrmMultOpenApp::FindTabByHandle(int32_t TabHandle) {
 
 N_TRzTabSheet* TFrmMultOpenApp::ActiveTab() {
     const int index = pcMain.get_current_page();
-    return index < 0 ? nullptr : dynamic_cast<N_TRzTabSheet*>(pcMain.get_nth_page(index));
+    N_TRzTabSheet* tab =
+        index < 0 ? nullptr : dynamic_cast<N_TRzTabSheet*>(pcMain.get_nth_page(index));
+    return tab == covered_ ? nullptr : tab;  // a covered tab is not active until it is unlocked
 }
 
 N_TRzTabSheet* TFrmMultOpenApp::Tab(int index) {
     return dynamic_cast<N_TRzTabSheet*>(pcMain.get_nth_page(index));
 }
 
-void TFrmMultOpenApp::ActivateTab(int index) { pcMain.set_current_page(index); }
+void TFrmMultOpenApp::ActivateTab(int index) {
+    if (covered_ && Tab(index) == covered_)
+        AskCoveredTab();  // already current: the strip would not switch to it again
+    else
+        pcMain.set_current_page(index);
+}
 
 void TFrmMultOpenApp::DestroyTab(N_TRzTabSheet* Tab) {
+    // Out of every list first: the removal and the sheet's end call into workers, and the
+    // events those calls serve must find the other tabs only.
+    auto found = std::find_if(sheets_.begin(), sheets_.end(),
+                              [Tab](const auto& sheet) { return sheet.get() == Tab; });
+    if (found == sheets_.end())
+        return;
+    std::unique_ptr<N_TRzTabSheet> sheet = std::move(*found);
+    sheets_.erase(found);
+    if (covered_ == Tab)
+        covered_ = nullptr;
+    if (approved_ == Tab)
+        approved_ = nullptr;
     const bool was = allow_switch_;
     allow_switch_ = true;
     pcMain.remove_page(*Tab);
     allow_switch_ = was;
-    std::erase_if(sheets_, [Tab](const auto& sheet) { return sheet.get() == Tab; });
 }
 
 bool TFrmMultOpenApp::pcMainChanging(N_TRzTabSheet& Tab) {
     if (!Tab.TabPassword.empty()) {
         std::string text;
         if (!InputBox("输入", "请输入解除保护的密码", text, 8, true)) return false;
-        if (text != Tab.TabPassword) return false;
+        if (!IsLive(&Tab) || text != Tab.TabPassword)
+            return false;  // may have gone meanwhile
     }
     try {
         if (Tab.HasWebControl()) Tab.WebControl().SetParent(Tab.TabHandle());
     } catch (const std::exception&) {
-        // The worker no longer answers: the tab goes, once the switch is over.
-        Glib::signal_idle().connect_once([this, tab = &Tab] {
-            for (const auto& sheet : sheets_) {
-                if (sheet.get() == tab) return DestroyTab(tab);
-            }
-        });
+        DiscardDeadTab(&Tab);  // the worker no longer answers
     }
     return true;
 }
 
 void TFrmMultOpenApp::pcMainChange() {
     N_TRzTabSheet* active = ActiveTab();
-    for (const auto& sheet : sheets_) sheet->SetCurrent(sheet.get() == active);
-    if (!active) return;
+    for (const auto& sheet : sheets_) {
+        if (sheet)
+            sheet->SetCurrent(sheet.get() == active);
+    }
+    if (!active) {
+        lblTitle.set_text(kApplicationTitle);
+        edtUrl.set_text("");
+        return;
+    }
     lblTitle.set_text(active->Hint().empty() ? std::string(kApplicationTitle)
                                              : active->Hint() + "-" + kApplicationTitle);
     try {
         if (active->HasWebControl())
             edtUrl.set_text(Utf16ToUtf8(active->WebControl().WebUrl(active->TabHandle())));
     } catch (const std::exception&) {
-        Glib::signal_idle().connect_once([this, active] {
-            for (const auto& sheet : sheets_) {
-                if (sheet.get() == active) return DestroyTab(active);
-            }
-        });
+        DiscardDeadTab(active);
         return;
     }
     if (NewTabPending) {
@@ -945,18 +1002,48 @@ bool TFrmMultOpenApp::pcMainClose() {
 bool TFrmMultOpenApp::CloseActiveTab() {
     if (!pcMainClose()) return false;
     N_TRzTabSheet* active = ActiveTab();
+    if (!active)
+        return false;  // gone while the worker was asked
     const int index = pcMain.page_num(*active);
     DestroyTab(active);
     // The tab to its left becomes active (or the new first one), asked as any activation is.
     const int left = std::max(index - 1, 0);
     if (left < pcMain.get_n_pages()) {
-        if (pcMain.get_current_page() == left) {
-            if (N_TRzTabSheet* tab = Tab(left); tab && pcMainChanging(*tab)) pcMainChange();
-        } else {
+        if (pcMain.get_current_page() != left) {
             pcMain.set_current_page(left);
+        } else if (Tab(left) == covered_) {
+            AskCoveredTab();
+        } else if (N_TRzTabSheet* tab = Tab(left); tab && pcMainChanging(*tab)) {
+            pcMainChange();
         }
     }
     return true;
+}
+
+void TFrmMultOpenApp::AskCoveredTab() {
+    N_TRzTabSheet* tab = covered_;
+    if (!tab || !pcMainChanging(*tab) || tab != covered_)
+        return;
+    covered_ = nullptr;
+    gtk_widget_set_child_visible(GTK_WIDGET(tab->gobj()), TRUE);
+    pcMainChange();
+}
+
+bool TFrmMultOpenApp::IsLive(const N_TRzTabSheet* tab) const {
+    return std::any_of(sheets_.begin(), sheets_.end(),
+                       [tab](const auto& sheet) { return sheet.get() == tab; });
+}
+
+void TFrmMultOpenApp::DiscardDeadTab(N_TRzTabSheet* tab) {
+    // Later, once the switch or call that found the worker gone is over.
+    Glib::signal_idle().connect_once(sigc::track_obj(
+        [this, tab] {
+            if (!IsLive(tab))
+                return;
+            ShowStatusText(DeadTabStatusText(tab->Caption()));
+            DestroyTab(tab);
+        },
+        *this));
 }
 
 int TFrmMultOpenApp::TabAt(double x, double y) {
@@ -988,6 +1075,21 @@ bool TFrmMultOpenApp::pcMainButtonPress(GdkEventButton* event) {
         return false;
     const int over = TabAt(event->x, event->y);
     const int active = pcMain.get_current_page();
+    if (event->type == GDK_BUTTON_PRESS && event->button == 1 && over >= 0) {
+        // A protected tab asks for its password after the press, not inside the strip's own
+        // handling of it: a prompt there would leave the strip waiting for a release that goes
+        // to the prompt, and the next click on the tab would do nothing.
+        N_TRzTabSheet* tab = Tab(over);
+        if (tab && (tab == covered_ || (over != active && !tab->TabPassword.empty()))) {
+            Glib::signal_idle().connect_once(sigc::track_obj(
+                [this, tab] {
+                    if (IsLive(tab))
+                        ActivateTab(pcMain.page_num(*tab));
+                },
+                *this));
+            return true;
+        }
+    }
     if (event->type == GDK_2BUTTON_PRESS && event->button == 1) {
         if (over < 0)
             OpenBlankTab();
@@ -997,10 +1099,7 @@ bool TFrmMultOpenApp::pcMainButtonPress(GdkEventButton* event) {
     }
     if (event->type == GDK_BUTTON_PRESS && event->button == 3) {
         if (over == active && over >= 0) {
-            if (N_TRzTabSheet* tab = ActiveTab()) {
-                N1.set_active(tab->TabLocked);
-                N31.set_active(!tab->TabPassword.empty());
-            }
+            popTabPopup();
             popTab.popup_at_pointer(reinterpret_cast<GdkEvent*>(event));
         } else if (over < 0) {
             OpenBlankTab();
@@ -1045,7 +1144,9 @@ void TFrmMultOpenApp::FitTabCaption(N_TRzTabSheet& Tab) {
 N_TRzTabSheet* TFrmMultOpenApp::UpdateTabHint(int32_t TabHandle) {
     N_TRzTabSheet* tab = FindTabByHandle(TabHandle);
     if (tab && tab->AllowChangeCaption)
-        tab->SetHint(TabHint(tab->LoginUser, Utf16ToUtf8(tab->WebControl().WebTitle(TabHandle))));
+        tab->SetHint(
+            TabHint(tab->LoginUser, PageName(Utf16ToUtf8(tab->WebControl().WebTitle(TabHandle)),
+                                             Utf16ToUtf8(tab->WebControl().WebUrl(TabHandle)))));
     return tab;
 }
 
@@ -1108,14 +1209,7 @@ RefreshItem TFrmMultOpenApp::pmWebConfigPopup() {
     const RefreshItem item = RefreshItemFor(interval);
     Gtk::RadioMenuItem* items[] = {&mi0, &mi300, &mi600, &mi1800, &mi3600, &miCust};
     if (item == RefreshItem::Custom) miCust.set_label(CustomRefreshCaption(*interval));
-    Gtk::RadioMenuItem* checked = items[static_cast<int>(item)];
-    g_signal_handlers_block_matched(checked->gobj(), G_SIGNAL_MATCH_ID,
-                                    g_signal_lookup("activate", GTK_TYPE_MENU_ITEM), 0, nullptr,
-                                    nullptr, nullptr);
-    checked->set_active(true);
-    g_signal_handlers_unblock_matched(checked->gobj(), G_SIGNAL_MATCH_ID,
-                                      g_signal_lookup("activate", GTK_TYPE_MENU_ITEM), 0, nullptr,
-                                      nullptr, nullptr);
+    SetCheckedQuietly(*items[static_cast<int>(item)], true, syncing_marks_);
     return item;
 }
 
@@ -1163,15 +1257,23 @@ void TFrmMultOpenApp::actOpenMainUrlExecute() {
 void TFrmMultOpenApp::btnGoClick() {
     N_TRzTabSheet* tab = ActiveTab();
     if (!tab) return;
-    const std::string typed = edtUrl.get_text();  // as typed: no trimming, no scheme added
-    RecordTypedUrl(UserSettings(), typed);
+    const std::string typed = edtUrl.get_text();
+    // "http://" before an address without scheme; a text that is no address is searched for.
+    const std::string address = AddressForTyped(typed, CurrentSearchAddress());
+    if (address.empty())
+        return;
+    try {
+        RecordTypedUrl(UserSettings(), typed);
+    } catch (const std::exception& e) {
+        std::cerr << "gameKivo: the typed address was not recorded: " << e.what() << '\n';
+    }
     if (tab->HasWebControl() &&
         Utf16ToUtf8(tab->WebControl().WebUrl(tab->TabHandle())) == kBlankPage) {
-        tab->WebControl().Navigate(tab->TabHandle(), Utf8ToUtf16(typed), u"");
+        tab->WebControl().Navigate(tab->TabHandle(), Utf8ToUtf16(address), u"");
         return;
     }
     // Never in a tab that may hold an account's cookies: a new tab with a session of its own.
-    OpenGame(typed, "", "");
+    OpenGame(address, "", "");
 }
 
 void TFrmMultOpenApp::SetupUrlAutoComplete() {
@@ -1187,7 +1289,8 @@ void TFrmMultOpenApp::SetupUrlAutoComplete() {
         FAutoComplete->set_text_column(UrlColumn_);
         FAutoComplete->set_minimum_key_length(1);
         FAutoComplete->set_popup_completion(true);
-        FAutoComplete->set_inline_completion(true);
+        // The rest is appended by edtUrlAppendCompletion, which never acts on an old text.
+        FAutoComplete->set_inline_completion(false);
         FAutoComplete->set_match_func([this](const Glib::ustring& key, const Gtk::TreeModel::const_iterator& row) {
             const Glib::ustring url = (*row)[UrlColumn_];
             return CompletesAddress(url.raw(), key.raw());
@@ -1197,6 +1300,35 @@ void TFrmMultOpenApp::SetupUrlAutoComplete() {
         // The box then works without completion.
         FAutoComplete.reset();
     }
+}
+
+void TFrmMultOpenApp::edtUrlAppendCompletion() {
+    if (appending_completion_ || !FVisitedUrls)
+        return;
+    // Only for typing: texts the window puts in the box are left as they are.
+    GdkEvent* event = gtk_get_current_event();
+    const bool typing = event && event->type == GDK_KEY_PRESS;
+    if (event)
+        gdk_event_free(event);
+    if (!typing)
+        return;
+    // After the keystroke is through (GTK places the cursor once the text is in); skipped when
+    // the text has changed again by then, so typed text and a completion never mix.
+    const std::string typed = edtUrl.get_text();
+    Glib::signal_idle().connect_once(sigc::track_obj(
+        [this, typed] {
+            if (edtUrl.get_text() != typed || edtUrl.get_position() != edtUrl.get_text_length())
+                return;
+            const std::string rest = CompletionRest(typed, FVisitedUrls->Urls());
+            if (rest.empty())
+                return;
+            appending_completion_ = true;
+            int position = edtUrl.get_text_length();
+            edtUrl.insert_text(rest, -1, position);
+            appending_completion_ = false;
+            edtUrl.select_region(Glib::ustring(typed).length(), -1);
+        },
+        *this));
 }
 
 void TFrmMultOpenApp::RecordVisitedUrl(const std::string& url) {
@@ -1269,8 +1401,15 @@ void TFrmMultOpenApp::SetSearchEngine(int engine) {
     edtSearch.set_icon_from_pixbuf(SearchIcon(engine), Gtk::ENTRY_ICON_PRIMARY);
 }
 
+std::string TFrmMultOpenApp::CurrentSearchAddress() const {
+    // While the network is down, the program's own result page answers.
+    GNetworkMonitor* monitor = g_network_monitor_get_default();
+    return SearchAddress(search_engine_,
+                         !monitor || g_network_monitor_get_network_available(monitor));
+}
+
 void TFrmMultOpenApp::edtSearchRightButtonClick() {
-    const std::string address = SearchAddress(search_engine_);
+    const std::string address = CurrentSearchAddress();
     if (address.empty()) return;
     // Not trimmed, not encoded: the engine takes the text as it is.
     OpenGame(address + edtSearch.get_text(), "", "");
@@ -1299,6 +1438,13 @@ void TFrmMultOpenApp::N11Click() {
     tab->AllowChangeCaption = false;
     tab->SetHint(text);
     FitTabCaption(*tab);
+}
+
+void TFrmMultOpenApp::popTabPopup() {
+    if (N_TRzTabSheet* tab = ActiveTab()) {
+        SetCheckedQuietly(N1, tab->TabLocked, syncing_marks_);
+        SetCheckedQuietly(N31, !tab->TabPassword.empty(), syncing_marks_);
+    }
 }
 
 void TFrmMultOpenApp::N1Click() {

@@ -135,11 +135,14 @@ public:
     void btnNextClick();
     void btnRefreshClick();
     void SetAddressText(const std::string& text) { edtUrl.set_text(text); }
+    Gtk::Entry& AddressBox() { return edtUrl; }
     // The typed-address drop-down: rebuilt from the typed-address list each time it opens.
     void btnDropClick();
     std::vector<std::string> LoadTypedUrls();
     void cbbUrlListSelect(const std::string& url);
     void edtUrlClick();
+    // Appends the rest of the newest visited address that continues what was typed, selected.
+    void edtUrlAppendCompletion();
     // The addresses the box completes from, newest first.
     const VisitedUrls* VisitedAddresses() const { return FVisitedUrls.get(); }
     // The search box: the text as it stands (the hint itself when nothing was typed).
@@ -148,6 +151,8 @@ public:
     Gtk::Entry& SearchBox() { return edtSearch; }
 
     // The tab menu.
+    // Shows the active tab's lock and protection as check marks (no handler runs).
+    void popTabPopup();
     void N11Click();
     void N1Click();
     void N31Click();
@@ -175,6 +180,13 @@ private:
     bool pcMainClose();
     bool pcMainButtonPress(GdkEventButton* event);
     void DestroyTab(N_TRzTabSheet* Tab);
+    bool IsLive(const N_TRzTabSheet* tab) const;
+    // A tab whose worker has gone: removed once the current handler is over, with a word in
+    // the status bar.
+    void DiscardDeadTab(N_TRzTabSheet* tab);
+    // Asks the password of the covered current tab and shows it when given.
+    void AskCoveredTab();
+    std::string CurrentSearchAddress() const;
     int TabAt(double x, double y);
     void ShowProgress(int percent);
     void ShowStatusText(const std::string& text);
@@ -206,6 +218,13 @@ private:
     bool NewTabPending = false;
     bool WheelBusy = false;
     bool allow_switch_ = false;
+    // The tab a switch was allowed for, and the current tab whose page stays hidden because it
+    // became current without its password.
+    N_TRzTabSheet* approved_ = nullptr;
+    N_TRzTabSheet* covered_ = nullptr;
+    // Set while the menus' check marks are brought in line with the active tab.
+    bool syncing_marks_ = false;
+    bool appending_completion_ = false;
     int progress_shown_ = 50;
 
     bool shown_once_ = false;

@@ -132,4 +132,12 @@ std::vector<std::pair<std::string, std::string>> LoginFillCalls(const std::strin
     return calls;
 }
 
+std::string PageName(const std::string& title, const std::string& url) {
+    return title.empty() ? url : title;
+}
+
+std::string DeadTabStatusText(const std::string& caption) {
+    return "页面“" + caption + "”已意外结束";
+}
+
 }  // namespace kivo

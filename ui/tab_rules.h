@@ -29,6 +29,12 @@ bool SameTabHandle(int32_t tab_handle, unsigned long window);
 // The hint of a tab: "[" + user + "]" + title for an account's tab, else the title.
 std::string TabHint(const std::string& login_user, const std::string& title);
 
+// What a tab is named after when its page has no title: the page's address.
+std::string PageName(const std::string& title, const std::string& url);
+
+// The status text when the worker of the tab captioned `caption` has ended.
+std::string DeadTabStatusText(const std::string& caption);
+
 // The auto-refresh menu.
 enum class RefreshItem { Off, Min5, Min10, Min30, Min60, Custom };
 inline constexpr const char* kCustomRefreshPrefix = "自定义（秒）：";

@@ -35,8 +35,10 @@ void RecordTypedUrl(UserSettings settings, const std::string& url) {
     std::erase(urls, url);
     urls.insert(urls.begin(), url);
     if (urls.size() > static_cast<size_t>(kTypedUrlCount)) urls.resize(kTypedUrlCount);
+    std::vector<std::pair<std::string, std::string>> values;
     for (size_t i = 0; i < urls.size(); ++i)
-        settings.Write(kTypedUrlsKey, "Url" + std::to_string(i + 1), urls[i]);
+        values.emplace_back("Url" + std::to_string(i + 1), urls[i]);
+    settings.WriteValues(kTypedUrlsKey, values);  // one rewrite of the file, not one per value
 }
 
 }  // namespace kivo

@@ -1,5 +1,7 @@
 #include "webcontrol/maker_pages.h"
 
+#include <cstdlib>
+
 #include "platform/text.h"
 
 namespace kivo {
@@ -99,19 +101,28 @@ std::string QueryValue(const std::string& query, const std::string& key) {
 
 std::string SearchPage(const std::string& keyword) {
     const std::string shown = HtmlEscape(keyword);
-    return Page(shown + " - 搜索", "<header><h1>搜索</h1></header><main><section><p>搜索：<b id=\"keyword\">" +
-                                       shown +
-                                       "</b></p><p>离线时只能显示本页；联网后请改用百度搜索。</p></section></main>");
+    return Page(
+        shown + " - 搜索",
+        "<header><h1>搜索</h1></header><main><section><p>搜索：<b id=\"keyword\">" + shown +
+            "</b></p><p>现在连不上网络，只能显示本页；联网后再搜索一次即可。</p></section></main>");
 }
 
 }  // namespace
 
-std::string SearchAddress(int engine) {
-    switch (engine) {
-        case 0: return MakerUrl("/search.aspx?wd=");
-        case 1: return "https://www.baidu.com/s?wd=";
-        default: return {};
-    }
+std::string SearchAddress(int engine, bool online) {
+    if (engine != 0 && engine != 1)
+        return {};
+    if (!online)
+        return OfflineSearchAddress();
+    // One variable moves both engines to another site (tests point it at a local server).
+    const char* site = std::getenv("KIVO_SEARCH_SITE");
+    if (engine == 0)
+        return std::string(site ? site : "https://www.bing.com") + "/search?q=";
+    return std::string(site ? site : "https://www.baidu.com") + "/s?wd=";
+}
+
+std::string OfflineSearchAddress() {
+    return MakerUrl("/search.aspx?wd=");
 }
 
 std::string MakerUrl(const std::string& path) { return std::string(kMakerHost) + path; }

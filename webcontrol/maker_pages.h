@@ -13,8 +13,11 @@ inline constexpr const char* kMakerHost = "kivo://www.kivo.local";
 // The address of a page of the maker's site ("/news/", "/explorer/u_1.0.html", ...).
 std::string MakerUrl(const std::string& path);
 
-// The web search engines of the search box, by index: the address the search text follows.
-std::string SearchAddress(int engine);
+// The web search engines of the search box, by index: the address the search text follows, or
+// nothing for an index without engine. Offline, both go to the program's own result page.
+std::string SearchAddress(int engine, bool online = true);
+// The program's own result page, shown while the network is down.
+std::string OfflineSearchAddress();
 
 struct MakerPage {
     std::string mime_type;

@@ -252,6 +252,11 @@ WebKitBrowserView::WebKitBrowserView(WebKitWebContext* context, BrowserViewEvent
     g_signal_connect(view_.Get(), "decide-policy", G_CALLBACK(OnDecidePolicy), this);
     g_signal_connect(view_.Get(), "notify::estimated-load-progress", G_CALLBACK(OnProgress), this);
     g_signal_connect(view_.Get(), "mouse-target-changed", G_CALLBACK(OnMouseTarget), this);
+    // Leaving the view from a link reports no further target: the link's address goes then.
+    gtk_widget_add_events(GTK_WIDGET(view_.Get()), GDK_LEAVE_NOTIFY_MASK);
+    g_signal_connect(view_.Get(), "leave-notify-event", G_CALLBACK(OnPointerLeave), this);
+    // A new page starts without the link address of the old one under the pointer.
+    g_signal_connect(view_.Get(), "load-changed", G_CALLBACK(OnLoadStartedClearStatus), this);
     g_signal_connect(view_.Get(), "create", G_CALLBACK(OnCreate), this);
     g_signal_connect(view_.Get(), "web-process-terminated", G_CALLBACK(OnProcessTerminated), this);
     g_signal_connect(view_.Get(), "user-message-received", G_CALLBACK(OnPageMessage), this);
@@ -606,6 +611,27 @@ void WebKitBrowserView::OnMouseTarget(WebKitWebView*, WebKitHitTestResult* hit, 
         self->status_text_ = text;
         self->events_.ViewStatusTextChange(*self, text);
     });
+}
+
+void WebKitBrowserView::ClearStatusText() {
+    Guard("status text", [&] {
+        auto keep = shared_from_this();
+        if (status_text_.empty())
+            return;
+        status_text_.clear();
+        events_.ViewStatusTextChange(*this, "");
+    });
+}
+
+gboolean WebKitBrowserView::OnPointerLeave(GtkWidget*, GdkEventCrossing*, gpointer data) {
+    static_cast<WebKitBrowserView*>(data)->ClearStatusText();
+    return FALSE;
+}
+
+void WebKitBrowserView::OnLoadStartedClearStatus(WebKitWebView*, WebKitLoadEvent event,
+                                                 gpointer data) {
+    if (event == WEBKIT_LOAD_STARTED)
+        static_cast<WebKitBrowserView*>(data)->ClearStatusText();
 }
 
 GtkWidget* WebKitBrowserView::OnCreate(WebKitWebView*, WebKitNavigationAction*, gpointer data) {

@@ -101,6 +101,10 @@ private:
     void NewNavigation();
     static void OnProgress(GObject*, GParamSpec*, gpointer self);
     static void OnMouseTarget(WebKitWebView*, WebKitHitTestResult* hit, guint, gpointer self);
+    static gboolean OnPointerLeave(GtkWidget*, GdkEventCrossing*, gpointer self);
+    static void OnLoadStartedClearStatus(WebKitWebView*, WebKitLoadEvent event, gpointer self);
+    // Reports an empty status text unless that is what was reported last.
+    void ClearStatusText();
     static GtkWidget* OnCreate(WebKitWebView*, WebKitNavigationAction*, gpointer self);
     static void OnFrameComplete(WebKitUserContentManager*, WebKitJavascriptResult* result,
                                 gpointer self);

@@ -564,14 +564,31 @@ TEST_F(CloseFlow, TwoMaximiseTogglesRestoreTheFirstBounds) {
 
 namespace {
 
-TEST_F(Tabs, SearchingWithoutTypingSearchesForTheHint) {
-    window_->edtSearchRightButtonClick();
+TEST_F(Tabs, SearchesGoToTheEngineSiteAndGoAddsTheSchemeOrSearches) {
+    setenv("KIVO_SEARCH_SITE", server_.Url("").c_str(), 1);
+    window_->edtSearchRightButtonClick();  // nothing typed: the hint is searched for
     ASSERT_EQ(window_->TabCount(), 1);
-    EXPECT_TRUE(HintBecomes(window_->Tab(0), "搜下，就有了 - 搜索"));
-    window_->SearchBox().set_text("<b>\"x\"</b>");
+    ASSERT_TRUE(kivo::test::PumpUntil([&] { return !server_.RequestsTo("/search").empty(); }, 20s));
+    EXPECT_EQ(kivo::DecodeFormComponent(server_.RequestsTo("/search").back().query.substr(2)),
+              "搜下，就有了");
+    window_->SetSearchEngine(1);
     window_->edtSearchRightButtonClick();
-    ASSERT_EQ(window_->TabCount(), 2);
-    EXPECT_TRUE(HintBecomes(window_->Tab(1), "<b>\"x\"</b> - 搜索"));  // shown as text
+    ASSERT_TRUE(kivo::test::PumpUntil([&] { return !server_.RequestsTo("/s").empty(); }, 20s));
+    EXPECT_TRUE(server_.RequestsTo("/s").back().query.starts_with("wd="));
+
+    // Go: an address without scheme is opened with http://, other texts are searched for.
+    std::string typed = server_.Url("/title?t=typed");
+    typed = typed.substr(typed.find("://") + 3);
+    window_->SetAddressText(typed);
+    window_->btnGoClick();
+    ASSERT_EQ(window_->TabCount(), 3);
+    EXPECT_TRUE(HintBecomes(window_->Tab(2), "typed"));
+    window_->SetAddressText("two words");
+    window_->btnGoClick();
+    ASSERT_TRUE(kivo::test::PumpUntil([&] { return server_.RequestsTo("/s").size() == 2u; }, 20s));
+    EXPECT_EQ(kivo::DecodeFormComponent(server_.RequestsTo("/s").back().query.substr(3)),
+              "two words");
+    unsetenv("KIVO_SEARCH_SITE");
 }
 
 }  // namespace
@@ -647,6 +664,217 @@ TEST(RefreshTimer, TicksNeverOverlapWithASlowRefresh) {
     timer->SetEnabled(false);
     EXPECT_GE(ticks, 3);
     EXPECT_FALSE(overlapped);
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(Tabs, TheTabMenuShowsLockAndProtectionWithoutChangingThem) {
+    N_TRzTabSheet* first = Open("/title?t=one");
+    N_TRzTabSheet* second = Open("/title?t=two");
+    ASSERT_TRUE(HintBecomes(second, "two"));
+    int asked = 0;
+    window_->InputBox = [&](const std::string&, const std::string& prompt, std::string&, int,
+                            bool) {
+        ADD_FAILURE() << "asked: " << prompt;  // a check mark ran its item's handler
+        ++asked;
+        return false;
+    };
+    second->TabLocked = true;
+    window_->popTabPopup();
+    window_->popTabPopup();
+    EXPECT_TRUE(second->TabLocked);
+    window_->ActivateTab(0);
+    ASSERT_EQ(window_->ActiveTab(), first);
+    window_->popTabPopup();  // the mark goes off for an unlocked tab: still no handler runs
+    EXPECT_FALSE(first->TabLocked);
+    EXPECT_TRUE(second->TabLocked);
+    first->TabPassword = "pw";
+    window_->popTabPopup();
+    second->TabPassword.clear();
+    window_->ActivateTab(1);
+    window_->popTabPopup();
+    EXPECT_EQ(asked, 0);
+    EXPECT_EQ(first->TabPassword, "pw");
+    EXPECT_TRUE(second->TabPassword.empty());
+}
+
+TEST_F(Tabs, AProtectedTabTheStripPicksStaysCoveredUntilItsPasswordIsGiven) {
+    Open("/title?t=open");
+    N_TRzTabSheet* guarded = Open("/title?t=guarded");
+    N_TRzTabSheet* closing = Open("/title?t=closing");
+    ASSERT_TRUE(HintBecomes(closing, "closing"));
+    guarded->TabPassword = "pw";
+    std::string answer = "wrong";
+    int asked = 0;
+    window_->InputBox = [&](const std::string&, const std::string&, std::string& text, int, bool) {
+        ++asked;
+        text = answer;
+        return true;
+    };
+    auto shown = [](N_TRzTabSheet* tab) {
+        return gtk_widget_get_child_visible(GTK_WIDGET(tab->gobj()));
+    };
+
+    // Closing its right neighbour: the password is asked; a wrong one leaves nothing active.
+    ASSERT_TRUE(window_->CloseActiveTab());
+    EXPECT_EQ(asked, 1);
+    EXPECT_EQ(window_->ActiveTab(), nullptr);
+    EXPECT_FALSE(shown(guarded));
+    EXPECT_FALSE(window_->CloseActiveTab()) << "nothing active, nothing to close";
+    // The next activation of that tab asks again.
+    answer = "pw";
+    window_->ActivateTab(1);
+    EXPECT_EQ(asked, 2);
+    EXPECT_EQ(window_->ActiveTab(), guarded);
+    EXPECT_TRUE(shown(guarded));
+
+    // A dead worker's tab goes with a word; the protected tab the strip picks stays covered.
+    N_TRzTabSheet* dying = Open("/title?t=dying");
+    ASSERT_TRUE(HintBecomes(dying, "dying"));
+    asked = 0;
+    kill(dying->SharedWebControl()->DefaultInterface()->WorkerPid(), SIGKILL);
+    kivo::test::PumpFor(300ms);
+    window_->ActivateTab(0);  // the password-free tab; the dead one...
+    window_->ActivateTab(2);  // ...is found gone when it is activated
+    ASSERT_TRUE(kivo::test::PumpUntil([&] { return window_->TabCount() == 2; }, 10s));
+    EXPECT_EQ(window_->StatusText(), "页面“dying”已意外结束");
+    // The strip took its left neighbour, the protected one: covered, nothing active.
+    EXPECT_EQ(window_->ActiveTab(), nullptr);
+    EXPECT_FALSE(shown(guarded));
+    EXPECT_EQ(asked, 0) << "the removal itself asks nothing";
+    window_->ActivateTab(1);
+    EXPECT_EQ(window_->ActiveTab(), guarded);
+    EXPECT_TRUE(shown(guarded));
+}
+
+TEST_F(Tabs, ClosingTabsWhileOtherPagesCompleteKeepsTheWindowWhole) {
+    std::vector<N_TRzTabSheet*> tabs;
+    for (int i = 0; i < 5; ++i) tabs.push_back(Open("/slow?ms=" + std::to_string(100 + 150 * i)));
+    window_->ActivateTab(4);
+    for (int round = 0; round < 4; ++round) {
+        // Every other tab starts its page again, so completions arrive during the closing calls.
+        for (int i = 0; i < window_->TabCount(); ++i) {
+            N_TRzTabSheet* tab = window_->Tab(i);
+            if (tab != window_->ActiveTab())
+                tab->WebControl().WebRefresh(tab->TabHandle());
+        }
+        kivo::test::PumpFor(std::chrono::milliseconds(60 * round));
+        EXPECT_TRUE(window_->CloseActiveTab());
+    }
+    EXPECT_EQ(window_->TabCount(), 1);
+    EXPECT_TRUE(HintBecomes(window_->Tab(0), "Slow"));
+    EXPECT_TRUE(kivo::test::PumpUntil([&] { return Workers() == 1u; }, 20s));
+}
+
+TEST_F(Tabs, ABlankTabIsNamedByItsAddressAndGoSurvivesAnUnwritableList) {
+    window_->N22Click();
+    ASSERT_EQ(window_->TabCount(), 1);
+    N_TRzTabSheet* blank = window_->Tab(0);
+    EXPECT_TRUE(HintBecomes(blank, "about:blank"));
+    EXPECT_EQ(blank->Caption(), "about:blank");
+
+    // The settings file turned into a folder: recording fails, the blank tab navigates all the
+    // same.
+    const std::string settings = kivo::UserSettings().File();
+    std::filesystem::rename(settings, settings + ".away");
+    std::filesystem::create_directories(settings);
+    window_->SetAddressText(server_.Url("/title?t=went"));
+    EXPECT_NO_THROW(window_->btnGoClick());
+    EXPECT_TRUE(HintBecomes(blank, "went"));
+    std::filesystem::remove(settings);
+    std::filesystem::rename(settings + ".away", settings);
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(Tabs, TheAddressDropDownLeavesTheRowAsItWas) {
+    for (int i = 0; i < 3; ++i)
+        kivo::RecordTypedUrl(kivo::UserSettings(),
+                             server_.Url("/title?t=") + std::string(150, 'x'));
+    window_->btnMaxClick();  // the row as wide as the screen allows
+    kivo::test::PumpFor(500ms);
+    int x = 0, y = 0;
+    auto search_left = [&] {
+        window_->SearchBox().translate_coordinates(*window_, 0, 0, x, y);
+        return x;
+    };
+    const int before = search_left();
+    const int window_width = window_->get_allocated_width();
+    window_->btnDropClick();
+    kivo::test::PumpFor(500ms);
+    EXPECT_EQ(search_left(), before);
+    EXPECT_EQ(window_->get_allocated_width(), window_width);
+    // A long address chosen from the list does not widen the box either.
+    window_->SetAddressText(server_.Url("/title?t=") + std::string(300, 'y'));
+    kivo::test::PumpFor(500ms);
+    EXPECT_EQ(search_left(), before);
+    EXPECT_EQ(window_->get_allocated_width(), window_width);
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(Tabs, TypingFastIntoTheAddressBoxNeverMixesWithTheCompletion) {
+    N_TRzTabSheet* tab = Open("/title?t=visited");
+    ASSERT_TRUE(HintBecomes(tab, "visited"));
+    const std::string url = server_.Url("/title?t=visited");
+    const std::string bare = url.substr(url.find("://") + 3);
+    window_->present();
+    Gtk::Entry& box = window_->AddressBox();
+    box.set_text("");
+    box.grab_focus();
+    Display* display = kivo::test::TestDisplay();
+    int x = 0, y = 0;
+    box.translate_coordinates(*window_, 5, 5, x, y);
+    int left = 0, top = 0;
+    window_->get_window()->get_origin(left, top);
+    XTestFakeMotionEvent(display, -1, left + x, top + y, CurrentTime);
+    kivo::test::PumpFor(300ms);
+    for (KeySym key : {XK_1, XK_2, XK_7, XK_period}) {  // no pause between the keys
+        XTestFakeKeyEvent(display, XKeysymToKeycode(display, key), True, CurrentTime);
+        XTestFakeKeyEvent(display, XKeysymToKeycode(display, key), False, CurrentTime);
+    }
+    XSync(display, False);
+    ASSERT_TRUE(kivo::test::PumpUntil([&] { return window_->AddressText() == bare; }, 10s))
+        << window_->AddressText();
+    int start = 0, end = 0;
+    ASSERT_TRUE(box.get_selection_bounds(start, end));
+    EXPECT_EQ(start, 4) << "the typed text stays before the appended rest";
+    EXPECT_EQ(end, static_cast<int>(bare.size()));
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(Tabs, TheLinkAddressLeavesTheStatusBarWithThePointer) {
+    N_TRzTabSheet* tab = Open("/popup");
+    ASSERT_TRUE(HintBecomes(tab, "Popup"));
+    window_->present();
+    kivo::test::PumpFor(300ms);
+    int left = 0, top = 0;
+    tab->get_window()->get_origin(left, top);
+    Display* display = kivo::test::TestDisplay();
+    auto move_to = [&](int x, int y) {
+        XTestFakeMotionEvent(display, -1, x, y, CurrentTime);
+        XSync(display, False);
+    };
+    // Onto the link at the page's top left; then another page loads under the resting pointer.
+    move_to(left + 30, top + 20);
+    move_to(left + 32, top + 16);
+    ASSERT_TRUE(kivo::test::PumpUntil(
+        [&] { return window_->StatusText().find("/cookies") != std::string::npos; }, 10s))
+        << window_->StatusText();
+    tab->WebControl().Navigate(tab->TabHandle(), kivo::Utf8ToUtf16(server_.Url("/title?t=next")),
+                               u"");
+    ASSERT_TRUE(HintBecomes(tab, "next"));
+    kivo::test::PumpFor(300ms);
+    EXPECT_EQ(window_->StatusText(), "");
 }
 
 }  // namespace

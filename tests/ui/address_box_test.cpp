@@ -8,9 +8,11 @@
 #include "platform/user_settings.h"
 #include "platform/visited_urls.h"
 #include "tests/support/test_support.h"
+#include "ui/address_rules.h"
 #include "ui/tab_rules.h"
 #include "ui/typed_urls.h"
 #include "ui/window_frame.h"
+#include "webcontrol/maker_pages.h"
 
 namespace {
 
@@ -102,6 +104,82 @@ TEST(AddressRow, PartsFollowTheRowsWidthAndTheWindowStartsCentred) {
     kivo::MaximizeToggle toggle;
     EXPECT_EQ(toggle.Toggle({0, 0, 972, 600}, {0, 24, 1280, 976}), (kivo::Bounds{0, 24, 1280, 976}))
         << "maximised exactly over a work area below a top panel";
+}
+
+}  // namespace
+
+namespace {
+
+TEST(AddressForTyped, AddsTheSchemeToAddressesAndSearchesForTheRest) {
+    const std::string search = "https://search.example/s?wd=";
+    EXPECT_EQ(kivo::AddressForTyped("127.0.0.1:8765/who", search), "http://127.0.0.1:8765/who");
+    EXPECT_EQ(kivo::AddressForTyped("www.example.com", search), "http://www.example.com");
+    EXPECT_EQ(kivo::AddressForTyped("localhost:8080", search), "http://localhost:8080");
+    EXPECT_EQ(kivo::AddressForTyped("LocalHost/a b", search), search + "LocalHost/a b")
+        << "a blank inside is no address";
+    EXPECT_EQ(kivo::AddressForTyped("  game.example/s?x=1  ", search), "http://game.example/s?x=1");
+    EXPECT_EQ(kivo::AddressForTyped("[::1]:80/", search), "http://[::1]:80/");
+    EXPECT_EQ(kivo::AddressForTyped("user@host.example", search), "http://user@host.example");
+    EXPECT_EQ(kivo::AddressForTyped("游戏.中国/首页", search), "http://游戏.中国/首页");
+
+    // Texts that carry a scheme go as typed.
+    EXPECT_EQ(kivo::AddressForTyped("https://a.example/", search), "https://a.example/");
+    EXPECT_EQ(kivo::AddressForTyped("about:blank", search), "about:blank");
+    EXPECT_EQ(kivo::AddressForTyped("file:///tmp/x.html", search), "file:///tmp/x.html");
+
+    // Plainly no address: searched for.
+    EXPECT_EQ(kivo::AddressForTyped("网页游戏", search), search + "网页游戏");
+    EXPECT_EQ(kivo::AddressForTyped("hello world", search), search + "hello world");
+    EXPECT_EQ(kivo::AddressForTyped("game", search), search + "game");
+    EXPECT_EQ(kivo::AddressForTyped(".example", search), search + ".example");
+    EXPECT_EQ(kivo::AddressForTyped("mailto:x", search), "mailto:x") << "a scheme, not a port";
+    EXPECT_EQ(kivo::AddressForTyped(" \t", search), "");
+}
+
+TEST(SearchAddress, RealSitesOnlineTheProgramsPageOfflineAndOneOverrideForTests) {
+    unsetenv("KIVO_SEARCH_SITE");
+    EXPECT_TRUE(kivo::SearchAddress(0).starts_with("https://"));
+    EXPECT_NE(kivo::SearchAddress(0).find("?q="), std::string::npos);
+    EXPECT_TRUE(kivo::SearchAddress(1).ends_with("/s?wd="));
+    EXPECT_EQ(kivo::SearchAddress(2), "");
+    EXPECT_EQ(kivo::SearchAddress(0, false), kivo::OfflineSearchAddress());
+    EXPECT_EQ(kivo::SearchAddress(1, false), kivo::OfflineSearchAddress());
+    EXPECT_TRUE(kivo::FindMakerPage(kivo::OfflineSearchAddress() + "x").has_value());
+
+    setenv("KIVO_SEARCH_SITE", "http://127.0.0.1:9", 1);
+    EXPECT_EQ(kivo::SearchAddress(0), "http://127.0.0.1:9/search?q=");
+    EXPECT_EQ(kivo::SearchAddress(1), "http://127.0.0.1:9/s?wd=");
+    unsetenv("KIVO_SEARCH_SITE");
+}
+
+TEST(UserSettings, SeveralValuesGoInOneWriteAndKeepTheOthers) {
+    kivo::test::TempHome home;
+    UserSettings settings(home.Path() + "/settings");
+    settings.Write("K", "Url3", "old");
+    settings.Write("K", "Other", "kept");
+    settings.WriteValues("k", {{"Url1", "a"}, {"url3", "c"}, {"Url2", "b"}});
+    EXPECT_EQ(settings.Read("K", "Url1"), "a");
+    EXPECT_EQ(settings.Read("K", "Url2"), "b");
+    EXPECT_EQ(settings.Read("K", "Url3"), "c");
+    EXPECT_EQ(settings.Read("K", "Other"), "kept");
+    EXPECT_THROW(settings.WriteValues("K", {{"a=b", "x"}}), std::exception);
+    EXPECT_EQ(settings.Read("K", "Url1"), "a") << "a refused name changes nothing";
+}
+
+}  // namespace
+
+namespace {
+
+TEST(CompletionRest, ContinuesTheNewestMatchBehindItsSchemeAndWww) {
+    const Strings urls = {"https://www.Example.com/a", "http://example.org/", "about:blank"};
+    EXPECT_EQ(kivo::CompletionRest("exa", urls), "mple.com/a");
+    EXPECT_EQ(kivo::CompletionRest("EXAMPLE.O", urls), "rg/");
+    EXPECT_EQ(kivo::CompletionRest("https://www.ex", urls), "ample.com/a");
+    EXPECT_EQ(kivo::CompletionRest("www.example.c", urls), "om/a");
+    EXPECT_EQ(kivo::CompletionRest("https://www.Example.com/a", urls), "");
+    EXPECT_EQ(kivo::CompletionRest("zzz", urls), "");
+    EXPECT_EQ(kivo::CompletionRest("", urls), "");
+    EXPECT_EQ(kivo::CompletionRest("ab", urls), "out:blank");
 }
 
 }  // namespace

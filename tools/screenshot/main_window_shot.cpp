@@ -66,9 +66,8 @@ void TakePicture(TFrmMultOpenApp& window, const std::string& out) {
 
     window.actOpenMainUrlExecute();
     WaitForPage(window.ActiveTab(), "the home page");
-    WaitForPage(window.OpenGame(kivo::SearchAddress(0) +
-                                    Glib::uri_escape_string(kSearchKeyword),
-                                "", ""),
+    WaitForPage(window.OpenGame(
+                    kivo::OfflineSearchAddress() + Glib::uri_escape_string(kSearchKeyword), "", ""),
                 "the search page");
     WaitForPage(window.OpenGame(kivo::MakerUrl("/explorer/u_1.0.html"), "", ""), "the probe page");
     window.actOpenMainUrlExecute();

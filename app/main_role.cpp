@@ -29,6 +29,7 @@ void ShowErrorWithoutOwner(int& argc, char**& argv, const char* text, const char
         std::cerr << caption << ": " << text << '\n';
         return;
     }
+    Gtk::Main::init_gtkmm_internals();
     ShowMessageBox(text, caption, Gtk::MESSAGE_ERROR, MessageButtons::Ok);
 }
 

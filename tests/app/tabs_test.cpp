@@ -659,6 +659,36 @@ TEST_F(Tabs, ALongerValueThanThePromptsLimitComesBackWholeAndTypingStopsAtTheLim
     EXPECT_EQ(value, "a123b");
 }
 
+// The colour on the screen at a point, as the display shows it.
+unsigned long ScreenPixel(int x, int y) {
+    Display* display = kivo::test::TestDisplay();
+    XImage* image = XGetImage(display, DefaultRootWindow(display), x, y, 1, 1, AllPlanes, ZPixmap);
+    const unsigned long pixel = image ? XGetPixel(image, 0, 0) : 0;
+    if (image) XDestroyImage(image);
+    return pixel;
+}
+
+TEST_F(Tabs, APageRepaintsWhatADialogOverItHadCovered) {
+    N_TRzTabSheet* tab = Open("/title?t=covered");
+    ASSERT_TRUE(HintBecomes(tab, "covered"));
+    kivo::test::PumpFor(3s);  // the page has drawn its last frame
+    // Under the title band of the prompt in the middle of the window, on the page.
+    int x = 0, y = 0;
+    window_->get_window()->get_origin(x, y);
+    x += window_->get_width() / 2;
+    y += window_->get_height() / 2 - 65;
+    const unsigned long page = ScreenPixel(x, y);
+    std::string value;
+    WhenPromptShows([&](kivo::TFrmInput& prompt) {
+        ASSERT_TRUE(kivo::test::PumpUntil([&] { return ScreenPixel(x, y) != page; }, 10s));
+        kivo::test::PumpFor(500ms);
+        prompt.btnCancel.clicked();
+    });
+    kivo::ShowInputBox("输入", "请输入一个新的名字", value, false, 20);
+    EXPECT_TRUE(kivo::test::PumpUntil([&] { return ScreenPixel(x, y) == page; }, 10s))
+        << "the uncovered part of the page stays empty";
+}
+
 // The origin of a window's outer frame on the screen.
 Gdk::Point ScreenOrigin(Gtk::Window& window) {
     int x = 0, y = 0;

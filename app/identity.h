@@ -13,6 +13,8 @@ inline constexpr const char* kInstanceMutexName = "3F6A9C2E-71B4-4D08-A5E3-9C2B7
 inline constexpr const char* kSecondInstanceMessage =
     "程序已经有一个启动实例（程序已经运行或正在关闭）";
 inline constexpr const char* kSecondInstanceCaption = "错误";
+// The lock's file cannot be made or locked (say, the runtime folder is not writable).
+inline constexpr const char* kInstanceLockFailedMessage = "无法创建程序的单实例锁，程序不能启动：";
 
 // Stale processes of this name are ended when the main process starts.
 inline constexpr const char* kProcessSweepName = "gameKivo";

@@ -5,6 +5,7 @@
 #include <gdk/gdkx.h>
 
 #include <iostream>
+#include <memory>
 
 #include "app/identity.h"
 #include "app/server_switches.h"
@@ -15,6 +16,7 @@
 #include "platform/process.h"
 #include "platform/user_settings.h"
 #include "ui/frm_mult_open_app.h"
+#include "ui/message_box.h"
 #include "webcontrol/registration.h"
 
 namespace kivo {
@@ -27,17 +29,27 @@ void ShowErrorWithoutOwner(int& argc, char**& argv, const char* text, const char
         std::cerr << caption << ": " << text << '\n';
         return;
     }
-    Gtk::MessageDialog box(text, false, Gtk::MESSAGE_ERROR, Gtk::BUTTONS_OK, false);
-    box.set_title(caption);
-    box.run();
+    Gtk::Main::init_gtkmm_internals();
+    ShowMessageBox(text, caption, Gtk::MESSAGE_ERROR, MessageButtons::Ok);
+}
+
+void ShowError(const std::string& text, const std::string& title) {
+    ShowMessageBox(text, title, Gtk::MESSAGE_ERROR, MessageButtons::Ok);
 }
 
 }  // namespace
 
 int RunMainRole(int argc, char** argv, const std::vector<std::string>& arguments) {
     // 1. One main process per user.
-    NamedProcessLock instance_mutex(kInstanceMutexName);
-    if (instance_mutex.AlreadyExisted()) {
+    std::unique_ptr<NamedProcessLock> instance_mutex;
+    try {
+        instance_mutex = std::make_unique<NamedProcessLock>(kInstanceMutexName);
+    } catch (const std::exception& e) {
+        const std::string text = std::string(kInstanceLockFailedMessage) + e.what();
+        ShowErrorWithoutOwner(argc, argv, text.c_str(), kSecondInstanceCaption);
+        return 1;
+    }
+    if (instance_mutex->AlreadyExisted()) {
         ShowErrorWithoutOwner(argc, argv, kSecondInstanceMessage, kSecondInstanceCaption);
         return 1;
     }
@@ -74,24 +86,12 @@ int RunMainRole(int argc, char** argv, const std::vector<std::string>& arguments
     Glib::set_application_name(kApplicationTitle);
 
     // 5. The data module (its failure is shown once and start-up goes on), then the main window.
-    data::TData Data(AppPath() + data::TData::kDatabaseName,
-                     [](const std::string& text, const std::string& title) {
-                         Gtk::MessageDialog box(text, false, Gtk::MESSAGE_ERROR, Gtk::BUTTONS_OK,
-                                                false);
-                         box.set_title(title);
-                         box.run();
-                     });
+    data::TData Data(AppPath() + data::TData::kDatabaseName, ShowError);
     // The upgrade program runs first and start-up waits for it; without it the installation is
     // broken and the program ends before any window is shown.
-    if (!actAppUpgradeExecute(AppPath(), [](const std::string& reason) {
-            Gtk::MessageDialog box(reason, false, Gtk::MESSAGE_ERROR, Gtk::BUTTONS_OK, false);
-            box.set_title("Yipes!");
-            box.run();
-        })) {
-        Gtk::MessageDialog box(kMissingFilesMessage, false, Gtk::MESSAGE_ERROR, Gtk::BUTTONS_OK,
-                               false);
-        box.set_title("提示");
-        box.run();
+    if (!actAppUpgradeExecute(AppPath(),
+                              [](const std::string& reason) { ShowError(reason, "Yipes!"); })) {
+        ShowError(kMissingFilesMessage, "提示");
         return 1;
     }
     // Errors that escape a handler of the main window are dropped.
@@ -104,8 +104,9 @@ int RunMainRole(int argc, char** argv, const std::vector<std::string>& arguments
     TFrmMultOpenApp window(&Data.FDatabase);
     // Maximised and shown, the probe page, the start-up timer, the home page in the first tab.
     window.FormCreate();
-    // 6. The message loop, until the main window closes.
-    if (!window.QuitRequested()) kit.run(window);
+    // 6. The message loop, until the program quits. It does not hang on the window: hiding the
+    // window to the tray must leave the program, its tabs and their workers running.
+    if (!window.QuitRequested()) kit.run();
     return 0;
 }
 

@@ -1,5 +1,7 @@
 #include "ui/frm_close_type.h"
 
+#include "ui/message_box.h"
+
 namespace kivo {
 
 // This dialog does not move when its background is dragged.
@@ -27,7 +29,7 @@ TFrmCloseType::TFrmCloseType()
 
 bool AskCloseType(Gtk::Window& owner, std::string& value, bool& remember) {
     TFrmCloseType form;
-    form.set_transient_for(owner);
+    PlaceOnOwner(form, &owner);
     form.chkSave.set_active(false);
     if (form.run() != Gtk::RESPONSE_OK) return false;
     value = form.Choice();

@@ -1,6 +1,9 @@
 #include "ui/frm_input.h"
 
+#include <algorithm>
+
 #include "app/identity.h"
+#include "ui/message_box.h"
 
 namespace kivo {
 
@@ -21,7 +24,7 @@ TBorderlessDialog::TBorderlessDialog(int width, int height, bool dragged_by_back
     set_resizable(false);
     set_default_size(width, height);
     set_size_request(width, height);
-    set_position(Gtk::WIN_POS_CENTER_ON_PARENT);
+    PlaceOnOwner(*this);
 
     imgBack.set_visible_window(true);
     imgBack.set_app_paintable(true);
@@ -97,6 +100,31 @@ TFrmInput::TFrmInput() : TBorderlessDialog(300, 150, true) {
     active_prompt = this;
 }
 
+// Text typed or pasted beyond the limit is cut to what still fits; a longer text put in by
+// the program stays whole.
+void TFrmInput::editInsertText(GtkEditable* editable, const gchar* text, gint length,
+                               gint* position, gpointer form) {
+    const int limit = static_cast<TFrmInput*>(form)->typing_limit_;
+    if (limit <= 0) return;
+    const int have = gtk_entry_get_text_length(GTK_ENTRY(editable));
+    const glong room = std::max(0, limit - have);
+    if (g_utf8_strlen(text, length) <= room) return;
+    g_signal_stop_emission_by_name(editable, "insert-text");
+    if (room == 0) return;
+    const gchar* end = g_utf8_offset_to_pointer(text, room);
+    g_signal_handlers_block_by_func(editable, reinterpret_cast<gpointer>(editInsertText), form);
+    gtk_editable_insert_text(editable, text, static_cast<gint>(end - text), position);
+    g_signal_handlers_unblock_by_func(editable, reinterpret_cast<gpointer>(editInsertText), form);
+}
+
+void TFrmInput::SetTypingLimit(int max_length) {
+    typing_limit_ = max_length;
+    if (!limit_connected_) {
+        g_signal_connect(edit.gobj(), "insert-text", G_CALLBACK(editInsertText), this);
+        limit_connected_ = true;
+    }
+}
+
 TFrmInput::~TFrmInput() {
     if (active_prompt == this) active_prompt = nullptr;
 }
@@ -108,9 +136,10 @@ bool ShowInputBox(const std::string& caption, const std::string& prompt, std::st
     TFrmInput form;
     form.lblCaption.set_markup("<b>" + Glib::Markup::escape_text(caption) + "</b>");
     form.lblPrompt.set_markup("<b>" + Glib::Markup::escape_text(prompt) + "</b>");
-    form.edit.set_max_length(max_length);
     form.edit.set_visibility(!password);
+    // The limit holds for typing only: a longer value comes back unchanged unless edited.
     form.edit.set_text(value);
+    form.SetTypingLimit(max_length);
     form.edit.select_region(0, -1);
     form.edit.grab_focus();
     const int result = form.run();

@@ -40,8 +40,17 @@ public:
     Gtk::Button btnOK;
     Gtk::Button btnCancel;
 
+    // The most characters typing may leave in the edit (0: no limit).
+    void SetTypingLimit(int max_length);
+
     // The prompt on the screen now, if any.
     static TFrmInput* Active();
+
+private:
+    static void editInsertText(GtkEditable* editable, const gchar* text, gint length,
+                               gint* position, gpointer form);
+    int typing_limit_ = 0;
+    bool limit_connected_ = false;
 };
 
 // Asks for a line of text. The value goes in and comes back as the edit's text, also when the

@@ -18,6 +18,7 @@
 #include "ui/address_rules.h"
 #include "ui/frm_close_type.h"
 #include "ui/frm_input.h"
+#include "ui/message_box.h"
 #include "ui/pictures.h"
 #include "ui/typed_urls.h"
 #include "webcontrol/maker_pages.h"
@@ -110,26 +111,20 @@ TFrmMultOpenApp::TFrmMultOpenApp(data::TDISQLite3Database* database)
         return kivo::AskCloseType(*this, value, remember);
     };
     RegisterHotKeys();
-    tray_ = Gtk::StatusIcon::create(AppIcon(22));
-    tray_->signal_activate().connect([this] { RestoreFromTray(); });
-    tray_->signal_popup_menu().connect([this](guint button, guint32 time) {
-        pmMainApp.popup(button, time);
-    });
+    tray_ = std::make_unique<TTrayIcon>(pmMainApp, miRestore, [this] { RestoreFromTray(); });
+    tray_->Refresh();
+    SetDialogOwner(this);
 
     InputBox = [](const std::string& caption, const std::string& prompt, std::string& text,
                   int max_length, bool masked) {
         return ShowInputBox(caption, prompt, text, masked, max_length);
     };
     Confirm = [this](const std::string& text, const std::string& caption) {
-        Gtk::MessageDialog box(*this, text, false, Gtk::MESSAGE_QUESTION, Gtk::BUTTONS_YES_NO, true);
-        box.set_title(caption);
-        box.set_default_response(Gtk::RESPONSE_NO);
-        return box.run() == Gtk::RESPONSE_YES;
+        return ShowMessageBox(text, caption, Gtk::MESSAGE_QUESTION, MessageButtons::YesNo, this,
+                              false) == Gtk::RESPONSE_YES;
     };
     ShowError = [this](const std::string& text, const std::string& caption) {
-        Gtk::MessageDialog box(*this, text, false, Gtk::MESSAGE_ERROR, Gtk::BUTTONS_OK, true);
-        box.set_title(caption);
-        box.run();
+        ShowMessageBox(text, caption, Gtk::MESSAGE_ERROR, MessageButtons::Ok, this);
     };
 }
 
@@ -482,6 +477,11 @@ void TFrmMultOpenApp::BuildMenus() {
         separator->show();
         pmMainApp.append(*separator);
     };
+    // Restore first: some desktops' indicators take no click, only this menu.
+    miRestore.signal_activate().connect([this] { RestoreFromTray(); });
+    miRestore.show();
+    pmMainApp.append(miRestore);
+    add_separator();
     add_item("设置&", true, nullptr);                            // N15
     add_separator();                                              // N14
     add_item("Internet选项&", true, [this] { Internet1Click(); });  // Internet1
@@ -716,12 +716,22 @@ void TFrmMultOpenApp::tmrAdTimer() {
 }
 
 void TFrmMultOpenApp::btnMinClick() {
-    hide();
     InTray_ = true;
+    // Hidden only where a tray shows the icon to bring it back; else minimised, so that the
+    // desktop's own task list still reaches it.
+    if (tray_->Refresh() == TrayKind::Nowhere) {
+        iconified_to_tray_ = true;
+        iconify();
+    } else {
+        iconified_to_tray_ = false;
+        hide();
+    }
 }
 
 void TFrmMultOpenApp::RestoreFromTray() {
     InTray_ = false;
+    iconified_to_tray_ = false;
+    deiconify();
     show();
     present();
 }
@@ -734,11 +744,17 @@ void TFrmMultOpenApp::BossKey() {
 }
 
 bool TFrmMultOpenApp::on_window_state_event(GdkEventWindowState* event) {
-    // A minimise requested by the desktop goes to the tray as well.
-    if ((event->changed_mask & GDK_WINDOW_STATE_ICONIFIED) &&
-        (event->new_window_state & GDK_WINDOW_STATE_ICONIFIED)) {
-        deiconify();
-        btnMinClick();
+    const bool iconified_now = event->new_window_state & GDK_WINDOW_STATE_ICONIFIED;
+    if (event->changed_mask & GDK_WINDOW_STATE_ICONIFIED) {
+        if (iconified_now && !InTray_) {
+            // A minimise requested by the desktop goes to the tray as well; without a tray
+            // the window stays minimised.
+            btnMinClick();
+        } else if (!iconified_now && InTray_ && iconified_to_tray_) {
+            // Brought back through the desktop's task list.
+            InTray_ = false;
+            iconified_to_tray_ = false;
+        }
     }
     return Gtk::Window::on_window_state_event(event);
 }
@@ -750,23 +766,31 @@ bool TFrmMultOpenApp::on_delete_event(GdkEventAny*) {
 }
 
 void TFrmMultOpenApp::btnCloseClick() {
-    std::string value = "1";
+    // A preference that cannot be read (the database busy or damaged) is asked for: guessing
+    // "quit" would close every tab the user meant to keep.
+    std::string value = "-1";
     try {
         if (database_) {
             auto statement = database_->Prepare16(data::sql::kSelectCloseType);
             value = statement.Step() == data::TDISQLite3Statement::kRow ? statement.Column_Str(0) : "";
+        } else {
+            value = "1";
         }
-        if (value == "-1") {
-            bool remember = false;
-            if (!AskCloseType(value, remember)) return;
-            if (remember && database_) {
+    } catch (const std::exception&) {
+        value = "-1";
+    }
+    if (value == "-1") {
+        bool remember = false;
+        if (!AskCloseType(value, remember)) return;
+        if (remember && database_) {
+            try {
                 auto update = database_->Prepare16(data::sql::kUpdateCloseType);
                 update.Bind_Str(1, value);
                 update.Step();
+            } catch (const std::exception&) {
+                ShowError("保存失败请重试！", "提示");
             }
         }
-    } catch (const std::exception&) {
-        // The value reached so far decides.
     }
     if (value == "0") {
         btnMinClick();
@@ -822,6 +846,7 @@ std::optional<std::set<std::string>> TFrmMultOpenApp::AccountFolders() {
 }
 
 TFrmMultOpenApp::~TFrmMultOpenApp() {
+    if (DialogOwner() == this) SetDialogOwner(nullptr);
     UnregisterHotKeys();
     SaveVisitedUrls();
     allow_switch_ = true;

@@ -17,6 +17,7 @@
 #include "ui/tab_rules.h"
 #include "ui/window_frame.h"
 #include "ui/tab_sheet.h"
+#include "ui/tray_icon.h"
 
 namespace kivo {
 
@@ -107,9 +108,11 @@ public:
     void btnMaxClick();
     void pnlMainBtnDblClick();
     bool WindowMaximized() const { return maximize_.WindowMaximized(); }
-    void btnMinClick();  // to the tray
+    // To the tray: hidden where a tray shows the icon, else minimised so it stays reachable.
+    void btnMinClick();
     void RestoreFromTray();
     bool InTray() const { return InTray_; }
+    TTrayIcon& TrayIcon() { return *tray_; }
     // Ctrl+B: the boss key.
     void BossKey();
     // Alt+B and the status pane: the picture menu above the pane.
@@ -212,7 +215,9 @@ private:
     data::TDISQLite3Database* database_;
     MaximizeToggle maximize_;
     bool InTray_ = false;
-    Glib::RefPtr<Gtk::StatusIcon> tray_;
+    std::unique_ptr<TTrayIcon> tray_;
+    // Set while the window went to the tray by minimising, as no tray shows the icon.
+    bool iconified_to_tray_ = false;
     std::unique_ptr<TWebControl> WarmUpControl;
     std::vector<std::unique_ptr<N_TRzTabSheet>> sheets_;
     bool NewTabPending = false;
@@ -259,6 +264,7 @@ private:
     PictureButton btnMax{Glyph::Maximize, 20, 18, "最大化/还原"};
     PictureButton btnClose{Glyph::Close, 20, 18, "关闭"};
     Gtk::Menu pmMainApp;
+    Gtk::MenuItem miRestore{"显示主窗口"};
     Gtk::Box pnlIEToolBar{Gtk::ORIENTATION_HORIZONTAL};
     Gtk::Box RzPanel1{Gtk::ORIENTATION_HORIZONTAL, 2};
     PictureButton btnLeftCLose{Glyph::LeftPanel, 29, 25, "隐藏左栏"};

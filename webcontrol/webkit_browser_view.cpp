@@ -315,6 +315,7 @@ void WebKitBrowserView::EmbedInto(int32_t host_window) {
     }
     gtk_container_add(GTK_CONTAINER(plug), widget);
     g_signal_connect(plug, "destroy", G_CALLBACK(OnPlugDestroyed), this);
+    g_signal_connect(plug, "draw", G_CALLBACK(OnPlugDraw), this);
     // The tab window going away must not destroy the page with it.
     g_signal_connect(plug, "delete-event", G_CALLBACK(gtk_true), nullptr);
     gtk_widget_show_all(plug);
@@ -680,6 +681,18 @@ void WebKitBrowserView::OnProcessTerminated(WebKitWebView*, WebKitWebProcessTerm
     auto* self = static_cast<WebKitBrowserView*>(data);
     self->has_document_ = false;
     ReportUncaught("the page's process ended");
+}
+
+gboolean WebKitBrowserView::OnPlugDraw(GtkWidget* plug, cairo_t* cr, gpointer) {
+    // The view repaints only whole frames of its composited page: a part uncovered by a menu,
+    // tooltip or dialog of the main window is drawn as nothing and stays an empty hole. Such a
+    // partial redraw asks for the whole plug once more.
+    double left = 0, top = 0, right = 0, bottom = 0;
+    cairo_clip_extents(cr, &left, &top, &right, &bottom);
+    if (left > 0 || top > 0 || right < gtk_widget_get_allocated_width(plug) ||
+        bottom < gtk_widget_get_allocated_height(plug))
+        gtk_widget_queue_draw(plug);
+    return FALSE;
 }
 
 void WebKitBrowserView::OnPlugDestroyed(GtkWidget*, gpointer data) {

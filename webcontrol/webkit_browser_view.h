@@ -111,6 +111,7 @@ private:
     static gboolean OnPageMessage(WebKitWebView*, WebKitUserMessage* message, gpointer self);
     static void OnProcessTerminated(WebKitWebView*, WebKitWebProcessTerminationReason,
                                     gpointer self);
+    static gboolean OnPlugDraw(GtkWidget* plug, cairo_t* cr, gpointer);
     static void OnPlugDestroyed(GtkWidget*, gpointer self);
 
     BrowserViewEvents& events_;

@@ -4,7 +4,9 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
+#include <memory>
 #include <filesystem>
 #include <fstream>
 #include <thread>
@@ -23,6 +25,7 @@
 
 // After the headers above: the X11 ones define short macro names.
 #include <X11/Xlib.h>
+#include <X11/keysym.h>
 
 namespace {
 
@@ -239,6 +242,93 @@ TEST_F(Roles, ASecondMainProcessShowsTheMessageAndTouchesNothing) {
     const int first_status = first.Wait();
     EXPECT_TRUE(WIFEXITED(first_status) && WEXITSTATUS(first_status) == 0);
     kill(bystander.Pid(), SIGKILL);
+}
+
+TEST_F(Roles, ALockFileThatCannotBeMadeIsReportedAndTheStartEnds) {
+    PrepareDatabase();
+    // A folder where the lock file should be: it cannot be opened, even by root.
+    std::filesystem::create_directories(kivo::RuntimeFolder() + kivo::kInstanceMutexName);
+    auto main = kivo::ChildProcess::Start(exe_, {exe_});
+    const unsigned long box = WaitForWindow(kivo::kSecondInstanceCaption);
+    ASSERT_NE(box, 0u) << "no message";
+    EXPECT_EQ(kivo::test::FindWindowByTitle(kivo::kMainWindowCaption), 0u);
+    kivo::test::RequestClose(box);
+    const int status = main.Wait();
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) != 0) << "status " << status;
+}
+
+// The boss key from the keyboard, seen from outside: the window goes and comes back while the
+// process and its workers run on.
+class BossKey : public Roles {
+  protected:
+    void SetUp() override {
+        Roles::SetUp();
+        if (IsSkipped())
+            return;
+        PrepareDatabase();
+        ASSERT_EQ(RunToEnd({"/REGSERVER"}), 0);
+    }
+    // Starts the program and waits for its window and its first workers.
+    void Start() {
+        main_ = std::make_unique<kivo::ChildProcess>(kivo::ChildProcess::Start(exe_, {exe_}));
+        window_ = WaitForWindow(kivo::kMainWindowCaption);
+        ASSERT_NE(window_, 0u);
+        ASSERT_TRUE(
+            kivo::test::PumpUntil([&] { return kivo::test::WindowViewable(window_); }, 20s));
+        // The workers: processes of this executable other than the main one, once start-up
+        // has settled (the spare worker that is never told the window ends after a second).
+        auto find_workers = [&] {
+            workers_.clear();
+            for (auto pid : kivo::FindProcessesByName(name_))
+                if (static_cast<pid_t>(pid) != main_->Pid()) workers_.push_back(pid);
+            return !workers_.empty();
+        };
+        ASSERT_TRUE(kivo::test::PumpUntil(find_workers, 20s));
+        kivo::test::PumpFor(3s);
+        ASSERT_TRUE(find_workers()) << "the home page's worker";
+    }
+    bool StillRunning() {
+        if (main_->TryWait() != -1)
+            return false;
+        return std::all_of(workers_.begin(), workers_.end(), kivo::test::ProcessRunning);
+    }
+    void Quit() {
+        kivo::test::RequestClose(window_);
+        EXPECT_EQ(main_->Wait(), 0);
+    }
+
+    std::unique_ptr<kivo::ChildProcess> main_;
+    unsigned long window_ = 0;
+    std::vector<pid_t> workers_;
+};
+
+TEST_F(BossKey, WithATrayTheWindowHidesAndComesBackWhileTheProgramRuns) {
+    kivo::test::XEmbedTrayOwner tray;
+    Start();
+    kivo::test::PressKeys({XK_Control_L}, XK_b);
+    EXPECT_TRUE(kivo::test::PumpUntil([&] { return !kivo::test::WindowViewable(window_); }, 10s));
+    kivo::test::PumpFor(2s);  // the program would have ended by now
+    EXPECT_TRUE(StillRunning());
+    EXPECT_FALSE(kivo::test::WindowViewable(window_));
+
+    kivo::test::PressKeys({XK_Control_L}, XK_b);
+    EXPECT_TRUE(kivo::test::PumpUntil([&] { return kivo::test::WindowViewable(window_); }, 10s));
+    EXPECT_TRUE(StillRunning());
+    Quit();
+}
+
+TEST_F(BossKey, WithoutATrayTheWindowIsNeverHidden) {
+    Start();
+    kivo::test::PressKeys({XK_Control_L}, XK_b);
+    kivo::test::PumpFor(2s);
+    // Minimised instead (with no window manager here, that leaves it on the screen).
+    EXPECT_TRUE(StillRunning());
+    EXPECT_TRUE(kivo::test::WindowViewable(window_));
+    kivo::test::PressKeys({XK_Control_L}, XK_b);
+    kivo::test::PumpFor(500ms);
+    EXPECT_TRUE(kivo::test::WindowViewable(window_));
+    EXPECT_TRUE(StillRunning());
+    Quit();
 }
 
 class Worker : public Roles {

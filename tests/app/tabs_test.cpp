@@ -17,6 +17,7 @@
 #include "ui/tab_rules.h"
 #include "ui/typed_urls.h"
 #include "ui/frm_input.h"
+#include "ui/message_box.h"
 #include "data/database.h"
 #include "data/statements.h"
 #include "ui/window_frame.h"
@@ -414,6 +415,8 @@ protected:
         database_ = std::make_unique<kivo::data::TDISQLite3Database>(home_.Path() + "/MultOpenApp.dat");
         window_ = std::make_unique<TFrmMultOpenApp>(database_.get());
         window_->Quit = [this] { quit_ = true; };
+        // A desktop with a tray, unless a test says otherwise.
+        window_->TrayIcon().Probe = [] { return kivo::TrayHosts{false, false, true}; };
         window_->show();
         kivo::test::PumpUntil([&] { return window_->Handle() != 0; }, 5s);
     }
@@ -509,18 +512,51 @@ TEST_F(Tabs, QuittingEndsWorkersThatDoNotAnswer) {
     EXPECT_TRUE(kivo::test::PumpUntil([&] { return !kivo::test::ProcessRunning(second); }, 10s));
 }
 
-// Presses a key with modifiers through the display, as a keyboard would.
-void PressKeys(std::initializer_list<KeySym> modifiers, KeySym key) {
-    Display* display = kivo::test::TestDisplay();
-    for (KeySym modifier : modifiers)
-        XTestFakeKeyEvent(display, XKeysymToKeycode(display, modifier), True, CurrentTime);
-    XTestFakeKeyEvent(display, XKeysymToKeycode(display, key), True, CurrentTime);
-    XTestFakeKeyEvent(display, XKeysymToKeycode(display, key), False, CurrentTime);
-    for (KeySym modifier : modifiers)
-        XTestFakeKeyEvent(display, XKeysymToKeycode(display, modifier), False, CurrentTime);
-    XSync(display, False);
-    kivo::test::PumpFor(300ms);
+TEST_F(CloseFlow, AnUnreadablePreferenceAsksAndAFailedRememberIsReported) {
+    SetCloseType("1");
+    int asked = 0;
+    window_->AskCloseType = [&](std::string& value, bool& save) {
+        ++asked;
+        value = "0";
+        save = true;
+        return true;
+    };
+    std::string error;
+    window_->ShowError = [&](const std::string& text, const std::string&) { error = text; };
+    {
+        // Another program holds the database for longer than a statement waits.
+        kivo::data::TDISQLite3Database other(home_.Path() + "/MultOpenApp.dat");
+        other.Execute("BEGIN EXCLUSIVE");
+        window_->btnCloseClick();
+        other.Execute("ROLLBACK");
+    }
+    EXPECT_EQ(asked, 1) << "a preference that cannot be read is asked for, not taken as quit";
+    EXPECT_FALSE(quit_);
+    EXPECT_TRUE(window_->InTray());
+    EXPECT_EQ(error, "保存失败请重试！");
+    EXPECT_EQ(CloseType(), "1");  // nothing was written
 }
+
+TEST_F(CloseFlow, WithoutATrayTheWindowIsMinimisedAndStaysReachable) {
+    window_->TrayIcon().Probe = [] { return kivo::TrayHosts{true, false, false}; };
+    kivo::test::PumpFor(200ms);
+    window_->btnMinClick();
+    EXPECT_TRUE(window_->InTray());
+    EXPECT_EQ(window_->TrayIcon().Kind(), kivo::TrayKind::Nowhere);
+    EXPECT_TRUE(window_->get_visible()) << "hidden with no icon to bring it back";
+    window_->BossKey();
+    EXPECT_FALSE(window_->InTray());
+
+    // A tray that has come since: the next time it hides.
+    window_->TrayIcon().Probe = [] { return kivo::TrayHosts{false, false, true}; };
+    window_->BossKey();
+    EXPECT_EQ(window_->TrayIcon().Kind(), kivo::TrayKind::XEmbed);
+    EXPECT_FALSE(window_->get_visible());
+    window_->BossKey();
+    EXPECT_TRUE(window_->get_visible());
+}
+
+using kivo::test::PressKeys;
 
 TEST_F(CloseFlow, TheHotKeysTakeExactModifiers) {
     kivo::test::PumpFor(200ms);
@@ -638,6 +674,106 @@ TEST_F(Tabs, ThePromptHandsBackWhatWasTypedEvenWhenCancelled) {
     WhenPromptShows([](kivo::TFrmInput& prompt) { prompt.btnClose.clicked(); });
     EXPECT_FALSE(kivo::ShowInputBox("输入", "间隔不能小于10秒", value, false, 20));
     EXPECT_EQ(value, "x");
+}
+
+TEST_F(Tabs, ALongerValueThanThePromptsLimitComesBackWholeAndTypingStopsAtTheLimit) {
+    const std::string long_name = "一二三四五六七八九十abcdefghijklmnopqrst";  // 30 characters
+    std::string value = long_name;
+    WhenPromptShows([&](kivo::TFrmInput& prompt) {
+        EXPECT_EQ(prompt.edit.get_text(), long_name);
+        int position = prompt.edit.get_text_length();
+        prompt.edit.insert_text("x", 1, position);  // over the limit already: nothing goes in
+        EXPECT_EQ(prompt.edit.get_text(), long_name);
+        prompt.btnOK.clicked();
+    });
+    EXPECT_TRUE(kivo::ShowInputBox("输入", "请输入一个新的名字", value, false, 20));
+    EXPECT_EQ(value, long_name);
+
+    value = "ab";
+    WhenPromptShows([](kivo::TFrmInput& prompt) {
+        int position = 1;
+        prompt.edit.insert_text("123456", 6, position);  // typed or pasted: what fits goes in
+        prompt.btnOK.clicked();
+    });
+    EXPECT_TRUE(kivo::ShowInputBox("输入", "请输入保护密码", value, true, 5));
+    EXPECT_EQ(value, "a123b");
+}
+
+// The colour on the screen at a point, as the display shows it.
+unsigned long ScreenPixel(int x, int y) {
+    Display* display = kivo::test::TestDisplay();
+    XImage* image = XGetImage(display, DefaultRootWindow(display), x, y, 1, 1, AllPlanes, ZPixmap);
+    const unsigned long pixel = image ? XGetPixel(image, 0, 0) : 0;
+    if (image) XDestroyImage(image);
+    return pixel;
+}
+
+TEST_F(Tabs, APageRepaintsWhatADialogOverItHadCovered) {
+    N_TRzTabSheet* tab = Open("/title?t=covered");
+    ASSERT_TRUE(HintBecomes(tab, "covered"));
+    kivo::test::PumpFor(3s);  // the page has drawn its last frame
+    // Under the title band of the prompt in the middle of the window, on the page.
+    int x = 0, y = 0;
+    window_->get_window()->get_origin(x, y);
+    x += window_->get_width() / 2;
+    y += window_->get_height() / 2 - 65;
+    const unsigned long page = ScreenPixel(x, y);
+    std::string value;
+    WhenPromptShows([&](kivo::TFrmInput& prompt) {
+        ASSERT_TRUE(kivo::test::PumpUntil([&] { return ScreenPixel(x, y) != page; }, 10s));
+        kivo::test::PumpFor(500ms);
+        prompt.btnCancel.clicked();
+    });
+    kivo::ShowInputBox("输入", "请输入一个新的名字", value, false, 20);
+    EXPECT_TRUE(kivo::test::PumpUntil([&] { return ScreenPixel(x, y) == page; }, 10s))
+        << "the uncovered part of the page stays empty";
+}
+
+// The origin of a window's outer frame on the screen.
+Gdk::Point ScreenOrigin(Gtk::Window& window) {
+    int x = 0, y = 0;
+    window.get_window()->get_origin(x, y);
+    return {x, y};
+}
+
+TEST_F(Tabs, DialogsAndMessageBoxesSitOnTheMainWindowWithChineseButtons) {
+    window_->move(40, 30);
+    window_->resize(900, 640);
+    kivo::test::PumpFor(300ms);
+    auto centred_on_window = [&](Gtk::Window& dialog) {
+        EXPECT_EQ(dialog.get_transient_for(), window_.get());
+        const Gdk::Point owner = ScreenOrigin(*window_), shown = ScreenOrigin(dialog);
+        const int expected_x = owner.get_x() + (window_->get_width() - dialog.get_width()) / 2;
+        const int expected_y = owner.get_y() + (window_->get_height() - dialog.get_height()) / 2;
+        EXPECT_NEAR(shown.get_x(), expected_x, 2);
+        EXPECT_NEAR(shown.get_y(), expected_y, 2);
+    };
+    std::string value;
+    WhenPromptShows([&](kivo::TFrmInput& prompt) {
+        centred_on_window(prompt);
+        prompt.btnCancel.clicked();
+    });
+    kivo::ShowInputBox("输入", "请输入一个新的名字", value, false, 20);
+
+    std::vector<std::string> captions, names;
+    Glib::signal_timeout().connect(
+        [&] {
+            Gtk::Dialog* box = kivo::ActiveMessageBox();
+            if (!box || !box->get_mapped()) return true;
+            centred_on_window(*box);
+            for (Gtk::Widget* child : box->get_action_area()->get_children()) {
+                auto* button = dynamic_cast<Gtk::Button*>(child);
+                if (!button) continue;
+                captions.push_back(button->get_label());
+                names.push_back(button->get_accessible()->get_name());
+            }
+            box->response(Gtk::RESPONSE_DELETE_EVENT);  // closed by its frame: "No"
+            return false;
+        },
+        20);
+    EXPECT_FALSE(window_->Confirm("是否关闭当前页面？", "提示"));
+    EXPECT_EQ(captions, (std::vector<std::string>{"是", "否"}));
+    EXPECT_EQ(names, captions);
 }
 
 }  // namespace

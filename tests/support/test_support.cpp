@@ -2,6 +2,7 @@
 
 #include <X11/Xatom.h>
 #include <X11/Xutil.h>
+#include <X11/extensions/XTest.h>
 #include <glib.h>
 #include <signal.h>
 #include <stdlib.h>
@@ -148,6 +149,44 @@ unsigned long FindWindowByTitle(const std::string& title) {
     XSync(display, False);
     XSetErrorHandler(old);
     return found;
+}
+
+XEmbedTrayOwner::XEmbedTrayOwner() {
+    Display* display = TestDisplay();
+    if (!display) throw std::runtime_error("no test display");
+    window_ = XCreateSimpleWindow(display, DefaultRootWindow(display), 0, 0, 1, 1, 0, 0, 0);
+    const std::string selection = "_NET_SYSTEM_TRAY_S" + std::to_string(DefaultScreen(display));
+    XSetSelectionOwner(display, XInternAtom(display, selection.c_str(), False), window_,
+                       CurrentTime);
+    XSync(display, False);
+}
+
+XEmbedTrayOwner::~XEmbedTrayOwner() {
+    Display* display = TestDisplay();
+    XDestroyWindow(display, window_);  // the selection goes with its owner
+    XSync(display, False);
+}
+
+void PressKeys(std::initializer_list<KeySym> modifiers, KeySym key) {
+    Display* display = TestDisplay();
+    for (KeySym modifier : modifiers)
+        XTestFakeKeyEvent(display, XKeysymToKeycode(display, modifier), True, CurrentTime);
+    XTestFakeKeyEvent(display, XKeysymToKeycode(display, key), True, CurrentTime);
+    XTestFakeKeyEvent(display, XKeysymToKeycode(display, key), False, CurrentTime);
+    for (KeySym modifier : modifiers)
+        XTestFakeKeyEvent(display, XKeysymToKeycode(display, modifier), False, CurrentTime);
+    XSync(display, False);
+    PumpFor(std::chrono::milliseconds(300));
+}
+
+bool WindowViewable(unsigned long window) {
+    Display* display = TestDisplay();
+    XWindowAttributes attributes{};
+    auto old = XSetErrorHandler([](Display*, XErrorEvent*) { return 0; });
+    const bool viewable =
+        XGetWindowAttributes(display, window, &attributes) && attributes.map_state == IsViewable;
+    XSetErrorHandler(old);
+    return viewable;
 }
 
 void RequestClose(unsigned long window) {

@@ -6,6 +6,7 @@
 
 #include <chrono>
 #include <functional>
+#include <initializer_list>
 #include <string>
 #include <vector>
 
@@ -55,6 +56,25 @@ public:
 private:
     unsigned long window_ = 0;
 };
+
+// Owns the display's XEmbed tray selection while it lives, as a desktop's tray does (it docks
+// nothing; programs only see that a tray is there).
+class XEmbedTrayOwner {
+public:
+    XEmbedTrayOwner();
+    ~XEmbedTrayOwner();
+    XEmbedTrayOwner(const XEmbedTrayOwner&) = delete;
+    XEmbedTrayOwner& operator=(const XEmbedTrayOwner&) = delete;
+
+private:
+    unsigned long window_ = 0;
+};
+
+// Presses a key with modifiers through the display (XTest), as a keyboard would, then runs
+// the main context for a moment.
+void PressKeys(std::initializer_list<KeySym> modifiers, KeySym key);
+// Whether the window is mapped and viewable on the test display.
+bool WindowViewable(unsigned long window);
 
 // The first top-level window with this title, else 0 (searched one level into frames).
 unsigned long FindWindowByTitle(const std::string& title);

@@ -68,11 +68,11 @@ void Activate(const Element& tab) {
 }
 
 // Clicks the close button drawn at the right end of the active tab. The strip does not
-// expose the widgets of its tabs to the accessibility interface, so the button is found by
-// where it is drawn.
+// expose the widgets of its tabs to the accessibility interface, and a tab's box is that of
+// its caption, so the button is found next to the caption, where it is drawn.
 void ClickCloseButton(const Element& tab) {
     const Element::Box box = tab.Extents();
-    ClickAt(box.x + box.width - 12, box.y + box.height / 2);
+    ClickAt(box.x + box.width + 12, box.y + box.height / 2);
 }
 
 // Opens the menu of a tab (activated first: the menu belongs to the active tab) and clicks
@@ -210,7 +210,8 @@ TEST(TabStrip, MenuMarksStayTheTabsOwnNewBlankTabAndRenameKeepsLongNames) {
     const Element fresh = Tabs(ui)[2];
     Activate(fresh);
     ClickCloseButton(fresh);
-    EXPECT_TRUE(WaitUntil([&] { return ui.TabNames().size() == 2 || Showing(ui, kAskClose); }));
+    EXPECT_TRUE(WaitUntil([&] { return ui.TabNames().size() == 2 || Showing(ui, kAskClose); }))
+        << ::testing::PrintToString(ui.TabNames());
     EXPECT_FALSE(Showing(ui, kAskClose)) << "an unlocked tab asked before closing";
     if (Showing(ui, kAskClose))
         PressKeys("Return");

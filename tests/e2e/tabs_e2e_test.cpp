@@ -11,6 +11,7 @@
 #include "tests/e2e/support/outside.h"
 #include "tests/e2e/support/program_under_test.h"
 #include "tests/e2e/support/ui_driver.h"
+#include "ui/tab_rules.h"
 
 namespace {
 
@@ -68,11 +69,13 @@ void Activate(const Element& tab) {
 }
 
 // Clicks the close button drawn at the right end of the active tab. The strip does not
-// expose the widgets of its tabs to the accessibility interface, and a tab's box is that of
-// its caption, so the button is found next to the caption, where it is drawn.
+// expose the widgets of its tabs to the accessibility interface, and a tab's box there is
+// that of its caption, which shrinks when the button shows; the caption begins after the
+// tab's icon and the tab is of fixed width, so the button is found from where it begins.
 void ClickCloseButton(const Element& tab) {
+    constexpr int kIconAndSpacing = 24;
     const Element::Box box = tab.Extents();
-    ClickAt(box.x + box.width + 12, box.y + box.height / 2);
+    ClickAt(box.x - kIconAndSpacing + kivo::kTabWidth - 10, box.y + box.height / 2);
 }
 
 // Opens the menu of a tab (activated first: the menu belongs to the active tab) and clicks
@@ -80,10 +83,14 @@ void ClickCloseButton(const Element& tab) {
 bool ClickTabMenu(const UiDriver& ui, const Element& tab, const std::string& item) {
     Activate(tab);
     Click(tab, Button::Right);
-    Element found = ui.WaitFor(ATSPI_ROLE_CHECK_MENU_ITEM, item, 10s);
-    if (!found)
-        found = ui.WaitFor(ATSPI_ROLE_MENU_ITEM, item, 10s);
-    if (!found)
+    Element found;
+    const bool shown = WaitUntil([&] {
+        found = ui.Find(ATSPI_ROLE_CHECK_MENU_ITEM, item);
+        if (!found)
+            found = ui.Find(ATSPI_ROLE_MENU_ITEM, item);
+        return found && found.Showing();
+    });
+    if (!shown)
         return false;
     Click(found);
     return true;

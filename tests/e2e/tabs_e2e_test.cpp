@@ -226,7 +226,8 @@ TEST(TabStrip, MenuMarksStayTheTabsOwnNewBlankTabAndRenameKeepsLongNames) {
     const Element locked = Tabs(ui)[1];
     Activate(locked);
     ClickCloseButton(locked);
-    EXPECT_TRUE(WaitUntil([&] { return Showing(ui, kAskClose); })) << "the locked tab closed unasked";
+    EXPECT_TRUE(WaitUntil([&] { return Showing(ui, kAskClose); }))
+        << "the locked tab closed unasked";
     PressKeys("Escape");  // not confirmed: the tab stays
     EXPECT_TRUE(WaitUntil([&] { return !Showing(ui, kAskClose); }));
     EXPECT_EQ(ui.TabNames().size(), 2u);
@@ -261,7 +262,8 @@ TEST(TabStrip, AProtectedTabPickedByTheStripShowsItsPageOnlyAfterThePassword) {
     })) << Tree(ui.App());
     const Element::Box box = page.Extents();
     const int x = box.x + 280, y = box.y + 280;
-    ASSERT_TRUE(WaitUntil([&] { return ScreenPixel(x, y) == kRed; })) << std::hex << ScreenPixel(x, y);
+    ASSERT_TRUE(WaitUntil([&] { return ScreenPixel(x, y) == kRed; }))
+        << std::hex << ScreenPixel(x, y);
 
     // Protect it, go to a tab opened to its right, and close that one: the strip picks the
     // protected tab by itself.
@@ -279,10 +281,12 @@ TEST(TabStrip, AProtectedTabPickedByTheStripShowsItsPageOnlyAfterThePassword) {
     Answer(ui, kAskUnlock, "nope");
     EXPECT_NE(ScreenPixel(x, y), kRed) << "the protected page shows after a wrong password";
     Click(Tabs(ui)[1]);
-    ASSERT_TRUE(WaitUntil([&] { return Showing(ui, kAskUnlock); })) << "the click on the tab asked nothing";
+    ASSERT_TRUE(WaitUntil([&] { return Showing(ui, kAskUnlock); }))
+        << "the click on the tab asked nothing";
     EXPECT_NE(ScreenPixel(x, y), kRed);
     Answer(ui, kAskUnlock, "pw12");
-    EXPECT_TRUE(WaitUntil([&] { return ScreenPixel(x, y) == kRed; })) << "the right password shows nothing";
+    EXPECT_TRUE(WaitUntil([&] { return ScreenPixel(x, y) == kRed; }))
+        << "the right password shows nothing";
     EXPECT_EQ(ui.TabNames().size(), 2u);
     EXPECT_TRUE(program.Running()) << program.Output();
 }

@@ -1091,7 +1091,18 @@ void TFrmMultOpenApp::OpenGameDroppingErrors(const std::string& url, const std::
     }
 }
 
-void TFrmMultOpenApp::OpenBlankTab() { OpenGameDroppingErrors(kBlankPage, ""); }
+void TFrmMultOpenApp::OpenBlankTab() {
+    try {
+        // A blank page may complete before its tab hears of it: caption it as blank pages are.
+        N_TRzTabSheet* tab = OpenGame(kBlankPage, "", "");
+        if (tab && IsLive(tab) && tab->Hint() == kLoadingCaption) {
+            tab->SetHint(PageName("", kBlankPage));
+            FitTabCaption(*tab);
+        }
+    } catch (const std::exception&) {
+        // Dropped, as every error that escapes a handler.
+    }
+}
 
 bool TFrmMultOpenApp::pcMainButtonPress(GdkEventButton* event) {
     // Only presses on the strip itself: the pages below it are the workers' views.

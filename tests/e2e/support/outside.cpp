@@ -52,6 +52,16 @@ WindowState WindowStateOf(const std::string& title) {
     return attributes.map_state == IsViewable ? WindowState::Shown : WindowState::Unmapped;
 }
 
+unsigned long ScreenPixel(int x, int y) {
+    Display* d = kivo::test::TestDisplay();
+    XImage* image = XGetImage(d, DefaultRootWindow(d), x, y, 1, 1, AllPlanes, ZPixmap);
+    if (!image)
+        return 0;
+    const unsigned long pixel = XGetPixel(image, 0, 0) & 0xffffff;
+    XDestroyImage(image);
+    return pixel;
+}
+
 std::vector<std::vector<std::string>> QueryDatabase(const std::string& path,
                                                     const std::string& sql) {
     sqlite3* db = nullptr;

@@ -16,6 +16,9 @@ const char* ToString(WindowState state);
 // The state of the first top-level window with this title.
 WindowState WindowStateOf(const std::string& title);
 
+// The colour of a pixel of the screen as 0xRRGGBB, as drawn now.
+unsigned long ScreenPixel(int x, int y);
+
 // Rows of a read-only query on a database file, each column as text ("" for NULL). Throws with
 // SQLite's message on failure.
 std::vector<std::vector<std::string>> QueryDatabase(const std::string& path,

@@ -65,6 +65,7 @@ TFrmMultOpenApp::TFrmMultOpenApp(data::TDISQLite3Database* database)
       miCust("自定义（秒）：60") {
     InstallStyleSheet();
     get_style_context()->add_class("kivo-main");
+    gameKivo_TLB::RemoteWebControl::SetWorkerEndedHandler([this] { DiscardTabsOfEndedWorkers(); });
     set_title(kMainWindowCaption);
     set_icon(AppIcon(48));
     set_default_size(972, 600);
@@ -846,6 +847,7 @@ std::optional<std::set<std::string>> TFrmMultOpenApp::AccountFolders() {
 }
 
 TFrmMultOpenApp::~TFrmMultOpenApp() {
+    gameKivo_TLB::RemoteWebControl::SetWorkerEndedHandler(nullptr);
     if (DialogOwner() == this) SetDialogOwner(nullptr);
     UnregisterHotKeys();
     SaveVisitedUrls();
@@ -1069,6 +1071,14 @@ void TFrmMultOpenApp::DiscardDeadTab(N_TRzTabSheet* tab) {
             DestroyTab(tab);
         },
         *this));
+}
+
+void TFrmMultOpenApp::DiscardTabsOfEndedWorkers() {
+    for (const auto& sheet : sheets_) {
+        const auto control = sheet ? sheet->SharedWebControl() : nullptr;
+        if (control && control->DefaultInterface() && !control->DefaultInterface()->Alive())
+            DiscardDeadTab(sheet.get());
+    }
 }
 
 int TFrmMultOpenApp::TabAt(double x, double y) {

@@ -187,6 +187,8 @@ private:
     // A tab whose worker has gone: removed once the current handler is over, with a word in
     // the status bar.
     void DiscardDeadTab(N_TRzTabSheet* tab);
+    // Every tab whose worker's connection died: removed, its caption named in the status bar.
+    void DiscardTabsOfEndedWorkers();
     // Asks the password of the covered current tab and shows it when given.
     void AskCoveredTab();
     std::string CurrentSearchAddress() const;

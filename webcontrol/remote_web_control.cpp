@@ -56,7 +56,21 @@ RemoteWebControl::RemoteWebControl(std::shared_ptr<kivo::Channel> channel,
     // A connection that dies leaves a worker that is gone, hung or hostile: it is ended, so a
     // hung one holds no tab's page hostage. Nothing else happens here, as this may run deep
     // inside a nested call; the callers learn of it from the calls that fail.
-    channel_->SetClosedHandler([this] { process_.Kill(); });
+    channel_->SetClosedHandler([this] {
+        process_.Kill();
+        Glib::signal_idle().connect_once([] {
+            if (WorkerEndedHandler()) WorkerEndedHandler()();
+        });
+    });
+}
+
+std::function<void()>& RemoteWebControl::WorkerEndedHandler() {
+    static std::function<void()> handler;
+    return handler;
+}
+
+void RemoteWebControl::SetWorkerEndedHandler(std::function<void()> handler) {
+    WorkerEndedHandler() = std::move(handler);
 }
 
 RemoteWebControl::~RemoteWebControl() {

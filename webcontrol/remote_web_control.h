@@ -2,6 +2,7 @@
 // The main process's reference to a worker's object: each member is one synchronous call over
 // the connection. Created by ActivateWebControl, which starts a new worker process. A worker
 // whose connection dies (it ended, hung, flooded or stopped reading) is ended at once.
+#include <functional>
 #include <memory>
 
 #include "platform/process.h"
@@ -50,10 +51,16 @@ public:
     // longer for those that wait for the page's own process.
     static std::chrono::milliseconds MemberTimeout(int32_t dispid);
 
+    // Runs from the main loop, soon after any worker's connection died, so that the program can
+    // tell the user which pages ended without waiting for its next call to fail. Never runs
+    // inside the nested call that found the connection dead.
+    static void SetWorkerEndedHandler(std::function<void()> handler);
+
 private:
     kivo::wire::Value Result(int32_t dispid, InvokeKind kind,
                              std::vector<kivo::wire::Value> arguments);
     kivo::wire::Message Request(kivo::wire::Kind kind);
+    static std::function<void()>& WorkerEndedHandler();
 
     std::shared_ptr<kivo::Channel> channel_;
     kivo::ChildProcess process_;

@@ -283,9 +283,9 @@ class BossKey : public Roles {
                 if (static_cast<pid_t>(pid) != main_->Pid()) workers_.push_back(pid);
             return !workers_.empty();
         };
-        ASSERT_TRUE(kivo::test::PumpUntil(find_workers, 20s));
-        kivo::test::PumpFor(3s);
-        ASSERT_TRUE(find_workers()) << "the home page's worker";
+        ASSERT_TRUE(kivo::test::PumpUntil(
+            [&] { return find_workers() && workers_.size() == 1; }, 30s))
+            << "the home page's worker alone";
     }
     bool StillRunning() {
         if (main_->TryWait() != -1)

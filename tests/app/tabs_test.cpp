@@ -3,7 +3,9 @@
 #include <gtkmm.h>
 #include <signal.h>
 
+#include <atomic>
 #include <filesystem>
+#include <thread>
 #include <fstream>
 
 #include "app/identity.h"
@@ -218,10 +220,8 @@ TEST_F(Tabs, LockedProtectedAndDeadTabs) {
     window_->ActivateTab(0);
     EXPECT_EQ(window_->ActiveTab(), first);
 
-    // A tab whose worker is gone is discarded when it is activated.
+    // A tab whose worker is gone is discarded without waiting for anyone to touch it.
     kill(second->SharedWebControl()->DefaultInterface()->WorkerPid(), SIGKILL);
-    kivo::test::PumpFor(300ms);
-    window_->ActivateTab(1);
     EXPECT_TRUE(kivo::test::PumpUntil([&] { return window_->TabCount() == 1; }, 10s));
 }
 
@@ -357,9 +357,21 @@ TEST_F(Tabs, TheGoButtonNavigatesABlankTabAndOpensANewOneOtherwise) {
 namespace {
 
 TEST_F(Tabs, TheHomePageWorksOfflineAndStartsOneSpareWorkerOnce) {
+    // The spare ends about a second after it started, so the count is watched while the first
+    // opening runs rather than read once after it.
+    std::atomic<size_t> most_workers{0};
+    std::atomic<bool> watching{true};
+    std::thread watcher([&] {
+        while (watching) {
+            most_workers = std::max(most_workers.load(), Workers());
+            std::this_thread::sleep_for(5ms);
+        }
+    });
     window_->actOpenMainUrlExecute();
+    watching = false;
+    watcher.join();
     ASSERT_EQ(window_->TabCount(), 1);
-    EXPECT_EQ(Workers(), 2u);  // the home page's and the spare one
+    EXPECT_EQ(most_workers, 2u);  // the home page's and the spare one
     EXPECT_TRUE(HintBecomes(window_->Tab(0), "Kivo游戏盒 - 首页"));
     // The spare one was never told the main window, so its watchdog ends it soon.
     window_->actOpenMainUrlExecute();
@@ -871,9 +883,6 @@ TEST_F(Tabs, AProtectedTabTheStripPicksStaysCoveredUntilItsPasswordIsGiven) {
     ASSERT_TRUE(HintBecomes(dying, "dying"));
     asked = 0;
     kill(dying->SharedWebControl()->DefaultInterface()->WorkerPid(), SIGKILL);
-    kivo::test::PumpFor(300ms);
-    window_->ActivateTab(0);  // the password-free tab; the dead one...
-    window_->ActivateTab(2);  // ...is found gone when it is activated
     ASSERT_TRUE(kivo::test::PumpUntil([&] { return window_->TabCount() == 2; }, 10s));
     EXPECT_EQ(window_->StatusText(), "页面“dying”已意外结束");
     // The strip took its left neighbour, the protected one: covered, nothing active.

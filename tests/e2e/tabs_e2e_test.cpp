@@ -332,8 +332,8 @@ TEST(TabStrip, TabsClosedWhileOthersLoadAndATabWhosePageProcessDied) {
             doomed = worker;
     ASSERT_GT(doomed, 0) << "no new page process";
     Activate(Tabs(ui)[0]);
+    // Nothing is touched: the program notices the ended process by itself.
     ASSERT_EQ(kill(doomed, SIGKILL), 0);
-    Click(Tabs(ui)[3]);
     EXPECT_TRUE(WaitUntil([&] { return ui.TabNames().size() == 3; }))
         << ::testing::PrintToString(ui.TabNames());
     EXPECT_TRUE(WaitUntil([&] { return !LabelContaining(ui, "“Doomed”").empty(); }))

@@ -636,6 +636,7 @@ TEST_F(BrowserHost, APictureFailureIsShownOncePerWorker) {
     TWebControl web;
     Watch(web);
     fs::remove_all(home_.Path() + "/WebImage");
+    web.Connect();
     web.Serverhandle(0);
     const int32_t tab = tab_->Handle();
     ASSERT_NE(web.CreateWeb(tab), 0);

@@ -918,7 +918,12 @@ N_TRzTabSheet* TFrmMultOpenApp::OpenGame(const std::string& Url, const std::stri
     RunInSession(CacheFolders, FreeSessionFolder(CacheDir), [&] {
         tab = NewGameTab();
         tab->GameUrlID.assign(1, '0');  // free browsing
-        tab->WebControl().Navigate(tab->TabHandle(), Utf8ToUtf16(Url), Utf8ToUtf16(PostData));
+        try {
+            tab->WebControl().Navigate(tab->TabHandle(), Utf8ToUtf16(Url), Utf8ToUtf16(PostData));
+        } catch (const std::exception&) {
+            DiscardIfWorkerGone(tab);
+            throw;
+        }
     });
     return tab;
 }
@@ -1315,7 +1320,12 @@ void TFrmMultOpenApp::btnGoClick() {
     }
     if (tab->HasWebControl() &&
         Utf16ToUtf8(tab->WebControl().WebUrl(tab->TabHandle())) == kBlankPage) {
-        tab->WebControl().Navigate(tab->TabHandle(), Utf8ToUtf16(address), u"");
+        try {
+            tab->WebControl().Navigate(tab->TabHandle(), Utf8ToUtf16(address), u"");
+        } catch (const std::exception&) {
+            DiscardIfWorkerGone(tab);
+            throw;
+        }
         return;
     }
     // Never in a tab that may hold an account's cookies: a new tab with a session of its own.
@@ -1461,19 +1471,34 @@ void TFrmMultOpenApp::edtSearchRightButtonClick() {
     OpenGame(address + edtSearch.get_text(), "", "");
 }
 
+void TFrmMultOpenApp::StepActiveTab(void (TWebControl::*step)(int32_t)) {
+    N_TRzTabSheet* tab = ActiveTab();
+    if (!tab || !tab->HasWebControl())
+        return;
+    try {
+        (tab->WebControl().*step)(tab->TabHandle());
+    } catch (const std::exception&) {
+        DiscardIfWorkerGone(tab);
+    }
+}
+
+void TFrmMultOpenApp::DiscardIfWorkerGone(N_TRzTabSheet* tab) {
+    // A worker that did not answer in time, or could not be written to, has been ended.
+    const auto worker = tab->HasWebControl() ? tab->WebControl().DefaultInterface() : nullptr;
+    if (!worker || !worker->Alive())
+        DiscardDeadTab(tab);
+}
+
 void TFrmMultOpenApp::btnBackClick() {
-    if (N_TRzTabSheet* tab = ActiveTab(); tab && tab->HasWebControl())
-        tab->WebControl().WebBack(tab->TabHandle());
+    StepActiveTab(&TWebControl::WebBack);
 }
 
 void TFrmMultOpenApp::btnNextClick() {
-    if (N_TRzTabSheet* tab = ActiveTab(); tab && tab->HasWebControl())
-        tab->WebControl().WebForward(tab->TabHandle());
+    StepActiveTab(&TWebControl::WebForward);
 }
 
 void TFrmMultOpenApp::btnRefreshClick() {
-    if (N_TRzTabSheet* tab = ActiveTab(); tab && tab->HasWebControl())
-        tab->WebControl().WebRefresh(tab->TabHandle());
+    StepActiveTab(&TWebControl::WebRefresh);
 }
 
 void TFrmMultOpenApp::N11Click() {

@@ -189,6 +189,10 @@ private:
     void DiscardDeadTab(N_TRzTabSheet* tab);
     // Every tab whose worker's connection died: removed, its caption named in the status bar.
     void DiscardTabsOfEndedWorkers();
+    // Back, forward or refresh on the active tab; a tab whose worker died on it is discarded.
+    void StepActiveTab(void (TWebControl::*step)(int32_t));
+    // After a failed call: discards the tab when its worker has gone.
+    void DiscardIfWorkerGone(N_TRzTabSheet* tab);
     // Asks the password of the covered current tab and shows it when given.
     void AskCoveredTab();
     std::string CurrentSearchAddress() const;

@@ -43,8 +43,7 @@ void PressMin(const UiDriver& ui) {
 
 // The window is hidden and the program still runs.
 void ExpectInTray(ProgramUnderTest& program) {
-    EXPECT_TRUE(WaitUntil([] { return State() == WindowState::Unmapped; }))
-        << ToString(State());
+    EXPECT_TRUE(WaitUntil([] { return State() == WindowState::Unmapped; })) << ToString(State());
     ASSERT_TRUE(program.Running()) << "hiding the window ended the program\n" << program.Output();
 }
 
@@ -59,8 +58,8 @@ void ExpectBack(ProgramUnderTest& program, const UiDriver& ui,
     ASSERT_TRUE(WaitUntil([&] { return tab.Selected(); }));
     const size_t before = program.Server().RequestsTo("/setcookie").size();
     Click(ui.WaitFor(ATSPI_ROLE_PUSH_BUTTON, "刷新"));
-    ASSERT_TRUE(WaitUntil(
-        [&] { return program.Server().RequestsTo("/setcookie").size() > before; }));
+    ASSERT_TRUE(
+        WaitUntil([&] { return program.Server().RequestsTo("/setcookie").size() > before; }));
     EXPECT_EQ(program.Server().RequestsTo("/setcookie").back().cookie, "who=tray");
 }
 

@@ -72,6 +72,12 @@ void SendClientMessage(Display* d, Window to, Window about, Atom type, long mask
     XSendEvent(d, to, False, mask, &event);
 }
 
+// The windows a tray or a window manager acts on may be gone by then; Xlib's default would end
+// the test.
+void IgnoreXErrors() {
+    XSetErrorHandler([](Display*, XErrorEvent*) { return 0; });
+}
+
 }  // namespace
 
 StatusNotifierHost::StatusNotifierHost() {
@@ -267,6 +273,7 @@ void XEmbedTray::ClickIcon(Button button, int count) const {
 void XEmbedTray::Serve() {
     // Its own connection, served on this thread, so the tray answers whatever the test does.
     XInitThreads();
+    IgnoreXErrors();
     Display* d = XOpenDisplay(nullptr);
     if (!d) {
         error_ = "no display";
@@ -298,16 +305,21 @@ void XEmbedTray::Serve() {
             XEvent event;
             XNextEvent(d, &event);
             if (event.type != ClientMessage || event.xclient.message_type != opcode ||
-                event.xclient.data.l[1] != 0 /* SYSTEM_TRAY_REQUEST_DOCK */ || icon_)
+                event.xclient.data.l[1] != 0 /* SYSTEM_TRAY_REQUEST_DOCK */)
                 continue;
+            // An icon that is hidden and shown again comes back as a new window: the newest
+            // request takes the place.
             const Window icon = static_cast<Window>(event.xclient.data.l[2]);
-            x_ = DisplayWidth(d, screen) - 40;
-            y_ = 8;
-            const Window box = XCreateSimpleWindow(d, root, x_, y_, 24, 24, 0, 0, 0xcccccc);
-            XSetWindowAttributes attributes{};
-            attributes.override_redirect = True;
-            XChangeWindowAttributes(d, box, CWOverrideRedirect, &attributes);
-            XMapRaised(d, box);
+            if (!container_) {
+                x_ = DisplayWidth(d, screen) - 40;
+                y_ = 8;
+                XSetWindowAttributes attributes{};
+                attributes.override_redirect = True;
+                container_ = XCreateWindow(d, root, x_, y_, 24, 24, 0, CopyFromParent, InputOutput,
+                                           CopyFromParent, CWOverrideRedirect, &attributes);
+                XMapRaised(d, container_);
+            }
+            const Window box = container_;
             XReparentWindow(d, icon, box, 0, 0);
             XResizeWindow(d, icon, 24, 24);
             // XEMBED_EMBEDDED_NOTIFY, protocol version 0.
@@ -315,7 +327,6 @@ void XEmbedTray::Serve() {
                               {CurrentTime, 0, 0, static_cast<long>(box), 0});
             XMapWindow(d, icon);
             XSync(d, False);
-            container_ = box;
             icon_ = icon;
         }
     }
@@ -350,8 +361,7 @@ void MinimisingWindowManager::Serve() {
         XChangeProperty(d, window, wm_state, wm_state, 32, PropModeReplace,
                         reinterpret_cast<const unsigned char*>(data), 2);
     };
-    // Windows may be gone by the time it marks them.
-    XSetErrorHandler([](Display*, XErrorEvent*) { return 0; });
+    IgnoreXErrors();
     XSelectInput(d, root, SubstructureNotifyMask);
     XSync(d, False);
     ready_ = true;

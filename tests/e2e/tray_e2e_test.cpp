@@ -43,7 +43,7 @@ void PressMin(const UiDriver& ui) {
 
 // The window is hidden and the program still runs.
 void ExpectInTray(ProgramUnderTest& program) {
-    EXPECT_TRUE(WaitUntil([] { return State() == WindowState::Unmapped; })) << ToString(State());
+    EXPECT_TRUE(WaitUntil([] { return State() == WindowState::Unmapped; })) << State();
     ASSERT_TRUE(program.Running()) << "hiding the window ended the program\n" << program.Output();
 }
 
@@ -51,7 +51,7 @@ void ExpectInTray(ProgramUnderTest& program) {
 // session: a refresh reaches the server with the tab's cookie.
 void ExpectBack(ProgramUnderTest& program, const UiDriver& ui,
                 const std::vector<std::string>& tabs) {
-    ASSERT_TRUE(WaitUntil([] { return State() == WindowState::Shown; })) << ToString(State());
+    ASSERT_TRUE(WaitUntil([] { return State() == WindowState::Shown; })) << State();
     EXPECT_EQ(ui.TabNames(), tabs);
     const Element tab = ui.Find(ATSPI_ROLE_PAGE_TAB, tabs.back());
     Click(tab);
@@ -84,7 +84,7 @@ TEST(Tray, StatusNotifierItemHidesTheWindowAndBringsItBackFromItsMenuAndTheBossK
     PressMin(ui);
     ASSERT_NO_FATAL_FAILURE(ExpectInTray(program));
     host.SecondaryActivate();
-    ASSERT_TRUE(WaitUntil([] { return State() == WindowState::Shown; })) << ToString(State());
+    ASSERT_TRUE(WaitUntil([] { return State() == WindowState::Shown; })) << State();
 
     PressKeys("ctrl+b");
     ASSERT_NO_FATAL_FAILURE(ExpectInTray(program));

@@ -8,6 +8,7 @@
 #include "app/identity.h"
 #include "tests/e2e/support/outside.h"
 #include "tests/e2e/support/program_under_test.h"
+#include "tests/e2e/support/steps.h"
 #include "tests/e2e/support/tray_hosts.h"
 #include "tests/e2e/support/ui_driver.h"
 
@@ -15,16 +16,6 @@ namespace {
 
 using namespace kivo::e2e;
 using kivo::test::ReceivedRequest;
-
-// Types an address into the address box and presses Enter, as a user does.
-void Go(const UiDriver& ui, const std::string& address) {
-    const Element box = ui.WaitFor(ATSPI_ROLE_TEXT, "地址");
-    ASSERT_TRUE(box);
-    Click(box);  // a click selects the whole address, so typing replaces it
-    TypeText(address);
-    ASSERT_TRUE(WaitUntil([&] { return box.Text() == address; }, 10s)) << "the box shows " << box.Text();
-    PressKeys("Return");
-}
 
 // The requests to `path` whose query contains `query`.
 std::vector<ReceivedRequest> Requests(ProgramUnderTest& program, const std::string& path,

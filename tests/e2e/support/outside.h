@@ -1,5 +1,6 @@
 #pragma once
 // What the outside world sees of the program: its windows, its files and its database.
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -12,6 +13,9 @@ enum class WindowState {
     Shown,     // mapped and viewable
 };
 const char* ToString(WindowState state);
+inline std::ostream& operator<<(std::ostream& out, WindowState state) {
+    return out << ToString(state);
+}
 
 // The state of the first top-level window with this title.
 WindowState WindowStateOf(const std::string& title);

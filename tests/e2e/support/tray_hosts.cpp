@@ -2,11 +2,15 @@
 
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
+#include <X11/Xutil.h>
 #include <poll.h>
 
 #include <algorithm>
 #include <array>
+#include <set>
 #include <stdexcept>
+
+#include "tests/e2e/support/private_desktop.h"
 
 namespace kivo::e2e {
 
@@ -68,9 +72,16 @@ void SendClientMessage(Display* d, Window to, Window about, Atom type, long mask
     XSendEvent(d, to, False, mask, &event);
 }
 
+// The windows a tray or a window manager acts on may be gone by then; Xlib's default would end
+// the test.
+void IgnoreXErrors() {
+    XSetErrorHandler([](Display*, XErrorEvent*) { return 0; });
+}
+
 }  // namespace
 
 StatusNotifierHost::StatusNotifierHost() {
+    Desktop();  // the private session bus, not whatever the test was started with
     GError* error = nullptr;
     bus_ = g_bus_get_sync(G_BUS_TYPE_SESSION, nullptr, &error);
     if (!bus_)
@@ -164,6 +175,12 @@ void StatusNotifierHost::Activate() const {
         Call(name, path, "org.kde.StatusNotifierItem", "Activate", g_variant_new("(ii)", 0, 0)));
 }
 
+void StatusNotifierHost::SecondaryActivate() const {
+    const auto [name, path] = Item();
+    g_variant_unref(Call(name, path, "org.kde.StatusNotifierItem", "SecondaryActivate",
+                         g_variant_new("(ii)", 0, 0)));
+}
+
 std::string StatusNotifierHost::MenuPath() const {
     const auto [name, path] = Item();
     GVariant* reply = Call(name, path, "org.freedesktop.DBus.Properties", "Get",
@@ -247,15 +264,16 @@ bool XEmbedTray::WaitForIcon(std::chrono::milliseconds timeout) const {
     return WaitUntil([&] { return icon_.load() != 0; }, timeout);
 }
 
-void XEmbedTray::ClickIcon(Button button) const {
+void XEmbedTray::ClickIcon(Button button, int count) const {
     if (!icon_)
         throw std::runtime_error("no icon docked");
-    ClickAt(x_ + 12, y_ + 12, button);
+    ClickAt(x_ + 12, y_ + 12, button, count);
 }
 
 void XEmbedTray::Serve() {
     // Its own connection, served on this thread, so the tray answers whatever the test does.
     XInitThreads();
+    IgnoreXErrors();
     Display* d = XOpenDisplay(nullptr);
     if (!d) {
         error_ = "no display";
@@ -287,16 +305,21 @@ void XEmbedTray::Serve() {
             XEvent event;
             XNextEvent(d, &event);
             if (event.type != ClientMessage || event.xclient.message_type != opcode ||
-                event.xclient.data.l[1] != 0 /* SYSTEM_TRAY_REQUEST_DOCK */ || icon_)
+                event.xclient.data.l[1] != 0 /* SYSTEM_TRAY_REQUEST_DOCK */)
                 continue;
+            // An icon that is hidden and shown again comes back as a new window: the newest
+            // request takes the place.
             const Window icon = static_cast<Window>(event.xclient.data.l[2]);
-            x_ = DisplayWidth(d, screen) - 40;
-            y_ = 8;
-            const Window box = XCreateSimpleWindow(d, root, x_, y_, 24, 24, 0, 0, 0xcccccc);
-            XSetWindowAttributes attributes{};
-            attributes.override_redirect = True;
-            XChangeWindowAttributes(d, box, CWOverrideRedirect, &attributes);
-            XMapRaised(d, box);
+            if (!container_) {
+                x_ = DisplayWidth(d, screen) - 40;
+                y_ = 8;
+                XSetWindowAttributes attributes{};
+                attributes.override_redirect = True;
+                container_ = XCreateWindow(d, root, x_, y_, 24, 24, 0, CopyFromParent, InputOutput,
+                                           CopyFromParent, CWOverrideRedirect, &attributes);
+                XMapRaised(d, container_);
+            }
+            const Window box = container_;
             XReparentWindow(d, icon, box, 0, 0);
             XResizeWindow(d, icon, 24, 24);
             // XEMBED_EMBEDDED_NOTIFY, protocol version 0.
@@ -304,13 +327,73 @@ void XEmbedTray::Serve() {
                               {CurrentTime, 0, 0, static_cast<long>(box), 0});
             XMapWindow(d, icon);
             XSync(d, False);
-            container_ = box;
             icon_ = icon;
         }
     }
     XDestroyWindow(d, owner);
     if (container_)
         XDestroyWindow(d, container_);
+    XCloseDisplay(d);
+}
+
+MinimisingWindowManager::MinimisingWindowManager() : thread_([this] { Serve(); }) {
+    if (!WaitUntil([&] { return ready_.load(); }, 10s)) {
+        stop_ = true;
+        thread_.join();
+        throw std::runtime_error("the window manager could not start");
+    }
+}
+
+MinimisingWindowManager::~MinimisingWindowManager() {
+    stop_ = true;
+    thread_.join();
+}
+
+void MinimisingWindowManager::Serve() {
+    Display* d = XOpenDisplay(nullptr);
+    if (!d)
+        return;
+    const Window root = DefaultRootWindow(d);
+    const Atom change_state = XInternAtom(d, "WM_CHANGE_STATE", False);
+    const Atom wm_state = XInternAtom(d, "WM_STATE", False);
+    const auto set_state = [&](Window window, long state) {
+        const long data[2] = {state, None};
+        XChangeProperty(d, window, wm_state, wm_state, 32, PropModeReplace,
+                        reinterpret_cast<const unsigned char*>(data), 2);
+    };
+    IgnoreXErrors();
+    XSelectInput(d, root, SubstructureNotifyMask);
+    XSync(d, False);
+    ready_ = true;
+
+    std::set<Window> managed;     // top-level windows mapped by their clients
+    std::set<Window> iconifying;  // unmapped by us: their unmap is no withdrawal
+    while (!stop_) {
+        pollfd p{ConnectionNumber(d), POLLIN, 0};
+        if (!XPending(d))
+            poll(&p, 1, 50);
+        while (XPending(d)) {
+            XEvent event;
+            XNextEvent(d, &event);
+            if (event.type == ClientMessage && event.xclient.message_type == change_state &&
+                event.xclient.data.l[0] == IconicState) {
+                const Window window = event.xclient.window;
+                set_state(window, IconicState);
+                iconifying.insert(window);
+                XUnmapWindow(d, window);
+                ++iconified_;
+            } else if (event.type == MapNotify && !event.xmap.override_redirect &&
+                       event.xmap.event == root) {
+                managed.insert(event.xmap.window);
+                set_state(event.xmap.window, NormalState);
+            } else if (event.type == UnmapNotify && event.xunmap.event == root &&
+                       !event.xunmap.send_event && managed.count(event.xunmap.window)) {
+                if (iconifying.erase(event.xunmap.window) == 0)
+                    set_state(event.xunmap.window, WithdrawnState);
+            }
+            XSync(d, False);
+        }
+    }
     XCloseDisplay(d);
 }
 

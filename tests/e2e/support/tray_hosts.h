@@ -29,6 +29,8 @@ class StatusNotifierHost {
     bool WaitForItem(std::chrono::milliseconds timeout = 30s) const;
     // Calls the first item's Activate, as a click on the icon does.
     void Activate() const;
+    // Calls the first item's SecondaryActivate, as a middle click on the icon does.
+    void SecondaryActivate() const;
     // The labels of the first item's menu (top level, mnemonic marks removed).
     std::vector<std::string> MenuLabels() const;
     // Sends "clicked" to the menu item with that label; false when there is none.
@@ -44,7 +46,6 @@ class StatusNotifierHost {
     std::string MenuPath() const;
 
     GDBusConnection* bus_ = nullptr;
-    guint owner_id_ = 0;
     guint registration_id_ = 0;
     std::vector<std::string> items_;
 };
@@ -59,8 +60,8 @@ class XEmbedTray {
     XEmbedTray& operator=(const XEmbedTray&) = delete;
 
     bool WaitForIcon(std::chrono::milliseconds timeout = 30s) const;
-    // Clicks the docked icon with a real pointer event.
-    void ClickIcon(Button button = Button::Left) const;
+    // Clicks the docked icon with real pointer events.
+    void ClickIcon(Button button = Button::Left, int count = 1) const;
 
   private:
     void Serve();
@@ -73,6 +74,29 @@ class XEmbedTray {
     std::atomic<int> x_{0};
     std::atomic<int> y_{0};
     std::string error_;
+};
+
+// The part of a window manager that minimises: a bare X server has none, so nothing would act
+// on a window's request to be iconified. Honours those requests (WM_STATE iconic, unmapped),
+// marks mapped top-level windows normal and windows their clients withdrew withdrawn, so that
+// WindowStateOf tells the three apart as on a desktop.
+class MinimisingWindowManager {
+  public:
+    MinimisingWindowManager();
+    ~MinimisingWindowManager();
+    MinimisingWindowManager(const MinimisingWindowManager&) = delete;
+    MinimisingWindowManager& operator=(const MinimisingWindowManager&) = delete;
+
+    // How many iconify requests it honoured.
+    int Iconified() const { return iconified_; }
+
+  private:
+    void Serve();
+
+    std::thread thread_;
+    std::atomic<bool> stop_{false};
+    std::atomic<bool> ready_{false};
+    std::atomic<int> iconified_{0};
 };
 
 }  // namespace kivo::e2e

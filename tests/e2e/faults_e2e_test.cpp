@@ -12,6 +12,7 @@
 #include "platform/user_settings.h"
 #include "tests/e2e/support/outside.h"
 #include "tests/e2e/support/program_under_test.h"
+#include "tests/e2e/support/steps.h"
 #include "tests/e2e/support/ui_driver.h"
 #include "webcontrol/registration.h"
 
@@ -19,17 +20,6 @@ namespace {
 
 using namespace kivo::e2e;
 using kivo::test::ProcessRunning;
-
-// Types an address into the address box and presses Enter, as a user does.
-void Go(const UiDriver& ui, const std::string& address) {
-    const Element box = ui.WaitFor(ATSPI_ROLE_TEXT, "地址");
-    ASSERT_TRUE(box);
-    Click(box);  // a click selects the whole address, so typing replaces it
-    TypeText(address);
-    ASSERT_TRUE(WaitUntil([&] { return box.Text() == address; }, 10s))
-        << "the box shows " << box.Text();
-    PressKeys("Return");
-}
 
 bool HasTab(const UiDriver& ui, const std::string& name) {
     const auto tabs = ui.TabNames();

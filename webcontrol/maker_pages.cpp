@@ -1,5 +1,6 @@
 #include "webcontrol/maker_pages.h"
 
+#include <cstdio>
 #include <cstdlib>
 
 #include "platform/text.h"
@@ -17,6 +18,12 @@ section { background: #fff; border: 1px solid #88C5E6; border-radius: 6px; margi
 section h2 { color: #136EB7; font-size: 16px; margin: 4px 0 8px; }
 li { margin: 4px 0; line-height: 1.6; }
 kbd { background: #eef5fb; border: 1px solid #88C5E6; border-radius: 3px; padding: 0 4px; }
+nav a { color: #fff; margin-right: 10px; }
+ul.games { list-style: none; padding: 0; display: flex; flex-wrap: wrap; gap: 12px; }
+ul.games li { width: 180px; border: 1px solid #88C5E6; border-radius: 6px; padding: 8px; }
+.play { display: inline-block; background: #136EB7; color: #fff; border-radius: 3px; padding: 2px 10px; text-decoration: none; }
+#field { position: relative; height: 320px; background: #eef5fb; border: 1px solid #88C5E6; }
+#target { position: absolute; width: 40px; height: 40px; border-radius: 20px; background: #E8541E; cursor: pointer; }
 </style>)";
 
 std::string Page(const std::string& title, const std::string& body) {
@@ -85,12 +92,13 @@ std::string HtmlEscape(const std::string& text) {
     return out;
 }
 
-// The value of `key` in a query, with "+" and %XX decoded.
+// The value of `key` in a query or a form body, with "+" and %XX decoded.
 std::string QueryValue(const std::string& query, const std::string& key) {
     size_t start = 0;
     while (start <= query.size()) {
         size_t end = query.find('&', start);
-        if (end == std::string::npos) end = query.size();
+        if (end == std::string::npos)
+            end = query.size();
         const std::string piece = query.substr(start, end - start);
         if (piece.compare(0, key.size() + 1, key + "=") == 0)
             return DecodeFormComponent(std::string_view(piece).substr(key.size() + 1));
@@ -105,6 +113,141 @@ std::string SearchPage(const std::string& keyword) {
         shown + " - 搜索",
         "<header><h1>搜索</h1></header><main><section><p>搜索：<b id=\"keyword\">" + shown +
             "</b></p><p>现在连不上网络，只能显示本页；联网后再搜索一次即可。</p></section></main>");
+}
+
+// The web-game search: the posted keyword is shown as text and can be searched again.
+std::string GameSearchPage(const std::string& keyword) {
+    const std::string shown = HtmlEscape(keyword);
+    std::string result;
+    if (keyword.empty())
+        result = "<p id=\"hint\">请输入要查找的游戏名字。</p>";
+    else
+        result = "<p>搜索“<b id=\"keyword\">" + shown +
+                 "</b>”：没有找到相关的网页游戏。请换一个关键字，或检查游戏名字是否写对。</p>";
+    return Page((keyword.empty() ? "" : shown + " - ") + "网页游戏搜索",
+                "<header><h1>网页游戏搜索</h1></header><main><section>"
+                "<form method=\"post\" action=\"/addtion/search.php\" accept-charset=\"utf-8\">"
+                "<input name=\"keyword\" value=\"" +
+                    shown + "\"> <button type=\"submit\">查找</button></form>" + result +
+                    "</section></main>");
+}
+
+// Every mini-game category lists a few games; the ranking page takes the first of each.
+constexpr int kGamesPerCategory = 4;
+constexpr std::array<std::array<const char*, kGamesPerCategory>, 17> kMiniGames{{
+    {"连连看", "数字华容道", "推箱子", "七巧板"},
+    {"反应力测试", "跳一跳", "躲避方块", "接苹果"},
+    {"点球大战", "投篮高手", "台球练习", "百米冲刺"},
+    {"打气球", "太空射手", "神枪手", "保卫城堡"},
+    {"泡泡龙", "贪吃蛇", "俄罗斯方块", "打砖块"},
+    {"双人赛车", "双人乒乓", "双人对战坦克", "冰火搭档"},
+    {"涂色乐园", "找不同", "认识动物", "拼图小屋"},
+    {"办公室减压", "扫雷", "纸牌接龙", "数独"},
+    {"森林探险", "迷宫逃脱", "寻宝之旅", "古堡密室"},
+    {"中国象棋", "五子棋", "斗地主", "围棋入门"},
+    {"戳泡泡", "打地鼠", "表情大乱斗", "猜猜我是谁"},
+    {"功夫小子", "忍者跑酷", "街头格斗", "火柴人"},
+    {"坦克大战", "超级玛丽", "吃豆人", "小蜜蜂"},
+    {"节奏大师", "钢琴块", "架子鼓", "音乐达人"},
+    {"别踩白块", "烦人的方块", "一直往上跳", "保持平衡"},
+    {"红白机合集", "街机模拟", "掌机怀旧", "经典冒险岛"},
+    {"动画短片", "音乐动画", "搞笑动画", "童年回忆"},
+}};
+
+std::string MiniGameNav() {
+    std::string nav = "<nav><a href=\"/\">首页</a>";
+    for (const MiniGameCategory& category : kMiniGameCategories)
+        nav += std::string("<a href=\"") + category.path + "\">" + category.caption + "</a>";
+    return nav + "</nav>";
+}
+
+std::string GameEntry(int sort, int number) {
+    const std::string name = kMiniGames[sort][number];
+    const std::string play =
+        "/play/" + std::to_string(sort) + "_" + std::to_string(number) + ".htm";
+    return "<li><b>" + name + "</b><p>鼠标操作，打开即玩。</p><a class=\"play\" href=\"" + play +
+           "\">开始游戏</a></li>";
+}
+
+std::string MiniGameSite(const std::string& title, const std::string& games) {
+    return Page(title + " - Kivo小游戏", "<header><h1>" + title + "</h1>" + MiniGameNav() +
+                                             "</header><main><section><ul class=\"games\">" +
+                                             games + "</ul></section></main>");
+}
+
+std::string MiniGameCategoryPage(int sort) {
+    std::string games;
+    for (int number = 0; number < kGamesPerCategory; ++number) games += GameEntry(sort, number);
+    return MiniGameSite(kMiniGameCategories[sort].caption, games);
+}
+
+std::string MiniGameTopPage() {
+    std::string games;
+    for (int sort = 0; sort < static_cast<int>(kMiniGames.size()); ++sort)
+        games += GameEntry(sort, 0);
+    return MiniGameSite(kMiniGameCategories.back().caption, games);
+}
+
+// One small game for every entry: click the ball before it moves on.
+std::string PlayPage(int sort, int number) {
+    return MiniGameSite(
+        kMiniGames[sort][number],
+        R"(<li style="width: 560px"><p>得分：<b id="score">0</b></p><div id="field"><div id="target"></div></div></li>
+<script>
+var score = 0, target = document.getElementById("target");
+function hop() {
+  target.style.left = Math.floor(Math.random() * 500) + "px";
+  target.style.top = Math.floor(Math.random() * 270) + "px";
+}
+target.addEventListener("click", function () {
+  document.getElementById("score").textContent = ++score;
+  hop();
+});
+hop();
+setInterval(hop, 1200);
+</script>)");
+}
+
+// "/play/<sort>_<number>.htm" names one game of the table.
+std::optional<MakerPage> FindPlayPage(const std::string& path) {
+    int sort = -1, number = -1;
+    char tail[8] = {};
+    if (std::sscanf(path.c_str(), "/play/%d_%d.%4s", &sort, &number, tail) != 3 ||
+        std::string(tail) != "htm" || sort < 0 || sort >= static_cast<int>(kMiniGames.size()) ||
+        number < 0 || number >= kGamesPerCategory ||
+        path != "/play/" + std::to_string(sort) + "_" + std::to_string(number) + ".htm")
+        return std::nullopt;
+    return MakerPage{"text/html", PlayPage(sort, number)};
+}
+
+std::optional<MakerPage> FindMiniGamePage(const std::string& path) {
+    if (path == "/" || path.empty())
+        return MakerPage{"text/html", MiniGameSite("小游戏首页", "")};
+    for (size_t index = 0; index < kMiniGameCategories.size(); ++index) {
+        if (path != kMiniGameCategories[index].path)
+            continue;
+        if (index == kMiniGameCategories.size() - 1)
+            return MakerPage{"text/html", MiniGameTopPage()};
+        return MakerPage{"text/html", MiniGameCategoryPage(static_cast<int>(index))};
+    }
+    return FindPlayPage(path);
+}
+
+// The path of `url` when it is an address on `host`, with its query in `query`.
+std::optional<std::string> PathOnHost(const std::string& url, const std::string& host,
+                                      std::string& query) {
+    if (url.compare(0, host.size(), host) != 0)
+        return std::nullopt;
+    std::string path = url.substr(host.size());
+    if (!path.empty() && path[0] != '/' && path[0] != '?' && path[0] != '#')
+        return std::nullopt;
+    if (const auto hash = path.find('#'); hash != std::string::npos)
+        path.resize(hash);
+    if (const auto mark = path.find('?'); mark != std::string::npos) {
+        query = path.substr(mark + 1);
+        path.resize(mark);
+    }
+    return path;
 }
 
 }  // namespace
@@ -125,22 +268,59 @@ std::string OfflineSearchAddress() {
     return MakerUrl("/search.aspx?wd=");
 }
 
-std::string MakerUrl(const std::string& path) { return std::string(kMakerHost) + path; }
+std::string MakerUrl(const std::string& path) {
+    return std::string(kMakerHost) + path;
+}
 
-std::optional<MakerPage> FindMakerPage(const std::string& url) {
-    const std::string host = kMakerHost;
-    if (url.compare(0, host.size(), host) != 0) return std::nullopt;
-    std::string path = url.substr(host.size());
+std::string MakerSearchUrl() {
+    return MakerUrl("/addtion/search.php");
+}
+
+const std::array<MiniGameCategory, 18> kMiniGameCategories{{
+    {"益智", "/down/sort/680/680_1.htm"},
+    {"敏捷", "/down/sort/732/732_1.htm"},
+    {"体育", "/down/sort/724/724_1.htm"},
+    {"射击", "/down/sort/676/676_1.htm"},
+    {"综合", "/down/sort/883/883_1.htm"},
+    {"双人", "/down/sort/1006/1006_1.htm"},
+    {"儿童", "/down/sort/1004/1004_1.htm"},
+    {"白领", "/down/sort/1005/1005_1.htm"},
+    {"冒险", "/down/sort/728/728_1.htm"},
+    {"棋牌", "/down/sort/730/730_1.htm"},
+    {"搞笑", "/down/sort/722/722_1.htm"},
+    {"动作", "/down/sort/678/678_1.htm"},
+    {"经典", "/down/sort/941/941_1.htm"},
+    {"音乐", "/down/sort/672/672_1.htm"},
+    {"折磨", "/down/sort/400/400_1.htm"},
+    {"模拟器", "/down/sort/975/975_1.htm"},
+    {"FlashMV", "/down/sort/966/966_1.htm"},
+    {"排行榜", "/ee/top.htm"},
+}};
+
+std::string MiniGameUrl(int index) {
+    if (index < 0 || index >= static_cast<int>(kMiniGameCategories.size()))
+        return std::string(kMiniGameHost) + "/";
+    return std::string(kMiniGameHost) + kMiniGameCategories[index].path;
+}
+
+std::optional<MakerPage> FindMakerPage(const std::string& url, const std::string& form_body) {
     std::string query;
-    if (const auto hash = path.find('#'); hash != std::string::npos) path.resize(hash);
-    if (const auto mark = path.find('?'); mark != std::string::npos) {
-        query = path.substr(mark + 1);
-        path.resize(mark);
-    }
-    if (path == "/search.aspx") return MakerPage{"text/html", SearchPage(QueryValue(query, "wd"))};
-    if (path == "/news/" || path == "/" || path.empty()) return MakerPage{"text/html", NewsPage()};
-    if (path == "/thread-42296-1-1.html") return MakerPage{"text/html", ManyAccountsThread()};
-    if (path == "/thread-8791-1-1.html") return MakerPage{"text/html", ProblemThread()};
+    if (const auto path = PathOnHost(url, kMiniGameHost, query))
+        return FindMiniGamePage(*path);
+    const auto found = PathOnHost(url, kMakerHost, query);
+    if (!found)
+        return std::nullopt;
+    const std::string& path = *found;
+    if (path == "/search.aspx")
+        return MakerPage{"text/html", SearchPage(QueryValue(query, "wd"))};
+    if (path == "/addtion/search.php")
+        return MakerPage{"text/html", GameSearchPage(QueryValue(form_body, "keyword"))};
+    if (path == "/news/" || path == "/" || path.empty())
+        return MakerPage{"text/html", NewsPage()};
+    if (path == "/thread-42296-1-1.html")
+        return MakerPage{"text/html", ManyAccountsThread()};
+    if (path == "/thread-8791-1-1.html")
+        return MakerPage{"text/html", ProblemThread()};
     if (path == "/explorer/u_1.0.html")
         return MakerPage{"text/html", Page("Kivo", "<p id=\"probe\">ok</p>")};
     return std::nullopt;

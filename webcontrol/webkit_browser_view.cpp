@@ -8,6 +8,7 @@
 #include <cmath>
 #include <filesystem>
 #include <stdexcept>
+#include <string_view>
 
 #include "platform/paths.h"
 #include "platform/x11_windows.h"
@@ -170,12 +171,27 @@ GtkWidget* NewResubmitQuestion(int32_t owner_window) {
     return box;
 }
 
+// The body of a form posted to one of the program's own pages; a form is small, so whatever
+// lies beyond the first megabyte is left unread.
+static std::string PostedForm(WebKitURISchemeRequest* request) {
+    const char* method = webkit_uri_scheme_request_get_http_method(request);
+    if (!method || std::string_view(method) != "POST") return {};
+    auto stream = kivo::GObjectRef<GInputStream>::Adopt(webkit_uri_scheme_request_get_http_body(request));
+    if (!stream) return {};
+    std::string body(1 << 20, '\0');
+    gsize read = 0;
+    if (!g_input_stream_read_all(stream.Get(), body.data(), body.size(), &read, nullptr, nullptr))
+        return {};
+    body.resize(read);
+    return body;
+}
+
 void RegisterMakerPages(WebKitWebContext* context) {
     webkit_web_context_register_uri_scheme(
         context, kivo::kMakerScheme,
         [](WebKitURISchemeRequest* request, gpointer) {
             const char* uri = webkit_uri_scheme_request_get_uri(request);
-            const auto page = kivo::FindMakerPage(uri ? uri : "");
+            const auto page = kivo::FindMakerPage(uri ? uri : "", PostedForm(request));
             if (!page) {
                 GError* error = g_error_new_literal(G_IO_ERROR, G_IO_ERROR_NOT_FOUND, "no such page");
                 webkit_uri_scheme_request_finish_error(request, error);

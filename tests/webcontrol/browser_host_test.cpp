@@ -22,6 +22,7 @@
 #include "session/shell_folders.h"
 #include "tests/support/test_support.h"
 #include "tests/support/test_web_server.h"
+#include "webcontrol/maker_pages.h"
 #include "webcontrol/registration.h"
 #include "webcontrol/web_control_proxy.h"
 #include "webcontrol/webkit_browser_view.h"
@@ -647,6 +648,57 @@ TEST_F(BrowserHost, APictureFailureIsShownOncePerWorker) {
     web.Navigate(tab, Utf8ToUtf16(server_.Url("/title?t=two")), u"");
     ASSERT_TRUE(WaitForTopLevel(2)) << "a second message box holds the completion back";
     EXPECT_EQ(ShownWindowOf(web.DefaultInterface()->WorkerPid()), 0u);
+}
+
+// The program's own pages, served by the worker itself: no web server is involved.
+class OwnPages : public BrowserHost {
+protected:
+    int32_t Start(TWebControl& web) {
+        Watch(web);
+        web.Connect();
+        web.Serverhandle(0);
+        const int32_t tab = tab_->Handle();
+        EXPECT_NE(web.CreateWeb(tab), 0);
+        return tab;
+    }
+
+    // Loads `url` (posting `body` unless empty) and gives the page's title once it has loaded.
+    std::string Load(TWebControl& web, int32_t tab, const std::string& url, const std::string& body = "") {
+        completions_.clear();
+        web.Navigate(tab, Utf8ToUtf16(url), Utf8ToUtf16(body));
+        if (!WaitForTopLevel()) return "(no completion: " + url + ")";
+        EXPECT_EQ(Utf16ToUtf8(web.WebUrl(tab)), url);
+        return Utf16ToUtf8(web.WebTitle(tab));
+    }
+};
+
+TEST_F(OwnPages, TheGameSearchShowsThePostedKeywordAsText) {
+    TWebControl web;
+    const int32_t tab = Start(web);
+    const std::string search = kivo::MakerSearchUrl();
+    EXPECT_EQ(Load(web, tab, search), "网页游戏搜索");
+    EXPECT_EQ(Load(web, tab, search, "keyword=%E6%B8%B8%E6%88%8F"), "游戏 - 网页游戏搜索");
+    // Were the keyword markup, its script would rename the page.
+    const std::string markup = "<script>document.title='x'</script>\"'&amp;";
+    std::string encoded = "keyword=";
+    for (unsigned char byte : markup) {
+        char hex[4];
+        std::snprintf(hex, sizeof hex, "%%%02X", byte);
+        encoded += hex;
+    }
+    EXPECT_EQ(Load(web, tab, search, encoded), markup + " - 网页游戏搜索");
+    kivo::test::PumpFor(300ms);
+    EXPECT_EQ(Utf16ToUtf8(web.WebTitle(tab)), markup + " - 网页游戏搜索");
+}
+
+TEST_F(OwnPages, EveryMiniGamePageLoadsOffline) {
+    TWebControl web;
+    const int32_t tab = Start(web);
+    for (size_t index = 0; index < kivo::kMiniGameCategories.size(); ++index)
+        EXPECT_EQ(Load(web, tab, kivo::MiniGameUrl(static_cast<int>(index))),
+                  std::string(kivo::kMiniGameCategories[index].caption) + " - Kivo小游戏");
+    EXPECT_EQ(Load(web, tab, kivo::MiniGameUrl(-1)), "小游戏首页 - Kivo小游戏");
+    EXPECT_EQ(Load(web, tab, std::string(kivo::kMiniGameHost) + "/play/9_1.htm"), "五子棋 - Kivo小游戏");
 }
 
 }  // namespace

@@ -1,0 +1,218 @@
+#include "ui/catalogue/favorites.h"
+
+#include <algorithm>
+#include <fstream>
+#include <string_view>
+
+#include "platform/paths.h"
+
+namespace kivo::catalogue {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr std::uintmax_t kLargestShortcut = 64 * 1024;
+
+std::string Lower(std::string_view text) {
+    std::string lower(text);
+    std::transform(lower.begin(), lower.end(), lower.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    return lower;
+}
+
+std::string_view TrimBlanks(std::string_view text) {
+    while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) text.remove_prefix(1);
+    while (!text.empty() && (text.back() == ' ' || text.back() == '\t' || text.back() == '\r'))
+        text.remove_suffix(1);
+    return text;
+}
+
+bool IsShortcutFile(const fs::path& path) {
+    return Lower(path.extension().string()) == ".url";
+}
+
+bool ValidUtf8(std::string_view text) {
+    for (std::size_t i = 0; i < text.size();) {
+        const auto lead = static_cast<unsigned char>(text[i]);
+        const int more = lead < 0x80                   ? 0
+                         : lead >= 0xC2 && lead < 0xE0 ? 1
+                         : lead >= 0xE0 && lead < 0xF0 ? 2
+                         : lead >= 0xF0 && lead < 0xF5 ? 3
+                                                       : -1;
+        if (more < 0 || i + more >= text.size())
+            return false;
+        for (int k = 1; k <= more; ++k) {
+            if ((static_cast<unsigned char>(text[i + k]) & 0xC0) != 0x80)
+                return false;
+        }
+        i += more + 1;
+    }
+    return true;
+}
+
+bool Inside(const fs::path& root, const fs::path& path) {
+    const fs::path base = fs::weakly_canonical(root);
+    const fs::path full = fs::weakly_canonical(path);
+    auto [end, unused] = std::mismatch(base.begin(), base.end(), full.begin(), full.end());
+    return end == base.end();
+}
+
+// The folder reached from the root through `folders`, each a plain name of a real folder.
+fs::path FolderOf(const fs::path& root, const std::vector<std::string>& folders) {
+    fs::path folder = root;
+    for (const auto& name : folders) {
+        if (!IsFavoriteName(name))
+            throw FavoriteError("收藏夹名称无效：" + name);
+        folder /= name;
+        if (!fs::is_directory(fs::symlink_status(folder)))
+            throw FavoriteError("收藏夹不存在：" + name);
+    }
+    if (!Inside(root, folder))
+        throw FavoriteError("收藏夹不在收藏夹目录内");
+    return folder;
+}
+
+void CheckName(const std::string& name) {
+    if (!IsFavoriteName(name))
+        throw FavoriteError("收藏名称无效：" + name);
+}
+
+}  // namespace
+
+fs::path FavoritesFolder() {
+    const std::string folder = ProfileFolder() + "Favorites/";
+    MakeFolders(folder);
+    return folder;
+}
+
+bool IsShortcutAddress(const std::string& url) {
+    if (url.empty())
+        return false;
+    for (const char c : url) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte < 0x20 || byte == 0x7F)
+            return false;
+    }
+    return Lower(TrimBlanks(url)).rfind("javascript:", 0) != 0;
+}
+
+bool IsFavoriteName(const std::string& name) {
+    if (name.empty() || name == "." || name == ".." || !ValidUtf8(name))
+        return false;
+    return std::none_of(name.begin(), name.end(), [](char c) {
+        const auto byte = static_cast<unsigned char>(c);
+        return c == '/' || byte < 0x20 || byte == 0x7F;
+    });
+}
+
+std::optional<std::string> ReadShortcut(const fs::path& file) {
+    std::error_code error;
+    if (!fs::is_regular_file(fs::symlink_status(file, error)) ||
+        fs::file_size(file, error) > kLargestShortcut || error)
+        return std::nullopt;
+    std::ifstream in(file, std::ios::binary);
+    std::string line;
+    bool in_section = false;
+    bool first = true;
+    while (std::getline(in, line)) {
+        std::string_view text = line;
+        if (first && text.substr(0, 3) == "\xEF\xBB\xBF")
+            text.remove_prefix(3);
+        first = false;
+        text = TrimBlanks(text);
+        if (text.starts_with('[')) {
+            in_section = Lower(text) == "[internetshortcut]";
+            continue;
+        }
+        const auto equals = text.find('=');
+        if (!in_section || equals == std::string_view::npos ||
+            Lower(TrimBlanks(text.substr(0, equals))) != "url")
+            continue;
+        std::string url(TrimBlanks(text.substr(equals + 1)));
+        if (!IsShortcutAddress(url))
+            return std::nullopt;
+        return url;
+    }
+    return std::nullopt;
+}
+
+std::vector<FavoriteItem> ReadFavorites(const fs::path& root) {
+    std::vector<FavoriteItem> folders;
+    std::vector<FavoriteItem> links;
+    std::error_code error;
+    for (const auto& entry : fs::directory_iterator(root, error)) {
+        const std::string name = entry.path().filename().string();
+        if (name.starts_with('.') || !IsFavoriteName(name))
+            continue;
+        const auto status = entry.symlink_status(error);
+        if (fs::is_directory(status)) {
+            folders.push_back({name, true, "", ReadFavorites(entry.path())});
+        } else if (fs::is_regular_file(status) && IsShortcutFile(entry.path())) {
+            if (auto url = ReadShortcut(entry.path()))
+                links.push_back({entry.path().stem().string(), false, *url, {}});
+        }
+    }
+    auto by_caption = [](const FavoriteItem& a, const FavoriteItem& b) {
+        return a.caption < b.caption;
+    };
+    std::sort(folders.begin(), folders.end(), by_caption);
+    std::sort(links.begin(), links.end(), by_caption);
+    folders.insert(folders.end(), std::make_move_iterator(links.begin()),
+                   std::make_move_iterator(links.end()));
+    return folders;
+}
+
+fs::path WriteShortcut(const fs::path& root, const std::vector<std::string>& folders,
+                       const std::string& name, const std::string& url) {
+    CheckName(name);
+    if (!IsShortcutAddress(url))
+        throw FavoriteError("不能收藏此地址：" + url);
+    const fs::path file = FolderOf(root, folders) / (name + ".url");
+    if (fs::is_symlink(fs::symlink_status(file)))
+        throw FavoriteError("收藏名称无效：" + name);
+    std::ofstream out(file, std::ios::binary | std::ios::trunc);
+    out << "[InternetShortcut]\r\nURL=" << url << "\r\n";
+    out.close();
+    if (!out)
+        throw FavoriteError("保存收藏失败：" + file.string());
+    return file;
+}
+
+fs::path MakeFavoriteFolder(const fs::path& root, const std::vector<std::string>& folders,
+                            const std::string& name) {
+    CheckName(name);
+    const fs::path folder = FolderOf(root, folders) / name;
+    std::error_code error;
+    fs::create_directory(folder, error);
+    if (error || !fs::is_directory(fs::symlink_status(folder)))
+        throw FavoriteError("新建收藏夹失败：" + name);
+    return folder;
+}
+
+bool DeleteFavorite(const fs::path& root, const std::vector<std::string>& folders,
+                    const std::string& caption, bool folder) {
+    CheckName(caption);
+    const fs::path parent = FolderOf(root, folders);
+    std::error_code error;
+    if (folder) {
+        const fs::path target = parent / caption;
+        if (!fs::is_directory(fs::symlink_status(target, error)))
+            return false;
+        return fs::remove_all(target, error) > 0 && !error;
+    }
+    // The shortcut as its caption names it with ".Url", whatever the case of the extension.
+    fs::path target = parent / (caption + ".Url");
+    if (!fs::exists(fs::symlink_status(target, error))) {
+        target.clear();
+        for (const auto& entry : fs::directory_iterator(parent, error)) {
+            if (entry.path().stem() == caption && IsShortcutFile(entry.path()))
+                target = entry.path();
+        }
+    }
+    if (target.empty() || fs::is_directory(fs::symlink_status(target, error)))
+        return false;
+    return fs::remove(target, error) && !error;
+}
+
+}  // namespace kivo::catalogue

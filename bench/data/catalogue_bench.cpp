@@ -2,72 +2,13 @@
 // 1000 games with 10 addresses each, reading every column of every row.
 #include <benchmark/benchmark.h>
 
-#include <string>
-
-#include "data/database.h"
-#include "data/guid.h"
-#include "data/statements.h"
-#include "tests/data/test_database.h"
+#include "bench/data/catalogue_fixture.h"
 
 namespace {
 
-using namespace kivo::data;
-
-class Catalogue {
-  public:
-    Catalogue() {
-        const auto file = folder_.Path() / "MultOpenApp.dat";
-        kivo::data::testing::CreateDatabase(file, kivo::data::testing::SchemaScript());
-
-        db_.SetDatabaseName(file.string());
-        db_.StartTransaction();
-        for (int g = 0; g < 1000; ++g) {
-            const std::string game = NewGuidString();
-            auto st = db_.Prepare16(sql::kInsertGame);
-            st.Bind_Str(1, "游戏 " + std::to_string(g));
-            st.Bind_Str(2, "");
-            st.Bind_Int(3, 1);
-            st.Bind_Str(4, game);
-            st.Step();
-            for (int u = 0; u < 10; ++u) {
-                auto url = db_.Prepare16(sql::kInsertGameUrl);
-                url.Bind_Str(1, game);
-                url.Bind_Str(2, std::to_string(u) + "服 server");
-                url.Bind_Str(3, "");
-                url.Bind_Str(4, "http://s" + std::to_string(u) +
-                                    ".example.com/game?id=" + std::to_string(g));
-                url.Bind_Str(5, NewGuidString());
-                url.Step();
-            }
-        }
-        db_.Commit();
-    }
-    ~Catalogue() { db_.Close(); }
-
-    // Returns the number of texts read.
-    std::size_t Load() {
-        std::size_t texts = 0;
-        auto games = db_.Prepare16(sql::kSelectGames);
-        games.Bind_Int(1, 1);
-        while (games.Step() == TDISQLite3Statement::kRow) {
-            for (int c = 0; c < 5; ++c) texts += !games.Column_Str(c).empty();
-            auto urls = db_.Prepare16(sql::kSelectGameUrls);
-            urls.Bind_Str(1, games.Column_Str(0));
-            while (urls.Step() == TDISQLite3Statement::kRow) {
-                for (int c = 0; c < 5; ++c) texts += !urls.Column_Str(c).empty();
-            }
-        }
-        return texts;
-    }
-
-  private:
-    kivo::data::testing::TempFolder folder_;
-    TDISQLite3Database db_;
-};
-
 void BM_CatalogueLoad1000Games10Urls(benchmark::State& state) {
-    Catalogue catalogue;
-    for (auto _ : state) benchmark::DoNotOptimize(catalogue.Load());
+    kivo::bench::CatalogueFile catalogue;
+    for (auto _ : state) benchmark::DoNotOptimize(catalogue.LoadStatements());
 }
 BENCHMARK(BM_CatalogueLoad1000Games10Urls)->Unit(benchmark::kMillisecond);
 

@@ -188,6 +188,8 @@ TEST_F(Catalogue, EditsAndRemovalsChangeOnlyTheirRows) {
     const auto choices = SelectGameNames(db_, 1);
     ASSERT_EQ(choices.size(), 2u);
     EXPECT_EQ(choices[0].id, game);
+    EXPECT_EQ(IndexOfGame(choices, other), 1);
+    EXPECT_EQ(IndexOfGame(choices, "0"), -1) << "an address ID selects no game";
 
     UpdateGameUrl(db_, url, "new name", "http://new/");
     EXPECT_EQ(Scalar("select urlname||' '||urlvalue from t_gameurllist where id='" + url + "'"),
@@ -212,6 +214,21 @@ TEST_F(Catalogue, EditsAndRemovalsChangeOnlyTheirRows) {
     EXPECT_EQ(removed, 3);
     EXPECT_FALSE(db_.InTransaction());
     EXPECT_EQ(Scalar("select count(*) from t_gameurllist where id='" + last + "'"), "1");
+}
+
+TEST(CatalogueInput, ClicksAndRightPressesActByKindAndAddNode) {
+    const CatalogueNode address{"{X}", "s1", "", "http://x/", "{G}", kKindAddress};
+    const CatalogueNode game{"{G}", "g", "", "1", "", kKindGame};
+    EXPECT_EQ(ClickActionFor(address), ClickAction::OpenAddress);
+    EXPECT_EQ(ClickActionFor(AddAddressNode()), ClickAction::AddAddress);
+    EXPECT_EQ(ClickActionFor(AddGameNode(kSnsTree)), ClickAction::AddGame);
+    EXPECT_EQ(ClickActionFor(game), ClickAction::Nothing);
+    EXPECT_EQ(MenuFor(address), NodeMenu::Address);
+    EXPECT_EQ(MenuFor(game), NodeMenu::Game);
+    EXPECT_EQ(MenuFor(AddAddressNode()), NodeMenu::None);
+    EXPECT_EQ(MenuFor(AddGameNode(kWebGameTree)), NodeMenu::None);
+    const CatalogueNode clear{"-2", "清除历史记录", "", "", "", kKindGame};
+    EXPECT_EQ(IconIndex(clear), kIconClearHistory);
 }
 
 TEST(CatalogueInput, AGameNameIsRefusedOnlyWhenBlankOnceTrimmed) {

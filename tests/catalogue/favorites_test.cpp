@@ -96,4 +96,38 @@ TEST_F(Favorites, DeletingRemovesTheShortcutOrTheWholeFolder) {
     EXPECT_TRUE(fs::is_directory(root_)) << "the favorites folder itself stays";
 }
 
+TEST_F(Favorites, OrganizingRenamesAndMovesWithinTheFolderOnly) {
+    WriteShortcut(root_, {}, "page", "http://page/");
+    MakeFavoriteFolder(root_, {}, "a");
+    MakeFavoriteFolder(root_, {"a"}, "b");
+    WriteShortcut(root_, {}, "taken", "http://taken/");
+
+    RenameFavorite(root_, {}, "page", false, "renamed");
+    EXPECT_EQ(ReadShortcut(root_ / "renamed.url"), "http://page/");
+    EXPECT_THROW(RenameFavorite(root_, {}, "renamed", false, "taken"), FavoriteError);
+    EXPECT_THROW(RenameFavorite(root_, {}, "renamed", false, "../up"), FavoriteError);
+    EXPECT_THROW(RenameFavorite(root_, {}, "gone", false, "x"), FavoriteError);
+
+    MoveFavorite(root_, {}, "renamed", false, {"a", "b"});
+    EXPECT_EQ(ReadShortcut(root_ / "a" / "b" / "renamed.url"), "http://page/");
+    EXPECT_THROW(MoveFavorite(root_, {}, "a", true, {"a", "b"}), FavoriteError);
+    EXPECT_THROW(MoveFavorite(root_, {}, "a", true, {"a"}), FavoriteError);
+    EXPECT_THROW(MoveFavorite(root_, {}, "taken", false, {".."}), FavoriteError);
+    MakeFavoriteFolder(root_, {}, "c");
+    MoveFavorite(root_, {}, "a", true, {"c"});
+    EXPECT_TRUE(fs::exists(root_ / "c" / "a" / "b" / "renamed.url"));
+    EXPECT_TRUE(fs::exists(root_ / "taken.url"));
+}
+
+TEST(FavoriteNames, ATitleBecomesAShortcutNameThatStaysInItsFolder) {
+    EXPECT_EQ(FavoriteNameForTitle("  Game / Server 1 \n"), "Game   Server 1");
+    EXPECT_EQ(FavoriteNameForTitle("a\tb/../c"), "a b .. c");
+    EXPECT_EQ(FavoriteNameForTitle(".."), "_");
+    EXPECT_EQ(FavoriteNameForTitle(""), "_");
+    EXPECT_TRUE(IsFavoriteName(FavoriteNameForTitle("../../etc/passwd")));
+    EXPECT_FALSE(CanAddFavorite(" ", "http://x/"));
+    EXPECT_FALSE(CanAddFavorite("title", "\t"));
+    EXPECT_TRUE(CanAddFavorite("title", "http://x/"));
+}
+
 }  // namespace

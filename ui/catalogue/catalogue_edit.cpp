@@ -27,6 +27,14 @@ std::vector<GameChoice> SelectGameNames(TDISQLite3Database& db, int category) {
     return games;
 }
 
+int IndexOfGame(const std::vector<GameChoice>& games, const std::string& id) {
+    for (std::size_t i = 0; i < games.size(); ++i) {
+        if (games[i].id == id)
+            return static_cast<int>(i);
+    }
+    return -1;
+}
+
 std::string InsertGame(TDISQLite3Database& db, const std::string& name, int category) {
     auto st = db.Prepare16(data::sql::kInsertGame);
     const std::string id = data::NewGuidString();

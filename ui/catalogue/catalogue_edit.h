@@ -69,6 +69,9 @@ struct GameChoice {
 };
 std::vector<GameChoice> SelectGameNames(data::TDISQLite3Database& db, int category);
 
+// The position of the game with this ID in the list, or -1 (the dialog then selects none).
+int IndexOfGame(const std::vector<GameChoice>& games, const std::string& id);
+
 // Inserts and returns the new row's ID. Texts are stored as given, hints empty.
 std::string InsertGame(data::TDISQLite3Database& db, const std::string& name, int category);
 std::string InsertGameUrl(data::TDISQLite3Database& db, const std::string& game_id,

@@ -15,6 +15,18 @@ int IconIndex(const CatalogueNode& node) {
     return node.Kind;
 }
 
+ClickAction ClickActionFor(const CatalogueNode& node) {
+    if (node.Kind == kKindAddress)
+        return node.IsAddNode() ? ClickAction::AddAddress : ClickAction::OpenAddress;
+    return node.IsAddNode() ? ClickAction::AddGame : ClickAction::Nothing;
+}
+
+NodeMenu MenuFor(const CatalogueNode& node) {
+    if (node.IsAddNode())
+        return NodeMenu::None;
+    return node.Kind == kKindAddress ? NodeMenu::Address : NodeMenu::Game;
+}
+
 CatalogueNode AddGameNode(const CatalogueTreeKind& tree) {
     return {kAddNodeId, tree.add_game_caption, "", "1", "", kKindGame};
 }

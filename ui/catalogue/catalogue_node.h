@@ -61,6 +61,13 @@ inline bool StartsExpanded(const CatalogueNode& node) {
     return node.Kind == kKindGame;
 }
 
+// What a left click on a node does in a catalogue tree.
+enum class ClickAction { Nothing, OpenAddress, AddAddress, AddGame };
+ClickAction ClickActionFor(const CatalogueNode& node);
+// Which menu a right press on a node pops up: none for add nodes.
+enum class NodeMenu { None, Address, Game };
+NodeMenu MenuFor(const CatalogueNode& node);
+
 CatalogueNode AddGameNode(const CatalogueTreeKind& tree);
 CatalogueNode AddAddressNode();
 

@@ -5,6 +5,7 @@
 #include <string_view>
 
 #include "platform/paths.h"
+#include "ui/catalogue/catalogue_edit.h"
 
 namespace kivo::catalogue {
 
@@ -76,6 +77,42 @@ fs::path FolderOf(const fs::path& root, const std::vector<std::string>& folders)
 void CheckName(const std::string& name) {
     if (!IsFavoriteName(name))
         throw FavoriteError("收藏名称无效：" + name);
+}
+
+// The file or folder of an item, or an empty path when it is not there.
+fs::path FindFavorite(const fs::path& parent, const std::string& caption, bool folder) {
+    std::error_code error;
+    if (folder) {
+        const fs::path target = parent / caption;
+        return fs::is_directory(fs::symlink_status(target, error)) ? target : fs::path();
+    }
+    // The shortcut as its caption names it with ".Url", whatever the case of the extension.
+    const fs::path named = parent / (caption + ".Url");
+    if (fs::is_regular_file(fs::symlink_status(named, error)))
+        return named;
+    for (const auto& entry : fs::directory_iterator(parent, error)) {
+        if (entry.path().stem() == caption && IsShortcutFile(entry.path()) &&
+            fs::is_regular_file(entry.symlink_status(error)))
+            return entry.path();
+    }
+    return {};
+}
+
+fs::path ExistingFavorite(const fs::path& parent, const std::string& caption, bool folder) {
+    CheckName(caption);
+    fs::path source = FindFavorite(parent, caption, folder);
+    if (source.empty())
+        throw FavoriteError("收藏不存在：" + caption);
+    return source;
+}
+
+void RenameInto(const fs::path& source, const fs::path& target) {
+    std::error_code error;
+    if (fs::exists(fs::symlink_status(target, error)))
+        throw FavoriteError("已有同名收藏：" + target.filename().string());
+    fs::rename(source, target, error);
+    if (error)
+        throw FavoriteError("移动收藏失败：" + error.message());
 }
 
 }  // namespace
@@ -193,26 +230,48 @@ fs::path MakeFavoriteFolder(const fs::path& root, const std::vector<std::string>
 bool DeleteFavorite(const fs::path& root, const std::vector<std::string>& folders,
                     const std::string& caption, bool folder) {
     CheckName(caption);
-    const fs::path parent = FolderOf(root, folders);
-    std::error_code error;
-    if (folder) {
-        const fs::path target = parent / caption;
-        if (!fs::is_directory(fs::symlink_status(target, error)))
-            return false;
-        return fs::remove_all(target, error) > 0 && !error;
-    }
-    // The shortcut as its caption names it with ".Url", whatever the case of the extension.
-    fs::path target = parent / (caption + ".Url");
-    if (!fs::exists(fs::symlink_status(target, error))) {
-        target.clear();
-        for (const auto& entry : fs::directory_iterator(parent, error)) {
-            if (entry.path().stem() == caption && IsShortcutFile(entry.path()))
-                target = entry.path();
-        }
-    }
-    if (target.empty() || fs::is_directory(fs::symlink_status(target, error)))
+    const fs::path target = FindFavorite(FolderOf(root, folders), caption, folder);
+    if (target.empty())
         return false;
+    std::error_code error;
+    if (folder)
+        return fs::remove_all(target, error) > 0 && !error;
     return fs::remove(target, error) && !error;
+}
+
+void RenameFavorite(const fs::path& root, const std::vector<std::string>& folders,
+                    const std::string& caption, bool folder, const std::string& new_name) {
+    CheckName(new_name);
+    const fs::path parent = FolderOf(root, folders);
+    const fs::path source = ExistingFavorite(parent, caption, folder);
+    RenameInto(source, parent / (folder ? new_name : new_name + ".url"));
+}
+
+void MoveFavorite(const fs::path& root, const std::vector<std::string>& folders,
+                  const std::string& caption, bool folder,
+                  const std::vector<std::string>& to_folders) {
+    const fs::path source = ExistingFavorite(FolderOf(root, folders), caption, folder);
+    const fs::path target_folder = FolderOf(root, to_folders);
+    if (folder && Inside(source, target_folder))
+        throw FavoriteError("不能把收藏夹移到它自己里面：" + caption);
+    RenameInto(source, target_folder / source.filename());
+}
+
+bool CanAddFavorite(const std::string& title, const std::string& url) {
+    return !TrimControls(title).empty() && !TrimControls(url).empty();
+}
+
+std::string FavoriteNameForTitle(const std::string& title) {
+    std::string name(TrimControls(title));
+    for (char& c : name) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (c == '/' || byte < 0x20 || byte == 0x7F)
+            c = ' ';
+    }
+    name = std::string(TrimControls(name));
+    if (name.find_first_not_of('.') == std::string::npos)
+        return "_";
+    return name;
 }
 
 }  // namespace kivo::catalogue

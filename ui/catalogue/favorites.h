@@ -67,4 +67,19 @@ std::filesystem::path MakeFavoriteFolder(const std::filesystem::path& root,
 bool DeleteFavorite(const std::filesystem::path& root, const std::vector<std::string>& folders,
                     const std::string& caption, bool folder);
 
+// Renames a shortcut or folder in its folder, or moves it into another folder (reached by
+// `to_folders`). Throws FavoriteError for a refused name, a missing item, a name already taken
+// or a folder moved into itself.
+void RenameFavorite(const std::filesystem::path& root, const std::vector<std::string>& folders,
+                    const std::string& caption, bool folder, const std::string& new_name);
+void MoveFavorite(const std::filesystem::path& root, const std::vector<std::string>& folders,
+                  const std::string& caption, bool folder,
+                  const std::vector<std::string>& to_folders);
+
+// A page may be added when its title and address are not blank.
+bool CanAddFavorite(const std::string& title, const std::string& url);
+// The shortcut name the add dialog proposes for a page title: blanks trimmed, each "/" and
+// control character replaced by a blank, and a title of dots only given as "_".
+std::string FavoriteNameForTitle(const std::string& title);
+
 }  // namespace kivo::catalogue

@@ -191,9 +191,13 @@ TEST_F(Catalogue, EditsAndRemovalsChangeOnlyTheirRows) {
     EXPECT_EQ(IndexOfGame(choices, other), 1);
     EXPECT_EQ(IndexOfGame(choices, "0"), -1) << "an address ID selects no game";
 
-    UpdateGameUrl(db_, url, "new name", "http://new/");
+    CatalogueNode node{url, "one", "", "http://one/", game, kKindAddress};
+    EditAddressNode(db_, node, "new name", "http://new/");
     EXPECT_EQ(Scalar("select urlname||' '||urlvalue from t_gameurllist where id='" + url + "'"),
               "new name http://new/");
+    CatalogueNode game_node{other, "other", "", "1", "", kKindGame};
+    RenameGameNode(db_, game_node, "renamed");
+    RenameGameNode(db_, game_node, "other");
 
     int removed = 0;
     DeleteGameUrl(db_, url, [&] { ++removed; });
@@ -206,6 +210,17 @@ TEST_F(Catalogue, EditsAndRemovalsChangeOnlyTheirRows) {
     EXPECT_EQ(Scalar("select count(*) from t_gameurllist where id='" + kept + "'"), "0");
     EXPECT_EQ(Scalar("select group_concat(gamename) from t_gamelist"), "other");
     EXPECT_EQ(Scalar("select count(*) from t_gameurllist"), "1");
+
+    // A failing edit still shows the new texts; a failing rename keeps the old name.
+    db_.Execute("alter table t_gamelist rename to t_gamelist_gone;");
+    EXPECT_THROW(RenameGameNode(db_, game_node, "lost"), kivo::data::TDISQLite3Error);
+    EXPECT_EQ(game_node.Name, "other");
+    db_.Execute("alter table t_gamelist_gone rename to t_gamelist;");
+    db_.Execute("alter table t_gameurllist rename to t_gameurllist_gone;");
+    EXPECT_THROW(EditAddressNode(db_, node, "shown", "http://shown/"), kivo::data::TDISQLite3Error);
+    EXPECT_EQ(node.Name, "shown");
+    EXPECT_EQ(node.Value, "http://shown/");
+    db_.Execute("alter table t_gameurllist_gone rename to t_gameurllist;");
 
     // A failing removal still removes the node, rolls back and leaves no transaction open.
     const std::string last = InsertGameUrl(db_, other, "four", "http://four/");

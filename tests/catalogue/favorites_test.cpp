@@ -88,7 +88,9 @@ TEST_F(Favorites, DeletingRemovesTheShortcutOrTheWholeFolder) {
     EXPECT_TRUE(DeleteFavorite(root_, {}, "one", false)) << "any case of the extension";
     EXPECT_FALSE(DeleteFavorite(root_, {}, "one", false)) << "already gone: nothing to delete";
     EXPECT_FALSE(DeleteFavorite(root_, {}, "folder", false)) << "a folder is no shortcut";
+    EXPECT_EQ(CurrentShortcutAddress(root_, {"folder"}, "inner"), "http://inner/");
     EXPECT_TRUE(DeleteFavorite(root_, {"folder"}, "inner", false));
+    EXPECT_EQ(CurrentShortcutAddress(root_, {"folder"}, "inner"), std::nullopt) << "vanished";
     EXPECT_TRUE(fs::exists(root_ / "folder" / "deeper"));
     EXPECT_TRUE(DeleteFavorite(root_, {}, "folder", true));
     EXPECT_FALSE(DeleteFavorite(root_, {}, "folder", true));

@@ -5,6 +5,7 @@
 #include "data/database.h"
 #include "data/guid.h"
 #include "data/statements.h"
+#include "ui/catalogue/catalogue_node.h"
 
 namespace kivo::catalogue {
 
@@ -73,6 +74,24 @@ void RenameGame(TDISQLite3Database& db, const std::string& game_id, const std::s
     st.Bind_Str(1, name);
     st.Bind_Str(2, game_id);
     st.Step();
+}
+
+void EditAddressNode(TDISQLite3Database& db, CatalogueNode& node, const std::string& description,
+                     const std::string& address) {
+    try {
+        UpdateGameUrl(db, node.ID, description, address);
+    } catch (...) {
+        node.Name = description;
+        node.Value = address;
+        throw;
+    }
+    node.Name = description;
+    node.Value = address;
+}
+
+void RenameGameNode(TDISQLite3Database& db, CatalogueNode& node, const std::string& name) {
+    RenameGame(db, node.ID, name);
+    node.Name = name;
 }
 
 namespace {

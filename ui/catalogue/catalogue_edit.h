@@ -81,6 +81,14 @@ void UpdateGameUrl(data::TDISQLite3Database& db, const std::string& url_id,
                    const std::string& description, const std::string& address);
 void RenameGame(data::TDISQLite3Database& db, const std::string& game_id, const std::string& name);
 
+struct CatalogueNode;
+// The edit of an address node: the row is updated, and the node takes the description and the
+// address in every case, also when the update fails (the error is thrown afterwards).
+void EditAddressNode(data::TDISQLite3Database& db, CatalogueNode& node,
+                     const std::string& description, const std::string& address);
+// The rename of a game node: the node takes the name only when the row was updated.
+void RenameGameNode(data::TDISQLite3Database& db, CatalogueNode& node, const std::string& name);
+
 // Removal of an address with its accounts, or of a game with its addresses, in one
 // transaction. `remove_node` runs afterwards in every case, also when a statement fails (the
 // error is thrown after it).

@@ -174,6 +174,16 @@ std::optional<std::string> ReadShortcut(const fs::path& file) {
     return std::nullopt;
 }
 
+std::optional<std::string> CurrentShortcutAddress(const fs::path& root,
+                                                  const std::vector<std::string>& folders,
+                                                  const std::string& caption) {
+    CheckName(caption);
+    const fs::path file = FindFavorite(FolderOf(root, folders), caption, false);
+    if (file.empty())
+        return std::nullopt;
+    return ReadShortcut(file);
+}
+
 std::vector<FavoriteItem> ReadFavorites(const fs::path& root) {
     std::vector<FavoriteItem> folders;
     std::vector<FavoriteItem> links;

@@ -42,6 +42,13 @@ std::vector<FavoriteItem> ReadFavorites(const std::filesystem::path& root);
 // when the file is no such shortcut or names an address that may not be opened.
 std::optional<std::string> ReadShortcut(const std::filesystem::path& file);
 
+// The address of the shortcut `caption` in the folder reached by `folders`, read afresh when it
+// is clicked: nothing when the file has vanished or is no longer a shortcut (the tree then drops
+// the item).
+std::optional<std::string> CurrentShortcutAddress(const std::filesystem::path& root,
+                                                  const std::vector<std::string>& folders,
+                                                  const std::string& caption);
+
 // Whether an address may be kept and opened from a shortcut: not empty, one line, and no
 // "javascript:" address.
 bool IsShortcutAddress(const std::string& url);

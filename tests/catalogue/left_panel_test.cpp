@@ -1,8 +1,6 @@
-// The left panel's numbers, the mini-game table and the search box's rules.
+// The left panel's numbers and the search box's rules.
 #include <gtest/gtest.h>
 
-#include <cstdlib>
-#include <set>
 #include <string>
 
 #include "ui/catalogue/catalogue_search.h"
@@ -12,6 +10,8 @@
 namespace {
 
 using namespace kivo::catalogue;
+
+static_assert(kMiniGameCount == 18, "the mini-game list holds 18 categories");
 
 TEST(LeftPanel, OneSectionIsOpenAtATimeAndFillsThePanelLessTheReserve) {
     SectionStates sections;
@@ -54,25 +54,6 @@ TEST(LeftPanel, HidingAndShowingEndsAtTheShownWidthNotTheDesignWidth) {
     EXPECT_EQ(SpotButtonTop(60, 90), -15);
 }
 
-TEST(MiniGames, TheIndexChoosesThePageAndEveryOtherIndexTheRoot) {
-    ASSERT_EQ(kMiniGameCount, 18);
-    std::set<std::string> paths;
-    for (int i = 0; i < kMiniGameCount; ++i) paths.insert(MiniGamePath(i));
-    EXPECT_EQ(paths.size(), 18u) << "every item its own page";
-    EXPECT_EQ(MiniGamePath(0), "/down/sort/680/680_1.htm");
-    EXPECT_EQ(MiniGamePath(16), "/down/sort/966/966_1.htm");
-    EXPECT_EQ(MiniGamePath(17), "/ee/top.htm");
-    EXPECT_STREQ(kMiniGames[17].caption, "排行榜");
-    EXPECT_EQ(MiniGamePath(18), "/");
-    EXPECT_EQ(MiniGamePath(-1), "/");
-
-    unsetenv("KIVO_MINIGAME_SITE");
-    EXPECT_EQ(MiniGameAddress(17).rfind("kivo://", 0), 0u) << "a page shipped with the program";
-    setenv("KIVO_MINIGAME_SITE", "http://127.0.0.1:8080", 1);
-    EXPECT_EQ(MiniGameAddress(17), "http://127.0.0.1:8080/ee/top.htm");
-    unsetenv("KIVO_MINIGAME_SITE");
-}
-
 TEST(CatalogueSearch, EveryByteIsEncodedInUpperCaseHex) {
     EXPECT_EQ(SearchPostData("abc"), "keyword=%61%62%63");
     EXPECT_EQ(SearchPostData("ABC"), "keyword=%41%42%43");
@@ -81,8 +62,6 @@ TEST(CatalogueSearch, EveryByteIsEncodedInUpperCaseHex) {
     EXPECT_EQ(SearchPostData(" x "), "keyword=%20%78%20") << "not trimmed";
     EXPECT_EQ(PercentEncodeBytes(std::string("&=\0\xFF", 4)), "%26%3D%00%FF");
     EXPECT_EQ(PercentEncodeBytes(""), "");
-    EXPECT_EQ(CatalogueSearchAddress().substr(CatalogueSearchAddress().size() - 19),
-              "/addtion/search.php");
 }
 
 TEST(CatalogueSearch, ThePlaceholderAndBlankTextsAreNoQuery) {

@@ -1,7 +1,6 @@
 #include "ui/catalogue/catalogue_search.h"
 
 #include "ui/catalogue/catalogue_edit.h"
-#include "webcontrol/maker_pages.h"
 
 namespace kivo::catalogue {
 
@@ -24,10 +23,6 @@ std::string PercentEncodeBytes(std::string_view utf8) {
 
 std::string SearchPostData(std::string_view text) {
     return "keyword=" + PercentEncodeBytes(text);
-}
-
-std::string CatalogueSearchAddress() {
-    return MakerUrl("/addtion/search.php");
 }
 
 }  // namespace kivo::catalogue

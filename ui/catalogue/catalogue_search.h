@@ -1,6 +1,6 @@
 #pragma once
 // The catalogue search box: when its text is a query, and what is posted to the maker's
-// game-directory search page.
+// game-directory search page (MakerSearchUrl).
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -21,8 +21,5 @@ std::string PercentEncodeBytes(std::string_view utf8);
 
 // "keyword=" and the encoded text, untrimmed.
 std::string SearchPostData(std::string_view text);
-
-// The maker's search page the post goes to.
-std::string CatalogueSearchAddress();
 
 }  // namespace kivo::catalogue

@@ -184,7 +184,12 @@ std::optional<std::string> CurrentShortcutAddress(const fs::path& root,
     return ReadShortcut(file);
 }
 
-std::vector<FavoriteItem> ReadFavorites(const fs::path& root) {
+namespace {
+
+// Folders nested deeper than this are shown without their contents.
+constexpr int kDeepestFolder = 32;
+
+std::vector<FavoriteItem> ReadFolder(const fs::path& root, int depth) {
     std::vector<FavoriteItem> folders;
     std::vector<FavoriteItem> links;
     std::error_code error;
@@ -194,7 +199,9 @@ std::vector<FavoriteItem> ReadFavorites(const fs::path& root) {
             continue;
         const auto status = entry.symlink_status(error);
         if (fs::is_directory(status)) {
-            folders.push_back({name, true, "", ReadFavorites(entry.path())});
+            folders.push_back({name, true, "",
+                               depth < kDeepestFolder ? ReadFolder(entry.path(), depth + 1)
+                                                      : std::vector<FavoriteItem>{}});
         } else if (fs::is_regular_file(status) && IsShortcutFile(entry.path())) {
             if (auto url = ReadShortcut(entry.path()))
                 links.push_back({entry.path().stem().string(), false, *url, {}});
@@ -208,6 +215,12 @@ std::vector<FavoriteItem> ReadFavorites(const fs::path& root) {
     folders.insert(folders.end(), std::make_move_iterator(links.begin()),
                    std::make_move_iterator(links.end()));
     return folders;
+}
+
+}  // namespace
+
+std::vector<FavoriteItem> ReadFavorites(const fs::path& root) {
+    return ReadFolder(root, 0);
 }
 
 fs::path WriteShortcut(const fs::path& root, const std::vector<std::string>& folders,

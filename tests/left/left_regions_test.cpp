@@ -97,15 +97,38 @@ void SendKey(Gtk::Widget& widget, guint keyval) {
     gdk_event_free(event);
 }
 
-void SendClick(Gtk::Widget& widget) {
+// A button press at a point of the widget (its own coordinates).
+void SendPress(Gtk::Widget& widget, int x, int y, guint button = 1) {
     GdkEvent* event = gdk_event_new(GDK_BUTTON_PRESS);
     event->button.window = GDK_WINDOW(g_object_ref(widget.get_window()->gobj()));
-    event->button.button = 1;
-    event->button.x = 5;
-    event->button.y = 5;
+    event->button.button = button;
+    int origin_x = 0, origin_y = 0;
+    widget.get_window()->get_origin(origin_x, origin_y);
+    const auto area = widget.get_allocation();
+    event->button.x = area.get_x() + x;
+    event->button.y = area.get_y() + y;
+    event->button.x_root = origin_x + area.get_x() + x;
+    event->button.y_root = origin_y + area.get_y() + y;
     gdk_event_set_device(
         event, gdk_seat_get_pointer(gdk_display_get_default_seat(gdk_display_get_default())));
     gtk_widget_event(widget.gobj(), event);
+    gdk_event_free(event);
+}
+
+// A right press at a point of the tree's rows area.
+void SendTreePress(Gtk::TreeView& tree, int x, int y) {
+    GdkEvent* event = gdk_event_new(GDK_BUTTON_PRESS);
+    event->button.window = GDK_WINDOW(g_object_ref(tree.get_bin_window()->gobj()));
+    event->button.button = 3;
+    event->button.x = x;
+    event->button.y = y;
+    int origin_x = 0, origin_y = 0;
+    tree.get_bin_window()->get_origin(origin_x, origin_y);
+    event->button.x_root = origin_x + x;
+    event->button.y_root = origin_y + y;
+    gdk_event_set_device(
+        event, gdk_seat_get_pointer(gdk_display_get_default_seat(gdk_display_get_default())));
+    gtk_widget_event(GTK_WIDGET(tree.gobj()), event);
     gdk_event_free(event);
 }
 
@@ -171,8 +194,12 @@ TEST_F(LeftRegions, TheSearchBoxPostsTheEncodedKeywordOnlyForAQuery) {
     box.activate();
     EXPECT_TRUE(host_->opened.empty());  // the placeholder is no query
 
-    SendClick(box);
+    SendPress(box, 5, 5);
     EXPECT_EQ(box.get_text(), "");
+    box.set_text("abc");
+    const auto icon = box.get_icon_area(Gtk::ENTRY_ICON_SECONDARY);
+    SendPress(box, icon.get_x() + icon.get_width() / 2, icon.get_y() + icon.get_height() / 2);
+    EXPECT_EQ(box.get_text(), "abc");  // the find button leaves the text for the search
     box.set_text(" \t ");
     SendKey(box, GDK_KEY_F4);
     EXPECT_TRUE(host_->opened.empty());
@@ -186,7 +213,7 @@ TEST_F(LeftRegions, TheSearchBoxPostsTheEncodedKeywordOnlyForAQuery) {
         {kivo::MakerSearchUrl(), "keyword=%61%62%63", ""}};
     EXPECT_EQ(host_->opened, expected);
     // A click empties a typed query too.
-    SendClick(box);
+    SendPress(box, 5, 5);
     EXPECT_EQ(box.get_text(), "");
 }
 
@@ -248,6 +275,21 @@ TEST_F(Favorites, ListedOpenedAndAVanishedShortcutDropped) {
     tree.FavTreelistNavigate(Gtk::TreeModel::Path("1"));
     EXPECT_EQ(host_->opened.size(), 1u);
     EXPECT_EQ(TopCaptions(tree.Model()), (std::vector<std::string>{"Games"}));
+}
+
+TEST_F(Favorites, ARightPressSelectsItsRowAndShowsTheMenuOnlyOverARow) {
+    kivo::TFavoritesTree tree(*host_);
+    Show(tree.Widget(), 187, 400);
+    auto& view = tree.Tree();
+    view.get_selection()->select(Gtk::TreeModel::Path("0"));
+    SendTreePress(view, 20, 380);  // below the rows
+    EXPECT_FALSE(tree.Menu().get_visible());
+    Gdk::Rectangle row;
+    view.get_cell_area(Gtk::TreeModel::Path("1"), *view.get_column(0), row);
+    SendTreePress(view, row.get_x() + 5, row.get_y() + 2);
+    EXPECT_EQ(view.get_model()->get_path(view.get_selection()->get_selected()).to_string(), "1");
+    EXPECT_TRUE(kivo::test::PumpUntil([&] { return tree.Menu().get_visible(); }, 10s));
+    tree.Menu().popdown();
 }
 
 TEST_F(Favorites, DeletedOnlyAfterYes) {

@@ -178,8 +178,15 @@ bool TFavoritesTree::FavTreelistMouseUp(GdkEventButton* event) {
 
 void TFavoritesTree::FavTreelistNavigate(const Gtk::TreeModel::Path& path) {
     auto row = store_->get_iter(path);
-    if (!row || (*row)[columns_.folder])
+    if (!row)
         return;
+    if ((*row)[columns_.folder]) {
+        if (FavTreelist.row_expanded(path))
+            FavTreelist.collapse_row(path);
+        else
+            FavTreelist.expand_row(path, false);
+        return;
+    }
     const std::string caption = Glib::ustring((*row)[columns_.caption]).raw();
     const auto url =
         catalogue::CurrentShortcutAddress(root_, FavoriteFoldersOf(row, columns_), caption);

@@ -275,10 +275,18 @@ void TLeftPanel::ApplyToggle() {
 }
 
 bool TLeftPanel::edtFindGrpGameClick(GdkEventButton* event) {
-    if (event->type == GDK_BUTTON_PRESS && event->button == 1) {
-        edtFindGrpGame.select_region(0, -1);
-        edtFindGrpGame.set_text("");
-    }
+    if (event->type != GDK_BUTTON_PRESS || event->button != 1)
+        return false;
+    // A press on the find button is the button's, not the text's.
+    int origin_x = 0, origin_y = 0;
+    edtFindGrpGame.get_window()->get_origin(origin_x, origin_y);
+    const auto area = edtFindGrpGame.get_allocation();
+    const int x = static_cast<int>(event->x_root) - origin_x - area.get_x();
+    const int y = static_cast<int>(event->y_root) - origin_y - area.get_y();
+    if (edtFindGrpGame.get_icon_at_pos(x, y) >= 0)
+        return false;
+    edtFindGrpGame.select_region(0, -1);
+    edtFindGrpGame.set_text("");
     return false;
 }
 

@@ -190,6 +190,10 @@ TEST_F(LeftRegions, TheSearchBoxPostsTheEncodedKeywordOnlyForAQuery) {
     Show(panel.Widget(), 187, 500);
     auto& box = panel.SearchBox();
     EXPECT_EQ(box.get_text(), kivo::catalogue::kSearchPlaceholder);
+    EXPECT_FALSE(box.child_focus(Gtk::DIR_TAB_FORWARD));  // Tab passes it by
+    EXPECT_FALSE(box.is_focus());
+    box.grab_focus();
+    EXPECT_TRUE(box.is_focus());
     SendKey(box, GDK_KEY_F4);
     box.activate();
     EXPECT_TRUE(host_->opened.empty());  // the placeholder is no query

@@ -118,6 +118,14 @@ void TLeftPanel::BuildSearchStrip() {
         sigc::mem_fun(*this, &TLeftPanel::edtFindGrpGameChange));
     edtFindGrpGame.signal_key_press_event().connect(
         sigc::mem_fun(*this, &TLeftPanel::edtFindGrpGameKeyPress), false);
+    // The Tab key passes the box by; a click or the window still gives it the focus.
+    edtFindGrpGame.signal_focus().connect(
+        [this](Gtk::DirectionType) {
+            if (!edtFindGrpGame.is_focus())
+                g_signal_stop_emission_by_name(edtFindGrpGame.gobj(), "focus");
+            return false;
+        },
+        false);
     edtFindGrpGame.signal_activate().connect(
         sigc::mem_fun(*this, &TLeftPanel::edtFindGrpGameButtonClick));
     pnlFindEdt.pack_start(edtFindGrpGame, false, false);

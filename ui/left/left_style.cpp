@@ -14,7 +14,9 @@ void StyleLeftTree(Gtk::TreeView& tree, const std::string& accessible_name) {
     tree.get_accessible()->set_name(accessible_name);
     auto provider = Gtk::CssProvider::create();
     provider->load_from_data(std::string("treeview { color: white; background-color: ") +
-                             kPanelColour + "; } treeview:selected { background-color: #0A4F8A; }");
+                             kPanelColour +
+                             "; } treeview:hover { background-color: #2A86CF; } treeview:selected "
+                             "{ background-color: #0A4F8A; }");
     tree.get_style_context()->add_provider(provider, GTK_STYLE_PROVIDER_PRIORITY_APPLICATION);
     tree.signal_realize().connect([&tree] {
         if (auto window = tree.get_bin_window())

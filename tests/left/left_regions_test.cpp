@@ -168,6 +168,9 @@ TEST_F(LeftRegions, TheStripHidesAndShowsThePanel) {
     std::vector<bool> shown;
     panel.OnShownChanged = [&](bool s) { shown.push_back(s); };
     EXPECT_EQ(panel.PanelWidth(), 187);
+    // At the left edge at its own width: nothing inside asks for more or spreads it out.
+    EXPECT_EQ(panel.Widget().get_allocation().get_x(), 0);
+    EXPECT_EQ(panel.Widget().get_allocated_width(), 187);
     EXPECT_TRUE(panel.SpotButton(true).get_visible());
     EXPECT_FALSE(panel.SpotButton(false).get_visible());
     EXPECT_FALSE(Accessible(panel.SpotButton(true)).empty());

@@ -49,9 +49,9 @@ TLeftPanel::TLeftPanel(TLeftPanelHost& host) : host_(host) {
     pnlLeft.set_name("pnlLeft");
     Paint(pnlLeft, "box { background-color: " + Hex(catalogue::kLeftPanelColour) + "; }");
     pnlLeft.set_size_request(toggle_.Width(), -1);
+    pnlLeft.set_hexpand(false);  // the window's pages take the rest of the width
     Name(pnlLeft, "左侧面板");
 
-    pnlLeftIn.set_hexpand(true);
     Paint(pnlLeftIn, "box { border-right: 1px solid " + Hex(catalogue::kLeftInBorderColour) +
                          "; background-color: " + Hex(catalogue::kSectionColour) + "; }");
     BuildSearchStrip();
@@ -100,7 +100,7 @@ void TLeftPanel::BuildSearchStrip() {
     edtFindGrpGame.set_width_chars(1);
     edtFindGrpGame.set_size_request(catalogue::kSearchBoxWidth, -1);
     edtFindGrpGame.set_valign(Gtk::ALIGN_CENTER);
-    Paint(edtFindGrpGame, "entry { min-height: 0; padding-top: 1px; padding-bottom: 1px; }");
+    Paint(edtFindGrpGame, "entry { min-height: 0; min-width: 0; padding: 1px 2px; }");
     const auto rgb = catalogue::kPlaceholderColour;
     Gdk::RGBA silver;
     silver.set_rgba(((rgb >> 16) & 0xFF) / 255.0, ((rgb >> 8) & 0xFF) / 255.0,
@@ -137,6 +137,8 @@ void TLeftPanel::BuildBbsRow() {
     pnlGoBBS.set_visible_window(false);
     lblGoBBS.set_text(catalogue::kBbsLinkCaption);
     lblGoBBS.set_ellipsize(Pango::ELLIPSIZE_END);
+    // The panel's width is its own: long texts are cut, never widen it.
+    lblGoBBS.set_max_width_chars(1);
     Paint(lblGoBBS, "label { color: white; } label:hover { color: red; }");
     Name(pnlGoBBS, catalogue::kBbsLinkCaption);
     pnlGoBBS.add(lblGoBBS);
@@ -159,13 +161,14 @@ void TLeftPanel::BuildBbsRow() {
 }
 
 void TLeftPanel::BuildSections() {
-    CategoryPanelGroup1.set_policy(Gtk::POLICY_NEVER, Gtk::POLICY_AUTOMATIC);
+    CategoryPanelGroup1.set_policy(Gtk::POLICY_EXTERNAL, Gtk::POLICY_AUTOMATIC);
     CategoryPanelGroup1.set_vexpand(true);
     for (const auto& info : catalogue::kSections) {
         auto section = std::make_unique<SectionBox>();
         section->caption.set_text(info.caption);
         section->caption.set_xalign(0);
-        section->caption.set_hexpand(true);
+        section->caption.set_ellipsize(Pango::ELLIPSIZE_END);
+        section->caption.set_max_width_chars(1);
         section->headerRow.pack_start(section->caption, true, true);
         section->headerRow.pack_end(section->arrow, false, false);
         section->header.add(section->headerRow);
@@ -199,7 +202,7 @@ void TLeftPanel::SetSectionContent(Section section, Gtk::Widget& content) {
     for (auto* child : box.get_children()) box.remove(*child);
     content.set_vexpand(true);
     box.pack_start(content, true, true);
-    content.show();
+    content.show_all();
 }
 
 void TLeftPanel::SectionHeaderClick(Section section) {

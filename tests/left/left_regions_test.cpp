@@ -134,7 +134,12 @@ void SendTreePress(Gtk::TreeView& tree, int x, int y) {
 
 TEST_F(LeftRegions, SectionsOpenOneAtATimeAndFollowThePanelsHeight) {
     kivo::TLeftPanel panel(*host_);
+    Gtk::Box favorites;
+    Gtk::Label favorite("b");
+    favorites.add(favorite);
+    panel.SetSectionContent(Section::Favorites, favorites);
     Show(panel.Widget(), 187, 700);
+    EXPECT_FALSE(favorite.get_mapped());
     for (const auto& info : kivo::catalogue::kSections)
         EXPECT_EQ(Accessible(panel.SectionHeader(info.section)), info.caption);
     ASSERT_TRUE(
@@ -157,6 +162,7 @@ TEST_F(LeftRegions, SectionsOpenOneAtATimeAndFollowThePanelsHeight) {
     EXPECT_EQ(panel.SectionHeight(Section::MiniGames), 30);
 
     panel.Expand(Section::Favorites);
+    ASSERT_TRUE(kivo::test::PumpUntil([&] { return favorite.get_mapped(); }, 10s));
     host_->window.resize(187, 800);
     ASSERT_TRUE(kivo::test::PumpUntil(
         [&] { return panel.SectionHeight(Section::Favorites) == open_height + 100; }, 10s));

@@ -29,7 +29,6 @@ namespace kivo {
 namespace {
 
 constexpr const char* kBlankPage = "about:blank";
-constexpr const char* kSearchHint = "搜下，就有了";
 constexpr const char* kBossKey = "<Ctrl>B";
 constexpr const char* kPictureKey = "<Alt>B";
 TFrmMultOpenApp* hot_key_window = nullptr;
@@ -61,6 +60,17 @@ void SetCheckedQuietly(Gtk::CheckMenuItem& item, bool checked, bool& syncing) {
 TFrmMultOpenApp::TFrmMultOpenApp(data::TDISQLite3Database* database)
     : CacheFolders(UserSettings(), AppPath()),
       database_(database),
+      navigationBar_({[this] { return ActiveTab(); },
+                      [this](const std::string& url) { return OpenGame(url, "", ""); },
+                      [this](N_TRzTabSheet* tab) { DiscardIfWorkerGone(tab); }}),
+      statusBar_({[this](const std::string& url, const std::string& suffix) {
+                      OpenGameDroppingErrors(url, suffix);
+                  },
+                  [this](Gtk::Widget& pane) {
+                      pmWebConfigPopup();
+                      pmWebConfig.popup_at_widget(&pane, Gdk::GRAVITY_NORTH_WEST,
+                                                  Gdk::GRAVITY_SOUTH_WEST, nullptr);
+                  }}),
       mi0("关闭"), mi300("5分钟"), mi600("10分钟"), mi1800("30分钟"), mi3600("60分钟"),
       miCust("自定义（秒）：60") {
     InstallStyleSheet();
@@ -75,9 +85,7 @@ TFrmMultOpenApp::TFrmMultOpenApp(data::TDISQLite3Database* database)
     set_decorated(false);
     add_events(Gdk::BUTTON_PRESS_MASK | Gdk::POINTER_MOTION_MASK | Gdk::SCROLL_MASK);
     BuildTopBar();
-    BuildAddressRow();
     BuildTabArea();
-    BuildStatusBar();
     BuildMenus();
 
     // A 1-pixel line along each edge, around everything else.
@@ -179,16 +187,14 @@ void TFrmMultOpenApp::BuildTopBar() {
         } catch (const std::exception&) {
         }
     });
-    btnBack.signal_clicked().connect([this] { btnBackClick(); });
-    btnNext.signal_clicked().connect([this] { btnNextClick(); });
-    btnRefresh.signal_clicked().connect([this] { btnRefreshClick(); });
-    for (PictureButton* button : {&btnLeftCLose, &btnBack, &btnNext, &btnRefresh, &btnHome,
-                                  &btnAddList, &btnSaveForm})
+    for (PictureButton* button :
+         {&btnLeftCLose, &navigationBar_.btnBack, &navigationBar_.btnNext,
+          &navigationBar_.btnRefresh, &btnHome, &btnAddList, &btnSaveForm})
         RzPanel1.pack_start(*button, Gtk::PACK_SHRINK);
     RzPanel1.set_size_request(473 - 63, -1);
     RzPanel1.set_valign(Gtk::ALIGN_CENTER);
     pnlIEToolBar.pack_start(RzPanel1, Gtk::PACK_SHRINK);
-    pnlIEToolBar.pack_start(pnlAdr, Gtk::PACK_EXPAND_WIDGET);
+    pnlIEToolBar.pack_start(navigationBar_.AddressRow(), Gtk::PACK_EXPAND_WIDGET);
     pnlIEToolBar.set_size_request(-1, 36);
 
     pnlTopCaption.pack_start(pnlMainBtn, Gtk::PACK_SHRINK);
@@ -216,85 +222,6 @@ void TFrmMultOpenApp::OpenTitleRowDrag(Gtk::EventBox& area) {
         }
         return true;
     });
-}
-
-void TFrmMultOpenApp::BuildAddressRow() {
-    edtUrl.get_style_context()->add_class("kivo-address");
-    edtUrl.get_accessible()->set_name("地址");
-    edtUrl.set_icon_from_pixbuf(GlyphIcon(Glyph::DropDown, 14, Gdk::RGBA("#136EB7")),
-                                Gtk::ENTRY_ICON_SECONDARY);
-    edtUrl.set_icon_tooltip_text("输入过的地址", Gtk::ENTRY_ICON_SECONDARY);
-    edtUrl.signal_icon_press().connect(
-        [this](Gtk::EntryIconPosition, const GdkEventButton*) { btnDropClick(); });
-    // Enter in the address box closes the suggestions and clicks the go button.
-    edtUrl.signal_activate().connect([this] {
-        if (FAutoComplete) {
-            gtk_entry_set_completion(edtUrl.gobj(), nullptr);  // pops the suggestions down
-            edtUrl.set_completion(FAutoComplete);
-        }
-        btnGo.clicked();
-    });
-    edtUrl.signal_insert_text().connect(
-        [this](const Glib::ustring&, int*) { edtUrlAppendCompletion(); }, true);
-    edtUrl.signal_button_release_event().connect(
-        [this](GdkEventButton*) {
-            edtUrlClick();
-            return false;
-        },
-        true);
-    btnGo.signal_clicked().connect([this] { btnGoClick(); });
-    SetupUrlAutoComplete();
-
-    // The search box starts with its hint as real text, in silver, until it is changed.
-    edtSearch.get_style_context()->add_class("kivo-address");
-    edtSearch.get_accessible()->set_name("网页搜索");
-    edtSearch.set_text(kSearchHint);
-    edtSearch.override_color(Gdk::RGBA("#C0C0C0"));
-    edtSearch.set_size_request(146, 21);
-    edtSearch.set_width_chars(1);
-    edtSearch.signal_changed().connect([this] { edtSearch.unset_color(); });
-    edtSearch.signal_activate().connect([this] { edtSearchRightButtonClick(); });
-    edtSearch.signal_button_release_event().connect(
-        [this](GdkEventButton*) {
-            if (!edtSearch.get_selection_bounds(search_selection_start_, search_selection_end_))
-                edtSearch.select_region(0, -1);
-            return false;
-        },
-        true);
-    edtSearch.set_icon_from_pixbuf(SearchIcon(2), Gtk::ENTRY_ICON_SECONDARY);
-    SetSearchEngine(0);
-    edtSearch.signal_icon_press().connect([this](Gtk::EntryIconPosition position, const GdkEventButton* event) {
-        if (position == Gtk::ENTRY_ICON_SECONDARY) {
-            edtSearchRightButtonClick();
-        } else {
-            popSearch.popup_at_pointer(reinterpret_cast<const GdkEvent*>(event));
-        }
-    });
-    for (const auto& [caption, engine] : {std::pair{"谷歌", 0}, std::pair{"百度", 1}}) {
-        auto* item = Gtk::manage(new Gtk::MenuItem(caption));
-        item->signal_activate().connect([this, engine = engine] { SetSearchEngine(engine); });
-        popSearch.append(*item);
-    }
-    popSearch.get_style_context()->add_class("kivo-menu");
-    popSearch.show_all();
-    pnlWebMenu.pack_start(edtSearch, Gtk::PACK_SHRINK);
-    pnlWebMenu.set_size_request(kWebMenuWidth, -1);
-
-    cbbUrlList.get_style_context()->add_class("kivo-menu");
-    cbbUrlList.set_size_request(400, -1);
-    pnlAdr.put(edtUrl, 0, 7);
-    pnlAdr.put(btnGo, 0, 6);
-    pnlAdr.put(pnlWebMenu, 0, 7);
-    pnlAdr.signal_size_allocate().connect([this](Gtk::Allocation&) { pnlAdrResize(); }, true);
-}
-
-void TFrmMultOpenApp::pnlAdrResize() {
-    const AddressBarLayout layout = LayoutAddressBar(pnlAdr.get_allocated_width());
-    if (layout.UrlWidth == address_row_width_) return;
-    address_row_width_ = layout.UrlWidth;
-    edtUrl.set_size_request(layout.UrlWidth, 21);
-    pnlAdr.move(btnGo, layout.GoLeft, 6);
-    pnlAdr.move(pnlWebMenu, layout.WebMenuLeft, 7);
 }
 
 void TFrmMultOpenApp::BuildTabArea() {
@@ -356,7 +283,7 @@ void TFrmMultOpenApp::BuildTabArea() {
     imgTabTop.set_size_request(-1, 1);
     pnlpcMain.pack_start(imgTabTop, Gtk::PACK_SHRINK);
     pnlpcMain.pack_start(pcMain, Gtk::PACK_EXPAND_WIDGET);
-    pnlpcMain.pack_end(sbWeb, Gtk::PACK_SHRINK);
+    pnlpcMain.pack_end(statusBar_.Widget(), Gtk::PACK_SHRINK);
 
     pnlLeft.get_style_context()->add_class("kivo-left");
     pnlLeft.set_size_request(187 - 6, -1);
@@ -377,42 +304,6 @@ void TFrmMultOpenApp::BuildTabArea() {
     pnlBody.pack_start(pnlLeft, Gtk::PACK_SHRINK);
     pnlBody.pack_start(pnlSpot, Gtk::PACK_SHRINK);
     pnlBody.pack_start(pnlpcMain, Gtk::PACK_EXPAND_WIDGET);
-}
-
-void TFrmMultOpenApp::BuildStatusBar() {
-    sbWeb.get_style_context()->add_class("kivo-status");
-    psWeb.set_size_request(145, -1);
-    psWeb.set_show_text(false);
-    psWeb.set_margin_start(4);
-    psWeb.set_valign(Gtk::ALIGN_CENTER);
-    ShowProgress(50);
-    spText.set_xalign(0);
-    spText.set_margin_start(4);
-    spText.set_ellipsize(Pango::ELLIPSIZE_END);
-    const std::tuple<Gtk::Button*, const char*, int> panes[] = {
-        {&spBug, "问题提交", 56},
-        {&spMenu, "快速截图：Alt+B", 99},
-        {&spWebConfig, "页面自动刷新设置", 107},
-        {&spSC9, "9格显示", 51}};
-    for (const auto& [pane, caption, width] : panes) {
-        pane->set_label(caption);
-        pane->set_relief(Gtk::RELIEF_NONE);
-        pane->set_can_focus(false);
-        pane->set_size_request(width, -1);
-    }
-    spSC9.set_sensitive(false);  // the page grid is not there yet
-    spWebConfig.signal_clicked().connect([this] {
-        pmWebConfigPopup();
-        pmWebConfig.popup_at_widget(&spWebConfig, Gdk::GRAVITY_NORTH_WEST, Gdk::GRAVITY_SOUTH_WEST,
-                                    nullptr);
-    });
-    spMenu.signal_clicked().connect([this] { spMenuClick(); });
-    spBug.signal_clicked().connect(
-        [this] { OpenGameDroppingErrors(MakerUrl("/thread-8791-1-1.html"), ""); });
-    sbWeb.pack_start(psWeb, Gtk::PACK_SHRINK);
-    sbWeb.pack_start(spText, Gtk::PACK_EXPAND_WIDGET);
-    for (Gtk::Button* pane : {&spSC9, &spWebConfig, &spMenu, &spBug}) sbWeb.pack_end(*pane, Gtk::PACK_SHRINK);
-    sbWeb.set_size_request(-1, 19);
 }
 
 void TFrmMultOpenApp::BuildMenus() {
@@ -495,22 +386,6 @@ void TFrmMultOpenApp::BuildMenus() {
     add_separator();                                              // N3
     add_item("退出&", true, [this] { N2Click(); });               // N2
     pmMainApp.get_style_context()->add_class("kivo-menu");
-
-    // The picture menu above the status pane: whole page, screen area, full screen, each to a
-    // file, the paint program or the clipboard.
-    for (const char* group_caption : {"网页截图", "区域截图", "全屏截图"}) {
-        auto* group_item = Gtk::manage(new Gtk::MenuItem(group_caption));
-        auto* outputs = Gtk::manage(new Gtk::Menu);
-        for (const char* output : {"输出到文件", "输出到画图", "输出到剪贴板"}) {
-            auto* item = Gtk::manage(new Gtk::MenuItem(output));
-            item->set_sensitive(false);  // the picture export is not there yet
-            outputs->append(*item);
-        }
-        group_item->set_submenu(*outputs);
-        pmPic.append(*group_item);
-    }
-    pmPic.get_style_context()->add_class("kivo-menu");
-    pmPic.show_all();
 }
 
 bool TFrmMultOpenApp::on_button_press_event(GdkEventButton* event) {
@@ -631,12 +506,6 @@ void TFrmMultOpenApp::UnregisterHotKeys() {
     hot_key_window = nullptr;
     keybinder_unbind_all(kBossKey);
     keybinder_unbind_all(kPictureKey);
-}
-
-void TFrmMultOpenApp::spMenuClick() {
-    if (!spMenu.get_mapped()) return;
-    // Opens upwards from the pane.
-    pmPic.popup_at_widget(&spMenu, Gdk::GRAVITY_NORTH_WEST, Gdk::GRAVITY_SOUTH_WEST, nullptr);
 }
 
 void TFrmMultOpenApp::btnBigICONClick() {
@@ -850,7 +719,6 @@ TFrmMultOpenApp::~TFrmMultOpenApp() {
     gameKivo_TLB::RemoteWebControl::SetWorkerEndedHandler(nullptr);
     if (DialogOwner() == this) SetDialogOwner(nullptr);
     UnregisterHotKeys();
-    SaveVisitedUrls();
     allow_switch_ = true;
     while (!sheets_.empty()) DestroyTab(sheets_.back().get());
 }
@@ -996,14 +864,14 @@ void TFrmMultOpenApp::pcMainChange() {
     }
     if (!active) {
         lblTitle.set_text(kApplicationTitle);
-        edtUrl.set_text("");
+        navigationBar_.SetAddressText("");
         return;
     }
     lblTitle.set_text(active->Hint().empty() ? std::string(kApplicationTitle)
                                              : active->Hint() + "-" + kApplicationTitle);
     try {
         if (active->HasWebControl())
-            edtUrl.set_text(Utf16ToUtf8(active->WebControl().WebUrl(active->TabHandle())));
+            navigationBar_.SetAddressText(Utf16ToUtf8(active->WebControl().WebUrl(active->TabHandle())));
     } catch (const std::exception&) {
         DiscardDeadTab(active);
         return;
@@ -1204,7 +1072,7 @@ N_TRzTabSheet* TFrmMultOpenApp::UpdateTabHint(int32_t TabHandle) {
 void TFrmMultOpenApp::WebControl1DocumentComplete(TWebControl&, bool IsApplication,
                                                   const std::u16string& Url, int32_t TabHandle) {
     if (!IsApplication) return;
-    RecordVisitedUrl(Utf16ToUtf8(Url));
+    navigationBar_.RecordVisitedUrl(Utf16ToUtf8(Url));
     N_TRzTabSheet* tab = UpdateTabHint(TabHandle);
     if (!tab) return;
     FitTabCaption(*tab);
@@ -1244,14 +1112,6 @@ void TFrmMultOpenApp::WebControl1StatusTextChange(TWebControl&, const std::u16st
 }
 
 void TFrmMultOpenApp::WebControl1Foreground(TWebControl&) {}
-
-void TFrmMultOpenApp::ShowProgress(int percent) {
-    progress_shown_ = percent;
-    psWeb.set_fraction(std::clamp(percent, 0, 100) / 100.0);
-    psWeb.set_tooltip_text(std::to_string(percent) + "%");
-}
-
-void TFrmMultOpenApp::ShowStatusText(const std::string& text) { spText.set_text(text); }
 
 RefreshItem TFrmMultOpenApp::pmWebConfigPopup() {
     N_TRzTabSheet* tab = ActiveTab();
@@ -1305,200 +1165,11 @@ void TFrmMultOpenApp::actOpenMainUrlExecute() {
     OpenGame(MakerUrl("/news/"), "", "");
 }
 
-void TFrmMultOpenApp::btnGoClick() {
-    N_TRzTabSheet* tab = ActiveTab();
-    if (!tab) return;
-    const std::string typed = edtUrl.get_text();
-    // "http://" before an address without scheme; a text that is no address is searched for.
-    const std::string address = AddressForTyped(typed, CurrentSearchAddress());
-    if (address.empty())
-        return;
-    try {
-        RecordTypedUrl(UserSettings(), typed);
-    } catch (const std::exception& e) {
-        std::cerr << "gameKivo: the typed address was not recorded: " << e.what() << '\n';
-    }
-    if (tab->HasWebControl() &&
-        Utf16ToUtf8(tab->WebControl().WebUrl(tab->TabHandle())) == kBlankPage) {
-        try {
-            tab->WebControl().Navigate(tab->TabHandle(), Utf8ToUtf16(address), u"");
-        } catch (const std::exception&) {
-            DiscardIfWorkerGone(tab);
-            throw;
-        }
-        return;
-    }
-    // Never in a tab that may hold an account's cookies: a new tab with a session of its own.
-    OpenGame(address, "", "");
-}
-
-void TFrmMultOpenApp::SetupUrlAutoComplete() {
-    // Completion from the visited-address list: suggestions drop down under the box, the
-    // common rest of the matching addresses is appended, and the arrow keys walk the list.
-    try {
-        FVisitedUrls = std::make_unique<VisitedUrls>(VisitedUrls::DefaultFile());
-        UrlColumns_.add(UrlColumn_);
-        FUrlStore = Gtk::ListStore::create(UrlColumns_);
-        for (const std::string& url : FVisitedUrls->Urls()) (*FUrlStore->append())[UrlColumn_] = url;
-        FAutoComplete = Gtk::EntryCompletion::create();
-        FAutoComplete->set_model(FUrlStore);
-        FAutoComplete->set_text_column(UrlColumn_);
-        FAutoComplete->set_minimum_key_length(1);
-        FAutoComplete->set_popup_completion(true);
-        // The rest is appended by edtUrlAppendCompletion, which never acts on an old text.
-        FAutoComplete->set_inline_completion(false);
-        FAutoComplete->set_match_func([this](const Glib::ustring& key, const Gtk::TreeModel::const_iterator& row) {
-            const Glib::ustring url = (*row)[UrlColumn_];
-            return CompletesAddress(url.raw(), key.raw());
-        });
-        edtUrl.set_completion(FAutoComplete);
-    } catch (const std::exception&) {
-        // The box then works without completion.
-        FAutoComplete.reset();
-    }
-}
-
-void TFrmMultOpenApp::edtUrlAppendCompletion() {
-    if (appending_completion_ || !FVisitedUrls)
-        return;
-    // Only for typing: texts the window puts in the box are left as they are.
-    GdkEvent* event = gtk_get_current_event();
-    const bool typing = event && event->type == GDK_KEY_PRESS;
-    if (event)
-        gdk_event_free(event);
-    if (!typing)
-        return;
-    // After the keystroke is through (GTK places the cursor once the text is in); skipped when
-    // the text has changed again by then, so typed text and a completion never mix.
-    const std::string typed = edtUrl.get_text();
-    Glib::signal_idle().connect_once(sigc::track_obj(
-        [this, typed] {
-            if (edtUrl.get_text() != typed || edtUrl.get_position() != edtUrl.get_text_length())
-                return;
-            const std::string rest = CompletionRest(typed, FVisitedUrls->Urls());
-            if (rest.empty())
-                return;
-            appending_completion_ = true;
-            int position = edtUrl.get_text_length();
-            edtUrl.insert_text(rest, -1, position);
-            appending_completion_ = false;
-            edtUrl.select_region(Glib::ustring(typed).length(), -1);
-        },
-        *this));
-}
-
-void TFrmMultOpenApp::RecordVisitedUrl(const std::string& url) {
-    if (!FVisitedUrls || !FVisitedUrls->Add(url)) return;
-    // The store keeps the list's order: newest first, each address once.
-    for (auto row = FUrlStore->children().begin(); row != FUrlStore->children().end(); ++row) {
-        if (Glib::ustring((*row)[UrlColumn_]).raw() == url) {
-            FUrlStore->erase(row);
-            break;
-        }
-    }
-    (*FUrlStore->prepend())[UrlColumn_] = url;
-    if (FUrlStore->children().size() > VisitedUrls::kMaxUrls)
-        FUrlStore->erase(--FUrlStore->children().end());
-    // Written a moment later, so a burst of pages costs one write.
-    if (!visited_save_.connected())
-        visited_save_ = Glib::signal_timeout().connect(
-            [this] {
-                SaveVisitedUrls();
-                return false;
-            },
-            2000);
-}
-
-void TFrmMultOpenApp::SaveVisitedUrls() {
-    visited_save_.disconnect();
-    if (!FVisitedUrls) return;
-    try {
-        FVisitedUrls->Save();
-    } catch (const std::exception&) {
-        // The list is only a convenience; the pages themselves are untouched.
-    }
-}
-
-void TFrmMultOpenApp::edtUrlClick() {
-    int start = 0, end = 0;
-    if (!edtUrl.get_selection_bounds(start, end)) edtUrl.select_region(0, -1);
-}
-
-std::vector<std::string> TFrmMultOpenApp::LoadTypedUrls() {
-    for (Gtk::Widget* item : cbbUrlList.get_children()) cbbUrlList.remove(*item);
-    std::vector<std::string> urls;
-    try {
-        urls = kivo::LoadTypedUrls(UserSettings());
-    } catch (const std::exception&) {
-        // An unreadable list is an empty one.
-    }
-    for (const std::string& url : urls) {
-        auto* item = Gtk::manage(new Gtk::MenuItem(url));
-        item->signal_activate().connect([this, url] { cbbUrlListSelect(url); });
-        cbbUrlList.append(*item);
-    }
-    cbbUrlList.show_all();
-    return urls;
-}
-
-void TFrmMultOpenApp::btnDropClick() {
-    if (LoadTypedUrls().empty()) return;
-    cbbUrlList.set_size_request(std::max(400, edtUrl.get_allocated_width()), -1);
-    cbbUrlList.popup_at_widget(&edtUrl, Gdk::GRAVITY_SOUTH_WEST, Gdk::GRAVITY_NORTH_WEST, nullptr);
-}
-
-void TFrmMultOpenApp::cbbUrlListSelect(const std::string& url) {
-    edtUrl.set_text(url);
-    btnGo.clicked();
-}
-
-void TFrmMultOpenApp::SetSearchEngine(int engine) {
-    search_engine_ = engine;
-    edtSearch.set_icon_from_pixbuf(SearchIcon(engine), Gtk::ENTRY_ICON_PRIMARY);
-}
-
-std::string TFrmMultOpenApp::CurrentSearchAddress() const {
-    // While the network is down, the program's own result page answers.
-    GNetworkMonitor* monitor = g_network_monitor_get_default();
-    return SearchAddress(search_engine_,
-                         !monitor || g_network_monitor_get_network_available(monitor));
-}
-
-void TFrmMultOpenApp::edtSearchRightButtonClick() {
-    const std::string address = CurrentSearchAddress();
-    if (address.empty()) return;
-    // Not trimmed, not encoded: the engine takes the text as it is.
-    OpenGame(address + edtSearch.get_text(), "", "");
-}
-
-void TFrmMultOpenApp::StepActiveTab(void (TWebControl::*step)(int32_t)) {
-    N_TRzTabSheet* tab = ActiveTab();
-    if (!tab || !tab->HasWebControl())
-        return;
-    try {
-        (tab->WebControl().*step)(tab->TabHandle());
-    } catch (const std::exception&) {
-        DiscardIfWorkerGone(tab);
-    }
-}
-
 void TFrmMultOpenApp::DiscardIfWorkerGone(N_TRzTabSheet* tab) {
     // A worker that did not answer in time, or could not be written to, has been ended.
     const auto worker = tab->HasWebControl() ? tab->WebControl().DefaultInterface() : nullptr;
     if (!worker || !worker->Alive())
         DiscardDeadTab(tab);
-}
-
-void TFrmMultOpenApp::btnBackClick() {
-    StepActiveTab(&TWebControl::WebBack);
-}
-
-void TFrmMultOpenApp::btnNextClick() {
-    StepActiveTab(&TWebControl::WebForward);
-}
-
-void TFrmMultOpenApp::btnRefreshClick() {
-    StepActiveTab(&TWebControl::WebRefresh);
 }
 
 void TFrmMultOpenApp::N11Click() {

@@ -13,28 +13,15 @@
 #include "data/database.h"
 #include "platform/visited_urls.h"
 #include "session/cache_folders.h"
+#include "ui/navigation_bar.h"
 #include "ui/pictures.h"
+#include "ui/status_bar.h"
 #include "ui/tab_rules.h"
 #include "ui/window_frame.h"
 #include "ui/tab_sheet.h"
 #include "ui/tray_icon.h"
 
 namespace kivo {
-
-// A row whose parts are placed by its owner when it changes size. It asks only for its minimum
-// width, so parts widened to fill it never keep the window from shrinking again.
-class TPlacedRow : public Gtk::Fixed {
-public:
-    explicit TPlacedRow(int min_width) : min_width_(min_width) {}
-
-protected:
-    void get_preferred_width_vfunc(int& minimum, int& natural) const override {
-        minimum = natural = min_width_;
-    }
-
-private:
-    int min_width_;
-};
 
 class TFrmMultOpenApp : public Gtk::Window {
 public:
@@ -64,10 +51,11 @@ public:
     // Makes the tab at `index` active as a click on it does (the password is asked).
     void ActivateTab(int index);
 
-    std::string StatusText() const { return spText.get_text(); }
-    int ProgressShown() const { return progress_shown_; }
+    TStatusBar& StatusBar() { return statusBar_; }
+    std::string StatusText() const { return statusBar_.StatusText(); }
+    int ProgressShown() const { return statusBar_.ProgressShown(); }
     std::string TitleText() const { return lblTitle.get_text(); }
-    std::string AddressText() const { return edtUrl.get_text(); }
+    std::string AddressText() const { return navigationBar_.AddressText(); }
 
     // Asks for a line of text; replaced by the prompt dialog of the shared dialogs.
     std::function<bool(const std::string& caption, const std::string& prompt, std::string& text,
@@ -116,8 +104,8 @@ public:
     // Ctrl+B: the boss key.
     void BossKey();
     // Alt+B and the status pane: the picture menu above the pane.
-    void spMenuClick();
-    Gtk::Menu& PictureMenu() { return pmPic; }
+    void spMenuClick() { statusBar_.spMenuClick(); }
+    Gtk::Menu& PictureMenu() { return statusBar_.PictureMenu(); }
     void btnBigICONClick();
     void Internet1Click();
     void btnCloseClick();
@@ -133,25 +121,17 @@ public:
     bool QuitRequested() const { return QuitRequested_; }
 
     // The navigation bar.
-    void btnGoClick();
-    void btnBackClick();
-    void btnNextClick();
-    void btnRefreshClick();
-    void SetAddressText(const std::string& text) { edtUrl.set_text(text); }
-    Gtk::Entry& AddressBox() { return edtUrl; }
-    // The typed-address drop-down: rebuilt from the typed-address list each time it opens.
-    void btnDropClick();
-    std::vector<std::string> LoadTypedUrls();
-    void cbbUrlListSelect(const std::string& url);
-    void edtUrlClick();
-    // Appends the rest of the newest visited address that continues what was typed, selected.
-    void edtUrlAppendCompletion();
-    // The addresses the box completes from, newest first.
-    const VisitedUrls* VisitedAddresses() const { return FVisitedUrls.get(); }
-    // The search box: the text as it stands (the hint itself when nothing was typed).
-    void edtSearchRightButtonClick();
-    void SetSearchEngine(int engine);
-    Gtk::Entry& SearchBox() { return edtSearch; }
+    TNavigationBar& NavigationBar() { return navigationBar_; }
+    void btnGoClick() { navigationBar_.btnGoClick(); }
+    void SetAddressText(const std::string& text) { navigationBar_.SetAddressText(text); }
+    Gtk::Entry& AddressBox() { return navigationBar_.AddressBox(); }
+    void btnDropClick() { navigationBar_.btnDropClick(); }
+    std::vector<std::string> LoadTypedUrls() { return navigationBar_.LoadTypedUrls(); }
+    void cbbUrlListSelect(const std::string& url) { navigationBar_.cbbUrlListSelect(url); }
+    const VisitedUrls* VisitedAddresses() const { return navigationBar_.VisitedAddresses(); }
+    void edtSearchRightButtonClick() { navigationBar_.edtSearchRightButtonClick(); }
+    void SetSearchEngine(int engine) { navigationBar_.SetSearchEngine(engine); }
+    Gtk::Entry& SearchBox() { return navigationBar_.SearchBox(); }
 
     // The tab menu.
     // Shows the active tab's lock and protection as check marks (no handler runs).
@@ -189,23 +169,18 @@ private:
     void DiscardDeadTab(N_TRzTabSheet* tab);
     // Every tab whose worker's connection died: removed, its caption named in the status bar.
     void DiscardTabsOfEndedWorkers();
-    // Back, forward or refresh on the active tab; a tab whose worker died on it is discarded.
-    void StepActiveTab(void (TWebControl::*step)(int32_t));
     // After a failed call: discards the tab when its worker has gone.
     void DiscardIfWorkerGone(N_TRzTabSheet* tab);
     // Asks the password of the covered current tab and shows it when given.
     void AskCoveredTab();
-    std::string CurrentSearchAddress() const;
     int TabAt(double x, double y);
-    void ShowProgress(int percent);
-    void ShowStatusText(const std::string& text);
+    void ShowProgress(int percent) { statusBar_.ShowProgress(percent); }
+    void ShowStatusText(const std::string& text) { statusBar_.ShowStatusText(text); }
     void OpenBlankTab();
     void OpenGameDroppingErrors(const std::string& url, const std::string& suffix);
 
     void BuildTopBar();
-    void BuildAddressRow();
     void BuildTabArea();
-    void BuildStatusBar();
     void BuildMenus();
     void OpenTitleRowDrag(Gtk::EventBox& area);
     void OnToggleMaximizeMessage();
@@ -213,10 +188,6 @@ private:
     void UnregisterHotKeys();
     void FormShow();
     void tmrAdTimer();
-    void pnlAdrResize();
-    void SetupUrlAutoComplete();
-    void RecordVisitedUrl(const std::string& url);
-    void SaveVisitedUrls();
 
     data::TDISQLite3Database* database_;
     MaximizeToggle maximize_;
@@ -235,20 +206,10 @@ private:
     N_TRzTabSheet* covered_ = nullptr;
     // Set while the menus' check marks are brought in line with the active tab.
     bool syncing_marks_ = false;
-    bool appending_completion_ = false;
-    int progress_shown_ = 50;
 
     bool shown_once_ = false;
     bool QuitRequested_ = false;
     sigc::connection tmrAd_;
-    std::unique_ptr<VisitedUrls> FVisitedUrls;
-    Gtk::TreeModelColumnRecord UrlColumns_;
-    Gtk::TreeModelColumn<Glib::ustring> UrlColumn_;
-    Glib::RefPtr<Gtk::ListStore> FUrlStore;
-    Glib::RefPtr<Gtk::EntryCompletion> FAutoComplete;
-    sigc::connection visited_save_;
-    int address_row_width_ = -1;
-    int search_selection_start_ = 0, search_selection_end_ = 0;
 
     // The frame: a line along each edge around the rest.
     Gtk::Box pnlFrame{Gtk::ORIENTATION_VERTICAL};
@@ -274,21 +235,11 @@ private:
     Gtk::Box pnlIEToolBar{Gtk::ORIENTATION_HORIZONTAL};
     Gtk::Box RzPanel1{Gtk::ORIENTATION_HORIZONTAL, 2};
     PictureButton btnLeftCLose{Glyph::LeftPanel, 29, 25, "隐藏左栏"};
-    PictureButton btnBack{Glyph::Back, 29, 25, "后退"};
-    PictureButton btnNext{Glyph::Forward, 29, 25, "前进"};
-    PictureButton btnRefresh{Glyph::Refresh, 35, 25, "刷新"};
     PictureButton btnHome{Glyph::Home, 57, 25, "主页"};
     PictureButton btnAddList{Glyph::AddList, 29, 25, "添加到游戏列表"};
     PictureButton btnSaveForm{Glyph::SaveForm, 29, 25, "保存登录表单"};
-    // The address row.
-    TPlacedRow pnlAdr{kWebMenuWidth + 40};
-    Gtk::Entry edtUrl;
-    Gtk::Menu cbbUrlList;
-    PictureButton btnGo{Glyph::Go, 27, 24, "转到"};
-    Gtk::Box pnlWebMenu{Gtk::ORIENTATION_HORIZONTAL};
-    Gtk::Entry edtSearch;
-    Gtk::Menu popSearch;
-    int search_engine_ = 0;
+    // The navigation buttons, the address row and the search box.
+    TNavigationBar navigationBar_;
     // Below the top bar: the left panel, then the tab area with the status bar at its foot.
     Gtk::Box pnlBody{Gtk::ORIENTATION_HORIZONTAL};
     Gtk::EventBox pnlLeft;
@@ -297,11 +248,7 @@ private:
     Gtk::Box pnlpcMain{Gtk::ORIENTATION_VERTICAL};
     Gtk::EventBox imgTabTop;
     Gtk::Notebook pcMain;
-    Gtk::Box sbWeb{Gtk::ORIENTATION_HORIZONTAL};
-    Gtk::ProgressBar psWeb;
-    Gtk::Label spText;
-    Gtk::Button spBug, spMenu, spWebConfig, spSC9;
-    Gtk::Menu pmPic;
+    TStatusBar statusBar_;
     Gtk::MenuButton btnTabList;
     Gtk::Menu pmTabList;
     Gtk::Menu popTab, pmWebConfig;

@@ -16,10 +16,10 @@
 #include "ui/navigation_bar.h"
 #include "ui/pictures.h"
 #include "ui/status_bar.h"
-#include "ui/tab_rules.h"
-#include "ui/window_frame.h"
 #include "ui/tab_sheet.h"
+#include "ui/tab_strip.h"
 #include "ui/tray_icon.h"
+#include "ui/window_frame.h"
 
 namespace kivo {
 
@@ -39,17 +39,29 @@ public:
                             const std::string& CacheDir);
     TCacheFolders CacheFolders;
 
-    // A new tab with its view, appended and made active. Throws when no worker can start (the
-    // tab then stays with its "loading" caption).
-    N_TRzTabSheet* NewGameTab();
-    N_TRzTabSheet* FindTabByHandle(int32_t TabHandle);
-    N_TRzTabSheet* ActiveTab();
-    int TabCount() const { return static_cast<int>(sheets_.size()); }
-    N_TRzTabSheet* Tab(int index);
-    // Asks to close the active tab as its close button does; true when it closed.
-    bool CloseActiveTab();
-    // Makes the tab at `index` active as a click on it does (the password is asked).
-    void ActivateTab(int index);
+    // The tab strip.
+    TTabStrip& TabStrip() { return tabStrip_; }
+    N_TRzTabSheet* NewGameTab() { return tabStrip_.NewGameTab(); }
+    N_TRzTabSheet* ActiveTab() { return tabStrip_.ActiveTab(); }
+    int TabCount() const { return tabStrip_.TabCount(); }
+    N_TRzTabSheet* Tab(int index) { return tabStrip_.Tab(index); }
+    bool CloseActiveTab() { return tabStrip_.CloseActiveTab(); }
+    void ActivateTab(int index) { tabStrip_.ActivateTab(index); }
+    void WebControl1ProgressChange(TWebControl& Sender, int32_t Progress, int32_t ProgressMax,
+                                   int32_t TabHandle) {
+        tabStrip_.WebControl1ProgressChange(Sender, Progress, ProgressMax, TabHandle);
+    }
+    void WebControl1StatusTextChange(TWebControl& Sender, const std::u16string& Text,
+                                     int32_t TabHandle) {
+        tabStrip_.WebControl1StatusTextChange(Sender, Text, TabHandle);
+    }
+    void SetRefresh(RefreshItem item) { tabStrip_.SetRefresh(item); }
+    void miCustClick() { tabStrip_.miCustClick(); }
+    RefreshItem pmWebConfigPopup() { return tabStrip_.pmWebConfigPopup(); }
+    std::string CustomRefreshItemCaption() const { return tabStrip_.CustomRefreshItemCaption(); }
+    void popTabPopup() { tabStrip_.popTabPopup(); }
+    void N11Click() { tabStrip_.N11Click(); }
+    void N22Click() { tabStrip_.N22Click(); }
 
     TStatusBar& StatusBar() { return statusBar_; }
     std::string StatusText() const { return statusBar_.StatusText(); }
@@ -65,22 +77,6 @@ public:
     std::function<bool(const std::string& text, const std::string& caption)> Confirm;
     // Shows an error message.
     std::function<void(const std::string& text, const std::string& caption)> ShowError;
-
-    // Page events of every tab's worker.
-    void WebControl1DocumentComplete(TWebControl& Sender, bool IsApplication,
-                                     const std::u16string& Url, int32_t TabHandle);
-    void WebControl1NewTab(TWebControl& Sender, int32_t& TabHandle, int32_t WebHandle);
-    void WebControl1ProgressChange(TWebControl& Sender, int32_t Progress, int32_t ProgressMax,
-                                   int32_t TabHandle);
-    void WebControl1StatusTextChange(TWebControl& Sender, const std::u16string& Text,
-                                     int32_t TabHandle);
-    void WebControl1Foreground(TWebControl& Sender);
-
-    // The auto-refresh menu, acting on the active tab.
-    void SetRefresh(RefreshItem item);
-    void miCustClick();
-    RefreshItem pmWebConfigPopup();
-    std::string CustomRefreshItemCaption() const { return miCust.get_label(); }
 
     // Opens the maker's home page in a new tab; the first time it also starts one spare worker
     // that is never used, so the next tab's worker starts warm.
@@ -133,17 +129,6 @@ public:
     void SetSearchEngine(int engine) { navigationBar_.SetSearchEngine(engine); }
     Gtk::Entry& SearchBox() { return navigationBar_.SearchBox(); }
 
-    // The tab menu.
-    // Shows the active tab's lock and protection as check marks (no handler runs).
-    void popTabPopup();
-    void N11Click();
-    void N1Click();
-    void N31Click();
-    void N22Click();
-
-    void FitTabCaption(N_TRzTabSheet& Tab);
-    N_TRzTabSheet* UpdateTabHint(int32_t TabHandle);
-
 protected:
     bool on_scroll_event(GdkEventScroll* event) override;
     bool on_button_press_event(GdkEventButton* event) override;
@@ -156,27 +141,10 @@ private:
     // The session folder names of the saved accounts, which the exit clean-up keeps; nothing
     // when they cannot be read.
     std::optional<std::set<std::string>> AccountFolders();
-    TabEventHandlers Handlers();
-    N_TRzTabSheet* AppendTab();
-    bool pcMainChanging(N_TRzTabSheet& Tab);
-    void pcMainChange();
-    bool pcMainClose();
-    bool pcMainButtonPress(GdkEventButton* event);
-    void DestroyTab(N_TRzTabSheet* Tab);
-    bool IsLive(const N_TRzTabSheet* tab) const;
-    // A tab whose worker has gone: removed once the current handler is over, with a word in
-    // the status bar.
-    void DiscardDeadTab(N_TRzTabSheet* tab);
-    // Every tab whose worker's connection died: removed, its caption named in the status bar.
-    void DiscardTabsOfEndedWorkers();
-    // After a failed call: discards the tab when its worker has gone.
-    void DiscardIfWorkerGone(N_TRzTabSheet* tab);
-    // Asks the password of the covered current tab and shows it when given.
-    void AskCoveredTab();
-    int TabAt(double x, double y);
-    void ShowProgress(int percent) { statusBar_.ShowProgress(percent); }
-    void ShowStatusText(const std::string& text) { statusBar_.ShowStatusText(text); }
-    void OpenBlankTab();
+    // What each region is handed of the window.
+    TNavigationBar::TLinks NavigationBarLinks();
+    TTabStrip::TLinks TabStripLinks();
+    TStatusBar::TLinks StatusBarLinks();
     void OpenGameDroppingErrors(const std::string& url, const std::string& suffix);
 
     void BuildTopBar();
@@ -196,16 +164,6 @@ private:
     // Set while the window went to the tray by minimising, as no tray shows the icon.
     bool iconified_to_tray_ = false;
     std::unique_ptr<TWebControl> WarmUpControl;
-    std::vector<std::unique_ptr<N_TRzTabSheet>> sheets_;
-    bool NewTabPending = false;
-    bool WheelBusy = false;
-    bool allow_switch_ = false;
-    // The tab a switch was allowed for, and the current tab whose page stays hidden because it
-    // became current without its password.
-    N_TRzTabSheet* approved_ = nullptr;
-    N_TRzTabSheet* covered_ = nullptr;
-    // Set while the menus' check marks are brought in line with the active tab.
-    bool syncing_marks_ = false;
 
     bool shown_once_ = false;
     bool QuitRequested_ = false;
@@ -247,14 +205,8 @@ private:
     Gtk::EventBox pnlSpot;
     Gtk::Box pnlpcMain{Gtk::ORIENTATION_VERTICAL};
     Gtk::EventBox imgTabTop;
-    Gtk::Notebook pcMain;
+    TTabStrip tabStrip_;
     TStatusBar statusBar_;
-    Gtk::MenuButton btnTabList;
-    Gtk::Menu pmTabList;
-    Gtk::Menu popTab, pmWebConfig;
-    Gtk::MenuItem N11, N22;
-    Gtk::CheckMenuItem N1, N31;
-    Gtk::RadioMenuItem mi0, mi300, mi600, mi1800, mi3600, miCust;
 };
 
 }  // namespace kivo

@@ -426,7 +426,7 @@ void TFrmMultOpenApp::RegisterHotKeys() {
         keybinder_bind(
             kPictureKey,
             [](const char*, void*) {
-                if (hot_key_window) hot_key_window->spMenuClick();
+                if (hot_key_window) hot_key_window->StatusBar().spMenuClick();
             },
             nullptr);
     }
@@ -654,7 +654,7 @@ N_TRzTabSheet* TFrmMultOpenApp::OpenGame(const std::string& Url, const std::stri
                                          const std::string& CacheDir) {
     N_TRzTabSheet* tab = nullptr;
     RunInSession(CacheFolders, FreeSessionFolder(CacheDir), [&] {
-        tab = NewGameTab();
+        tab = tabStrip_.NewGameTab();
         tab->GameUrlID.assign(1, '0');  // free browsing
         try {
             tab->WebControl().Navigate(tab->TabHandle(), Utf8ToUtf16(Url), Utf8ToUtf16(PostData));

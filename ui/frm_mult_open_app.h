@@ -1,6 +1,7 @@
 #pragma once
-// TFrmMultOpenApp, the main window: the title, the address box, the tab strip whose tabs show
-// pages of worker processes, and the status bar.
+// TFrmMultOpenApp, the main window: its frame and title row, the start-up and shut-down, and
+// the wiring between its regions (the navigation bar, the tab strip and the status bar), each a
+// class of its own that reaches the window only through the links the window hands it.
 #include <gtkmm.h>
 
 #include <functional>
@@ -11,7 +12,6 @@
 #include <vector>
 
 #include "data/database.h"
-#include "platform/visited_urls.h"
 #include "session/cache_folders.h"
 #include "ui/navigation_bar.h"
 #include "ui/pictures.h"
@@ -41,31 +41,12 @@ public:
 
     // The tab strip.
     TTabStrip& TabStrip() { return tabStrip_; }
-    N_TRzTabSheet* NewGameTab() { return tabStrip_.NewGameTab(); }
     N_TRzTabSheet* ActiveTab() { return tabStrip_.ActiveTab(); }
     int TabCount() const { return tabStrip_.TabCount(); }
     N_TRzTabSheet* Tab(int index) { return tabStrip_.Tab(index); }
-    bool CloseActiveTab() { return tabStrip_.CloseActiveTab(); }
     void ActivateTab(int index) { tabStrip_.ActivateTab(index); }
-    void WebControl1ProgressChange(TWebControl& Sender, int32_t Progress, int32_t ProgressMax,
-                                   int32_t TabHandle) {
-        tabStrip_.WebControl1ProgressChange(Sender, Progress, ProgressMax, TabHandle);
-    }
-    void WebControl1StatusTextChange(TWebControl& Sender, const std::u16string& Text,
-                                     int32_t TabHandle) {
-        tabStrip_.WebControl1StatusTextChange(Sender, Text, TabHandle);
-    }
-    void SetRefresh(RefreshItem item) { tabStrip_.SetRefresh(item); }
-    void miCustClick() { tabStrip_.miCustClick(); }
-    RefreshItem pmWebConfigPopup() { return tabStrip_.pmWebConfigPopup(); }
-    std::string CustomRefreshItemCaption() const { return tabStrip_.CustomRefreshItemCaption(); }
-    void popTabPopup() { tabStrip_.popTabPopup(); }
-    void N11Click() { tabStrip_.N11Click(); }
-    void N22Click() { tabStrip_.N22Click(); }
 
     TStatusBar& StatusBar() { return statusBar_; }
-    std::string StatusText() const { return statusBar_.StatusText(); }
-    int ProgressShown() const { return statusBar_.ProgressShown(); }
     std::string TitleText() const { return lblTitle.get_text(); }
     std::string AddressText() const { return navigationBar_.AddressText(); }
 
@@ -99,9 +80,6 @@ public:
     TTrayIcon& TrayIcon() { return *tray_; }
     // Ctrl+B: the boss key.
     void BossKey();
-    // Alt+B and the status pane: the picture menu above the pane.
-    void spMenuClick() { statusBar_.spMenuClick(); }
-    Gtk::Menu& PictureMenu() { return statusBar_.PictureMenu(); }
     void btnBigICONClick();
     void Internet1Click();
     void btnCloseClick();
@@ -118,17 +96,6 @@ public:
 
     // The navigation bar.
     TNavigationBar& NavigationBar() { return navigationBar_; }
-    void btnGoClick() { navigationBar_.btnGoClick(); }
-    void SetAddressText(const std::string& text) { navigationBar_.SetAddressText(text); }
-    Gtk::Entry& AddressBox() { return navigationBar_.AddressBox(); }
-    void btnDropClick() { navigationBar_.btnDropClick(); }
-    std::vector<std::string> LoadTypedUrls() { return navigationBar_.LoadTypedUrls(); }
-    void cbbUrlListSelect(const std::string& url) { navigationBar_.cbbUrlListSelect(url); }
-    const VisitedUrls* VisitedAddresses() const { return navigationBar_.VisitedAddresses(); }
-    void edtSearchRightButtonClick() { navigationBar_.edtSearchRightButtonClick(); }
-    void SetSearchEngine(int engine) { navigationBar_.SetSearchEngine(engine); }
-    Gtk::Entry& SearchBox() { return navigationBar_.SearchBox(); }
-
 protected:
     bool on_scroll_event(GdkEventScroll* event) override;
     bool on_button_press_event(GdkEventButton* event) override;

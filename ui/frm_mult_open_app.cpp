@@ -4,7 +4,6 @@
 #include <keybinder.h>
 #include <signal.h>
 
-#include <algorithm>
 #include <chrono>
 #include <iostream>
 
@@ -15,12 +14,10 @@
 #include "session/folder_cleanup.h"
 #include "session/session_names.h"
 #include "session/shell_folders.h"
-#include "ui/address_rules.h"
 #include "ui/frm_close_type.h"
 #include "ui/frm_input.h"
 #include "ui/message_box.h"
 #include "ui/pictures.h"
-#include "ui/typed_urls.h"
 #include "webcontrol/maker_pages.h"
 #include "webcontrol/webkit_browser_view.h"
 
@@ -28,8 +25,6 @@ namespace kivo {
 
 namespace {
 
-constexpr const char* kBlankPage = "about:blank";
-constexpr const char* kSearchHint = "搜下，就有了";
 constexpr const char* kBossKey = "<Ctrl>B";
 constexpr const char* kPictureKey = "<Alt>B";
 TFrmMultOpenApp* hot_key_window = nullptr;
@@ -48,24 +43,18 @@ std::string MenuCaption(const std::string& caption) {
     return shown;
 }
 
-// Sets a check mark as shown. GTK emits "activate" for it; `syncing` tells the item's handlers
-// that no user chose it.
-void SetCheckedQuietly(Gtk::CheckMenuItem& item, bool checked, bool& syncing) {
-    syncing = true;
-    item.set_active(checked);
-    syncing = false;
-}
-
 }  // namespace
 
 TFrmMultOpenApp::TFrmMultOpenApp(data::TDISQLite3Database* database)
     : CacheFolders(UserSettings(), AppPath()),
       database_(database),
-      mi0("关闭"), mi300("5分钟"), mi600("10分钟"), mi1800("30分钟"), mi3600("60分钟"),
-      miCust("自定义（秒）：60") {
+      navigationBar_(NavigationBarLinks()),
+      tabStrip_(TabStripLinks()),
+      statusBar_(StatusBarLinks()) {
     InstallStyleSheet();
     get_style_context()->add_class("kivo-main");
-    gameKivo_TLB::RemoteWebControl::SetWorkerEndedHandler([this] { DiscardTabsOfEndedWorkers(); });
+    gameKivo_TLB::RemoteWebControl::SetWorkerEndedHandler(
+        [this] { tabStrip_.DiscardTabsOfEndedWorkers(); });
     set_title(kMainWindowCaption);
     set_icon(AppIcon(48));
     set_default_size(972, 600);
@@ -75,9 +64,7 @@ TFrmMultOpenApp::TFrmMultOpenApp(data::TDISQLite3Database* database)
     set_decorated(false);
     add_events(Gdk::BUTTON_PRESS_MASK | Gdk::POINTER_MOTION_MASK | Gdk::SCROLL_MASK);
     BuildTopBar();
-    BuildAddressRow();
     BuildTabArea();
-    BuildStatusBar();
     BuildMenus();
 
     // A 1-pixel line along each edge, around everything else.
@@ -99,7 +86,7 @@ TFrmMultOpenApp::TFrmMultOpenApp(data::TDISQLite3Database* database)
     }
     add(pnlFrame);
     show_all_children();
-    pcMain.grab_focus();  // not an edit box, whose text would show selected
+    tabStrip_.Widget().grab_focus();  // not an edit box, whose text would show selected
 
     // A quit asked for before the message loop runs (during start-up) ends it as it starts.
     Quit = [this] {
@@ -127,6 +114,57 @@ TFrmMultOpenApp::TFrmMultOpenApp(data::TDISQLite3Database* database)
     ShowError = [this](const std::string& text, const std::string& caption) {
         ShowMessageBox(text, caption, Gtk::MESSAGE_ERROR, MessageButtons::Ok, this);
     };
+}
+
+TNavigationBar::TLinks TFrmMultOpenApp::NavigationBarLinks() {
+    TNavigationBar::TLinks links;
+    links.ActiveTab = [this] { return ActiveTab(); };
+    links.OpenGame = [this](const std::string& url) { return OpenGame(url, "", ""); };
+    links.DiscardIfWorkerGone = [this](N_TRzTabSheet* tab) { tabStrip_.DiscardIfWorkerGone(tab); };
+    return links;
+}
+
+TTabStrip::TLinks TFrmMultOpenApp::TabStripLinks() {
+    TTabStrip::TLinks links;
+    links.OpenGame = [this](const std::string& url, const std::string& post_data,
+                            const std::string& cache_dir) {
+        return OpenGame(url, post_data, cache_dir);
+    };
+    links.ServerWindow = [this] {
+        realize();
+        return Handle();
+    };
+    // The prompts are looked up at each call, as they are replaced after construction.
+    links.InputBox = [this](const std::string& caption, const std::string& prompt,
+                            std::string& text, int max_length, bool masked) {
+        return InputBox(caption, prompt, text, max_length, masked);
+    };
+    links.Confirm = [this](const std::string& text, const std::string& caption) {
+        return Confirm(text, caption);
+    };
+    links.ShowError = [this](const std::string& text, const std::string& caption) {
+        ShowError(text, caption);
+    };
+    links.ShowTitle = [this](const std::string& hint) {
+        lblTitle.set_text(hint.empty() ? std::string(kApplicationTitle)
+                                       : hint + "-" + kApplicationTitle);
+    };
+    links.ShowAddress = [this](const std::string& url) { navigationBar_.SetAddressText(url); };
+    links.ShowProgress = [this](int percent) { statusBar_.ShowProgress(percent); };
+    links.ShowStatusText = [this](const std::string& text) { statusBar_.ShowStatusText(text); };
+    links.RecordVisitedUrl = [this](const std::string& url) {
+        navigationBar_.RecordVisitedUrl(url);
+    };
+    return links;
+}
+
+TStatusBar::TLinks TFrmMultOpenApp::StatusBarLinks() {
+    TStatusBar::TLinks links;
+    links.OpenGame = [this](const std::string& url, const std::string& suffix) {
+        OpenGameDroppingErrors(url, suffix);
+    };
+    links.WebConfigPopup = [this](Gtk::Widget& pane) { tabStrip_.PopupWebConfig(pane); };
+    return links;
 }
 
 void TFrmMultOpenApp::BuildTopBar() {
@@ -179,16 +217,14 @@ void TFrmMultOpenApp::BuildTopBar() {
         } catch (const std::exception&) {
         }
     });
-    btnBack.signal_clicked().connect([this] { btnBackClick(); });
-    btnNext.signal_clicked().connect([this] { btnNextClick(); });
-    btnRefresh.signal_clicked().connect([this] { btnRefreshClick(); });
-    for (PictureButton* button : {&btnLeftCLose, &btnBack, &btnNext, &btnRefresh, &btnHome,
-                                  &btnAddList, &btnSaveForm})
+    for (PictureButton* button :
+         {&btnLeftCLose, &navigationBar_.btnBack, &navigationBar_.btnNext,
+          &navigationBar_.btnRefresh, &btnHome, &btnAddList, &btnSaveForm})
         RzPanel1.pack_start(*button, Gtk::PACK_SHRINK);
     RzPanel1.set_size_request(473 - 63, -1);
     RzPanel1.set_valign(Gtk::ALIGN_CENTER);
     pnlIEToolBar.pack_start(RzPanel1, Gtk::PACK_SHRINK);
-    pnlIEToolBar.pack_start(pnlAdr, Gtk::PACK_EXPAND_WIDGET);
+    pnlIEToolBar.pack_start(navigationBar_.AddressRow(), Gtk::PACK_EXPAND_WIDGET);
     pnlIEToolBar.set_size_request(-1, 36);
 
     pnlTopCaption.pack_start(pnlMainBtn, Gtk::PACK_SHRINK);
@@ -198,165 +234,13 @@ void TFrmMultOpenApp::BuildTopBar() {
     pnlTop.add(pnlTopRow);
 }
 
-void TFrmMultOpenApp::OpenTitleRowDrag(Gtk::EventBox& area) {
-    // Pressing moves the window; a double click toggles maximise.
-    area.add_events(Gdk::BUTTON_PRESS_MASK);
-    area.signal_button_press_event().connect([this](GdkEventButton* event) {
-        if (event->type == GDK_2BUTTON_PRESS) {
-            pnlMainBtnDblClick();
-            return true;
-        }
-        int x = 0, y = 0;
-        get_pointer(x, y);
-        // The resize bands overlap the row's edges: those presses resize instead.
-        if (FrameHitTest(x, y, get_width(), get_height()) != HitTest::Default) return false;
-        if (event->type == GDK_BUTTON_PRESS) {
-            begin_move_drag(static_cast<int>(event->button), static_cast<int>(event->x_root),
-                            static_cast<int>(event->y_root), event->time);
-        }
-        return true;
-    });
-}
-
-void TFrmMultOpenApp::BuildAddressRow() {
-    edtUrl.get_style_context()->add_class("kivo-address");
-    edtUrl.get_accessible()->set_name("地址");
-    edtUrl.set_icon_from_pixbuf(GlyphIcon(Glyph::DropDown, 14, Gdk::RGBA("#136EB7")),
-                                Gtk::ENTRY_ICON_SECONDARY);
-    edtUrl.set_icon_tooltip_text("输入过的地址", Gtk::ENTRY_ICON_SECONDARY);
-    edtUrl.signal_icon_press().connect(
-        [this](Gtk::EntryIconPosition, const GdkEventButton*) { btnDropClick(); });
-    // Enter in the address box closes the suggestions and clicks the go button.
-    edtUrl.signal_activate().connect([this] {
-        if (FAutoComplete) {
-            gtk_entry_set_completion(edtUrl.gobj(), nullptr);  // pops the suggestions down
-            edtUrl.set_completion(FAutoComplete);
-        }
-        btnGo.clicked();
-    });
-    edtUrl.signal_insert_text().connect(
-        [this](const Glib::ustring&, int*) { edtUrlAppendCompletion(); }, true);
-    edtUrl.signal_button_release_event().connect(
-        [this](GdkEventButton*) {
-            edtUrlClick();
-            return false;
-        },
-        true);
-    btnGo.signal_clicked().connect([this] { btnGoClick(); });
-    SetupUrlAutoComplete();
-
-    // The search box starts with its hint as real text, in silver, until it is changed.
-    edtSearch.get_style_context()->add_class("kivo-address");
-    edtSearch.get_accessible()->set_name("网页搜索");
-    edtSearch.set_text(kSearchHint);
-    edtSearch.override_color(Gdk::RGBA("#C0C0C0"));
-    edtSearch.set_size_request(146, 21);
-    edtSearch.set_width_chars(1);
-    edtSearch.signal_changed().connect([this] { edtSearch.unset_color(); });
-    edtSearch.signal_activate().connect([this] { edtSearchRightButtonClick(); });
-    edtSearch.signal_button_release_event().connect(
-        [this](GdkEventButton*) {
-            if (!edtSearch.get_selection_bounds(search_selection_start_, search_selection_end_))
-                edtSearch.select_region(0, -1);
-            return false;
-        },
-        true);
-    edtSearch.set_icon_from_pixbuf(SearchIcon(2), Gtk::ENTRY_ICON_SECONDARY);
-    SetSearchEngine(0);
-    edtSearch.signal_icon_press().connect([this](Gtk::EntryIconPosition position, const GdkEventButton* event) {
-        if (position == Gtk::ENTRY_ICON_SECONDARY) {
-            edtSearchRightButtonClick();
-        } else {
-            popSearch.popup_at_pointer(reinterpret_cast<const GdkEvent*>(event));
-        }
-    });
-    for (const auto& [caption, engine] : {std::pair{"谷歌", 0}, std::pair{"百度", 1}}) {
-        auto* item = Gtk::manage(new Gtk::MenuItem(caption));
-        item->signal_activate().connect([this, engine = engine] { SetSearchEngine(engine); });
-        popSearch.append(*item);
-    }
-    popSearch.get_style_context()->add_class("kivo-menu");
-    popSearch.show_all();
-    pnlWebMenu.pack_start(edtSearch, Gtk::PACK_SHRINK);
-    pnlWebMenu.set_size_request(kWebMenuWidth, -1);
-
-    cbbUrlList.get_style_context()->add_class("kivo-menu");
-    cbbUrlList.set_size_request(400, -1);
-    pnlAdr.put(edtUrl, 0, 7);
-    pnlAdr.put(btnGo, 0, 6);
-    pnlAdr.put(pnlWebMenu, 0, 7);
-    pnlAdr.signal_size_allocate().connect([this](Gtk::Allocation&) { pnlAdrResize(); }, true);
-}
-
-void TFrmMultOpenApp::pnlAdrResize() {
-    const AddressBarLayout layout = LayoutAddressBar(pnlAdr.get_allocated_width());
-    if (layout.UrlWidth == address_row_width_) return;
-    address_row_width_ = layout.UrlWidth;
-    edtUrl.set_size_request(layout.UrlWidth, 21);
-    pnlAdr.move(btnGo, layout.GoLeft, 6);
-    pnlAdr.move(pnlWebMenu, layout.WebMenuLeft, 7);
-}
-
 void TFrmMultOpenApp::BuildTabArea() {
-    pcMain.get_style_context()->add_class("kivo-tabs");
-    pcMain.set_scrollable(true);
-    pcMain.popup_enable();  // the menu listing every tab in strip order
-    pcMain.set_show_border(false);
-    pcMain.signal_switch_page().connect(
-        [this](Gtk::Widget* page, guint) {
-            if (allow_switch_) return;
-            auto* tab = dynamic_cast<N_TRzTabSheet*>(page);
-            if (tab && !pcMainChanging(*tab)) {
-                g_signal_stop_emission_by_name(pcMain.gobj(), "switch-page");
-                return;
-            }
-            approved_ = tab;
-        },
-        false);
-    pcMain.signal_switch_page().connect(
-        [this](Gtk::Widget* page, guint) {
-            // A protected tab that became current without its password (the strip picked it
-            // after a removal) stays covered until the password is given.
-            auto* tab = dynamic_cast<N_TRzTabSheet*>(page);
-            covered_ = nullptr;
-            if (tab && !tab->TabPassword.empty() && tab != approved_) {
-                covered_ = tab;
-                gtk_widget_set_child_visible(GTK_WIDGET(tab->gobj()), FALSE);
-            }
-            approved_ = nullptr;
-            pcMainChange();
-        },
-        true);
-    pcMain.signal_button_press_event().connect(
-        sigc::mem_fun(*this, &TFrmMultOpenApp::pcMainButtonPress), false);
-    // The menu button at the end of the strip lists every tab in strip order.
-    btnTabList.set_relief(Gtk::RELIEF_NONE);
-    btnTabList.get_accessible()->set_name("全部标签");
-    btnTabList.set_popup(pmTabList);
-    btnTabList.signal_pressed().connect([this] {
-        for (Gtk::Widget* item : pmTabList.get_children()) pmTabList.remove(*item);
-        for (int i = 0; i < pcMain.get_n_pages(); ++i) {
-            N_TRzTabSheet* tab = Tab(i);
-            auto* item = Gtk::manage(new Gtk::MenuItem(tab ? tab->Hint() : ""));
-            item->signal_activate().connect([this, i] { ActivateTab(i); });
-            pmTabList.append(*item);
-        }
-        pmTabList.show_all();
-    });
-    btnTabList.show();
-    pcMain.set_action_widget(&btnTabList, Gtk::PACK_END);
-    pcMain.add_events(Gdk::POINTER_MOTION_MASK);
-    pcMain.signal_motion_notify_event().connect([this](GdkEventMotion*) {
-        if (!pcMain.has_focus()) pcMain.grab_focus();
-        return false;
-    });
-
     // A line across the top of the tab area, whatever its width.
     imgTabTop.get_style_context()->add_class("kivo-tab-top");
     imgTabTop.set_size_request(-1, 1);
     pnlpcMain.pack_start(imgTabTop, Gtk::PACK_SHRINK);
-    pnlpcMain.pack_start(pcMain, Gtk::PACK_EXPAND_WIDGET);
-    pnlpcMain.pack_end(sbWeb, Gtk::PACK_SHRINK);
+    pnlpcMain.pack_start(tabStrip_.Widget(), Gtk::PACK_EXPAND_WIDGET);
+    pnlpcMain.pack_end(statusBar_.Widget(), Gtk::PACK_SHRINK);
 
     pnlLeft.get_style_context()->add_class("kivo-left");
     pnlLeft.set_size_request(187 - 6, -1);
@@ -379,89 +263,7 @@ void TFrmMultOpenApp::BuildTabArea() {
     pnlBody.pack_start(pnlpcMain, Gtk::PACK_EXPAND_WIDGET);
 }
 
-void TFrmMultOpenApp::BuildStatusBar() {
-    sbWeb.get_style_context()->add_class("kivo-status");
-    psWeb.set_size_request(145, -1);
-    psWeb.set_show_text(false);
-    psWeb.set_margin_start(4);
-    psWeb.set_valign(Gtk::ALIGN_CENTER);
-    ShowProgress(50);
-    spText.set_xalign(0);
-    spText.set_margin_start(4);
-    spText.set_ellipsize(Pango::ELLIPSIZE_END);
-    const std::tuple<Gtk::Button*, const char*, int> panes[] = {
-        {&spBug, "问题提交", 56},
-        {&spMenu, "快速截图：Alt+B", 99},
-        {&spWebConfig, "页面自动刷新设置", 107},
-        {&spSC9, "9格显示", 51}};
-    for (const auto& [pane, caption, width] : panes) {
-        pane->set_label(caption);
-        pane->set_relief(Gtk::RELIEF_NONE);
-        pane->set_can_focus(false);
-        pane->set_size_request(width, -1);
-    }
-    spSC9.set_sensitive(false);  // the page grid is not there yet
-    spWebConfig.signal_clicked().connect([this] {
-        pmWebConfigPopup();
-        pmWebConfig.popup_at_widget(&spWebConfig, Gdk::GRAVITY_NORTH_WEST, Gdk::GRAVITY_SOUTH_WEST,
-                                    nullptr);
-    });
-    spMenu.signal_clicked().connect([this] { spMenuClick(); });
-    spBug.signal_clicked().connect(
-        [this] { OpenGameDroppingErrors(MakerUrl("/thread-8791-1-1.html"), ""); });
-    sbWeb.pack_start(psWeb, Gtk::PACK_SHRINK);
-    sbWeb.pack_start(spText, Gtk::PACK_EXPAND_WIDGET);
-    for (Gtk::Button* pane : {&spSC9, &spWebConfig, &spMenu, &spBug}) sbWeb.pack_end(*pane, Gtk::PACK_SHRINK);
-    sbWeb.set_size_request(-1, 19);
-}
-
 void TFrmMultOpenApp::BuildMenus() {
-    N11.set_label("修改标签页名称");
-    N1.set_label("锁定标签页");
-    N31.set_label("保护标签页");
-    N22.set_label("新建浏览页");
-    N11.signal_activate().connect([this] { N11Click(); });
-    N1.signal_activate().connect([this] {
-        if (!syncing_marks_)
-            N1Click();
-    });
-    N31.signal_activate().connect([this] {
-        if (!syncing_marks_)
-            N31Click();
-    });
-    N22.signal_activate().connect([this] { N22Click(); });
-    popTab.append(N11);
-    popTab.append(*Gtk::manage(new Gtk::SeparatorMenuItem));
-    popTab.append(N1);
-    popTab.append(N31);
-    popTab.append(*Gtk::manage(new Gtk::SeparatorMenuItem));
-    // Adding to the favorites comes with the favorites themselves.
-    auto* N19 = Gtk::manage(new Gtk::MenuItem("添加到收藏夹"));
-    N19->set_sensitive(false);
-    popTab.append(*N19);
-    popTab.append(*Gtk::manage(new Gtk::SeparatorMenuItem));
-    popTab.append(N22);
-    popTab.show_all();
-
-    Gtk::RadioMenuItem::Group group = mi0.get_group();
-    for (Gtk::RadioMenuItem* item : {&mi300, &mi600, &mi1800, &mi3600, &miCust}) item->set_group(group);
-    const std::pair<Gtk::RadioMenuItem*, RefreshItem> items[] = {
-        {&mi0, RefreshItem::Off},     {&mi300, RefreshItem::Min5},  {&mi600, RefreshItem::Min10},
-        {&mi1800, RefreshItem::Min30}, {&mi3600, RefreshItem::Min60}};
-    for (const auto& [item, which] : items) {
-        item->signal_activate().connect([this, item = item, which = which] {
-            if (item->get_active() && !syncing_marks_)
-                SetRefresh(which);
-        });
-        pmWebConfig.append(*item);
-    }
-    miCust.signal_activate().connect([this] {
-        if (miCust.get_active() && !syncing_marks_)
-            miCustClick();
-    });
-    pmWebConfig.append(miCust);
-    pmWebConfig.show_all();
-
     // The main menu. Items whose dialogs are not there yet are shown greyed.
     auto add_item = [this](const char* caption, bool shown, std::function<void()> click) {
         auto* item = Gtk::manage(new Gtk::MenuItem(MenuCaption(caption)));
@@ -495,22 +297,27 @@ void TFrmMultOpenApp::BuildMenus() {
     add_separator();                                              // N3
     add_item("退出&", true, [this] { N2Click(); });               // N2
     pmMainApp.get_style_context()->add_class("kivo-menu");
+}
 
-    // The picture menu above the status pane: whole page, screen area, full screen, each to a
-    // file, the paint program or the clipboard.
-    for (const char* group_caption : {"网页截图", "区域截图", "全屏截图"}) {
-        auto* group_item = Gtk::manage(new Gtk::MenuItem(group_caption));
-        auto* outputs = Gtk::manage(new Gtk::Menu);
-        for (const char* output : {"输出到文件", "输出到画图", "输出到剪贴板"}) {
-            auto* item = Gtk::manage(new Gtk::MenuItem(output));
-            item->set_sensitive(false);  // the picture export is not there yet
-            outputs->append(*item);
+void TFrmMultOpenApp::OpenTitleRowDrag(Gtk::EventBox& area) {
+    // Pressing moves the window; a double click toggles maximise.
+    area.add_events(Gdk::BUTTON_PRESS_MASK);
+    area.signal_button_press_event().connect([this](GdkEventButton* event) {
+        if (event->type == GDK_2BUTTON_PRESS) {
+            pnlMainBtnDblClick();
+            return true;
         }
-        group_item->set_submenu(*outputs);
-        pmPic.append(*group_item);
-    }
-    pmPic.get_style_context()->add_class("kivo-menu");
-    pmPic.show_all();
+        int x = 0, y = 0;
+        get_pointer(x, y);
+        // The resize bands overlap the row's edges: those presses resize instead.
+        if (FrameHitTest(x, y, get_width(), get_height()) != HitTest::Default)
+            return false;
+        if (event->type == GDK_BUTTON_PRESS) {
+            begin_move_drag(static_cast<int>(event->button), static_cast<int>(event->x_root),
+                            static_cast<int>(event->y_root), event->time);
+        }
+        return true;
+    });
 }
 
 bool TFrmMultOpenApp::on_button_press_event(GdkEventButton* event) {
@@ -619,7 +426,7 @@ void TFrmMultOpenApp::RegisterHotKeys() {
         keybinder_bind(
             kPictureKey,
             [](const char*, void*) {
-                if (hot_key_window) hot_key_window->spMenuClick();
+                if (hot_key_window) hot_key_window->StatusBar().spMenuClick();
             },
             nullptr);
     }
@@ -631,12 +438,6 @@ void TFrmMultOpenApp::UnregisterHotKeys() {
     hot_key_window = nullptr;
     keybinder_unbind_all(kBossKey);
     keybinder_unbind_all(kPictureKey);
-}
-
-void TFrmMultOpenApp::spMenuClick() {
-    if (!spMenu.get_mapped()) return;
-    // Opens upwards from the pane.
-    pmPic.popup_at_widget(&spMenu, Gdk::GRAVITY_NORTH_WEST, Gdk::GRAVITY_SOUTH_WEST, nullptr);
 }
 
 void TFrmMultOpenApp::btnBigICONClick() {
@@ -808,21 +609,11 @@ void TFrmMultOpenApp::N2Click() {
 void TFrmMultOpenApp::actAppHaltExecute() {
     hide();
     UnregisterHotKeys();
-    allow_switch_ = true;
     {
         // Quitting never waits long for the workers: one that has not answered when the time
         // is up is taken for hung and ended, and every call after that fails at once.
         const Channel::DeadlineCap cap(std::chrono::steady_clock::now() + std::chrono::seconds(3));
-        while (!sheets_.empty()) {
-            N_TRzTabSheet* first = Tab(0);
-            if (!first) first = sheets_.front().get();
-            try {
-                if (first->HasWebControl()) first->WebControl().FreeWeb(first->TabHandle());
-            } catch (const std::exception&) {
-                // The tab goes all the same.
-            }
-            DestroyTab(first);
-        }
+        tabStrip_.FreeAllTabs();
         WarmUpControl.reset();
     }
     // The released workers end by themselves, or are ended; their session folders go after.
@@ -850,9 +641,7 @@ TFrmMultOpenApp::~TFrmMultOpenApp() {
     gameKivo_TLB::RemoteWebControl::SetWorkerEndedHandler(nullptr);
     if (DialogOwner() == this) SetDialogOwner(nullptr);
     UnregisterHotKeys();
-    SaveVisitedUrls();
-    allow_switch_ = true;
-    while (!sheets_.empty()) DestroyTab(sheets_.back().get());
+    tabStrip_.DestroyAllTabs();
 }
 
 int32_t TFrmMultOpenApp::Handle() const {
@@ -861,241 +650,20 @@ int32_t TFrmMultOpenApp::Handle() const {
     return static_cast<int32_t>(gdk_x11_window_get_xid(const_cast<GdkWindow*>(window->gobj())));
 }
 
-TabEventHandlers TFrmMultOpenApp::Handlers() {
-    TabEventHandlers handlers;
-    handlers.DocumentComplete = [this](TWebControl& s, bool top, const std::u16string& url,
-                                       int32_t tab) { WebControl1DocumentComplete(s, top, url, tab); };
-    handlers.Foreground = [this](TWebControl& s) { WebControl1Foreground(s); };
-    handlers.NewTab = [this](TWebControl& s, int32_t& tab, int32_t web) {
-        WebControl1NewTab(s, tab, web);
-    };
-    handlers.ProgressChange = [this](TWebControl& s, int32_t p, int32_t max, int32_t tab) {
-        WebControl1ProgressChange(s, p, max, tab);
-    };
-    handlers.StatusTextChange = [this](TWebControl& s, const std::u16string& text, int32_t tab) {
-        WebControl1StatusTextChange(s, text, tab);
-    };
-    realize();
-    handlers.ServerWindow = Handle();
-    return handlers;
-}
-
-N_TRzTabSheet* TFrmMultOpenApp::AppendTab() {
-    auto sheet = std::make_unique<N_TRzTabSheet>(Handlers());
-    N_TRzTabSheet* tab = sheet.get();
-    tab->IsActive = [this, tab] { return ActiveTab() == tab; };
-    tab->SetCaption(kLoadingCaption);
-    tab->SetHint(kLoadingCaption);
-    tab->CloseButton().signal_clicked().connect([this] { CloseActiveTab(); });
-    sheets_.push_back(std::move(sheet));
-    allow_switch_ = true;
-    pcMain.append_page(*tab, tab->TabLabel());
-    allow_switch_ = false;
-    pcMain.set_tab_reorderable(*tab, true);
-    pcMain.set_menu_label_text(*tab, tab->Hint());
-    tab->show();
-    tab->TabHandle();  // realises the window the worker will place the view in
-    return tab;
-}
-
-N_TRzTabSheet* TFrmMultOpenApp::NewGameTab() {
-    N_TRzTabSheet* tab = AppendTab();
-    tab->ConnectWebControl().CreateWeb(tab->TabHandle());
-    allow_switch_ = true;
-    pcMain.set_current_page(pcMain.page_num(*tab));
-    allow_switch_ = false;
-    if (pcMain.get_n_pages() == 1) pcMainChange();
-    try {
-        tab->WebControl().SetParent(tab->TabHandle());
-    } catch (const std::exception&) {
-    }
-    return tab;
-}
-
 N_TRzTabSheet* TFrmMultOpenApp::OpenGame(const std::string& Url, const std::string& PostData,
                                          const std::string& CacheDir) {
     N_TRzTabSheet* tab = nullptr;
     RunInSession(CacheFolders, FreeSessionFolder(CacheDir), [&] {
-        tab = NewGameTab();
+        tab = tabStrip_.NewGameTab();
         tab->GameUrlID.assign(1, '0');  // free browsing
         try {
             tab->WebControl().Navigate(tab->TabHandle(), Utf8ToUtf16(Url), Utf8ToUtf16(PostData));
         } catch (const std::exception&) {
-            DiscardIfWorkerGone(tab);
+            tabStrip_.DiscardIfWorkerGone(tab);
             throw;
         }
     });
     return tab;
-}
-
-N_TRzTabSheet* TFrmMultOpenApp::FindTabByHandle(int32_t TabHandle) {
-    for (int i = 0; i < pcMain.get_n_pages(); ++i) {
-        auto* tab = dynamic_cast<N_TRzTabSheet*>(pcMain.get_nth_page(i));
-        if (tab && SameTabHandle(TabHandle, static_cast<unsigned long>(tab->get_id()))) return tab;
-    }
-    return nullptr;
-}
-
-N_TRzTabSheet* TFrmMultOpenApp::ActiveTab() {
-    const int index = pcMain.get_current_page();
-    N_TRzTabSheet* tab =
-        index < 0 ? nullptr : dynamic_cast<N_TRzTabSheet*>(pcMain.get_nth_page(index));
-    return tab == covered_ ? nullptr : tab;  // a covered tab is not active until it is unlocked
-}
-
-N_TRzTabSheet* TFrmMultOpenApp::Tab(int index) {
-    return dynamic_cast<N_TRzTabSheet*>(pcMain.get_nth_page(index));
-}
-
-void TFrmMultOpenApp::ActivateTab(int index) {
-    if (covered_ && Tab(index) == covered_)
-        AskCoveredTab();  // already current: the strip would not switch to it again
-    else
-        pcMain.set_current_page(index);
-}
-
-void TFrmMultOpenApp::DestroyTab(N_TRzTabSheet* Tab) {
-    // Out of every list first: the removal and the sheet's end call into workers, and the
-    // events those calls serve must find the other tabs only.
-    auto found = std::find_if(sheets_.begin(), sheets_.end(),
-                              [Tab](const auto& sheet) { return sheet.get() == Tab; });
-    if (found == sheets_.end())
-        return;
-    std::unique_ptr<N_TRzTabSheet> sheet = std::move(*found);
-    sheets_.erase(found);
-    if (covered_ == Tab)
-        covered_ = nullptr;
-    if (approved_ == Tab)
-        approved_ = nullptr;
-    const bool was = allow_switch_;
-    allow_switch_ = true;
-    pcMain.remove_page(*Tab);
-    allow_switch_ = was;
-}
-
-bool TFrmMultOpenApp::pcMainChanging(N_TRzTabSheet& Tab) {
-    if (!Tab.TabPassword.empty()) {
-        std::string text;
-        if (!InputBox("输入", "请输入解除保护的密码", text, 8, true)) return false;
-        if (!IsLive(&Tab) || text != Tab.TabPassword)
-            return false;  // may have gone meanwhile
-    }
-    try {
-        if (Tab.HasWebControl()) Tab.WebControl().SetParent(Tab.TabHandle());
-    } catch (const std::exception&) {
-        DiscardDeadTab(&Tab);  // the worker no longer answers
-    }
-    return true;
-}
-
-void TFrmMultOpenApp::pcMainChange() {
-    N_TRzTabSheet* active = ActiveTab();
-    for (const auto& sheet : sheets_) {
-        if (sheet)
-            sheet->SetCurrent(sheet.get() == active);
-    }
-    if (!active) {
-        lblTitle.set_text(kApplicationTitle);
-        edtUrl.set_text("");
-        return;
-    }
-    lblTitle.set_text(active->Hint().empty() ? std::string(kApplicationTitle)
-                                             : active->Hint() + "-" + kApplicationTitle);
-    try {
-        if (active->HasWebControl())
-            edtUrl.set_text(Utf16ToUtf8(active->WebControl().WebUrl(active->TabHandle())));
-    } catch (const std::exception&) {
-        DiscardDeadTab(active);
-        return;
-    }
-    if (NewTabPending) {
-        try {
-            active->WebControl().SetParent(active->TabHandle());
-        } catch (const std::exception&) {
-        }
-    }
-    NewTabPending = false;
-    queue_draw();
-}
-
-bool TFrmMultOpenApp::pcMainClose() {
-    try {
-        if (pcMain.get_n_pages() == 1) return false;  // the last tab never closes
-        N_TRzTabSheet* active = ActiveTab();
-        if (!active) return false;
-        if (active->TabLocked && !Confirm("是否关闭当前页面？", "提示")) return false;
-        if (active->HasWebControl()) active->WebControl().FreeWeb(active->TabHandle());
-        return true;
-    } catch (const std::exception&) {
-        return false;
-    }
-}
-
-bool TFrmMultOpenApp::CloseActiveTab() {
-    if (!pcMainClose()) return false;
-    N_TRzTabSheet* active = ActiveTab();
-    if (!active)
-        return false;  // gone while the worker was asked
-    const int index = pcMain.page_num(*active);
-    DestroyTab(active);
-    // The tab to its left becomes active (or the new first one), asked as any activation is.
-    const int left = std::max(index - 1, 0);
-    if (left < pcMain.get_n_pages()) {
-        if (pcMain.get_current_page() != left) {
-            pcMain.set_current_page(left);
-        } else if (Tab(left) == covered_) {
-            AskCoveredTab();
-        } else if (N_TRzTabSheet* tab = Tab(left); tab && pcMainChanging(*tab)) {
-            pcMainChange();
-        }
-    }
-    return true;
-}
-
-void TFrmMultOpenApp::AskCoveredTab() {
-    N_TRzTabSheet* tab = covered_;
-    if (!tab || !pcMainChanging(*tab) || tab != covered_)
-        return;
-    covered_ = nullptr;
-    gtk_widget_set_child_visible(GTK_WIDGET(tab->gobj()), TRUE);
-    pcMainChange();
-}
-
-bool TFrmMultOpenApp::IsLive(const N_TRzTabSheet* tab) const {
-    return std::any_of(sheets_.begin(), sheets_.end(),
-                       [tab](const auto& sheet) { return sheet.get() == tab; });
-}
-
-void TFrmMultOpenApp::DiscardDeadTab(N_TRzTabSheet* tab) {
-    // Later, once the switch or call that found the worker gone is over.
-    Glib::signal_idle().connect_once(sigc::track_obj(
-        [this, tab] {
-            if (!IsLive(tab))
-                return;
-            ShowStatusText(DeadTabStatusText(tab->Caption()));
-            DestroyTab(tab);
-        },
-        *this));
-}
-
-void TFrmMultOpenApp::DiscardTabsOfEndedWorkers() {
-    for (const auto& sheet : sheets_) {
-        const auto control = sheet ? sheet->SharedWebControl() : nullptr;
-        if (control && control->DefaultInterface() && !control->DefaultInterface()->Alive())
-            DiscardDeadTab(sheet.get());
-    }
-}
-
-int TFrmMultOpenApp::TabAt(double x, double y) {
-    for (int i = 0; i < pcMain.get_n_pages(); ++i) {
-        Gtk::Widget* label = pcMain.get_tab_label(*pcMain.get_nth_page(i));
-        if (!label || !label->get_mapped()) continue;
-        int lx = 0, ly = 0;
-        if (!label->translate_coordinates(pcMain, 0, 0, lx, ly)) continue;
-        const auto a = label->get_allocation();
-        if (x >= lx && x < lx + a.get_width() && y >= ly && y < ly + a.get_height()) return i;
-    }
-    return -1;
 }
 
 void TFrmMultOpenApp::OpenGameDroppingErrors(const std::string& url, const std::string& suffix) {
@@ -1104,193 +672,6 @@ void TFrmMultOpenApp::OpenGameDroppingErrors(const std::string& url, const std::
     } catch (const std::exception&) {
         // Dropped, as every error that escapes a handler.
     }
-}
-
-void TFrmMultOpenApp::OpenBlankTab() {
-    try {
-        // A blank page may complete before its tab hears of it: caption it as blank pages are.
-        N_TRzTabSheet* tab = OpenGame(kBlankPage, "", "");
-        if (tab && IsLive(tab) && tab->Hint() == kLoadingCaption) {
-            tab->SetHint(PageName("", kBlankPage));
-            FitTabCaption(*tab);
-        }
-    } catch (const std::exception&) {
-        // Dropped, as every error that escapes a handler.
-    }
-}
-
-bool TFrmMultOpenApp::pcMainButtonPress(GdkEventButton* event) {
-    // Only presses on the strip itself: the pages below it are the workers' views.
-    if (event->window != pcMain.get_window()->gobj() && TabAt(event->x, event->y) < 0 &&
-        event->y > 30)
-        return false;
-    const int over = TabAt(event->x, event->y);
-    const int active = pcMain.get_current_page();
-    if (event->type == GDK_BUTTON_PRESS && event->button == 1 && over >= 0) {
-        // A protected tab asks for its password after the press, not inside the strip's own
-        // handling of it: a prompt there would leave the strip waiting for a release that goes
-        // to the prompt, and the next click on the tab would do nothing.
-        N_TRzTabSheet* tab = Tab(over);
-        if (tab && (tab == covered_ || (over != active && !tab->TabPassword.empty()))) {
-            Glib::signal_idle().connect_once(sigc::track_obj(
-                [this, tab] {
-                    if (IsLive(tab))
-                        ActivateTab(pcMain.page_num(*tab));
-                },
-                *this));
-            return true;
-        }
-    }
-    if (event->type == GDK_2BUTTON_PRESS && event->button == 1) {
-        if (over < 0)
-            OpenBlankTab();
-        else if (over == active)
-            CloseActiveTab();
-        return true;
-    }
-    if (event->type == GDK_BUTTON_PRESS && event->button == 3) {
-        if (over == active && over >= 0) {
-            popTabPopup();
-            popTab.popup_at_pointer(reinterpret_cast<GdkEvent*>(event));
-        } else if (over < 0) {
-            OpenBlankTab();
-        }
-        return true;
-    }
-    return false;
-}
-
-bool TFrmMultOpenApp::on_scroll_event(GdkEventScroll* event) {
-    if (WheelBusy) return true;
-    WheelBusy = true;
-    struct Clear {
-        bool& flag;
-        ~Clear() { flag = false; }
-    } clear{WheelBusy};
-    int x = 0, y = 0;
-    if (!translate_coordinates(pcMain, static_cast<int>(event->x), static_cast<int>(event->y), x, y))
-        return true;
-    if (TabAt(x, y) < 0) return true;
-    const int active = pcMain.get_current_page();
-    const bool away = event->direction == GDK_SCROLL_UP ||
-                      (event->direction == GDK_SCROLL_SMOOTH && event->delta_y < 0);
-    if (away && active > 0) pcMain.set_current_page(active - 1);
-    if (!away && active < pcMain.get_n_pages() - 1) pcMain.set_current_page(active + 1);
-    return true;
-}
-
-void TFrmMultOpenApp::FitTabCaption(N_TRzTabSheet& Tab) {
-    auto layout = Tab.TabLabel().create_pango_layout("");
-    const auto caption = FitTabCaptionText(Tab.Hint(), kTabWidth, [&](const std::string& text) {
-        layout->set_text(text);
-        int width = 0, height = 0;
-        layout->get_pixel_size(width, height);
-        return width;
-    });
-    if (caption) Tab.SetCaption(*caption);
-    pcMain.set_menu_label_text(Tab, Tab.Hint());
-    if (&Tab == ActiveTab()) pcMainChange();
-}
-
-N_TRzTabSheet* TFrmMultOpenApp::UpdateTabHint(int32_t TabHandle) {
-    N_TRzTabSheet* tab = FindTabByHandle(TabHandle);
-    if (tab && tab->AllowChangeCaption)
-        tab->SetHint(
-            TabHint(tab->LoginUser, PageName(Utf16ToUtf8(tab->WebControl().WebTitle(TabHandle)),
-                                             Utf16ToUtf8(tab->WebControl().WebUrl(TabHandle)))));
-    return tab;
-}
-
-void TFrmMultOpenApp::WebControl1DocumentComplete(TWebControl&, bool IsApplication,
-                                                  const std::u16string& Url, int32_t TabHandle) {
-    if (!IsApplication) return;
-    RecordVisitedUrl(Utf16ToUtf8(Url));
-    N_TRzTabSheet* tab = UpdateTabHint(TabHandle);
-    if (!tab) return;
-    FitTabCaption(*tab);
-    if (tab->LoginAcc) {
-        tab->LoginAcc = false;  // the fill is attempted once
-        for (const auto& [name, value] : LoginFillCalls(tab->LoginInfo))
-            tab->WebControl().LoginWeb(Utf8ToUtf16(name), Utf8ToUtf16(value), TabHandle);
-    }
-}
-
-void TFrmMultOpenApp::WebControl1NewTab(TWebControl& Sender, int32_t& TabHandle, int32_t) {
-    NewTabPending = true;
-    N_TRzTabSheet* opener = FindTabByHandle(TabHandle);
-    std::shared_ptr<TWebControl> proxy = opener ? opener->SharedWebControl() : nullptr;
-    if (!proxy) {
-        for (const auto& sheet : sheets_) {
-            if (sheet->SharedWebControl().get() == &Sender) proxy = sheet->SharedWebControl();
-        }
-    }
-    N_TRzTabSheet* tab = AppendTab();
-    tab->ShareWebControl(proxy);
-    TabHandle = tab->TabHandle();
-}
-
-void TFrmMultOpenApp::WebControl1ProgressChange(TWebControl&, int32_t Progress, int32_t ProgressMax,
-                                                int32_t TabHandle) {
-    N_TRzTabSheet* active = ActiveTab();
-    if (!active || !SameTabHandle(TabHandle, static_cast<unsigned long>(active->get_id()))) return;
-    if (auto percent = ProgressPercent(Progress, ProgressMax)) ShowProgress(*percent);
-}
-
-void TFrmMultOpenApp::WebControl1StatusTextChange(TWebControl&, const std::u16string& Text,
-                                                  int32_t TabHandle) {
-    N_TRzTabSheet* active = ActiveTab();
-    if (!active || !SameTabHandle(TabHandle, static_cast<unsigned long>(active->get_id()))) return;
-    ShowStatusText(Utf16ToUtf8(Text));
-}
-
-void TFrmMultOpenApp::WebControl1Foreground(TWebControl&) {}
-
-void TFrmMultOpenApp::ShowProgress(int percent) {
-    progress_shown_ = percent;
-    psWeb.set_fraction(std::clamp(percent, 0, 100) / 100.0);
-    psWeb.set_tooltip_text(std::to_string(percent) + "%");
-}
-
-void TFrmMultOpenApp::ShowStatusText(const std::string& text) { spText.set_text(text); }
-
-RefreshItem TFrmMultOpenApp::pmWebConfigPopup() {
-    N_TRzTabSheet* tab = ActiveTab();
-    std::optional<uint32_t> interval;
-    if (tab && tab->tmrFresh.Enabled()) interval = tab->tmrFresh.Interval();
-    const RefreshItem item = RefreshItemFor(interval);
-    Gtk::RadioMenuItem* items[] = {&mi0, &mi300, &mi600, &mi1800, &mi3600, &miCust};
-    if (item == RefreshItem::Custom) miCust.set_label(CustomRefreshCaption(*interval));
-    SetCheckedQuietly(*items[static_cast<int>(item)], true, syncing_marks_);
-    return item;
-}
-
-void TFrmMultOpenApp::SetRefresh(RefreshItem item) {
-    N_TRzTabSheet* tab = ActiveTab();
-    if (!tab) return;
-    if (item == RefreshItem::Off) {
-        tab->tmrFresh.SetEnabled(false);
-        return;
-    }
-    tab->tmrFresh.SetInterval(RefreshInterval(item));
-    tab->tmrFresh.SetEnabled(true);
-}
-
-void TFrmMultOpenApp::miCustClick() {
-    std::string text = CustomRefreshPromptText(miCust.get_label());
-    if (!InputBox("输入", "间隔不能小于10秒", text, 20, false)) {
-        pmWebConfigPopup();
-        return;
-    }
-    N_TRzTabSheet* tab = ActiveTab();
-    if (const auto seconds = ParseRefreshSeconds(text); seconds && tab) {
-        tab->tmrFresh.SetInterval(*seconds * 1000);
-        tab->tmrFresh.SetEnabled(true);
-        miCust.set_label(std::string(kCustomRefreshPrefix) + text);
-        return;
-    }
-    if (tab) tab->tmrFresh.SetEnabled(false);
-    ShowError("输入错误！", "提示");
-    pmWebConfigPopup();
 }
 
 void TFrmMultOpenApp::actOpenMainUrlExecute() {
@@ -1305,230 +686,8 @@ void TFrmMultOpenApp::actOpenMainUrlExecute() {
     OpenGame(MakerUrl("/news/"), "", "");
 }
 
-void TFrmMultOpenApp::btnGoClick() {
-    N_TRzTabSheet* tab = ActiveTab();
-    if (!tab) return;
-    const std::string typed = edtUrl.get_text();
-    // "http://" before an address without scheme; a text that is no address is searched for.
-    const std::string address = AddressForTyped(typed, CurrentSearchAddress());
-    if (address.empty())
-        return;
-    try {
-        RecordTypedUrl(UserSettings(), typed);
-    } catch (const std::exception& e) {
-        std::cerr << "gameKivo: the typed address was not recorded: " << e.what() << '\n';
-    }
-    if (tab->HasWebControl() &&
-        Utf16ToUtf8(tab->WebControl().WebUrl(tab->TabHandle())) == kBlankPage) {
-        try {
-            tab->WebControl().Navigate(tab->TabHandle(), Utf8ToUtf16(address), u"");
-        } catch (const std::exception&) {
-            DiscardIfWorkerGone(tab);
-            throw;
-        }
-        return;
-    }
-    // Never in a tab that may hold an account's cookies: a new tab with a session of its own.
-    OpenGame(address, "", "");
+bool TFrmMultOpenApp::on_scroll_event(GdkEventScroll* event) {
+    return tabStrip_.WindowScroll(*this, event);
 }
-
-void TFrmMultOpenApp::SetupUrlAutoComplete() {
-    // Completion from the visited-address list: suggestions drop down under the box, the
-    // common rest of the matching addresses is appended, and the arrow keys walk the list.
-    try {
-        FVisitedUrls = std::make_unique<VisitedUrls>(VisitedUrls::DefaultFile());
-        UrlColumns_.add(UrlColumn_);
-        FUrlStore = Gtk::ListStore::create(UrlColumns_);
-        for (const std::string& url : FVisitedUrls->Urls()) (*FUrlStore->append())[UrlColumn_] = url;
-        FAutoComplete = Gtk::EntryCompletion::create();
-        FAutoComplete->set_model(FUrlStore);
-        FAutoComplete->set_text_column(UrlColumn_);
-        FAutoComplete->set_minimum_key_length(1);
-        FAutoComplete->set_popup_completion(true);
-        // The rest is appended by edtUrlAppendCompletion, which never acts on an old text.
-        FAutoComplete->set_inline_completion(false);
-        FAutoComplete->set_match_func([this](const Glib::ustring& key, const Gtk::TreeModel::const_iterator& row) {
-            const Glib::ustring url = (*row)[UrlColumn_];
-            return CompletesAddress(url.raw(), key.raw());
-        });
-        edtUrl.set_completion(FAutoComplete);
-    } catch (const std::exception&) {
-        // The box then works without completion.
-        FAutoComplete.reset();
-    }
-}
-
-void TFrmMultOpenApp::edtUrlAppendCompletion() {
-    if (appending_completion_ || !FVisitedUrls)
-        return;
-    // Only for typing: texts the window puts in the box are left as they are.
-    GdkEvent* event = gtk_get_current_event();
-    const bool typing = event && event->type == GDK_KEY_PRESS;
-    if (event)
-        gdk_event_free(event);
-    if (!typing)
-        return;
-    // After the keystroke is through (GTK places the cursor once the text is in); skipped when
-    // the text has changed again by then, so typed text and a completion never mix.
-    const std::string typed = edtUrl.get_text();
-    Glib::signal_idle().connect_once(sigc::track_obj(
-        [this, typed] {
-            if (edtUrl.get_text() != typed || edtUrl.get_position() != edtUrl.get_text_length())
-                return;
-            const std::string rest = CompletionRest(typed, FVisitedUrls->Urls());
-            if (rest.empty())
-                return;
-            appending_completion_ = true;
-            int position = edtUrl.get_text_length();
-            edtUrl.insert_text(rest, -1, position);
-            appending_completion_ = false;
-            edtUrl.select_region(Glib::ustring(typed).length(), -1);
-        },
-        *this));
-}
-
-void TFrmMultOpenApp::RecordVisitedUrl(const std::string& url) {
-    if (!FVisitedUrls || !FVisitedUrls->Add(url)) return;
-    // The store keeps the list's order: newest first, each address once.
-    for (auto row = FUrlStore->children().begin(); row != FUrlStore->children().end(); ++row) {
-        if (Glib::ustring((*row)[UrlColumn_]).raw() == url) {
-            FUrlStore->erase(row);
-            break;
-        }
-    }
-    (*FUrlStore->prepend())[UrlColumn_] = url;
-    if (FUrlStore->children().size() > VisitedUrls::kMaxUrls)
-        FUrlStore->erase(--FUrlStore->children().end());
-    // Written a moment later, so a burst of pages costs one write.
-    if (!visited_save_.connected())
-        visited_save_ = Glib::signal_timeout().connect(
-            [this] {
-                SaveVisitedUrls();
-                return false;
-            },
-            2000);
-}
-
-void TFrmMultOpenApp::SaveVisitedUrls() {
-    visited_save_.disconnect();
-    if (!FVisitedUrls) return;
-    try {
-        FVisitedUrls->Save();
-    } catch (const std::exception&) {
-        // The list is only a convenience; the pages themselves are untouched.
-    }
-}
-
-void TFrmMultOpenApp::edtUrlClick() {
-    int start = 0, end = 0;
-    if (!edtUrl.get_selection_bounds(start, end)) edtUrl.select_region(0, -1);
-}
-
-std::vector<std::string> TFrmMultOpenApp::LoadTypedUrls() {
-    for (Gtk::Widget* item : cbbUrlList.get_children()) cbbUrlList.remove(*item);
-    std::vector<std::string> urls;
-    try {
-        urls = kivo::LoadTypedUrls(UserSettings());
-    } catch (const std::exception&) {
-        // An unreadable list is an empty one.
-    }
-    for (const std::string& url : urls) {
-        auto* item = Gtk::manage(new Gtk::MenuItem(url));
-        item->signal_activate().connect([this, url] { cbbUrlListSelect(url); });
-        cbbUrlList.append(*item);
-    }
-    cbbUrlList.show_all();
-    return urls;
-}
-
-void TFrmMultOpenApp::btnDropClick() {
-    if (LoadTypedUrls().empty()) return;
-    cbbUrlList.set_size_request(std::max(400, edtUrl.get_allocated_width()), -1);
-    cbbUrlList.popup_at_widget(&edtUrl, Gdk::GRAVITY_SOUTH_WEST, Gdk::GRAVITY_NORTH_WEST, nullptr);
-}
-
-void TFrmMultOpenApp::cbbUrlListSelect(const std::string& url) {
-    edtUrl.set_text(url);
-    btnGo.clicked();
-}
-
-void TFrmMultOpenApp::SetSearchEngine(int engine) {
-    search_engine_ = engine;
-    edtSearch.set_icon_from_pixbuf(SearchIcon(engine), Gtk::ENTRY_ICON_PRIMARY);
-}
-
-std::string TFrmMultOpenApp::CurrentSearchAddress() const {
-    // While the network is down, the program's own result page answers.
-    GNetworkMonitor* monitor = g_network_monitor_get_default();
-    return SearchAddress(search_engine_,
-                         !monitor || g_network_monitor_get_network_available(monitor));
-}
-
-void TFrmMultOpenApp::edtSearchRightButtonClick() {
-    const std::string address = CurrentSearchAddress();
-    if (address.empty()) return;
-    // Not trimmed, not encoded: the engine takes the text as it is.
-    OpenGame(address + edtSearch.get_text(), "", "");
-}
-
-void TFrmMultOpenApp::StepActiveTab(void (TWebControl::*step)(int32_t)) {
-    N_TRzTabSheet* tab = ActiveTab();
-    if (!tab || !tab->HasWebControl())
-        return;
-    try {
-        (tab->WebControl().*step)(tab->TabHandle());
-    } catch (const std::exception&) {
-        DiscardIfWorkerGone(tab);
-    }
-}
-
-void TFrmMultOpenApp::DiscardIfWorkerGone(N_TRzTabSheet* tab) {
-    // A worker that did not answer in time, or could not be written to, has been ended.
-    const auto worker = tab->HasWebControl() ? tab->WebControl().DefaultInterface() : nullptr;
-    if (!worker || !worker->Alive())
-        DiscardDeadTab(tab);
-}
-
-void TFrmMultOpenApp::btnBackClick() {
-    StepActiveTab(&TWebControl::WebBack);
-}
-
-void TFrmMultOpenApp::btnNextClick() {
-    StepActiveTab(&TWebControl::WebForward);
-}
-
-void TFrmMultOpenApp::btnRefreshClick() {
-    StepActiveTab(&TWebControl::WebRefresh);
-}
-
-void TFrmMultOpenApp::N11Click() {
-    N_TRzTabSheet* tab = ActiveTab();
-    if (!tab) return;
-    std::string text = tab->Hint();
-    if (!InputBox("输入", "请输入一个新的名字", text, 20, false)) return;
-    tab->AllowChangeCaption = false;
-    tab->SetHint(text);
-    FitTabCaption(*tab);
-}
-
-void TFrmMultOpenApp::popTabPopup() {
-    if (N_TRzTabSheet* tab = ActiveTab()) {
-        SetCheckedQuietly(N1, tab->TabLocked, syncing_marks_);
-        SetCheckedQuietly(N31, !tab->TabPassword.empty(), syncing_marks_);
-    }
-}
-
-void TFrmMultOpenApp::N1Click() {
-    if (N_TRzTabSheet* tab = ActiveTab()) tab->TabLocked = !tab->TabLocked;
-}
-
-void TFrmMultOpenApp::N31Click() {
-    N_TRzTabSheet* tab = ActiveTab();
-    if (!tab) return;
-    std::string text = tab->TabPassword;
-    if (InputBox("输入", "请输入保护密码", text, 8, true)) tab->TabPassword = text;
-}
-
-void TFrmMultOpenApp::N22Click() { OpenBlankTab(); }
 
 }  // namespace kivo

@@ -119,7 +119,7 @@ protected:
     }
 
     N_TRzTabSheet* Open(const std::string& path) {
-        N_TRzTabSheet* tab = window_->NewGameTab();
+        N_TRzTabSheet* tab = window_->TabStrip().NewGameTab();
         tab->GameUrlID = "0";
         tab->WebControl().Navigate(tab->TabHandle(), kivo::Utf8ToUtf16(server_.Url(path)), u"");
         return tab;
@@ -151,7 +151,7 @@ TEST_F(Tabs, PageTitlesNameTheTabsAndFollowTheActiveOne) {
         text = "mine";
         return true;
     };
-    window_->N11Click();
+    window_->TabStrip().N11Click();
     EXPECT_EQ(second->Hint(), "mine");
     second->WebControl().Navigate(second->TabHandle(), kivo::Utf8ToUtf16(server_.Url("/title?t=x")), u"");
     kivo::test::PumpFor(1500ms);
@@ -173,16 +173,16 @@ TEST_F(Tabs, APopupTabSharesItsOpenersWorkerUntilBothAreClosed) {
     const pid_t shared = opener->SharedWebControl()->DefaultInterface()->WorkerPid();
 
     window_->ActivateTab(1);
-    ASSERT_TRUE(window_->CloseActiveTab());
+    ASSERT_TRUE(window_->TabStrip().CloseActiveTab());
     kivo::test::PumpFor(1000ms);
     EXPECT_TRUE(kivo::test::ProcessRunning(shared));  // the pop-up still shows its page
 
     window_->ActivateTab(1);
     ASSERT_EQ(window_->ActiveTab(), popup);
-    ASSERT_TRUE(window_->CloseActiveTab());
+    ASSERT_TRUE(window_->TabStrip().CloseActiveTab());
     EXPECT_TRUE(kivo::test::PumpUntil([&] { return !kivo::test::ProcessRunning(shared); }, 10s));
 
-    EXPECT_FALSE(window_->CloseActiveTab());  // the last tab never closes
+    EXPECT_FALSE(window_->TabStrip().CloseActiveTab());  // the last tab never closes
     EXPECT_EQ(window_->TabCount(), 1);
 }
 
@@ -195,7 +195,7 @@ TEST_F(Tabs, LockedProtectedAndDeadTabs) {
         EXPECT_EQ(text, "是否关闭当前页面？");
         return false;
     };
-    EXPECT_FALSE(window_->CloseActiveTab());
+    EXPECT_FALSE(window_->TabStrip().CloseActiveTab());
     EXPECT_EQ(window_->TabCount(), 2);
     EXPECT_NO_THROW(second->WebControl().WebTitle(second->TabHandle()));  // its worker is untouched
 
@@ -230,16 +230,16 @@ TEST_F(Tabs, OnlyTheActiveTabTouchesTheStatusBarAndCustomIntervalsAreChecked) {
     N_TRzTabSheet* second = Open("/title?t=two");
     ASSERT_TRUE(HintBecomes(second, "two"));
     TWebControl& proxy = *first->SharedWebControl();
-    window_->WebControl1StatusTextChange(proxy, u"inactive", first->TabHandle());
-    window_->WebControl1ProgressChange(proxy, 1, 8, first->TabHandle());
-    EXPECT_NE(window_->StatusText(), "inactive");
-    const int shown = window_->ProgressShown();
-    window_->WebControl1ProgressChange(proxy, -1, 8, second->TabHandle());
-    EXPECT_EQ(window_->ProgressShown(), shown);
-    window_->WebControl1ProgressChange(proxy, 0, 0, second->TabHandle());
-    EXPECT_EQ(window_->ProgressShown(), 100);
-    window_->WebControl1StatusTextChange(proxy, u"链接", second->TabHandle());
-    EXPECT_EQ(window_->StatusText(), "链接");
+    window_->TabStrip().WebControl1StatusTextChange(proxy, u"inactive", first->TabHandle());
+    window_->TabStrip().WebControl1ProgressChange(proxy, 1, 8, first->TabHandle());
+    EXPECT_NE(window_->StatusBar().StatusText(), "inactive");
+    const int shown = window_->StatusBar().ProgressShown();
+    window_->TabStrip().WebControl1ProgressChange(proxy, -1, 8, second->TabHandle());
+    EXPECT_EQ(window_->StatusBar().ProgressShown(), shown);
+    window_->TabStrip().WebControl1ProgressChange(proxy, 0, 0, second->TabHandle());
+    EXPECT_EQ(window_->StatusBar().ProgressShown(), 100);
+    window_->TabStrip().WebControl1StatusTextChange(proxy, u"链接", second->TabHandle());
+    EXPECT_EQ(window_->StatusBar().StatusText(), "链接");
 
     std::string entered = "9";
     std::string error;
@@ -248,19 +248,19 @@ TEST_F(Tabs, OnlyTheActiveTabTouchesTheStatusBarAndCustomIntervalsAreChecked) {
         return true;
     };
     window_->ShowError = [&](const std::string& text, const std::string&) { error = text; };
-    window_->miCustClick();
+    window_->TabStrip().miCustClick();
     EXPECT_EQ(error, "输入错误！");
     EXPECT_FALSE(second->tmrFresh.Enabled());
-    EXPECT_EQ(window_->pmWebConfigPopup(), kivo::RefreshItem::Off);
+    EXPECT_EQ(window_->TabStrip().pmWebConfigPopup(), kivo::RefreshItem::Off);
     entered = "10";
     error.clear();
-    window_->miCustClick();
+    window_->TabStrip().miCustClick();
     EXPECT_TRUE(error.empty());
     EXPECT_TRUE(second->tmrFresh.Enabled());
     EXPECT_EQ(second->tmrFresh.Interval(), 10000u);
-    EXPECT_EQ(window_->CustomRefreshItemCaption(), "自定义（秒）：10");
-    EXPECT_EQ(window_->pmWebConfigPopup(), kivo::RefreshItem::Custom);
-    window_->SetRefresh(kivo::RefreshItem::Off);
+    EXPECT_EQ(window_->TabStrip().CustomRefreshItemCaption(), "自定义（秒）：10");
+    EXPECT_EQ(window_->TabStrip().pmWebConfigPopup(), kivo::RefreshItem::Custom);
+    window_->TabStrip().SetRefresh(kivo::RefreshItem::Off);
     EXPECT_FALSE(second->tmrFresh.Enabled());
 }
 
@@ -316,21 +316,21 @@ TEST_F(Tabs, FreeOpeningsGetSessionsOfTheirOwnAndLeaveTheUsersSettingsAsTheyWere
 namespace {
 
 TEST_F(Tabs, TheGoButtonNavigatesABlankTabAndOpensANewOneOtherwise) {
-    window_->SetAddressText(server_.Url("/title?t=nowhere"));
-    window_->btnGoClick();  // no tab: nothing at all
+    window_->NavigationBar().SetAddressText(server_.Url("/title?t=nowhere"));
+    window_->NavigationBar().btnGoClick();  // no tab: nothing at all
     EXPECT_EQ(window_->TabCount(), 0);
     EXPECT_TRUE(kivo::ReadTypedUrls(kivo::UserSettings()).empty());
 
     N_TRzTabSheet* blank = window_->OpenGame("about:blank", "", "");
     ASSERT_TRUE(kivo::test::PumpUntil(
         [&] { return blank->WebControl().WebUrl(blank->TabHandle()) == u"about:blank"; }, 20s));
-    window_->SetAddressText(server_.Url("/title?t=typed"));
-    window_->btnGoClick();
+    window_->NavigationBar().SetAddressText(server_.Url("/title?t=typed"));
+    window_->NavigationBar().btnGoClick();
     ASSERT_TRUE(HintBecomes(blank, "typed"));
     EXPECT_EQ(window_->TabCount(), 1);  // the same tab
 
-    window_->SetAddressText(server_.Url("/title?t=second"));
-    window_->btnGoClick();  // a page tab: a new tab in a session of its own
+    window_->NavigationBar().SetAddressText(server_.Url("/title?t=second"));
+    window_->NavigationBar().btnGoClick();  // a page tab: a new tab in a session of its own
     EXPECT_EQ(window_->TabCount(), 2);
     ASSERT_TRUE(HintBecomes(window_->Tab(1), "second"));
     EXPECT_NE(window_->Tab(1)->SharedWebControl(), blank->SharedWebControl());
@@ -340,14 +340,14 @@ TEST_F(Tabs, TheGoButtonNavigatesABlankTabAndOpensANewOneOtherwise) {
     EXPECT_EQ(typed[0], server_.Url("/title?t=second"));  // newest first
 
     // The completed pages are what the address box completes from, newest first.
-    const auto& visited = window_->VisitedAddresses()->Urls();
+    const auto& visited = window_->NavigationBar().VisitedAddresses()->Urls();
     ASSERT_GE(visited.size(), 2u);
     EXPECT_EQ(visited[0], server_.Url("/title?t=second"));
     EXPECT_EQ(visited[1], server_.Url("/title?t=typed"));
 
     // Choosing from the drop-down goes as if the address had been typed.
-    ASSERT_EQ(window_->LoadTypedUrls(), typed);
-    window_->cbbUrlListSelect(typed[1]);
+    ASSERT_EQ(window_->NavigationBar().LoadTypedUrls(), typed);
+    window_->NavigationBar().cbbUrlListSelect(typed[1]);
     ASSERT_EQ(window_->TabCount(), 3);
     EXPECT_TRUE(HintBecomes(window_->Tab(2), "typed"));
 }
@@ -589,10 +589,10 @@ TEST_F(CloseFlow, TheHotKeysTakeExactModifiers) {
 
     kivo::test::PumpFor(200ms);
     PressKeys({XK_Alt_L}, XK_b);  // the picture menu above its status pane
-    EXPECT_TRUE(kivo::test::PumpUntil([&] { return window_->PictureMenu().get_visible(); }, 2s));
-    window_->PictureMenu().popdown();
+    EXPECT_TRUE(kivo::test::PumpUntil([&] { return window_->StatusBar().PictureMenu().get_visible(); }, 2s));
+    window_->StatusBar().PictureMenu().popdown();
     PressKeys({XK_Alt_L, XK_Control_L}, XK_b);
-    EXPECT_FALSE(window_->PictureMenu().get_visible());
+    EXPECT_FALSE(window_->StatusBar().PictureMenu().get_visible());
     EXPECT_FALSE(window_->InTray());
 }
 
@@ -620,25 +620,25 @@ namespace {
 
 TEST_F(Tabs, SearchesGoToTheEngineSiteAndGoAddsTheSchemeOrSearches) {
     setenv("KIVO_SEARCH_SITE", server_.Url("").c_str(), 1);
-    window_->edtSearchRightButtonClick();  // nothing typed: the hint is searched for
+    window_->NavigationBar().edtSearchRightButtonClick();  // nothing typed: the hint is searched for
     ASSERT_EQ(window_->TabCount(), 1);
     ASSERT_TRUE(kivo::test::PumpUntil([&] { return !server_.RequestsTo("/search").empty(); }, 20s));
     EXPECT_EQ(kivo::DecodeFormComponent(server_.RequestsTo("/search").back().query.substr(2)),
               "搜下，就有了");
-    window_->SetSearchEngine(1);
-    window_->edtSearchRightButtonClick();
+    window_->NavigationBar().SetSearchEngine(1);
+    window_->NavigationBar().edtSearchRightButtonClick();
     ASSERT_TRUE(kivo::test::PumpUntil([&] { return !server_.RequestsTo("/s").empty(); }, 20s));
     EXPECT_TRUE(server_.RequestsTo("/s").back().query.starts_with("wd="));
 
     // Go: an address without scheme is opened with http://, other texts are searched for.
     std::string typed = server_.Url("/title?t=typed");
     typed = typed.substr(typed.find("://") + 3);
-    window_->SetAddressText(typed);
-    window_->btnGoClick();
+    window_->NavigationBar().SetAddressText(typed);
+    window_->NavigationBar().btnGoClick();
     ASSERT_EQ(window_->TabCount(), 3);
     EXPECT_TRUE(HintBecomes(window_->Tab(2), "typed"));
-    window_->SetAddressText("two words");
-    window_->btnGoClick();
+    window_->NavigationBar().SetAddressText("two words");
+    window_->NavigationBar().btnGoClick();
     ASSERT_TRUE(kivo::test::PumpUntil([&] { return server_.RequestsTo("/s").size() == 2u; }, 20s));
     EXPECT_EQ(kivo::DecodeFormComponent(server_.RequestsTo("/s").back().query.substr(3)),
               "two words");
@@ -836,19 +836,19 @@ TEST_F(Tabs, TheTabMenuShowsLockAndProtectionWithoutChangingThem) {
         return false;
     };
     second->TabLocked = true;
-    window_->popTabPopup();
-    window_->popTabPopup();
+    window_->TabStrip().popTabPopup();
+    window_->TabStrip().popTabPopup();
     EXPECT_TRUE(second->TabLocked);
     window_->ActivateTab(0);
     ASSERT_EQ(window_->ActiveTab(), first);
-    window_->popTabPopup();  // the mark goes off for an unlocked tab: still no handler runs
+    window_->TabStrip().popTabPopup();  // the mark goes off for an unlocked tab: still no handler runs
     EXPECT_FALSE(first->TabLocked);
     EXPECT_TRUE(second->TabLocked);
     first->TabPassword = "pw";
-    window_->popTabPopup();
+    window_->TabStrip().popTabPopup();
     second->TabPassword.clear();
     window_->ActivateTab(1);
-    window_->popTabPopup();
+    window_->TabStrip().popTabPopup();
     EXPECT_EQ(asked, 0);
     EXPECT_EQ(first->TabPassword, "pw");
     EXPECT_TRUE(second->TabPassword.empty());
@@ -872,11 +872,11 @@ TEST_F(Tabs, AProtectedTabTheStripPicksStaysCoveredUntilItsPasswordIsGiven) {
     };
 
     // Closing its right neighbour: the password is asked; a wrong one leaves nothing active.
-    ASSERT_TRUE(window_->CloseActiveTab());
+    ASSERT_TRUE(window_->TabStrip().CloseActiveTab());
     EXPECT_EQ(asked, 1);
     EXPECT_EQ(window_->ActiveTab(), nullptr);
     EXPECT_FALSE(shown(guarded));
-    EXPECT_FALSE(window_->CloseActiveTab()) << "nothing active, nothing to close";
+    EXPECT_FALSE(window_->TabStrip().CloseActiveTab()) << "nothing active, nothing to close";
     // The next activation of that tab asks again.
     answer = "pw";
     window_->ActivateTab(1);
@@ -890,7 +890,7 @@ TEST_F(Tabs, AProtectedTabTheStripPicksStaysCoveredUntilItsPasswordIsGiven) {
     asked = 0;
     kill(dying->SharedWebControl()->DefaultInterface()->WorkerPid(), SIGKILL);
     ASSERT_TRUE(kivo::test::PumpUntil([&] { return window_->TabCount() == 2; }, 10s));
-    EXPECT_EQ(window_->StatusText(), "页面“dying”已意外结束");
+    EXPECT_EQ(window_->StatusBar().StatusText(), "页面“dying”已意外结束");
     // The strip took its left neighbour, the protected one: covered, nothing active.
     EXPECT_EQ(window_->ActiveTab(), nullptr);
     EXPECT_FALSE(shown(guarded));
@@ -912,7 +912,7 @@ TEST_F(Tabs, ClosingTabsWhileOtherPagesCompleteKeepsTheWindowWhole) {
                 tab->WebControl().WebRefresh(tab->TabHandle());
         }
         kivo::test::PumpFor(std::chrono::milliseconds(60 * round));
-        EXPECT_TRUE(window_->CloseActiveTab());
+        EXPECT_TRUE(window_->TabStrip().CloseActiveTab());
     }
     EXPECT_EQ(window_->TabCount(), 1);
     EXPECT_TRUE(HintBecomes(window_->Tab(0), "Slow"));
@@ -920,7 +920,7 @@ TEST_F(Tabs, ClosingTabsWhileOtherPagesCompleteKeepsTheWindowWhole) {
 }
 
 TEST_F(Tabs, ABlankTabIsNamedByItsAddressAndGoSurvivesAnUnwritableList) {
-    window_->N22Click();
+    window_->TabStrip().N22Click();
     ASSERT_EQ(window_->TabCount(), 1);
     N_TRzTabSheet* blank = window_->Tab(0);
     EXPECT_TRUE(HintBecomes(blank, "about:blank"));
@@ -931,8 +931,8 @@ TEST_F(Tabs, ABlankTabIsNamedByItsAddressAndGoSurvivesAnUnwritableList) {
     const std::string settings = kivo::UserSettings().File();
     std::filesystem::rename(settings, settings + ".away");
     std::filesystem::create_directories(settings);
-    window_->SetAddressText(server_.Url("/title?t=went"));
-    EXPECT_NO_THROW(window_->btnGoClick());
+    window_->NavigationBar().SetAddressText(server_.Url("/title?t=went"));
+    EXPECT_NO_THROW(window_->NavigationBar().btnGoClick());
     EXPECT_TRUE(HintBecomes(blank, "went"));
     std::filesystem::remove(settings);
     std::filesystem::rename(settings + ".away", settings);
@@ -950,17 +950,17 @@ TEST_F(Tabs, TheAddressDropDownLeavesTheRowAsItWas) {
     kivo::test::PumpFor(500ms);
     int x = 0, y = 0;
     auto search_left = [&] {
-        window_->SearchBox().translate_coordinates(*window_, 0, 0, x, y);
+        window_->NavigationBar().SearchBox().translate_coordinates(*window_, 0, 0, x, y);
         return x;
     };
     const int before = search_left();
     const int window_width = window_->get_allocated_width();
-    window_->btnDropClick();
+    window_->NavigationBar().btnDropClick();
     kivo::test::PumpFor(500ms);
     EXPECT_EQ(search_left(), before);
     EXPECT_EQ(window_->get_allocated_width(), window_width);
     // A long address chosen from the list does not widen the box either.
-    window_->SetAddressText(server_.Url("/title?t=") + std::string(300, 'y'));
+    window_->NavigationBar().SetAddressText(server_.Url("/title?t=") + std::string(300, 'y'));
     kivo::test::PumpFor(500ms);
     EXPECT_EQ(search_left(), before);
     EXPECT_EQ(window_->get_allocated_width(), window_width);
@@ -976,7 +976,7 @@ TEST_F(Tabs, TypingFastIntoTheAddressBoxNeverMixesWithTheCompletion) {
     const std::string url = server_.Url("/title?t=visited");
     const std::string bare = url.substr(url.find("://") + 3);
     window_->present();
-    Gtk::Entry& box = window_->AddressBox();
+    Gtk::Entry& box = window_->NavigationBar().AddressBox();
     box.set_text("");
     box.grab_focus();
     Display* display = kivo::test::TestDisplay();
@@ -1019,13 +1019,13 @@ TEST_F(Tabs, TheLinkAddressLeavesTheStatusBarWithThePointer) {
     move_to(left + 30, top + 20);
     move_to(left + 32, top + 16);
     ASSERT_TRUE(kivo::test::PumpUntil(
-        [&] { return window_->StatusText().find("/cookies") != std::string::npos; }, 10s))
-        << window_->StatusText();
+        [&] { return window_->StatusBar().StatusText().find("/cookies") != std::string::npos; }, 10s))
+        << window_->StatusBar().StatusText();
     tab->WebControl().Navigate(tab->TabHandle(), kivo::Utf8ToUtf16(server_.Url("/title?t=next")),
                                u"");
     ASSERT_TRUE(HintBecomes(tab, "next"));
     kivo::test::PumpFor(300ms);
-    EXPECT_EQ(window_->StatusText(), "");
+    EXPECT_EQ(window_->StatusBar().StatusText(), "");
 }
 
 }  // namespace

@@ -1,0 +1,74 @@
+#include "ui/status_bar.h"
+
+#include <algorithm>
+#include <tuple>
+
+#include "webcontrol/maker_pages.h"
+
+namespace kivo {
+
+TStatusBar::TStatusBar(TLinks links) : links_(std::move(links)) {
+    sbWeb.get_style_context()->add_class("kivo-status");
+    psWeb.set_size_request(145, -1);
+    psWeb.set_show_text(false);
+    psWeb.set_margin_start(4);
+    psWeb.set_valign(Gtk::ALIGN_CENTER);
+    ShowProgress(50);
+    spText.set_xalign(0);
+    spText.set_margin_start(4);
+    spText.set_ellipsize(Pango::ELLIPSIZE_END);
+    const std::tuple<Gtk::Button*, const char*, int> panes[] = {
+        {&spBug, "问题提交", 56},
+        {&spMenu, "快速截图：Alt+B", 99},
+        {&spWebConfig, "页面自动刷新设置", 107},
+        {&spSC9, "9格显示", 51}};
+    for (const auto& [pane, caption, width] : panes) {
+        pane->set_label(caption);
+        pane->set_relief(Gtk::RELIEF_NONE);
+        pane->set_can_focus(false);
+        pane->set_size_request(width, -1);
+    }
+    spSC9.set_sensitive(false);  // the page grid is not there yet
+    spWebConfig.signal_clicked().connect([this] { links_.WebConfigPopup(spWebConfig); });
+    spMenu.signal_clicked().connect([this] { spMenuClick(); });
+    spBug.signal_clicked().connect(
+        [this] { links_.OpenGame(MakerUrl("/thread-8791-1-1.html"), ""); });
+    sbWeb.pack_start(psWeb, Gtk::PACK_SHRINK);
+    sbWeb.pack_start(spText, Gtk::PACK_EXPAND_WIDGET);
+    for (Gtk::Button* pane : {&spSC9, &spWebConfig, &spMenu, &spBug})
+        sbWeb.pack_end(*pane, Gtk::PACK_SHRINK);
+    sbWeb.set_size_request(-1, 19);
+    BuildPictureMenu();
+}
+
+void TStatusBar::BuildPictureMenu() {
+    // Whole page, screen area, full screen, each to a file, the paint program or the clipboard.
+    for (const char* group_caption : {"网页截图", "区域截图", "全屏截图"}) {
+        auto* group_item = Gtk::manage(new Gtk::MenuItem(group_caption));
+        auto* outputs = Gtk::manage(new Gtk::Menu);
+        for (const char* output : {"输出到文件", "输出到画图", "输出到剪贴板"}) {
+            auto* item = Gtk::manage(new Gtk::MenuItem(output));
+            item->set_sensitive(false);  // the picture export is not there yet
+            outputs->append(*item);
+        }
+        group_item->set_submenu(*outputs);
+        pmPic.append(*group_item);
+    }
+    pmPic.get_style_context()->add_class("kivo-menu");
+    pmPic.show_all();
+}
+
+void TStatusBar::ShowProgress(int percent) {
+    progress_shown_ = percent;
+    psWeb.set_fraction(std::clamp(percent, 0, 100) / 100.0);
+    psWeb.set_tooltip_text(std::to_string(percent) + "%");
+}
+
+void TStatusBar::spMenuClick() {
+    if (!spMenu.get_mapped())
+        return;
+    // Opens upwards from the pane.
+    pmPic.popup_at_widget(&spMenu, Gdk::GRAVITY_NORTH_WEST, Gdk::GRAVITY_SOUTH_WEST, nullptr);
+}
+
+}  // namespace kivo

@@ -1,0 +1,47 @@
+#pragma once
+// TStatusBar, the row at the foot of the tab area: the page's progress, its status text and the
+// panes for a report, pictures, the auto-refresh menu and the page grid.
+#include <gtkmm.h>
+
+#include <functional>
+#include <string>
+
+namespace kivo {
+
+class TStatusBar {
+  public:
+    // What the bar reaches of the rest of the window.
+    struct TLinks {
+        // Opens a free address in a new tab on a session folder named by the suffix; errors
+        // are dropped.
+        std::function<void(const std::string& url, const std::string& suffix)> OpenGame;
+        // Shows the auto-refresh menu of the active tab above the given pane.
+        std::function<void(Gtk::Widget& pane)> WebConfigPopup;
+    };
+
+    explicit TStatusBar(TLinks links);
+
+    Gtk::Widget& Widget() { return sbWeb; }
+
+    void ShowProgress(int percent);
+    int ProgressShown() const { return progress_shown_; }
+    void ShowStatusText(const std::string& text) { spText.set_text(text); }
+    std::string StatusText() const { return spText.get_text(); }
+
+    // Alt+B and the pane: the picture menu above the pane.
+    void spMenuClick();
+    Gtk::Menu& PictureMenu() { return pmPic; }
+
+  private:
+    void BuildPictureMenu();
+
+    TLinks links_;
+    int progress_shown_ = 50;
+    Gtk::Box sbWeb{Gtk::ORIENTATION_HORIZONTAL};
+    Gtk::ProgressBar psWeb;
+    Gtk::Label spText;
+    Gtk::Button spBug, spMenu, spWebConfig, spSC9;
+    Gtk::Menu pmPic;
+};
+
+}  // namespace kivo

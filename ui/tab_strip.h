@@ -1,0 +1,136 @@
+#pragma once
+// TTabStrip: the strip of tabs whose pages are worker processes' views, the tab menu, the list
+// of every tab at the strip's end, the auto-refresh menu, and the page events of every tab.
+#include <gtkmm.h>
+
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "ui/tab_rules.h"
+#include "ui/tab_sheet.h"
+
+namespace kivo {
+
+class TTabStrip : public sigc::trackable {
+  public:
+    // What the strip reaches of the rest of the window.
+    struct TLinks {
+        // Opens a free address in a new tab; throws when it cannot.
+        std::function<N_TRzTabSheet*(const std::string& url, const std::string& post_data,
+                                     const std::string& cache_dir)>
+            OpenGame;
+        // The X window id workers are told as the main window's handle.
+        std::function<int32_t()> ServerWindow;
+        std::function<bool(const std::string& caption, const std::string& prompt, std::string& text,
+                           int max_length, bool masked)>
+            InputBox;
+        std::function<bool(const std::string& text, const std::string& caption)> Confirm;
+        std::function<void(const std::string& text, const std::string& caption)> ShowError;
+        // The active tab's name (empty without one) and address, shown by the window.
+        std::function<void(const std::string& hint)> ShowTitle;
+        std::function<void(const std::string& url)> ShowAddress;
+        std::function<void(int percent)> ShowProgress;
+        std::function<void(const std::string& text)> ShowStatusText;
+        // A page the user reached, for the address box's completion.
+        std::function<void(const std::string& url)> RecordVisitedUrl;
+    };
+
+    explicit TTabStrip(TLinks links);
+    ~TTabStrip();
+
+    Gtk::Notebook& Widget() { return pcMain; }
+
+    // A new tab with its view, appended and made active. Throws when no worker can start (the
+    // tab then stays with its "loading" caption).
+    N_TRzTabSheet* NewGameTab();
+    N_TRzTabSheet* FindTabByHandle(int32_t TabHandle);
+    N_TRzTabSheet* ActiveTab();
+    int TabCount() const { return static_cast<int>(sheets_.size()); }
+    N_TRzTabSheet* Tab(int index);
+    // Asks to close the active tab as its close button does; true when it closed.
+    bool CloseActiveTab();
+    // Makes the tab at `index` active as a click on it does (the password is asked).
+    void ActivateTab(int index);
+    // After a failed call: discards the tab when its worker has gone.
+    void DiscardIfWorkerGone(N_TRzTabSheet* tab);
+    // Every tab whose worker's connection died: removed, its caption named in the status bar.
+    void DiscardTabsOfEndedWorkers();
+    // The wheel over the window: over a tab it walks the strip.
+    bool WindowScroll(Gtk::Widget& window, GdkEventScroll* event);
+    // Shut-down: frees every tab's page in its worker and removes the tab.
+    void FreeAllTabs();
+    // Removes every tab without asking its worker.
+    void DestroyAllTabs();
+
+    // Page events of every tab's worker.
+    void WebControl1DocumentComplete(TWebControl& Sender, bool IsApplication,
+                                     const std::u16string& Url, int32_t TabHandle);
+    void WebControl1NewTab(TWebControl& Sender, int32_t& TabHandle, int32_t WebHandle);
+    void WebControl1ProgressChange(TWebControl& Sender, int32_t Progress, int32_t ProgressMax,
+                                   int32_t TabHandle);
+    void WebControl1StatusTextChange(TWebControl& Sender, const std::u16string& Text,
+                                     int32_t TabHandle);
+    void WebControl1Foreground(TWebControl& Sender);
+
+    // The auto-refresh menu, acting on the active tab.
+    void SetRefresh(RefreshItem item);
+    void miCustClick();
+    RefreshItem pmWebConfigPopup();
+    std::string CustomRefreshItemCaption() const { return miCust.get_label(); }
+    // Shows the auto-refresh menu above `anchor`.
+    void PopupWebConfig(Gtk::Widget& anchor);
+
+    // The tab menu.
+    // Shows the active tab's lock and protection as check marks (no handler runs).
+    void popTabPopup();
+    void N11Click();
+    void N1Click();
+    void N31Click();
+    void N22Click();
+
+    void FitTabCaption(N_TRzTabSheet& Tab);
+    N_TRzTabSheet* UpdateTabHint(int32_t TabHandle);
+
+  private:
+    void BuildMenus();
+    TabEventHandlers Handlers();
+    N_TRzTabSheet* AppendTab();
+    bool pcMainChanging(N_TRzTabSheet& Tab);
+    void pcMainChange();
+    bool pcMainClose();
+    bool pcMainButtonPress(GdkEventButton* event);
+    void DestroyTab(N_TRzTabSheet* Tab);
+    bool IsLive(const N_TRzTabSheet* tab) const;
+    // A tab whose worker has gone: removed once the current handler is over, with a word in
+    // the status bar.
+    void DiscardDeadTab(N_TRzTabSheet* tab);
+    // Asks the password of the covered current tab and shows it when given.
+    void AskCoveredTab();
+    int TabAt(double x, double y);
+    void OpenBlankTab();
+
+    TLinks links_;
+    std::vector<std::unique_ptr<N_TRzTabSheet>> sheets_;
+    bool NewTabPending = false;
+    bool WheelBusy = false;
+    bool allow_switch_ = false;
+    // The tab a switch was allowed for, and the current tab whose page stays hidden because it
+    // became current without its password.
+    N_TRzTabSheet* approved_ = nullptr;
+    N_TRzTabSheet* covered_ = nullptr;
+    // Set while the menus' check marks are brought in line with the active tab.
+    bool syncing_marks_ = false;
+
+    Gtk::Notebook pcMain;
+    Gtk::MenuButton btnTabList;
+    Gtk::Menu pmTabList;
+    Gtk::Menu popTab, pmWebConfig;
+    Gtk::MenuItem N11, N22;
+    Gtk::CheckMenuItem N1, N31;
+    Gtk::RadioMenuItem mi0{"关闭"}, mi300{"5分钟"}, mi600{"10分钟"}, mi1800{"30分钟"},
+        mi3600{"60分钟"}, miCust{"自定义（秒）：60"};
+};
+
+}  // namespace kivo

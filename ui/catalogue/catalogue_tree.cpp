@@ -77,13 +77,10 @@ Glib::RefPtr<Gdk::Pixbuf> TreeIcon(int index) {
 }
 
 TCatalogueTree::Columns::Columns() {
-    add(icon);
-    add(id);
     add(name);
     add(hint);
-    add(value);
-    add(parent_id);
-    add(kind);
+    add(entry);
+    add(child);
 }
 
 TCatalogueTree::TCatalogueTree(TLeftPanelHost& host, const CatalogueTreeKind& kind,
@@ -97,7 +94,11 @@ TCatalogueTree::TCatalogueTree(TLeftPanelHost& host, const CatalogueTreeKind& ki
     column_.pack_start(icon_cell_, false);
     column_.pack_start(name_cell_, false);
     column_.pack_start(hint_cell_, true);
-    column_.add_attribute(icon_cell_.property_pixbuf(), columns_.icon);
+    column_.set_cell_data_func(
+        icon_cell_, [this](Gtk::CellRenderer* cell, const Gtk::TreeModel::iterator& row) {
+            static_cast<Gtk::CellRendererPixbuf*>(cell)->property_pixbuf() =
+                TreeIcon(IconIndex(NodeRef(row)));
+        });
     column_.add_attribute(name_cell_.property_text(), columns_.name);
     column_.add_attribute(hint_cell_.property_text(), columns_.hint);
     hint_cell_.property_foreground() = "#FF0000";
@@ -156,35 +157,48 @@ TCatalogueTree::TCatalogueTree(TLeftPanelHost& host, const CatalogueTreeKind& ki
     N8.signal_activate().connect(sigc::mem_fun(*this, &TCatalogueTree::N8Click));
 }
 
+GtkTreeIter TCatalogueTree::InsertFirst(const Glib::RefPtr<Gtk::TreeStore>& store,
+                                        GtkTreeIter* parent, guint entry, gint child) const {
+    const CatalogueNode& node = child < 0 ? list_[entry].node : list_[entry].children[child];
+    GtkTreeIter row;
+    gtk_tree_store_insert_with_values(store->gobj(), &row, parent, 0, columns_.name.index(),
+                                      node.Name.c_str(), columns_.hint.index(), node.Hint.c_str(),
+                                      columns_.entry.index(), entry, columns_.child.index(), child,
+                                      -1);
+    return row;
+}
+
 void TCatalogueTree::StoreNode(const CatalogueNode& node, const Gtk::TreeModel::Row& row) {
-    row[columns_.icon] = TreeIcon(IconIndex(node));
-    row[columns_.id] = node.ID;
+    NodeRef(row) = node;
     row[columns_.name] = node.Name;
     row[columns_.hint] = node.Hint;
-    row[columns_.value] = node.Value;
-    row[columns_.parent_id] = node.ParentID;
-    row[columns_.kind] = node.Kind;
+}
+
+CatalogueNode& TCatalogueTree::NodeRef(const Gtk::TreeModel::iterator& row) const {
+    const guint entry = (*row)[columns_.entry];
+    const gint child = (*row)[columns_.child];
+    CatalogueEntry& game = const_cast<CatalogueEntry&>(list_.at(entry));
+    return child < 0 ? game.node : game.children.at(static_cast<std::size_t>(child));
 }
 
 CatalogueNode TCatalogueTree::NodeAt(const Gtk::TreeModel::iterator& row) const {
-    const auto& r = *row;
-    return {Glib::ustring(r[columns_.id]),        Glib::ustring(r[columns_.name]),
-            Glib::ustring(r[columns_.hint]),      Glib::ustring(r[columns_.value]),
-            Glib::ustring(r[columns_.parent_id]), static_cast<std::uint16_t>(r[columns_.kind])};
+    return NodeRef(row);
 }
 
-void TCatalogueTree::Fill(const CatalogueList& list) {
+void TCatalogueTree::Fill(CatalogueList list) {
     // A new store is filled while no view watches it, then shown: far quicker than rows added
     // one by one to a shown tree.
     if (context_.ContextTree == this)
         context_.Clear();
     hot_path_.clear();
+    list_ = std::move(list);
     auto store = Gtk::TreeStore::create(columns_);
-    for (const CatalogueEntry& entry : list) {
-        auto parent = store->append();
-        StoreNode(entry.node, *parent);
-        for (const CatalogueNode& child : entry.children)
-            StoreNode(child, *store->append(parent->children()));
+    // Rows are put in last to first, each at the front of its list: finding a row's place
+    // then costs nothing, where appending walks the whole list for every row.
+    for (auto entry = static_cast<gint>(list_.size()) - 1; entry >= 0; --entry) {
+        GtkTreeIter parent = InsertFirst(store, nullptr, entry, -1);
+        for (auto child = static_cast<gint>(list_[entry].children.size()) - 1; child >= 0; --child)
+            InsertFirst(store, &parent, entry, child);
     }
     store_ = store;
     vstWebGame.set_model(store_);
@@ -205,10 +219,10 @@ void TCatalogueTree::Reload() {
     try {
         LoadCatalogueList(*db, kind_, list);
     } catch (...) {
-        Fill(list);
+        Fill(std::move(list));
         throw;
     }
-    Fill(list);
+    Fill(std::move(list));
 }
 
 void actLoadWebGamePnl(TCatalogueTree& vstWebGame, TCatalogueTree& vstSNS) {
@@ -311,7 +325,7 @@ void TCatalogueTree::vstWebGameClick(const Gtk::TreeModel::iterator& row) {
 
 void TCatalogueTree::AddAddress(const Gtk::TreeModel::iterator& row) {
     auto parent = row->parent();
-    std::string game_id = parent ? std::string(Glib::ustring((*parent)[columns_.id])) : "";
+    std::string game_id = parent ? NodeAt(parent).ID : "";
     std::string description, address;
     if (!ShowSaveUrl(host_, game_id, description, address, std::to_string(kind_.category),
                      reload_catalogue_))

@@ -55,7 +55,7 @@ class TCatalogueTree {
     // left empty.
     void Reload();
     // Shows these lists as they are (the load's result).
-    void Fill(const CatalogueList& list);
+    void Fill(CatalogueList list);
 
     // The record behind a row, and the rows in display order (for callers and tests).
     CatalogueNode NodeAt(const Gtk::TreeModel::iterator& row) const;
@@ -84,11 +84,16 @@ class TCatalogueTree {
   private:
     struct Columns : Gtk::TreeModelColumnRecord {
         Columns();
-        Gtk::TreeModelColumn<Glib::RefPtr<Gdk::Pixbuf>> icon;
-        Gtk::TreeModelColumn<Glib::ustring> id, name, hint, value, parent_id;
-        Gtk::TreeModelColumn<guint> kind;
+        // The drawn texts, and where the row's node is in the list: the game's place and the
+        // child's (-1 for the game itself).
+        Gtk::TreeModelColumn<Glib::ustring> name, hint;
+        Gtk::TreeModelColumn<guint> entry;
+        Gtk::TreeModelColumn<gint> child;
     };
 
+    GtkTreeIter InsertFirst(const Glib::RefPtr<Gtk::TreeStore>& store, GtkTreeIter* parent,
+                            guint entry, gint child) const;
+    CatalogueNode& NodeRef(const Gtk::TreeModel::iterator& row) const;
     void StoreNode(const CatalogueNode& node, const Gtk::TreeModel::Row& row);
     using RemoveRows = void (*)(data::TDISQLite3Database&, const std::string&,
                                 const std::function<void()>&);
@@ -110,6 +115,7 @@ class TCatalogueTree {
     TContextNode& context_;
     std::function<void()> reload_catalogue_;
     Columns columns_;
+    CatalogueList list_;  // the nodes the rows show; rows removed leave their node unused
     Glib::RefPtr<Gtk::TreeStore> store_;
     Gtk::TreeViewColumn column_;
     Gtk::CellRendererPixbuf icon_cell_;

@@ -77,8 +77,6 @@ Glib::RefPtr<Gdk::Pixbuf> TreeIcon(int index) {
 }
 
 TCatalogueTree::Columns::Columns() {
-    add(name);
-    add(hint);
     add(entry);
     add(child);
 }
@@ -99,15 +97,19 @@ TCatalogueTree::TCatalogueTree(TLeftPanelHost& host, const CatalogueTreeKind& ki
             static_cast<Gtk::CellRendererPixbuf*>(cell)->property_pixbuf() =
                 TreeIcon(IconIndex(NodeRef(row)));
         });
-    column_.add_attribute(name_cell_.property_text(), columns_.name);
-    column_.add_attribute(hint_cell_.property_text(), columns_.hint);
-    hint_cell_.property_foreground() = "#FF0000";
-    // The row under the pointer is underlined (hot tracking).
+    // The texts are read from the node when a row is drawn; the row under the pointer is
+    // underlined (hot tracking).
     column_.set_cell_data_func(
         name_cell_, [this](Gtk::CellRenderer* cell, const Gtk::TreeModel::iterator& row) {
+            auto* text = static_cast<Gtk::CellRendererText*>(cell);
+            text->property_text() = NodeRef(row).Name;
             const bool hot = !hot_path_.empty() && store_->get_path(row) == hot_path_;
-            static_cast<Gtk::CellRendererText*>(cell)->property_underline() =
-                hot ? Pango::UNDERLINE_SINGLE : Pango::UNDERLINE_NONE;
+            text->property_underline() = hot ? Pango::UNDERLINE_SINGLE : Pango::UNDERLINE_NONE;
+        });
+    hint_cell_.property_foreground() = "#FF0000";
+    column_.set_cell_data_func(
+        hint_cell_, [this](Gtk::CellRenderer* cell, const Gtk::TreeModel::iterator& row) {
+            static_cast<Gtk::CellRendererText*>(cell)->property_text() = NodeRef(row).Hint;
         });
     column_.set_sizing(Gtk::TREE_VIEW_COLUMN_FIXED);
     column_.set_fixed_width(kColumnWidth);
@@ -159,19 +161,15 @@ TCatalogueTree::TCatalogueTree(TLeftPanelHost& host, const CatalogueTreeKind& ki
 
 GtkTreeIter TCatalogueTree::InsertFirst(const Glib::RefPtr<Gtk::TreeStore>& store,
                                         GtkTreeIter* parent, guint entry, gint child) const {
-    const CatalogueNode& node = child < 0 ? list_[entry].node : list_[entry].children[child];
     GtkTreeIter row;
-    gtk_tree_store_insert_with_values(store->gobj(), &row, parent, 0, columns_.name.index(),
-                                      node.Name.c_str(), columns_.hint.index(), node.Hint.c_str(),
-                                      columns_.entry.index(), entry, columns_.child.index(), child,
-                                      -1);
+    gtk_tree_store_insert_with_values(store->gobj(), &row, parent, 0, columns_.entry.index(), entry,
+                                      columns_.child.index(), child, -1);
     return row;
 }
 
-void TCatalogueTree::StoreNode(const CatalogueNode& node, const Gtk::TreeModel::Row& row) {
+void TCatalogueTree::StoreNode(const CatalogueNode& node, const Gtk::TreeModel::iterator& row) {
     NodeRef(row) = node;
-    row[columns_.name] = node.Name;
-    row[columns_.hint] = node.Hint;
+    store_->row_changed(store_->get_path(row), row);
 }
 
 CatalogueNode& TCatalogueTree::NodeRef(const Gtk::TreeModel::iterator& row) const {
@@ -191,6 +189,9 @@ void TCatalogueTree::Fill(CatalogueList list) {
     if (context_.ContextTree == this)
         context_.Clear();
     hot_path_.clear();
+    // The old rows and nodes are let go once the new ones are on the screen.
+    auto old_list = std::make_shared<CatalogueList>(std::move(list_));
+    Glib::RefPtr<Gtk::TreeStore> old_store = store_;
     list_ = std::move(list);
     auto store = Gtk::TreeStore::create(columns_);
     // Rows are put in last to first, each at the front of its list: finding a row's place
@@ -202,6 +203,7 @@ void TCatalogueTree::Fill(CatalogueList list) {
     }
     store_ = store;
     vstWebGame.set_model(store_);
+    Glib::signal_idle().connect_once([old_list, old_store] {}, Glib::PRIORITY_LOW);
     // Games start unfolded.
     for (const auto& row : store_->children()) {
         if (StartsExpanded(NodeAt(row)) && !row.children().empty())
@@ -232,10 +234,10 @@ void actLoadWebGamePnl(TCatalogueTree& vstWebGame, TCatalogueTree& vstSNS) {
 
 Gtk::TreeModel::iterator TCatalogueTree::FindByName(const std::string& name) const {
     for (const auto& game : store_->children()) {
-        if (Glib::ustring(game[columns_.name]) == name)
+        if (NodeRef(game).Name == name)
             return game;
         for (const auto& child : game.children()) {
-            if (Glib::ustring(child[columns_.name]) == name)
+            if (NodeRef(child).Name == name)
                 return child;
         }
     }
@@ -401,10 +403,10 @@ void TCatalogueTree::N16Click() {
     try {
         EditAddressNode(DatabaseOf(host_), node, description, address);
     } catch (...) {
-        StoreNode(node, *row);
+        StoreNode(node, row);
         throw;
     }
-    StoreNode(node, *row);
+    StoreNode(node, row);
 }
 
 void TCatalogueTree::N17Click() {
@@ -416,7 +418,7 @@ void TCatalogueTree::N17Click() {
     if (!host_.InputBox(kEditCaption, kRenameGamePrompt, name, kNameMaxLength, false))
         return;
     RenameGameNode(DatabaseOf(host_), node, name);
-    StoreNode(node, *row);
+    StoreNode(node, row);
 }
 
 // Asks, then removes the context node's rows and the node itself (also when a statement fails).

@@ -84,9 +84,8 @@ class TCatalogueTree {
   private:
     struct Columns : Gtk::TreeModelColumnRecord {
         Columns();
-        // The drawn texts, and where the row's node is in the list: the game's place and the
-        // child's (-1 for the game itself).
-        Gtk::TreeModelColumn<Glib::ustring> name, hint;
+        // Where the row's node is in the list: the game's place and the child's (-1 for the
+        // game itself). What is drawn is read from the node.
         Gtk::TreeModelColumn<guint> entry;
         Gtk::TreeModelColumn<gint> child;
     };
@@ -94,7 +93,7 @@ class TCatalogueTree {
     GtkTreeIter InsertFirst(const Glib::RefPtr<Gtk::TreeStore>& store, GtkTreeIter* parent,
                             guint entry, gint child) const;
     CatalogueNode& NodeRef(const Gtk::TreeModel::iterator& row) const;
-    void StoreNode(const CatalogueNode& node, const Gtk::TreeModel::Row& row);
+    void StoreNode(const CatalogueNode& node, const Gtk::TreeModel::iterator& row);
     using RemoveRows = void (*)(data::TDISQLite3Database&, const std::string&,
                                 const std::function<void()>&);
     void RemoveContextNode(const char* question, RemoveRows remove_rows);

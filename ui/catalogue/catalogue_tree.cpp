@@ -119,7 +119,9 @@ TCatalogueTree::TCatalogueTree(TLeftPanelHost& host, const CatalogueTreeKind& ki
     vstWebGame.set_enable_search(false);
     vstWebGame.set_model(store_);
     vstWebGame.get_selection()->set_mode(Gtk::SELECTION_SINGLE);
-    vstWebGame.get_accessible()->set_name(kind.add_game_caption);
+    // Named after its section: "WebGame网页游戏" or "SNS社区".
+    vstWebGame.get_accessible()->set_name(
+        kGameCategories[kind.category == kSnsTree.category].caption);
     vstWebGame.add_events(Gdk::POINTER_MOTION_MASK | Gdk::LEAVE_NOTIFY_MASK |
                           Gdk::BUTTON_PRESS_MASK | Gdk::BUTTON_RELEASE_MASK);
     vstWebGame.signal_button_press_event().connect(
@@ -258,6 +260,9 @@ Gtk::TreeModel::iterator TCatalogueTree::RowAtPointer(double x, double y) const 
 // ---- mouse ----
 
 bool TCatalogueTree::vstWebGameButtonPress(GdkEventButton* event) {
+    // The second click of a double click toggles the node (row-activated) and opens nothing.
+    if (event->button == 1)
+        double_click_ = event->type == GDK_2BUTTON_PRESS;
     if (event->button != 3 || event->type != GDK_BUTTON_PRESS)
         return false;
     vstWebGameMouseDown(RowAtPointer(event->x, event->y), event);
@@ -265,7 +270,7 @@ bool TCatalogueTree::vstWebGameButtonPress(GdkEventButton* event) {
 }
 
 bool TCatalogueTree::vstWebGameButtonRelease(GdkEventButton* event) {
-    if (event->button != 1)
+    if (event->button != 1 || double_click_)
         return false;
     // The press that started the click selected the row it landed on.
     auto row = RowAtPointer(event->x, event->y);

@@ -121,6 +121,7 @@ class TCatalogueTree {
     Gtk::CellRendererText name_cell_, hint_cell_;
     Gtk::ScrolledWindow scroller_;
     Gtk::TreeModel::Path hot_path_;  // the row under the pointer
+    bool double_click_ = false;
 };
 
 // Rebuilds both trees, web games first; an error in the first leaves the second as it was.

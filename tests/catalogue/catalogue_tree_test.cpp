@@ -43,8 +43,8 @@ class TestHost : public kivo::TLeftPanelHost {
                   const std::string& cache_dir) override {
         opened.push_back(url + "|" + post_data + "|" + cache_dir);
     }
-    std::string ActivePageUrl() override { return ""; }
-    std::string ActivePageTitle() override { return ""; }
+    std::string ActivePageUrl() override { return page_url; }
+    std::string ActivePageTitle() override { return page_title; }
     bool InputBox(const std::string&, const std::string& prompt, std::string& text, int max_length,
                   bool) override {
         prompts.push_back(prompt + "|" + text + "|" + std::to_string(max_length));
@@ -77,6 +77,7 @@ class TestHost : public kivo::TLeftPanelHost {
     Gtk::Window window;
     bool open = true;
     bool yes = true;
+    std::string page_url, page_title;
     std::deque<Answer> inputs;
     std::vector<std::string> prompts, questions, errors, opened;
 };
@@ -354,6 +355,32 @@ TEST_F(CatalogueTree, TheDialogWantsAGameAndAddsOneThroughItsLink) {
     EXPECT_TRUE(sns->FindByName("Gamma"));
     form.btnOpenClick();
     EXPECT_TRUE(confirmed);
+}
+
+TEST_F(CatalogueTree, TheActivePageIsSavedAsAnAddressOfTheChosenGame) {
+    AddGame(*web, "Alpha");
+    host->page_title = "第一页";
+    host->page_url = "http://127.0.0.1:1/page";
+    std::string shown;
+    auto choose = [&](bool confirm) {
+        WhenShown([] { return TFrmSaveUrl::Active() && TFrmSaveUrl::Active()->get_visible(); },
+                  [&shown, confirm] {
+                      TFrmSaveUrl* form = TFrmSaveUrl::Active();
+                      shown = form->edtUrlName.get_text() + " " + form->edtUrl.get_text() + " " +
+                              form->SelectedGameId();
+                      form->cbbGameList.set_active(0);
+                      (confirm ? form->btnOpen : form->btnClose).clicked();
+                  });
+    };
+    choose(false);
+    EXPECT_EQ(SaveActivePage(*host, "0", Reload()), "");
+    EXPECT_EQ(shown, "第一页 http://127.0.0.1:1/page ") << "a tab's address ID selects no game";
+    choose(true);
+    const std::string url_id = SaveActivePage(*host, "0", Reload());
+    EXPECT_EQ(web->NodeAt(web->FindByName("第一页")).ID, url_id);
+    EXPECT_EQ(host->Count("select count(*) from t_gameurllist where urlvalue="
+                          "'http://127.0.0.1:1/page'"),
+              1);
 }
 
 TEST_F(CatalogueTree, AThousandGamesWithTenAddressesEachLoad) {

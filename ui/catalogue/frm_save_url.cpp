@@ -207,4 +207,17 @@ bool ShowSaveUrl(TLeftPanelHost& host, std::string& game_id, std::string& descri
     return true;
 }
 
+std::string SaveActivePage(TLeftPanelHost& host, const std::string& game_id,
+                           const std::function<void()>& reload_catalogue) {
+    std::string chosen = game_id;
+    std::string description = host.ActivePageTitle();
+    std::string address = host.ActivePageUrl();
+    if (!ShowSaveUrl(host, chosen, description, address, kGameCategories[0].value,
+                     reload_catalogue))
+        return "";
+    const std::string url_id = InsertGameUrl(DatabaseOf(host), chosen, description, address);
+    reload_catalogue();
+    return url_id;
+}
+
 }  // namespace kivo::catalogue

@@ -72,5 +72,13 @@ bool ShowSaveUrl(TLeftPanelHost& host, std::string& game_id, std::string& descri
                  std::string& address, const std::string& category,
                  const std::function<void()>& reload_catalogue);
 
+// The work of saving the active tab's page as an address (the toolbar's add and save-form
+// buttons): the dialog over the page's title and address in the web-game category with
+// `game_id` selected when it names a game, then the new address row and a reload. Returns the
+// new address's ID, "" when the dialog was cancelled; throws when the insert or the reload
+// fails (each button shows its own message).
+std::string SaveActivePage(TLeftPanelHost& host, const std::string& game_id,
+                           const std::function<void()>& reload_catalogue);
+
 }  // namespace catalogue
 }  // namespace kivo

@@ -383,6 +383,45 @@ TEST_F(CatalogueTree, TheActivePageIsSavedAsAnAddressOfTheChosenGame) {
               1);
 }
 
+void PressEnter(Gtk::Window& window) {
+    GdkEvent* event = gdk_event_new(GDK_KEY_PRESS);
+    event->key.window = GDK_WINDOW(g_object_ref(window.get_window()->gobj()));
+    event->key.keyval = GDK_KEY_Return;
+    GdkKeymapKey* keys = nullptr;
+    gint n_keys = 0;
+    if (gdk_keymap_get_entries_for_keyval(gdk_keymap_get_for_display(gdk_display_get_default()),
+                                          GDK_KEY_Return, &keys, &n_keys) &&
+        n_keys > 0)
+        event->key.hardware_keycode = static_cast<guint16>(keys[0].keycode);
+    g_free(keys);
+    event->key.time = GDK_CURRENT_TIME;
+    gdk_event_set_device(
+        event, gdk_seat_get_keyboard(gdk_display_get_default_seat(gdk_display_get_default())));
+    gtk_main_do_event(event);
+    gdk_event_free(event);
+}
+
+TEST_F(CatalogueTree, TheDialogsEnterKeyMovesOnAndItsGameListFollowsTheCategoryWhenEntered) {
+    AddGame(*web, "Alpha");
+    AddGame(*sns, "Beta");
+    TFrmSaveUrl form(*host, Reload());
+    form.Prepare("", "", "", "1");
+    bool confirmed = false;
+    form.signal_response().connect([&](int r) { confirmed = r == Gtk::RESPONSE_OK; });
+    form.show();
+    ASSERT_TRUE(kivo::test::PumpUntil([&] { return form.get_mapped(); }, 10s));
+    EXPECT_EQ(form.get_focus(), static_cast<Gtk::Widget*>(&form.edtUrlName));
+    form.cbbGameType.set_active_id("2");
+    form.cbbGameList.child_focus(Gtk::DIR_TAB_FORWARD);
+    form.cbbGameList.set_active(0);
+    EXPECT_EQ(form.cbbGameList.get_active_text(), "Beta") << "refilled on entering the list";
+    form.edtUrlName.grab_focus();
+    PressEnter(form);
+    EXPECT_EQ(form.get_focus(), static_cast<Gtk::Widget*>(&form.edtUrl));
+    PressEnter(form);
+    EXPECT_TRUE(confirmed);
+}
+
 TEST_F(CatalogueTree, AThousandGamesWithTenAddressesEachLoad) {
     host->db.StartTransaction();
     for (int g = 0; g < 1000; ++g) {

@@ -171,6 +171,32 @@ TEST_F(CatalogueTree, AnEmptyCatalogueShowsExactlyItsTwoAddNodes) {
     EXPECT_EQ(host->Count("select count(*) from t_gamelist"), 0);
 }
 
+// The texts assistive tools read for a row: the cell's own name and those of its parts.
+std::string AccessibleText(AtkObject* cell) {
+    std::string text = atk_object_get_name(cell) ? atk_object_get_name(cell) : "";
+    for (int i = 0; i < atk_object_get_n_accessible_children(cell); ++i) {
+        AtkObject* part = atk_object_ref_accessible_child(cell, i);
+        text += "[" + AccessibleText(part) + "]";
+        g_object_unref(part);
+    }
+    return text;
+}
+
+TEST_F(CatalogueTree, RowsAndMenuItemsAreNamedByTheirCaptions) {
+    AtkObject* view = gtk_widget_get_accessible(GTK_WIDGET(web->View().gobj()));
+    EXPECT_STREQ(atk_object_get_name(view), "WebGame网页游戏");
+    AtkObject* first_row = atk_object_ref_accessible_child(view, 1);  // after the column header
+    ASSERT_TRUE(first_row);
+    EXPECT_NE(AccessibleText(first_row).find("添加新游戏"), std::string::npos)
+        << AccessibleText(first_row);
+    g_object_unref(first_row);
+    for (Gtk::MenuItem* item :
+         {&web->N13, &web->MenuItem2, &web->N16, &web->MenuItem7, &web->N17, &web->N8})
+        EXPECT_EQ(item->get_accessible()->get_name(), item->get_label());
+    EXPECT_EQ(web->N13.get_label(), "快速登录&");
+    EXPECT_FALSE(web->MenuItem3.get_visible());
+}
+
 TEST_F(CatalogueTree, AddingGamesKeepsTheNameAsTypedAndRefusesBlankNames) {
     AddGame(*web, "  Zeta  ");
     AddGame(*web, "'; drop table t_gamelist; --");

@@ -275,6 +275,7 @@ TEST_F(CatalogueTree, AMouseClickOpensTheAddressUnderThePointer) {
     EXPECT_TRUE(web->pmLeft1.get_visible()) << "the address menu pops up";
     web->pmLeft1.popdown();
     ClickRow(*web, web->FindByName("one"), 1);
+    EXPECT_TRUE(kivo::test::PumpUntil([&] { return !host->opened.empty(); }, 10s));
     EXPECT_EQ(host->opened, std::vector<std::string>{"http://one/||"});
 }
 

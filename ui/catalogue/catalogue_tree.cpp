@@ -274,8 +274,17 @@ bool TCatalogueTree::vstWebGameButtonRelease(GdkEventButton* event) {
         return false;
     // The press that started the click selected the row it landed on.
     auto row = RowAtPointer(event->x, event->y);
-    if (row && vstWebGame.get_selection()->is_selected(row))
-        vstWebGameClick(row);
+    if (!row || !vstWebGame.get_selection()->is_selected(row))
+        return false;
+    // Acted on once the tree has finished with the release: the click may show dialogs and
+    // reload the tree.
+    pending_click_.disconnect();
+    pending_click_ =
+        Glib::signal_idle().connect([this, store = store_, path = store_->get_path(row)] {
+            if (store == store_)
+                vstWebGameClick(store_->get_iter(path));
+            return false;
+        });
     return false;
 }
 

@@ -42,6 +42,7 @@ class TCatalogueTree {
     // after every addition.
     TCatalogueTree(TLeftPanelHost& host, const CatalogueTreeKind& kind, TContextNode& context,
                    std::function<void()> reload_catalogue);
+    ~TCatalogueTree() { pending_click_.disconnect(); }
     TCatalogueTree(const TCatalogueTree&) = delete;
     TCatalogueTree& operator=(const TCatalogueTree&) = delete;
 
@@ -122,6 +123,7 @@ class TCatalogueTree {
     Gtk::ScrolledWindow scroller_;
     Gtk::TreeModel::Path hot_path_;  // the row under the pointer
     bool double_click_ = false;
+    sigc::connection pending_click_;  // a left click waiting for the release to finish
 };
 
 // Rebuilds both trees, web games first; an error in the first leaves the second as it was.

@@ -50,7 +50,13 @@ TFrmMultOpenApp::TFrmMultOpenApp(data::TDISQLite3Database* database)
       database_(database),
       navigationBar_(NavigationBarLinks()),
       tabStrip_(TabStripLinks()),
-      statusBar_(StatusBarLinks()) {
+      statusBar_(StatusBarLinks()),
+      leftHost_(MakeLeftHost()),
+      leftPanel_(*leftHost_),
+      vstWebGame_(*leftHost_, catalogue::kWebGameTree, context_, [this] { actLoadWebGamePnl(); }),
+      vstSNS_(*leftHost_, catalogue::kSnsTree, context_, [this] { actLoadWebGamePnl(); }),
+      miniGames_(*leftHost_),
+      favorites_(*leftHost_) {
     InstallStyleSheet();
     get_style_context()->add_class("kivo-main");
     gameKivo_TLB::RemoteWebControl::SetWorkerEndedHandler(
@@ -155,6 +161,9 @@ TTabStrip::TLinks TFrmMultOpenApp::TabStripLinks() {
     links.RecordVisitedUrl = [this](const std::string& url) {
         navigationBar_.RecordVisitedUrl(url);
     };
+    links.AddToFavorites = [this](const std::string& title, const std::string& url) {
+        favorites_.N19Click(title, url);
+    };
     return links;
 }
 
@@ -208,7 +217,7 @@ void TFrmMultOpenApp::BuildTopBar() {
     pnlMainBtn.set_size_request(-1, 27);
     OpenTitleRowDrag(pnlMainBtn);
 
-    btnLeftCLose.set_sensitive(false);  // the left panel's sections are not there yet
+    btnLeftCLose.signal_clicked().connect([this] { leftPanel_.btnSpotClick(); });
     btnAddList.set_sensitive(false);    // the catalogue is not there yet
     btnSaveForm.set_sensitive(false);
     btnHome.signal_clicked().connect([this] {
@@ -242,24 +251,7 @@ void TFrmMultOpenApp::BuildTabArea() {
     pnlpcMain.pack_start(tabStrip_.Widget(), Gtk::PACK_EXPAND_WIDGET);
     pnlpcMain.pack_end(statusBar_.Widget(), Gtk::PACK_SHRINK);
 
-    pnlLeft.get_style_context()->add_class("kivo-left");
-    pnlLeft.set_size_request(187 - 6, -1);
-    pnlLeft.add(pnlLeftIn);
-    auto* help = Gtk::manage(new Gtk::Button("打开游戏慢，不会多开，看这里"));
-    help->set_relief(Gtk::RELIEF_NONE);
-    help->set_can_focus(false);
-    help->signal_clicked().connect(
-        [this] { OpenGameDroppingErrors(MakerUrl("/thread-42296-1-1.html"), "FlashGame"); });
-    if (auto* label = dynamic_cast<Gtk::Label*>(help->get_child())) {
-        label->set_line_wrap(true);
-        label->set_max_width_chars(20);
-        label->override_color(Gdk::RGBA("#0076EC"));
-    }
-    pnlLeftIn.pack_start(*help, Gtk::PACK_SHRINK);
-    pnlSpot.get_style_context()->add_class("kivo-spot");
-    pnlSpot.set_size_request(6, -1);
-    pnlBody.pack_start(pnlLeft, Gtk::PACK_SHRINK);
-    pnlBody.pack_start(pnlSpot, Gtk::PACK_SHRINK);
+    BuildLeftPanel();
     pnlBody.pack_start(pnlpcMain, Gtk::PACK_EXPAND_WIDGET);
 }
 
@@ -515,6 +507,85 @@ void TFrmMultOpenApp::FormShow() {
 void TFrmMultOpenApp::tmrAdTimer() {
     // Fires once per run, a second after start-up.
     tmrAd_.disconnect();
+    actLoadWebGamePnl();
+}
+
+void TFrmMultOpenApp::actLoadWebGamePnl() {
+    try {
+        catalogue::actLoadWebGamePnl(vstWebGame_, vstSNS_);
+    } catch (const std::exception& e) {
+        std::cerr << "gameKivo: the catalogue cannot be read: " << e.what() << '\n';
+    }
+}
+
+void TFrmMultOpenApp::BuildLeftPanel() {
+    using catalogue::Section;
+    leftPanel_.SetSectionContent(Section::WebGame, vstWebGame_.Widget());
+    leftPanel_.SetSectionContent(Section::Sns, vstSNS_.Widget());
+    leftPanel_.SetSectionContent(Section::MiniGames, miniGames_.Widget());
+    leftPanel_.SetSectionContent(Section::Favorites, favorites_.Widget());
+    leftPanel_.OnSectionExpanded = [this](Section section) {
+        if (section == Section::Favorites) favorites_.Repaint();
+    };
+    leftPanel_.OnGoBBSClick = [this] {
+        OpenGameDroppingErrors(MakerUrl("/thread-42296-1-1.html"), "FlashGame");
+    };
+    pnlBody.pack_start(leftPanel_.Widget(), Gtk::PACK_SHRINK);
+}
+
+namespace {
+
+// What the left panel's regions reach of the window.
+class TWindowLeftHost : public TLeftPanelHost {
+public:
+    TWindowLeftHost(TFrmMultOpenApp& window, data::TDISQLite3Database* database)
+        : window_(window), database_(database) {}
+
+    data::TDISQLite3Database* Database() override { return database_; }
+    void OpenGame(const std::string& url, const std::string& post_data,
+                  const std::string& cache_dir) override {
+        try {
+            window_.OpenGame(url, post_data, cache_dir);
+        } catch (const std::exception& e) {
+            std::cerr << "gameKivo: " << url << " cannot open: " << e.what() << '\n';
+        }
+    }
+    std::string ActivePageUrl() override { return ActivePage(&TWebControl::WebUrl); }
+    std::string ActivePageTitle() override { return ActivePage(&TWebControl::WebTitle); }
+    bool InputBox(const std::string& caption, const std::string& prompt, std::string& text,
+                  int max_length, bool masked) override {
+        return window_.InputBox(caption, prompt, text, max_length, masked);
+    }
+    bool Confirm(const std::string& text, const std::string& caption) override {
+        return window_.Confirm(text, caption);
+    }
+    void ShowError(const std::string& text, const std::string& caption) override {
+        window_.ShowError(text, caption);
+    }
+    void ShowInformation(const std::string& text, const std::string& caption) override {
+        ShowMessageBox(text, caption, Gtk::MESSAGE_INFO, MessageButtons::Ok, &window_);
+    }
+    Gtk::Window& Owner() override { return window_; }
+
+private:
+    std::string ActivePage(std::u16string (TWebControl::*read)(int32_t)) {
+        N_TRzTabSheet* tab = window_.ActiveTab();
+        if (!tab || !tab->HasWebControl()) return "";
+        try {
+            return Utf16ToUtf8((tab->WebControl().*read)(tab->TabHandle()));
+        } catch (const std::exception&) {
+            return "";
+        }
+    }
+
+    TFrmMultOpenApp& window_;
+    data::TDISQLite3Database* database_;
+};
+
+}  // namespace
+
+std::unique_ptr<TLeftPanelHost> TFrmMultOpenApp::MakeLeftHost() {
+    return std::make_unique<TWindowLeftHost>(*this, database_);
 }
 
 void TFrmMultOpenApp::btnMinClick() {

@@ -13,6 +13,11 @@
 
 #include "data/database.h"
 #include "session/cache_folders.h"
+#include "ui/catalogue/catalogue_tree.h"
+#include "ui/left/favorites_tree.h"
+#include "ui/left/left_host.h"
+#include "ui/left/left_panel.h"
+#include "ui/left/mini_game_list.h"
 #include "ui/navigation_bar.h"
 #include "ui/pictures.h"
 #include "ui/status_bar.h"
@@ -123,6 +128,10 @@ private:
     void UnregisterHotKeys();
     void FormShow();
     void tmrAdTimer();
+    void BuildLeftPanel();
+    // Rebuilds both catalogue trees; a failure leaves them as the load left them.
+    void actLoadWebGamePnl();
+    std::unique_ptr<TLeftPanelHost> MakeLeftHost();
 
     data::TDISQLite3Database* database_;
     MaximizeToggle maximize_;
@@ -167,13 +176,17 @@ private:
     TNavigationBar navigationBar_;
     // Below the top bar: the left panel, then the tab area with the status bar at its foot.
     Gtk::Box pnlBody{Gtk::ORIENTATION_HORIZONTAL};
-    Gtk::EventBox pnlLeft;
-    Gtk::Box pnlLeftIn{Gtk::ORIENTATION_VERTICAL};
-    Gtk::EventBox pnlSpot;
     Gtk::Box pnlpcMain{Gtk::ORIENTATION_VERTICAL};
     Gtk::EventBox imgTabTop;
     TTabStrip tabStrip_;
     TStatusBar statusBar_;
+    // The left panel and the regions in its sections, which reach the window through leftHost_.
+    std::unique_ptr<TLeftPanelHost> leftHost_;
+    TLeftPanel leftPanel_;
+    catalogue::TContextNode context_;
+    catalogue::TCatalogueTree vstWebGame_, vstSNS_;
+    TMiniGameList miniGames_;
+    TFavoritesTree favorites_;
 };
 
 }  // namespace kivo

@@ -98,9 +98,8 @@ void TTabStrip::BuildMenus() {
     popTab.append(N1);
     popTab.append(N31);
     popTab.append(*Gtk::manage(new Gtk::SeparatorMenuItem));
-    // Adding to the favorites comes with the favorites themselves.
     auto* N19 = Gtk::manage(new Gtk::MenuItem("添加到收藏夹"));
-    N19->set_sensitive(false);
+    N19->signal_activate().connect([this] { N19Click(); });
     popTab.append(*N19);
     popTab.append(*Gtk::manage(new Gtk::SeparatorMenuItem));
     popTab.append(N22);
@@ -597,6 +596,20 @@ void TTabStrip::N31Click() {
     std::string text = tab->TabPassword;
     if (links_.InputBox("输入", "请输入保护密码", text, 8, true))
         tab->TabPassword = text;
+}
+
+void TTabStrip::N19Click() {
+    N_TRzTabSheet* tab = ActiveTab();
+    if (!tab || !tab->HasWebControl() || !links_.AddToFavorites) return;
+    std::string title, url;
+    try {
+        title = Utf16ToUtf8(tab->WebControl().WebTitle(tab->TabHandle()));
+        url = Utf16ToUtf8(tab->WebControl().WebUrl(tab->TabHandle()));
+    } catch (const std::exception&) {
+        DiscardIfWorkerGone(tab);
+        return;
+    }
+    links_.AddToFavorites(title, url);
 }
 
 void TTabStrip::N22Click() {

@@ -35,6 +35,8 @@ class TTabStrip : public sigc::trackable {
         std::function<void(const std::string& text)> ShowStatusText;
         // A page the user reached, for the address box's completion.
         std::function<void(const std::string& url)> RecordVisitedUrl;
+        // The favorites' add dialog for a page.
+        std::function<void(const std::string& title, const std::string& url)> AddToFavorites;
     };
 
     explicit TTabStrip(TLinks links);
@@ -89,6 +91,7 @@ class TTabStrip : public sigc::trackable {
     void N1Click();
     void N31Click();
     void N22Click();
+    void N19Click();
 
     void FitTabCaption(N_TRzTabSheet& Tab);
     N_TRzTabSheet* UpdateTabHint(int32_t TabHandle);

@@ -240,8 +240,8 @@ TEST(CatalogueInput, ClicksAndRightPressesActByKindAndAddNode) {
     EXPECT_EQ(ClickActionFor(game), ClickAction::Nothing);
     EXPECT_EQ(MenuFor(address), NodeMenu::Address);
     EXPECT_EQ(MenuFor(game), NodeMenu::Game);
-    EXPECT_EQ(MenuFor(AddAddressNode()), NodeMenu::None);
-    EXPECT_EQ(MenuFor(AddGameNode(kWebGameTree)), NodeMenu::None);
+    EXPECT_EQ(MenuFor(AddAddressNode()), NodeMenu::NoMenu);
+    EXPECT_EQ(MenuFor(AddGameNode(kWebGameTree)), NodeMenu::NoMenu);
     const CatalogueNode clear{"-2", "清除历史记录", "", "", "", kKindGame};
     EXPECT_EQ(IconIndex(clear), kIconClearHistory);
 }

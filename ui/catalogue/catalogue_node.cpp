@@ -23,7 +23,7 @@ ClickAction ClickActionFor(const CatalogueNode& node) {
 
 NodeMenu MenuFor(const CatalogueNode& node) {
     if (node.IsAddNode())
-        return NodeMenu::None;
+        return NodeMenu::NoMenu;
     return node.Kind == kKindAddress ? NodeMenu::Address : NodeMenu::Game;
 }
 

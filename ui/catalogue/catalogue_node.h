@@ -65,7 +65,7 @@ inline bool StartsExpanded(const CatalogueNode& node) {
 enum class ClickAction { Nothing, OpenAddress, AddAddress, AddGame };
 ClickAction ClickActionFor(const CatalogueNode& node);
 // Which menu a right press on a node pops up: none for add nodes.
-enum class NodeMenu { None, Address, Game };
+enum class NodeMenu { NoMenu, Address, Game };
 NodeMenu MenuFor(const CatalogueNode& node);
 
 CatalogueNode AddGameNode(const CatalogueTreeKind& tree);

@@ -386,7 +386,7 @@ void TCatalogueTree::vstWebGameMouseDown(const Gtk::TreeModel::iterator& row,
             if (trigger)
                 pmLeft.popup_at_pointer(trigger);
             break;
-        case NodeMenu::None:
+        case NodeMenu::NoMenu:
             break;
     }
 }

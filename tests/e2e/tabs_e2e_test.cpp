@@ -10,6 +10,7 @@
 #include "app/identity.h"
 #include "tests/e2e/support/outside.h"
 #include "tests/e2e/support/program_under_test.h"
+#include "tests/e2e/support/steps.h"
 #include "tests/e2e/support/ui_driver.h"
 #include "ui/tab_rules.h"
 
@@ -150,9 +151,7 @@ void Answer(const UiDriver& ui, const std::string& prompt, const std::string& te
 void TypeAddress(const UiDriver& ui, const std::string& address) {
     const Element box = ui.WaitFor(ATSPI_ROLE_TEXT, "地址");
     ASSERT_TRUE(box);
-    Click(box);  // selects the whole address, so typing replaces it
-    TypeText(address);
-    ASSERT_TRUE(WaitUntil([&] { return box.Text() == address; }, 10s)) << box.Text();
+    ASSERT_TRUE(ReplaceTextByTyping(box, address)) << box.Text();
     PressKeys("Return");
 }
 

@@ -11,6 +11,7 @@
 
 #include "data/database.h"
 #include "data/statements.h"
+#include "tests/support/toolkit.h"
 #include "tests/data/test_database.h"
 #include "ui/catalogue/catalogue_edit.h"
 #include "ui/catalogue/frm_save_url.h"
@@ -109,13 +110,7 @@ class CatalogueTree : public ::testing::Test {
     void SetUp() override {
         if (!kivo::test::TestDisplay())
             GTEST_SKIP() << "needs an X display";
-        static bool ready = [] {
-            if (!gtk_init_check(nullptr, nullptr))
-                return false;
-            Gtk::Main::init_gtkmm_internals();
-            return true;
-        }();
-        ASSERT_TRUE(ready);
+        ASSERT_TRUE(kivo::test::ToolkitReady());
         host = std::make_unique<TestHost>();
         web = std::make_unique<TCatalogueTree>(*host, kWebGameTree, context, Reload());
         sns = std::make_unique<TCatalogueTree>(*host, kSnsTree, context, Reload());

@@ -13,6 +13,7 @@
 #include "ui/left/mini_game_list.h"
 #include "webcontrol/maker_pages.h"
 // After gtkmm: the X11 headers define short macro names.
+#include "tests/support/toolkit.h"
 #include "tests/support/test_support.h"
 
 namespace {
@@ -59,13 +60,7 @@ class LeftRegions : public ::testing::Test {
     void SetUp() override {
         if (!kivo::test::TestDisplay())
             GTEST_SKIP() << "needs an X display";
-        static bool ready = [] {
-            if (!gtk_init_check(nullptr, nullptr))
-                return false;
-            Gtk::Main::init_gtkmm_internals();
-            return true;
-        }();
-        ASSERT_TRUE(ready);
+        ASSERT_TRUE(kivo::test::ToolkitReady());
         host_ = std::make_unique<TestHost>();
         row_ = std::make_unique<Gtk::Box>(Gtk::ORIENTATION_HORIZONTAL);
     }

@@ -15,6 +15,8 @@
 #include "session/session_names.h"
 #include "session/shell_folders.h"
 #include "ui/frm_close_type.h"
+#include "ui/catalogue/catalogue_edit.h"
+#include "ui/catalogue/frm_save_url.h"
 #include "ui/frm_input.h"
 #include "ui/message_box.h"
 #include "ui/pictures.h"
@@ -218,8 +220,8 @@ void TFrmMultOpenApp::BuildTopBar() {
     OpenTitleRowDrag(pnlMainBtn);
 
     btnLeftCLose.signal_clicked().connect([this] { leftPanel_.btnSpotClick(); });
-    btnAddList.set_sensitive(false);    // the catalogue is not there yet
-    btnSaveForm.set_sensitive(false);
+    btnAddList.signal_clicked().connect([this] { btnAddListClick(); });
+    btnSaveForm.signal_clicked().connect([this] { btnSaveFormClick(); });
     btnHome.signal_clicked().connect([this] {
         try {
             actOpenMainUrlExecute();
@@ -518,6 +520,47 @@ void TFrmMultOpenApp::actLoadWebGamePnl() {
     }
 }
 
+bool TFrmMultOpenApp::SaveActivePageOf(N_TRzTabSheet& tab) {
+    // The reload's own failure counts as the saving's, unlike the timer's reload.
+    const std::string url_id = catalogue::SaveActivePage(
+        *leftHost_, tab.GameUrlID, [this] { catalogue::actLoadWebGamePnl(vstWebGame_, vstSNS_); });
+    if (url_id.empty())
+        return false;
+    tab.GameUrlID = url_id;
+    return true;
+}
+
+void TFrmMultOpenApp::btnAddListClick() {
+    N_TRzTabSheet* tab = ActiveTab();
+    if (!tab)
+        return;
+    try {
+        SaveActivePageOf(*tab);
+    } catch (const std::exception&) {
+        ShowMessageBox(catalogue::kAddFailed, catalogue::kMessageTitle, Gtk::MESSAGE_ERROR,
+                       MessageButtons::Ok, this);
+    }
+}
+
+void TFrmMultOpenApp::btnSaveFormClick() {
+    N_TRzTabSheet* tab = ActiveTab();
+    if (!tab)
+        return;
+    if (tab->GameUrlID == "0") {
+        ShowMessageBox(catalogue::kSaveGameFirst, catalogue::kMessageTitle, Gtk::MESSAGE_INFO,
+                       MessageButtons::Ok, this);
+        try {
+            if (!SaveActivePageOf(*tab))
+                return;
+        } catch (const std::exception&) {
+            ShowMessageBox(catalogue::kSaveGameFailed, catalogue::kMessageTitle,
+                           Gtk::MESSAGE_INFO, MessageButtons::Ok, this);
+            return;
+        }
+    }
+    // The capture of the page's login form for tab->GameUrlID follows here.
+}
+
 void TFrmMultOpenApp::BuildLeftPanel() {
     using catalogue::Section;
     leftPanel_.SetSectionContent(Section::WebGame, vstWebGame_.Widget());
@@ -546,6 +589,13 @@ public:
                   const std::string& cache_dir) override {
         try {
             window_.OpenGame(url, post_data, cache_dir);
+        } catch (const std::exception& e) {
+            std::cerr << "gameKivo: " << url << " cannot open: " << e.what() << '\n';
+        }
+    }
+    void OpenAddress(const std::string& url_id, const std::string& url) override {
+        try {
+            window_.OpenGame(url, "", "")->GameUrlID = url_id;
         } catch (const std::exception& e) {
             std::cerr << "gameKivo: " << url << " cannot open: " << e.what() << '\n';
         }

@@ -132,6 +132,13 @@ private:
     // Rebuilds both catalogue trees; a failure leaves them as the load left them.
     void actLoadWebGamePnl();
     std::unique_ptr<TLeftPanelHost> MakeLeftHost();
+    // The toolbar's catalogue buttons: the active tab's page saved as an address; its login
+    // form captured, the address saved first when the tab has none.
+    void btnAddListClick();
+    void btnSaveFormClick();
+    // Saves the active tab's page through the address dialog and makes the tab the new
+    // address's; false when the dialog was cancelled. Throws when the saving fails.
+    bool SaveActivePageOf(N_TRzTabSheet& tab);
 
     data::TDISQLite3Database* database_;
     MaximizeToggle maximize_;

@@ -44,6 +44,9 @@ class TestHost : public kivo::TLeftPanelHost {
                   const std::string& cache_dir) override {
         opened.push_back(url + "|" + post_data + "|" + cache_dir);
     }
+    void OpenAddress(const std::string& url_id, const std::string& url) override {
+        opened.push_back(url + "|address " + url_id);
+    }
     std::string ActivePageUrl() override { return page_url; }
     std::string ActivePageTitle() override { return page_title; }
     bool InputBox(const std::string&, const std::string& prompt, std::string& text, int max_length,
@@ -236,7 +239,9 @@ TEST_F(CatalogueTree, AnAddressAddedThroughTheDialogIsListedAndOpensOnClick) {
 
     web->vstWebGameClick(web->FindByName("一服"));
     web->vstWebGameClick(web->FindByName("Alpha"));
-    EXPECT_EQ(host->opened, std::vector<std::string>{"http://127.0.0.1:1/game?a=1||"});
+    const std::string url_id = web->NodeAt(web->FindByName("一服")).ID;
+    EXPECT_EQ(host->opened,
+              std::vector<std::string>{"http://127.0.0.1:1/game?a=1|address " + url_id});
 }
 
 // A button pressed and released over a row, sent as the display would.
@@ -271,7 +276,8 @@ TEST_F(CatalogueTree, AMouseClickOpensTheAddressUnderThePointer) {
     web->pmLeft1.popdown();
     ClickRow(*web, web->FindByName("one"), 1);
     EXPECT_TRUE(kivo::test::PumpUntil([&] { return !host->opened.empty(); }, 10s));
-    EXPECT_EQ(host->opened, std::vector<std::string>{"http://one/||"});
+    EXPECT_EQ(host->opened, std::vector<std::string>{
+                                "http://one/|address " + web->NodeAt(web->FindByName("one")).ID});
 }
 
 TEST_F(CatalogueTree, AFailedLoadKeepsThePendingAddNodesAndNoDatabaseLeavesTheTreeEmpty) {

@@ -34,6 +34,9 @@ class TestHost : public kivo::TLeftPanelHost {
                   const std::string& cache_dir) override {
         opened.push_back({url, post_data, cache_dir});
     }
+    void OpenAddress(const std::string& url_id, const std::string& url) override {
+        opened.push_back({url, "address " + url_id, ""});
+    }
     std::string ActivePageUrl() override { return ""; }
     std::string ActivePageTitle() override { return ""; }
     bool InputBox(const std::string&, const std::string&, std::string& text, int, bool) override {

@@ -326,7 +326,7 @@ void TCatalogueTree::vstWebGameClick(const Gtk::TreeModel::iterator& row) {
     switch (ClickActionFor(node)) {
         case ClickAction::OpenAddress:
             // A click opens the address once, in a new temporary session of its own.
-            host_.OpenGame(node.Value, "", "");
+            host_.OpenAddress(node.ID, node.Value);
             break;
         case ClickAction::AddAddress:
             AddAddress(row);

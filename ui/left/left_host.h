@@ -24,6 +24,9 @@ public:
     // reported by the window as any opening's are.
     virtual void OpenGame(const std::string& url, const std::string& post_data,
                           const std::string& cache_dir) = 0;
+    // Opens a catalogue address once, in a new temporary session of its own; the new tab
+    // belongs to the address `url_id`. Errors are reported as OpenGame's are.
+    virtual void OpenAddress(const std::string& url_id, const std::string& url) = 0;
     // The active tab's page, for adding it to the catalogue or the favorites ("" without one).
     virtual std::string ActivePageUrl() = 0;
     virtual std::string ActivePageTitle() = 0;

@@ -14,9 +14,9 @@
 #include "session/folder_cleanup.h"
 #include "session/session_names.h"
 #include "session/shell_folders.h"
-#include "ui/frm_close_type.h"
 #include "ui/catalogue/catalogue_edit.h"
 #include "ui/catalogue/frm_save_url.h"
+#include "ui/frm_close_type.h"
 #include "ui/frm_input.h"
 #include "ui/message_box.h"
 #include "ui/pictures.h"
@@ -90,7 +90,8 @@ TFrmMultOpenApp::TFrmMultOpenApp(data::TDISQLite3Database* database)
     for (const auto& [box, before, rest, after] : rows) {
         box->pack_start(*before, Gtk::PACK_SHRINK);
         box->pack_start(*rest, Gtk::PACK_EXPAND_WIDGET);
-        if (after) box->pack_start(*after, Gtk::PACK_SHRINK);
+        if (after)
+            box->pack_start(*after, Gtk::PACK_SHRINK);
     }
     add(pnlFrame);
     show_all_children();
@@ -112,9 +113,8 @@ TFrmMultOpenApp::TFrmMultOpenApp(data::TDISQLite3Database* database)
     SetDialogOwner(this);
 
     InputBox = [](const std::string& caption, const std::string& prompt, std::string& text,
-                  int max_length, bool masked) {
-        return ShowInputBox(caption, prompt, text, masked, max_length);
-    };
+                  int max_length,
+                  bool masked) { return ShowInputBox(caption, prompt, text, masked, max_length); };
     Confirm = [this](const std::string& text, const std::string& caption) {
         return ShowMessageBox(text, caption, Gtk::MESSAGE_QUESTION, MessageButtons::YesNo, this,
                               false) == Gtk::RESPONSE_YES;
@@ -228,9 +228,8 @@ void TFrmMultOpenApp::BuildTopBar() {
         } catch (const std::exception&) {
         }
     });
-    for (PictureButton* button :
-         {&btnLeftCLose, &navigationBar_.btnBack, &navigationBar_.btnNext,
-          &navigationBar_.btnRefresh, &btnHome, &btnAddList, &btnSaveForm})
+    for (PictureButton* button : {&btnLeftCLose, &navigationBar_.btnBack, &navigationBar_.btnNext,
+                                  &navigationBar_.btnRefresh, &btnHome, &btnAddList, &btnSaveForm})
         RzPanel1.pack_start(*button, Gtk::PACK_SHRINK);
     RzPanel1.set_size_request(473 - 63, -1);
     RzPanel1.set_valign(Gtk::ALIGN_CENTER);
@@ -267,7 +266,8 @@ void TFrmMultOpenApp::BuildMenus() {
             item->set_sensitive(false);
         pmMainApp.append(*item);
         item->set_no_show_all(!shown);
-        if (shown) item->show();
+        if (shown)
+            item->show();
     };
     auto add_separator = [this] {
         auto* separator = Gtk::manage(new Gtk::SeparatorMenuItem);
@@ -279,17 +279,17 @@ void TFrmMultOpenApp::BuildMenus() {
     miRestore.show();
     pmMainApp.append(miRestore);
     add_separator();
-    add_item("设置&", true, nullptr);                            // N15
-    add_separator();                                              // N14
+    add_item("设置&", true, nullptr);                               // N15
+    add_separator();                                                // N14
     add_item("Internet选项&", true, [this] { Internet1Click(); });  // Internet1
-    add_item("清理系统缓存&", true, nullptr);                     // N10
-    add_separator();                                              // N9
-    add_item("在线帮助", false, nullptr);                         // N7
-    add_item("反馈问题", false, nullptr);                         // N6
-    add_item("检查更新", false, nullptr);                         // N4
-    add_item("关于&", true, nullptr);                             // N5
-    add_separator();                                              // N3
-    add_item("退出&", true, [this] { N2Click(); });               // N2
+    add_item("清理系统缓存&", true, nullptr);                       // N10
+    add_separator();                                                // N9
+    add_item("在线帮助", false, nullptr);                           // N7
+    add_item("反馈问题", false, nullptr);                           // N6
+    add_item("检查更新", false, nullptr);                           // N4
+    add_item("关于&", true, nullptr);                               // N5
+    add_separator();                                                // N3
+    add_item("退出&", true, [this] { N2Click(); });                 // N2
     pmMainApp.get_style_context()->add_class("kivo-menu");
 }
 
@@ -341,27 +341,31 @@ bool TFrmMultOpenApp::on_motion_notify_event(GdkEventMotion* event) {
     int x = 0, y = 0;
     get_pointer(x, y);
     static const std::pair<HitTest, const char*> cursors[] = {
-        {HitTest::TopLeft, "nw-resize"}, {HitTest::BottomLeft, "sw-resize"},
+        {HitTest::TopLeft, "nw-resize"},     {HitTest::BottomLeft, "sw-resize"},
         {HitTest::BottomRight, "se-resize"}, {HitTest::TopRight, "ne-resize"},
-        {HitTest::Left, "w-resize"},     {HitTest::Bottom, "s-resize"},
-        {HitTest::Right, "e-resize"},    {HitTest::Top, "n-resize"}};
+        {HitTest::Left, "w-resize"},         {HitTest::Bottom, "s-resize"},
+        {HitTest::Right, "e-resize"},        {HitTest::Top, "n-resize"}};
     const HitTest hit = FrameHitTest(x, y, get_width(), get_height());
     Glib::RefPtr<Gdk::Cursor> cursor;
     for (const auto& [which, name] : cursors) {
-        if (which == hit) cursor = Gdk::Cursor::create(get_display(), name);
+        if (which == hit)
+            cursor = Gdk::Cursor::create(get_display(), name);
     }
-    if (auto window = get_window()) window->set_cursor(cursor);
+    if (auto window = get_window())
+        window->set_cursor(cursor);
     return Gtk::Window::on_motion_notify_event(event);
 }
 
 void TFrmMultOpenApp::btnMaxClick() {
     // Drawing is held back while the window changes its bounds, so it paints once at the new.
     auto window = get_window();
-    if (window) window->freeze_updates();
+    if (window)
+        window->freeze_updates();
     struct Thaw {
         Glib::RefPtr<Gdk::Window> window;
         ~Thaw() {
-            if (window) window->thaw_updates();
+            if (window)
+                window->thaw_updates();
         }
     } thaw{window};
     OnToggleMaximizeMessage();
@@ -379,14 +383,15 @@ void TFrmMultOpenApp::OnToggleMaximizeMessage() {
     int left = 0, top = 0, width = 0, height = 0;
     get_position(left, top);
     get_size(width, height);
-    const Bounds target = maximize_.Toggle({left, top, width, height},
-                                           {area.get_x(), area.get_y(), area.get_width(),
-                                            area.get_height()});
+    const Bounds target =
+        maximize_.Toggle({left, top, width, height},
+                         {area.get_x(), area.get_y(), area.get_width(), area.get_height()});
     // Moved and sized in place while shown: hiding it for the change would come back from the
     // display as an unmap after the new showing, which reads as a minimise to the tray.
     move(target.Left, target.Top);
     resize(target.Width, target.Height);
-    if (!get_visible()) show();
+    if (!get_visible())
+        show();
 }
 
 void TFrmMultOpenApp::on_show() {
@@ -398,8 +403,9 @@ void TFrmMultOpenApp::on_show() {
         get_display()->get_monitor_at_window(get_window())->get_workarea(area);
         int width = 0, height = 0;
         get_size(width, height);
-        const Bounds centred = CentredBounds(
-            {0, 0, width, height}, {area.get_x(), area.get_y(), area.get_width(), area.get_height()});
+        const Bounds centred =
+            CentredBounds({0, 0, width, height},
+                          {area.get_x(), area.get_y(), area.get_width(), area.get_height()});
         move(centred.Left, centred.Top);
     }
     Gtk::Window::on_show();
@@ -414,13 +420,15 @@ void TFrmMultOpenApp::RegisterHotKeys() {
         keybinder_bind(
             kBossKey,
             [](const char*, void*) {
-                if (hot_key_window) hot_key_window->BossKey();
+                if (hot_key_window)
+                    hot_key_window->BossKey();
             },
             nullptr);
         keybinder_bind(
             kPictureKey,
             [](const char*, void*) {
-                if (hot_key_window) hot_key_window->StatusBar().spMenuClick();
+                if (hot_key_window)
+                    hot_key_window->StatusBar().spMenuClick();
             },
             nullptr);
     }
@@ -428,7 +436,8 @@ void TFrmMultOpenApp::RegisterHotKeys() {
 }
 
 void TFrmMultOpenApp::UnregisterHotKeys() {
-    if (hot_key_window != this) return;
+    if (hot_key_window != this)
+        return;
     hot_key_window = nullptr;
     keybinder_unbind_all(kBossKey);
     keybinder_unbind_all(kPictureKey);
@@ -444,7 +453,8 @@ void TFrmMultOpenApp::Internet1Click() {
     const std::vector<std::vector<std::string>> tools = {
         {"gnome-control-center", "network"}, {"nm-connection-editor"}, {"xfce4-network-settings"}};
     for (const auto& command : tools) {
-        if (Glib::find_program_in_path(command.front()).empty()) continue;
+        if (Glib::find_program_in_path(command.front()).empty())
+            continue;
         try {
             Glib::spawn_async("", command, Glib::SPAWN_SEARCH_PATH);
         } catch (const Glib::Error&) {
@@ -465,7 +475,8 @@ void TFrmMultOpenApp::FormCreate() {
     }
     btnMaxClick();  // maximised and shown; the first showing loads the probe page
     FormShow();
-    if (QuitRequested_) return;
+    if (QuitRequested_)
+        return;
     tmrAd_ = Glib::signal_timeout().connect(
         [this] {
             tmrAdTimer();
@@ -484,26 +495,31 @@ void TFrmMultOpenApp::FormShow() {
     // The probe page goes through the ordinary profile's browser, so that it is in that cache.
     // The window paints only once the page has loaded or five seconds have passed.
     auto window = get_window();
-    if (window) window->freeze_updates();
+    if (window)
+        window->freeze_updates();
     try {
         uitWebControl::WebKitEngine profile(DefaultSessionFolders());
-        auto wbU = GObjectRef<WebKitWebView>::Adopt(
-            WEBKIT_WEB_VIEW(g_object_ref_sink(webkit_web_view_new_with_context(profile.Context()))));
+        auto wbU = GObjectRef<WebKitWebView>::Adopt(WEBKIT_WEB_VIEW(
+            g_object_ref_sink(webkit_web_view_new_with_context(profile.Context()))));
         bool complete = false;
         auto on_load = +[](WebKitWebView*, WebKitLoadEvent event, gpointer done) {
-            if (event == WEBKIT_LOAD_FINISHED) *static_cast<bool*>(done) = true;
+            if (event == WEBKIT_LOAD_FINISHED)
+                *static_cast<bool*>(done) = true;
         };
-        const gulong handler = g_signal_connect(wbU.Get(), "load-changed", G_CALLBACK(on_load), &complete);
+        const gulong handler =
+            g_signal_connect(wbU.Get(), "load-changed", G_CALLBACK(on_load), &complete);
         webkit_web_view_load_uri(wbU.Get(), ProbeUrl.c_str());
         const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(5000);
         while (!complete && std::chrono::steady_clock::now() < deadline) {
-            if (!g_main_context_iteration(nullptr, FALSE)) g_usleep(5000);
+            if (!g_main_context_iteration(nullptr, FALSE))
+                g_usleep(5000);
         }
         g_signal_handler_disconnect(wbU.Get(), handler);
     } catch (const std::exception&) {
         // Nothing is shown for the probe.
     }
-    if (window) window->thaw_updates();
+    if (window)
+        window->thaw_updates();
 }
 
 void TFrmMultOpenApp::tmrAdTimer() {
@@ -553,8 +569,8 @@ void TFrmMultOpenApp::btnSaveFormClick() {
             if (!SaveActivePageOf(*tab))
                 return;
         } catch (const std::exception&) {
-            ShowMessageBox(catalogue::kSaveGameFailed, catalogue::kMessageTitle,
-                           Gtk::MESSAGE_INFO, MessageButtons::Ok, this);
+            ShowMessageBox(catalogue::kSaveGameFailed, catalogue::kMessageTitle, Gtk::MESSAGE_INFO,
+                           MessageButtons::Ok, this);
             return;
         }
     }
@@ -568,7 +584,8 @@ void TFrmMultOpenApp::BuildLeftPanel() {
     leftPanel_.SetSectionContent(Section::MiniGames, miniGames_.Widget());
     leftPanel_.SetSectionContent(Section::Favorites, favorites_.Widget());
     leftPanel_.OnSectionExpanded = [this](Section section) {
-        if (section == Section::Favorites) favorites_.Repaint();
+        if (section == Section::Favorites)
+            favorites_.Repaint();
     };
     leftPanel_.OnGoBBSClick = [this] {
         OpenGameDroppingErrors(MakerUrl("/thread-42296-1-1.html"), "FlashGame");
@@ -580,7 +597,7 @@ namespace {
 
 // What the left panel's regions reach of the window.
 class TWindowLeftHost : public TLeftPanelHost {
-public:
+  public:
     TWindowLeftHost(TFrmMultOpenApp& window, data::TDISQLite3Database* database)
         : window_(window), database_(database) {}
 
@@ -593,11 +610,12 @@ public:
             std::cerr << "gameKivo: " << url << " cannot open: " << e.what() << '\n';
         }
     }
-    void OpenAddress(const std::string& url_id, const std::string& url) override {
+    void OpenGame(const catalogue::CatalogueNode& node, const catalogue::CatalogueNode* parent,
+                  const std::string& user_id) override {
         try {
-            window_.OpenGame(url, "", "")->GameUrlID = url_id;
+            window_.OpenGame(node, parent, user_id);
         } catch (const std::exception& e) {
-            std::cerr << "gameKivo: " << url << " cannot open: " << e.what() << '\n';
+            std::cerr << "gameKivo: " << node.Value << " cannot open: " << e.what() << '\n';
         }
     }
     std::string ActivePageUrl() override { return ActivePage(&TWebControl::WebUrl); }
@@ -617,10 +635,11 @@ public:
     }
     Gtk::Window& Owner() override { return window_; }
 
-private:
+  private:
     std::string ActivePage(std::u16string (TWebControl::*read)(int32_t)) {
         N_TRzTabSheet* tab = window_.ActiveTab();
-        if (!tab || !tab->HasWebControl()) return "";
+        if (!tab || !tab->HasWebControl())
+            return "";
         try {
             return Utf16ToUtf8((tab->WebControl().*read)(tab->TabHandle()));
         } catch (const std::exception&) {
@@ -695,7 +714,8 @@ void TFrmMultOpenApp::btnCloseClick() {
     try {
         if (database_) {
             auto statement = database_->Prepare16(data::sql::kSelectCloseType);
-            value = statement.Step() == data::TDISQLite3Statement::kRow ? statement.Column_Str(0) : "";
+            value =
+                statement.Step() == data::TDISQLite3Statement::kRow ? statement.Column_Str(0) : "";
         } else {
             value = "1";
         }
@@ -704,7 +724,8 @@ void TFrmMultOpenApp::btnCloseClick() {
     }
     if (value == "-1") {
         bool remember = false;
-        if (!AskCloseType(value, remember)) return;
+        if (!AskCloseType(value, remember))
+            return;
         if (remember && database_) {
             try {
                 auto update = database_->Prepare16(data::sql::kUpdateCloseType);
@@ -746,7 +767,8 @@ void TFrmMultOpenApp::actAppHaltExecute() {
 }
 
 std::optional<std::set<std::string>> TFrmMultOpenApp::AccountFolders() {
-    if (!database_) return std::set<std::string>();  // no database, so no saved account
+    if (!database_)
+        return std::set<std::string>();  // no database, so no saved account
     try {
         std::vector<std::string> stored;
         auto statement = database_->Prepare16(data::sql::kSelectAccountFolders);
@@ -760,14 +782,16 @@ std::optional<std::set<std::string>> TFrmMultOpenApp::AccountFolders() {
 
 TFrmMultOpenApp::~TFrmMultOpenApp() {
     gameKivo_TLB::RemoteWebControl::SetWorkerEndedHandler(nullptr);
-    if (DialogOwner() == this) SetDialogOwner(nullptr);
+    if (DialogOwner() == this)
+        SetDialogOwner(nullptr);
     UnregisterHotKeys();
     tabStrip_.DestroyAllTabs();
 }
 
 int32_t TFrmMultOpenApp::Handle() const {
     auto window = get_window();
-    if (!window) return 0;
+    if (!window)
+        return 0;
     return static_cast<int32_t>(gdk_x11_window_get_xid(const_cast<GdkWindow*>(window->gobj())));
 }
 
@@ -785,6 +809,14 @@ N_TRzTabSheet* TFrmMultOpenApp::OpenGame(const std::string& Url, const std::stri
         }
     });
     return tab;
+}
+
+void TFrmMultOpenApp::OpenGame(const catalogue::CatalogueNode& Node,
+                               const catalogue::CatalogueNode* /*Parent*/,
+                               const std::string& /*UserId*/) {
+    // No account is chosen yet: the address opens once, in a new temporary session.
+    N_TRzTabSheet* tab = OpenGame(Node.Value, "", "");
+    tab->GameUrlID = Node.ID;
 }
 
 void TFrmMultOpenApp::OpenGameDroppingErrors(const std::string& url, const std::string& suffix) {

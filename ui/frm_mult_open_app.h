@@ -29,7 +29,7 @@
 namespace kivo {
 
 class TFrmMultOpenApp : public Gtk::Window {
-public:
+  public:
     // `database`: the program's connection (the close preference); may be null in tests.
     explicit TFrmMultOpenApp(data::TDISQLite3Database* database = nullptr);
     ~TFrmMultOpenApp() override;
@@ -42,6 +42,10 @@ public:
     // folder each time. The user's own folder settings are back afterwards, whatever failed.
     N_TRzTabSheet* OpenGame(const std::string& Url, const std::string& PostData,
                             const std::string& CacheDir);
+    // Opens a catalogue address or history entry for its accounts: once per account chosen
+    // for UserId, or once in a new temporary session; each tab belongs to the address.
+    void OpenGame(const catalogue::CatalogueNode& Node, const catalogue::CatalogueNode* Parent,
+                  const std::string& UserId);
     TCacheFolders CacheFolders;
 
     // The tab strip.
@@ -101,7 +105,8 @@ public:
 
     // The navigation bar.
     TNavigationBar& NavigationBar() { return navigationBar_; }
-protected:
+
+  protected:
     bool on_scroll_event(GdkEventScroll* event) override;
     bool on_button_press_event(GdkEventButton* event) override;
     bool on_motion_notify_event(GdkEventMotion* event) override;
@@ -109,7 +114,7 @@ protected:
     bool on_delete_event(GdkEventAny* event) override;
     void on_show() override;
 
-private:
+  private:
     // The session folder names of the saved accounts, which the exit clean-up keeps; nothing
     // when they cannot be read.
     std::optional<std::set<std::string>> AccountFolders();

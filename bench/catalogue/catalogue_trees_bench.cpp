@@ -17,7 +17,8 @@ class BenchHost : public kivo::TLeftPanelHost {
     explicit BenchHost(kivo::data::TDISQLite3Database& db) : db_(db) {}
     kivo::data::TDISQLite3Database* Database() override { return &db_; }
     void OpenGame(const std::string&, const std::string&, const std::string&) override {}
-    void OpenAddress(const std::string&, const std::string&) override {}
+    void OpenGame(const kivo::catalogue::CatalogueNode&, const kivo::catalogue::CatalogueNode*,
+                  const std::string&) override {}
     std::string ActivePageUrl() override { return ""; }
     std::string ActivePageTitle() override { return ""; }
     bool InputBox(const std::string&, const std::string&, std::string&, int, bool) override {

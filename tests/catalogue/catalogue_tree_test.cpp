@@ -11,8 +11,8 @@
 
 #include "data/database.h"
 #include "data/statements.h"
-#include "tests/support/toolkit.h"
 #include "tests/data/test_database.h"
+#include "tests/support/toolkit.h"
 #include "ui/catalogue/catalogue_edit.h"
 #include "ui/catalogue/frm_save_url.h"
 #include "ui/left/left_host.h"
@@ -44,8 +44,11 @@ class TestHost : public kivo::TLeftPanelHost {
                   const std::string& cache_dir) override {
         opened.push_back(url + "|" + post_data + "|" + cache_dir);
     }
-    void OpenAddress(const std::string& url_id, const std::string& url) override {
-        opened.push_back(url + "|address " + url_id);
+    void OpenGame(const kivo::catalogue::CatalogueNode& node,
+                  const kivo::catalogue::CatalogueNode* parent,
+                  const std::string& user_id) override {
+        opened.push_back(node.Value + "|address " + node.ID + " of " +
+                         (parent ? parent->Name : "-") + "|" + user_id);
     }
     std::string ActivePageUrl() override { return page_url; }
     std::string ActivePageTitle() override { return page_title; }
@@ -240,8 +243,8 @@ TEST_F(CatalogueTree, AnAddressAddedThroughTheDialogIsListedAndOpensOnClick) {
     web->vstWebGameClick(web->FindByName("一服"));
     web->vstWebGameClick(web->FindByName("Alpha"));
     const std::string url_id = web->NodeAt(web->FindByName("一服")).ID;
-    EXPECT_EQ(host->opened,
-              std::vector<std::string>{"http://127.0.0.1:1/game?a=1|address " + url_id});
+    EXPECT_EQ(host->opened, std::vector<std::string>{"http://127.0.0.1:1/game?a=1|address " +
+                                                     url_id + " of Alpha|"});
 }
 
 // A button pressed and released over a row, sent as the display would.
@@ -276,8 +279,9 @@ TEST_F(CatalogueTree, AMouseClickOpensTheAddressUnderThePointer) {
     web->pmLeft1.popdown();
     ClickRow(*web, web->FindByName("one"), 1);
     EXPECT_TRUE(kivo::test::PumpUntil([&] { return !host->opened.empty(); }, 10s));
-    EXPECT_EQ(host->opened, std::vector<std::string>{
-                                "http://one/|address " + web->NodeAt(web->FindByName("one")).ID});
+    EXPECT_EQ(host->opened,
+              std::vector<std::string>{"http://one/|address " +
+                                       web->NodeAt(web->FindByName("one")).ID + " of Alpha|"});
 }
 
 TEST_F(CatalogueTree, AFailedLoadKeepsThePendingAddNodesAndNoDatabaseLeavesTheTreeEmpty) {

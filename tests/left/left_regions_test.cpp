@@ -13,8 +13,8 @@
 #include "ui/left/mini_game_list.h"
 #include "webcontrol/maker_pages.h"
 // After gtkmm: the X11 headers define short macro names.
-#include "tests/support/toolkit.h"
 #include "tests/support/test_support.h"
+#include "tests/support/toolkit.h"
 
 namespace {
 
@@ -34,8 +34,9 @@ class TestHost : public kivo::TLeftPanelHost {
                   const std::string& cache_dir) override {
         opened.push_back({url, post_data, cache_dir});
     }
-    void OpenAddress(const std::string& url_id, const std::string& url) override {
-        opened.push_back({url, "address " + url_id, ""});
+    void OpenGame(const kivo::catalogue::CatalogueNode& node, const kivo::catalogue::CatalogueNode*,
+                  const std::string& user_id) override {
+        opened.push_back({node.Value, "address " + node.ID, user_id});
     }
     std::string ActivePageUrl() override { return ""; }
     std::string ActivePageTitle() override { return ""; }

@@ -326,7 +326,11 @@ void TCatalogueTree::vstWebGameClick(const Gtk::TreeModel::iterator& row) {
     switch (ClickActionFor(node)) {
         case ClickAction::OpenAddress:
             // A click opens the address once, in a new temporary session of its own.
-            host_.OpenAddress(node.ID, node.Value);
+            {
+                const auto parent_row = row->parent();
+                const CatalogueNode parent = parent_row ? NodeAt(parent_row) : CatalogueNode{};
+                host_.OpenGame(node, parent_row ? &parent : nullptr, "");
+            }
             break;
         case ClickAction::AddAddress:
             AddAddress(row);

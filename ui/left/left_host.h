@@ -4,6 +4,8 @@
 // never reaches into the window otherwise.
 #include <string>
 
+#include "ui/catalogue/catalogue_node.h"
+
 namespace Gtk {
 class Window;
 }
@@ -15,7 +17,7 @@ class TDISQLite3Database;
 }
 
 class TLeftPanelHost {
-public:
+  public:
     virtual ~TLeftPanelHost() = default;
 
     // The program's database connection; null when it could not be opened.
@@ -24,16 +26,19 @@ public:
     // reported by the window as any opening's are.
     virtual void OpenGame(const std::string& url, const std::string& post_data,
                           const std::string& cache_dir) = 0;
-    // Opens a catalogue address once, in a new temporary session of its own; the new tab
-    // belongs to the address `url_id`. Errors are reported as OpenGame's are.
-    virtual void OpenAddress(const std::string& url_id, const std::string& url) = 0;
+    // Opens the address of a catalogue node or history entry `node` (`parent` is the node above
+    // it, null at the top) once per account chosen for `user_id`, or once in a new temporary
+    // session when none is; each tab belongs to the address, and the opening is recorded in the
+    // history. Errors are reported as the free form's are.
+    virtual void OpenGame(const catalogue::CatalogueNode& node,
+                          const catalogue::CatalogueNode* parent, const std::string& user_id) = 0;
     // The active tab's page, for adding it to the catalogue or the favorites ("" without one).
     virtual std::string ActivePageUrl() = 0;
     virtual std::string ActivePageTitle() = 0;
 
     // The shared prompts, owned by the main window.
-    virtual bool InputBox(const std::string& caption, const std::string& prompt,
-                          std::string& text, int max_length, bool masked) = 0;
+    virtual bool InputBox(const std::string& caption, const std::string& prompt, std::string& text,
+                          int max_length, bool masked) = 0;
     virtual bool Confirm(const std::string& text, const std::string& caption) = 0;
     virtual void ShowError(const std::string& text, const std::string& caption) = 0;
     virtual void ShowInformation(const std::string& text, const std::string& caption) = 0;

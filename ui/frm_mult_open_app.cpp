@@ -157,7 +157,9 @@ TTabStrip::TLinks TFrmMultOpenApp::TabStripLinks() {
         lblTitle.set_text(hint.empty() ? std::string(kApplicationTitle)
                                        : hint + "-" + kApplicationTitle);
     };
-    links.ShowAddress = [this](const std::string& url) { navigationBar_.SetAddressText(url); };
+    links.ShowAddress = [this](const std::string& url, bool same_tab) {
+        navigationBar_.ShowAddress(url, same_tab);
+    };
     links.ShowProgress = [this](int percent) { statusBar_.ShowProgress(percent); };
     links.ShowStatusText = [this](const std::string& text) { statusBar_.ShowStatusText(text); };
     links.RecordVisitedUrl = [this](const std::string& url) {

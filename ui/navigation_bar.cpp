@@ -53,6 +53,10 @@ void TNavigationBar::BuildAddressRow() {
             return false;
         },
         true);
+    edtUrl.signal_changed().connect([this] {
+        if (!settingText_ && edtUrl.is_focus())
+            userEdited_ = true;
+    });
     btnGo.signal_clicked().connect([this] { btnGoClick(); });
     SetupUrlAutoComplete();
 
@@ -110,7 +114,21 @@ void TNavigationBar::pnlAdrResize() {
     pnlAdr.move(pnlWebMenu, layout.WebMenuLeft, 7);
 }
 
+void TNavigationBar::SetAddressText(const std::string& text) {
+    settingText_ = true;
+    edtUrl.set_text(text);
+    settingText_ = false;
+    userEdited_ = false;
+}
+
+void TNavigationBar::ShowAddress(const std::string& url, bool same_tab) {
+    if (same_tab && userEdited_)
+        return;
+    SetAddressText(url);
+}
+
 void TNavigationBar::btnGoClick() {
+    userEdited_ = false;  // the page's own address may show again
     N_TRzTabSheet* tab = links_.ActiveTab();
     if (!tab)
         return;

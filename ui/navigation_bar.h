@@ -55,7 +55,10 @@ class TNavigationBar : public sigc::trackable {
     void btnNextClick();
     void btnRefreshClick();
     std::string AddressText() const { return edtUrl.get_text(); }
-    void SetAddressText(const std::string& text) { edtUrl.set_text(text); }
+    void SetAddressText(const std::string& text);
+    // The active tab's address. While the user edits the box, an address of the same tab
+    // (a page that completed meanwhile) leaves the typed text alone; another tab's replaces it.
+    void ShowAddress(const std::string& url, bool same_tab);
     Gtk::Entry& AddressBox() { return edtUrl; }
     // The typed-address drop-down: rebuilt from the typed-address list each time it opens.
     void btnDropClick();
@@ -101,6 +104,10 @@ class TNavigationBar : public sigc::trackable {
     Gtk::Box pnlWebMenu{Gtk::ORIENTATION_HORIZONTAL};
     Gtk::Entry edtSearch;
     Gtk::Menu popSearch;
+    // Set while the text in the box is the user's own, from a change made with the box
+    // focused until the address is gone to or replaced.
+    bool userEdited_ = false;
+    bool settingText_ = false;
 };
 
 }  // namespace kivo

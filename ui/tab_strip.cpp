@@ -219,6 +219,8 @@ void TTabStrip::DestroyTab(N_TRzTabSheet* Tab) {
     sheets_.erase(found);
     if (covered_ == Tab)
         covered_ = nullptr;
+    if (addressShownFor_ == Tab)
+        addressShownFor_ = nullptr;
     if (approved_ == Tab)
         approved_ = nullptr;
     const bool was = allow_switch_;
@@ -250,15 +252,18 @@ void TTabStrip::pcMainChange() {
         if (sheet)
             sheet->SetCurrent(sheet.get() == active);
     }
+    const bool same_tab = active == addressShownFor_;
+    addressShownFor_ = active;
     if (!active) {
         links_.ShowTitle("");
-        links_.ShowAddress("");
+        links_.ShowAddress("", false);
         return;
     }
     links_.ShowTitle(active->Hint());
     try {
         if (active->HasWebControl())
-            links_.ShowAddress(Utf16ToUtf8(active->WebControl().WebUrl(active->TabHandle())));
+            links_.ShowAddress(Utf16ToUtf8(active->WebControl().WebUrl(active->TabHandle())),
+                               same_tab);
     } catch (const std::exception&) {
         DiscardDeadTab(active);
         return;
@@ -600,7 +605,8 @@ void TTabStrip::N31Click() {
 
 void TTabStrip::N19Click() {
     N_TRzTabSheet* tab = ActiveTab();
-    if (!tab || !tab->HasWebControl() || !links_.AddToFavorites) return;
+    if (!tab || !tab->HasWebControl() || !links_.AddToFavorites)
+        return;
     std::string title, url;
     try {
         title = Utf16ToUtf8(tab->WebControl().WebTitle(tab->TabHandle()));

@@ -30,7 +30,8 @@ class TTabStrip : public sigc::trackable {
         std::function<void(const std::string& text, const std::string& caption)> ShowError;
         // The active tab's name (empty without one) and address, shown by the window.
         std::function<void(const std::string& hint)> ShowTitle;
-        std::function<void(const std::string& url)> ShowAddress;
+        // `same_tab`: the tab shown before is still the active one (its page changed).
+        std::function<void(const std::string& url, bool same_tab)> ShowAddress;
         std::function<void(int percent)> ShowProgress;
         std::function<void(const std::string& text)> ShowStatusText;
         // A page the user reached, for the address box's completion.
@@ -123,6 +124,8 @@ class TTabStrip : public sigc::trackable {
     // became current without its password.
     N_TRzTabSheet* approved_ = nullptr;
     N_TRzTabSheet* covered_ = nullptr;
+    // The tab whose address the window shows.
+    const N_TRzTabSheet* addressShownFor_ = nullptr;
     // Set while the menus' check marks are brought in line with the active tab.
     bool syncing_marks_ = false;
 

@@ -5,23 +5,23 @@
 
 #include <atomic>
 #include <filesystem>
-#include <thread>
 #include <fstream>
+#include <thread>
 
 #include "app/identity.h"
+#include "data/database.h"
+#include "data/statements.h"
 #include "platform/process.h"
 #include "platform/text.h"
 #include "platform/user_settings.h"
 #include "session/shell_folders.h"
 #include "tests/support/test_support.h"
 #include "tests/support/test_web_server.h"
+#include "ui/frm_input.h"
 #include "ui/frm_mult_open_app.h"
+#include "ui/message_box.h"
 #include "ui/tab_rules.h"
 #include "ui/typed_urls.h"
-#include "ui/frm_input.h"
-#include "ui/message_box.h"
-#include "data/database.h"
-#include "data/statements.h"
 #include "ui/window_frame.h"
 #include "webcontrol/registration.h"
 
@@ -53,8 +53,8 @@ TEST(TabRules, CaptionsKeepTheFirstPrefixWiderThanTheLimit) {
 TEST(TabRules, ProgressIntervalsAndHints) {
     EXPECT_EQ(kivo::ProgressPercent(5, 0), 100);
     EXPECT_FALSE(kivo::ProgressPercent(-1, 100).has_value());
-    EXPECT_EQ(kivo::ProgressPercent(1, 8), 12);   // 12.5 goes to the even neighbour
-    EXPECT_EQ(kivo::ProgressPercent(3, 8), 38);   // 37.5 likewise
+    EXPECT_EQ(kivo::ProgressPercent(1, 8), 12);  // 12.5 goes to the even neighbour
+    EXPECT_EQ(kivo::ProgressPercent(3, 8), 38);  // 37.5 likewise
     EXPECT_EQ(kivo::ProgressPercent(10000, 10000), 100);
     EXPECT_FALSE(kivo::SameTabHandle(-5, 0xFFFFFFFBul));
     EXPECT_TRUE(kivo::SameTabHandle(0x2a00005, 0x2a00005));
@@ -83,11 +83,13 @@ TEST(TabRules, LoginFillTakesTheFirstValueOfEachName) {
 }
 
 class Tabs : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
-        if (!kivo::test::TestDisplay()) GTEST_SKIP() << "needs an X display";
+        if (!kivo::test::TestDisplay())
+            GTEST_SKIP() << "needs an X display";
         static bool ready = [] {
-            if (!gtk_init_check(nullptr, nullptr)) return false;
+            if (!gtk_init_check(nullptr, nullptr))
+                return false;
             Gtk::Main::init_gtkmm_internals();
             gdk_set_program_class(kivo::kMainWindowClass);
             return true;
@@ -113,7 +115,8 @@ protected:
             std::string line;
             std::getline(stat, line);
             const auto close = line.rfind(')');
-            if (close != std::string::npos && close + 2 < line.size() && line[close + 2] == 'Z') ++zombies;
+            if (close != std::string::npos && close + 2 < line.size() && line[close + 2] == 'Z')
+                ++zombies;
         }
         return zombies;
     }
@@ -153,7 +156,8 @@ TEST_F(Tabs, PageTitlesNameTheTabsAndFollowTheActiveOne) {
     };
     window_->TabStrip().N11Click();
     EXPECT_EQ(second->Hint(), "mine");
-    second->WebControl().Navigate(second->TabHandle(), kivo::Utf8ToUtf16(server_.Url("/title?t=x")), u"");
+    second->WebControl().Navigate(second->TabHandle(), kivo::Utf8ToUtf16(server_.Url("/title?t=x")),
+                                  u"");
     kivo::test::PumpFor(1500ms);
     EXPECT_EQ(second->Hint(), "mine");
     first->LoginUser = "张三";
@@ -405,7 +409,8 @@ TEST(WindowFrame, TheResizeBandsAreThreePixelsWithCornersFirst) {
         EXPECT_EQ(kivo::FrameHitTest(400, d, W, H), HitTest::Top);
     }
     EXPECT_EQ(kivo::FrameHitTest(3, 3, W, H), HitTest::Default);
-    EXPECT_EQ(kivo::FrameHitTest(W - 3, H - 3, W, H), HitTest::Default);  // distances from the far edges count from W and H
+    EXPECT_EQ(kivo::FrameHitTest(W - 3, H - 3, W, H),
+              HitTest::Default);  // distances from the far edges count from W and H
     EXPECT_EQ(kivo::FrameHitTest(2, 3, W, H), HitTest::Left);
 }
 
@@ -424,13 +429,15 @@ TEST(WindowFrame, TwoTogglesRestoreTheBoundsSavedByTheFirst) {
 namespace {
 
 class CloseFlow : public Tabs {
-protected:
+  protected:
     void SetUp() override {
         Tabs::SetUp();
-        if (IsSkipped()) return;
+        if (IsSkipped())
+            return;
         const std::string script = std::string(KIVO_SOURCE_DIR) + "/scripts/prepare-database.sh";
         ASSERT_EQ(kivo::ChildProcess::Start("/bin/bash", {"bash", script, home_.Path()}).Wait(), 0);
-        database_ = std::make_unique<kivo::data::TDISQLite3Database>(home_.Path() + "/MultOpenApp.dat");
+        database_ =
+            std::make_unique<kivo::data::TDISQLite3Database>(home_.Path() + "/MultOpenApp.dat");
         window_ = std::make_unique<TFrmMultOpenApp>(database_.get());
         window_->Quit = [this] { quit_ = true; };
         // A desktop with a tray, unless a test says otherwise.
@@ -444,7 +451,8 @@ protected:
     }
     std::string CloseType() {
         auto statement = database_->Prepare16(kivo::data::sql::kSelectCloseType);
-        return statement.Step() == kivo::data::TDISQLite3Statement::kRow ? statement.Column_Str(0) : "";
+        return statement.Step() == kivo::data::TDISQLite3Statement::kRow ? statement.Column_Str(0)
+                                                                         : "";
     }
     void SetCloseType(const std::string& value) {
         auto statement = database_->Prepare16(kivo::data::sql::kUpdateCloseType);
@@ -589,7 +597,8 @@ TEST_F(CloseFlow, TheHotKeysTakeExactModifiers) {
 
     kivo::test::PumpFor(200ms);
     PressKeys({XK_Alt_L}, XK_b);  // the picture menu above its status pane
-    EXPECT_TRUE(kivo::test::PumpUntil([&] { return window_->StatusBar().PictureMenu().get_visible(); }, 2s));
+    EXPECT_TRUE(kivo::test::PumpUntil(
+        [&] { return window_->StatusBar().PictureMenu().get_visible(); }, 2s));
     window_->StatusBar().PictureMenu().popdown();
     PressKeys({XK_Alt_L, XK_Control_L}, XK_b);
     EXPECT_FALSE(window_->StatusBar().PictureMenu().get_visible());
@@ -620,7 +629,8 @@ namespace {
 
 TEST_F(Tabs, SearchesGoToTheEngineSiteAndGoAddsTheSchemeOrSearches) {
     setenv("KIVO_SEARCH_SITE", server_.Url("").c_str(), 1);
-    window_->NavigationBar().edtSearchRightButtonClick();  // nothing typed: the hint is searched for
+    window_->NavigationBar()
+        .edtSearchRightButtonClick();  // nothing typed: the hint is searched for
     ASSERT_EQ(window_->TabCount(), 1);
     ASSERT_TRUE(kivo::test::PumpUntil([&] { return !server_.RequestsTo("/search").empty(); }, 20s));
     EXPECT_EQ(kivo::DecodeFormComponent(server_.RequestsTo("/search").back().query.substr(2)),
@@ -654,7 +664,8 @@ void WhenPromptShows(std::function<void(kivo::TFrmInput&)> act) {
     Glib::signal_timeout().connect(
         [act] {
             kivo::TFrmInput* prompt = kivo::TFrmInput::Active();
-            if (!prompt || !prompt->get_visible()) return true;  // not yet
+            if (!prompt || !prompt->get_visible())
+                return true;  // not yet
             act(*prompt);
             return false;
         },
@@ -722,7 +733,8 @@ unsigned long ScreenPixel(int x, int y) {
     Display* display = kivo::test::TestDisplay();
     XImage* image = XGetImage(display, DefaultRootWindow(display), x, y, 1, 1, AllPlanes, ZPixmap);
     const unsigned long pixel = image ? XGetPixel(image, 0, 0) : 0;
-    if (image) XDestroyImage(image);
+    if (image)
+        XDestroyImage(image);
     return pixel;
 }
 
@@ -777,11 +789,13 @@ TEST_F(Tabs, DialogsAndMessageBoxesSitOnTheMainWindowWithChineseButtons) {
     Glib::signal_timeout().connect(
         [&] {
             Gtk::Dialog* box = kivo::ActiveMessageBox();
-            if (!box || !box->get_mapped()) return true;
+            if (!box || !box->get_mapped())
+                return true;
             centred_on_window(*box);
             for (Gtk::Widget* child : box->get_action_area()->get_children()) {
                 auto* button = dynamic_cast<Gtk::Button*>(child);
-                if (!button) continue;
+                if (!button)
+                    continue;
                 captions.push_back(button->get_label());
                 names.push_back(button->get_accessible()->get_name());
             }
@@ -841,7 +855,8 @@ TEST_F(Tabs, TheTabMenuShowsLockAndProtectionWithoutChangingThem) {
     EXPECT_TRUE(second->TabLocked);
     window_->ActivateTab(0);
     ASSERT_EQ(window_->ActiveTab(), first);
-    window_->TabStrip().popTabPopup();  // the mark goes off for an unlocked tab: still no handler runs
+    window_->TabStrip()
+        .popTabPopup();  // the mark goes off for an unlocked tab: still no handler runs
     EXPECT_FALSE(first->TabLocked);
     EXPECT_TRUE(second->TabLocked);
     first->TabPassword = "pw";
@@ -970,6 +985,23 @@ TEST_F(Tabs, TheAddressDropDownLeavesTheRowAsItWas) {
 
 namespace {
 
+TEST_F(Tabs, APageCompletingWhileTheUserTypesLeavesTheTypedAddressAlone) {
+    N_TRzTabSheet* slow = Open("/slow?ms=1500");
+    Gtk::Entry& box = window_->NavigationBar().AddressBox();
+    box.grab_focus();
+    box.set_text("typed by me");  // as keys would, while the box has the focus
+    ASSERT_TRUE(HintBecomes(slow, "Slow"));
+    kivo::test::PumpFor(200ms);
+    EXPECT_EQ(window_->AddressText(), "typed by me");
+
+    // Another tab shows its own address, and so do its later pages.
+    N_TRzTabSheet* other = Open("/slow?ms=300");
+    ASSERT_TRUE(HintBecomes(other, "Slow"));
+    EXPECT_TRUE(kivo::test::PumpUntil(
+        [&] { return window_->AddressText() == server_.Url("/slow?ms=300"); }, 10s))
+        << window_->AddressText();
+}
+
 TEST_F(Tabs, TypingFastIntoTheAddressBoxNeverMixesWithTheCompletion) {
     N_TRzTabSheet* tab = Open("/title?t=visited");
     ASSERT_TRUE(HintBecomes(tab, "visited"));
@@ -1019,7 +1051,8 @@ TEST_F(Tabs, TheLinkAddressLeavesTheStatusBarWithThePointer) {
     move_to(left + 30, top + 20);
     move_to(left + 32, top + 16);
     ASSERT_TRUE(kivo::test::PumpUntil(
-        [&] { return window_->StatusBar().StatusText().find("/cookies") != std::string::npos; }, 10s))
+        [&] { return window_->StatusBar().StatusText().find("/cookies") != std::string::npos; },
+        10s))
         << window_->StatusBar().StatusText();
     tab->WebControl().Navigate(tab->TabHandle(), kivo::Utf8ToUtf16(server_.Url("/title?t=next")),
                                u"");

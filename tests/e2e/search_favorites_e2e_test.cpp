@@ -197,6 +197,7 @@ TEST(Favorites, AddedFromATabIntoAFolderOpenedFromTheTreeAndDeletedOnlyAfterYes)
     program.Start();
     UiDriver ui(program.Pid());
 
+    ASSERT_TRUE(WaitUntil([&] { return ui.TabNames().size() == 1; })) << program.Output();
     const std::string page = program.Server().Url("/title?t=favpage");
     Go(ui, page);
     ASSERT_TRUE(WaitForShowingNamed(ui, "favpage", ATSPI_ROLE_PAGE_TAB))

@@ -273,6 +273,9 @@ std::string MakerUrl(const std::string& path) {
 }
 
 std::string MakerSearchUrl() {
+    // Tests point the game-directory search at a local server to see the bytes it receives.
+    if (const char* site = std::getenv("KIVO_GAME_SEARCH_SITE"))
+        return std::string(site) + "/addtion/search.php";
     return MakerUrl("/addtion/search.php");
 }
 

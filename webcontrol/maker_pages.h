@@ -22,7 +22,8 @@ std::string SearchAddress(int engine, bool online = true);
 // The program's own result page, shown while the network is down.
 std::string OfflineSearchAddress();
 
-// The maker's web-game search page; it takes a POST of "keyword=" and the encoded text.
+// The maker's web-game search page; it takes a POST of "keyword=" and the encoded text. The
+// variable KIVO_GAME_SEARCH_SITE ("http://host:port") moves it to another site.
 std::string MakerSearchUrl();
 
 struct MiniGameCategory {

@@ -75,6 +75,23 @@ TEST_F(Favorites, NamesAndAddressesThatWouldEscapeOrRunScriptAreRefused) {
     EXPECT_THROW(WriteShortcut(root_, {}, "s", "http://a/\r\nURL=javascript:x"), FavoriteError);
     EXPECT_THROW(WriteShortcut(root_, {}, "s", ""), FavoriteError);
     EXPECT_FALSE(fs::exists(root_ / "s.url"));
+
+    // A listed shortcut changed meanwhile into a script address is not opened when clicked.
+    WriteShortcut(root_, {}, "later", "http://later/");
+    ASSERT_EQ(CurrentShortcutAddress(root_, {}, "later"), "http://later/");
+    WriteFile(root_ / "later.url", "[InternetShortcut]\r\nURL=\x01javascript:alert(1)\r\n");
+    EXPECT_EQ(CurrentShortcutAddress(root_, {}, "later"), std::nullopt);
+    WriteFile(root_ / "later.url", "[InternetShortcut]\r\nURL=  JAVASCRIPT:alert(1)\r\n");
+    EXPECT_EQ(CurrentShortcutAddress(root_, {}, "later"), std::nullopt);
+    EXPECT_THROW(CurrentShortcutAddress(root_, {".."}, "keep"), FavoriteError);
+
+    // A shortcut that links to a file elsewhere is neither listed, read, renamed nor deleted.
+    fs::create_symlink(outside, root_ / "linked.url");
+    for (const auto& item : ReadFavorites(root_)) EXPECT_NE(item.caption, "linked");
+    EXPECT_EQ(CurrentShortcutAddress(root_, {}, "linked"), std::nullopt);
+    EXPECT_FALSE(DeleteFavorite(root_, {}, "linked", false));
+    EXPECT_THROW(RenameFavorite(root_, {}, "linked", false, "moved"), FavoriteError);
+    EXPECT_EQ(ReadShortcut(outside), "http://keep/");
 }
 
 TEST_F(Favorites, DeletingRemovesTheShortcutOrTheWholeFolder) {

@@ -126,6 +126,12 @@ TestWebServer::TestWebServer() : server_(std::make_unique<httplib::Server>()) {
         SendPage(response, EchoBody("Echo", request));
     });
 
+    // Where the catalogue search posts when tests move the game-directory search here.
+    serve("/addtion/search.php", [](const httplib::Request& request, httplib::Response& response) {
+        const std::string keyword = request.get_param_value("keyword");
+        SendPage(response, Page(keyword, Pre("keyword", keyword)));
+    });
+
     serve("/setcookie", [](const httplib::Request& request, httplib::Response& response) {
         const std::string name = request.get_param_value("name");
         const std::string value = request.get_param_value("value");

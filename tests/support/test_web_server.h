@@ -32,6 +32,8 @@
 //   /slow?ms=N            answers after N milliseconds (at most 10000)
 //   /title?t=TEXT         a page whose title is TEXT
 //   /keys                 a page whose title "keys:" grows by every key typed into it
+//   /addtion/search.php   any method; the form field "keyword" (of the query or of a posted
+//                         form) as the page's title and in <pre id="keyword">
 // Every request, to these pages or to any other path, is recorded before it is answered.
 #include <atomic>
 #include <condition_variable>

@@ -164,6 +164,9 @@ TEST(Catalogue, AddressesAddedThroughTheTreeOpenInSessionsOfTheirOwnAndAreEdited
     ASSERT_TRUE(TreeNode(ui, kAddGameNode)) << program.Output();
     AddGame(ui, "月光 Realm");
     ASSERT_EQ(Games(program), (Rows{{"月光 Realm", "1"}}));
+    // A name of blanks only adds nothing, and says nothing.
+    Click(TreeNode(ui, kAddGameNode));
+    AnswerPrompt(ui, kAddGamePrompt, "   ");
 
     // An address through the game's add node: the dialog has the game chosen already; the
     // description and the address typed, confirmed with the dialog's button.
@@ -201,7 +204,9 @@ TEST(Catalogue, AddressesAddedThroughTheTreeOpenInSessionsOfTheirOwnAndAreEdited
 
     // Each click on an address opens a tab with a session of its own: the cookie the first
     // page set is not sent by the second.
+    // A click on a game opens nothing.
     const size_t tabs = ui.TabNames().size();
+    Click(TreeNode(ui, "月光 Realm"));
     for (size_t opened = 1; opened <= 2; ++opened) {
         Click(TreeNode(ui, "二区 Second"));
         ASSERT_TRUE(WaitUntil([&] { return ui.TabNames().size() == tabs + opened; }))
@@ -222,14 +227,30 @@ TEST(Catalogue, AddressesAddedThroughTheTreeOpenInSessionsOfTheirOwnAndAreEdited
     EXPECT_EQ(offered, first);
     EXPECT_TRUE(TreeNode(ui, "一区 Edited"));
     EXPECT_TRUE(GoneFromScreen(ui, "一区 First"));
+    // The node opens the new address.
+    Click(TreeNode(ui, "一区 Edited"));
+    EXPECT_TRUE(WaitUntil([&] {
+        for (const auto& request : program.Server().RequestsTo("/title"))
+            if (request.query == "t=Edited")
+                return true;
+        return false;
+    }));
+    EXPECT_TRUE(WaitUntil([&] { return ui.TabNames().size() == tabs + 3; }))
+        << "a click on a game opened a tab: " << ::testing::PrintToString(ui.TabNames());
+    // Both prompts cancelled: the values they offered are written back unchanged.
+    ClickNodeMenu(ui, "一区 Edited", kEditUrlItem);
+    ClickIn(ui, kEditUrlNamePrompt, kCancel);
+    ASSERT_TRUE(GoneFromScreen(ui, kEditUrlNamePrompt));
+    ClickIn(ui, kEditUrlPrompt, kCancel);
+    ASSERT_TRUE(GoneFromScreen(ui, kEditUrlPrompt));
 
-    // Renaming the game.
+    // Renaming the game; the name reaches no statement's text.
     ClickNodeMenu(ui, "月光 Realm", kRenameGameItem);
-    AnswerPrompt(ui, kRenameGamePrompt, "日光 Realm", &offered);
+    AnswerPrompt(ui, kRenameGamePrompt, "日光 'Realm'; --", &offered);
     EXPECT_EQ(offered, "月光 Realm");
-    EXPECT_TRUE(TreeNode(ui, "日光 Realm"));
-    EXPECT_EQ(Addresses(program), (Rows{{"日光 Realm", "一区 Edited", edited, ""},
-                                        {"日光 Realm", "二区 Second", second, ""}}));
+    EXPECT_TRUE(TreeNode(ui, "日光 'Realm'; --"));
+    EXPECT_EQ(Addresses(program), (Rows{{"日光 'Realm'; --", "一区 Edited", edited, ""},
+                                        {"日光 'Realm'; --", "二区 Second", second, ""}}));
 
     // Deleting an address: No keeps it, Yes removes it from the tree and the database.
     ClickNodeMenu(ui, "一区 Edited", kDeleteUrlItem);
@@ -239,16 +260,16 @@ TEST(Catalogue, AddressesAddedThroughTheTreeOpenInSessionsOfTheirOwnAndAreEdited
     ClickNodeMenu(ui, "一区 Edited", kDeleteUrlItem);
     AnswerQuestion(ui, kDeleteUrlQuestion, "是");
     EXPECT_TRUE(GoneFromScreen(ui, "一区 Edited"));
-    EXPECT_EQ(Addresses(program), (Rows{{"日光 Realm", "二区 Second", second, ""}}));
+    EXPECT_EQ(Addresses(program), (Rows{{"日光 'Realm'; --", "二区 Second", second, ""}}));
 
     // Deleting the game: No keeps it, Yes removes it with its addresses.
-    ClickNodeMenu(ui, "日光 Realm", kDeleteGameItem);
+    ClickNodeMenu(ui, "日光 'Realm'; --", kDeleteGameItem);
     AnswerQuestion(ui, kDeleteGameQuestion, "否");
-    EXPECT_TRUE(TreeNode(ui, "日光 Realm"));
+    EXPECT_TRUE(TreeNode(ui, "日光 'Realm'; --"));
     EXPECT_EQ(Games(program).size(), 1u);
-    ClickNodeMenu(ui, "日光 Realm", kDeleteGameItem);
+    ClickNodeMenu(ui, "日光 'Realm'; --", kDeleteGameItem);
     AnswerQuestion(ui, kDeleteGameQuestion, "是");
-    EXPECT_TRUE(GoneFromScreen(ui, "日光 Realm"));
+    EXPECT_TRUE(GoneFromScreen(ui, "日光 'Realm'; --"));
     EXPECT_TRUE(GoneFromScreen(ui, "二区 Second"));
     EXPECT_TRUE(Games(program).empty());
     EXPECT_TRUE(Addresses(program).empty());
@@ -286,19 +307,20 @@ TEST(Catalogue, TheToolbarSavesAFreePageAsAnAddressOfAChosenGame) {
     EXPECT_EQ(Addresses(program), (Rows{{"Moon Realm", "FreePage", page, ""}}));
     EXPECT_TRUE(TreeNode(ui, "FreePage")) << "the tree does not show the saved page";
 
-    // The dialog's link adds a game to the category, which is then the chosen one.
+    // The dialog's link adds a game to the category, which is then the chosen one. Its name
+    // is kept with its blanks.
     Click(Shown(ui, "添加到游戏列表"));
     ASSERT_TRUE(Shown(ui, kSaveUrlTitle));
     Click(Shown(ui, kAddGameLink));
-    AnswerPrompt(ui, kDialogAddGamePrompt, "Star Realm");
+    AnswerPrompt(ui, kDialogAddGamePrompt, " Star Realm ");
     ClickIn(ui, kGameAdded, kOk);
     ASSERT_TRUE(GoneFromScreen(ui, kGameAdded));
-    EXPECT_TRUE(TreeNode(ui, "Star Realm")) << "the tree does not show the game the link added";
+    EXPECT_TRUE(TreeNode(ui, " Star Realm ")) << "the tree does not show the game the link added";
     ClickIn(ui, kSaveUrlTitle, kOk);
     ASSERT_TRUE(GoneFromScreen(ui, kSaveUrlTitle)) << "the new game is not the chosen one";
-    EXPECT_EQ(Games(program), (Rows{{"Moon Realm", "1"}, {"Star Realm", "1"}}));
-    EXPECT_EQ(Addresses(program), (Rows{{"Moon Realm", "FreePage", page, ""},
-                                        {"Star Realm", "FreePage", page, ""}}));
+    EXPECT_EQ(Games(program), (Rows{{" Star Realm ", "1"}, {"Moon Realm", "1"}}));
+    EXPECT_EQ(Addresses(program), (Rows{{" Star Realm ", "FreePage", page, ""},
+                                        {"Moon Realm", "FreePage", page, ""}}));
 
     // Saving the form of another free page asks for its address first; cancelled, nothing is
     // stored.

@@ -139,9 +139,10 @@ void AnswerQuestion(const UiDriver& ui, const std::string& question, const std::
 }
 
 Rows Addresses(const ProgramUnderTest& program) {
-    return QueryDatabase(program.DatabasePath(),
-                         "select g.GAMENAME, u.URLNAME, u.URLVALUE, u.URLHINT from t_gameurllist u "
-                         "left join t_gamelist g on g.ID = u.GAMEID order by u.URLNAME, g.GAMENAME");
+    return QueryDatabase(
+        program.DatabasePath(),
+        "select g.GAMENAME, u.URLNAME, u.URLVALUE, u.URLHINT from t_gameurllist u "
+        "left join t_gamelist g on g.ID = u.GAMEID order by u.URLNAME, g.GAMENAME");
 }
 
 Rows Games(const ProgramUnderTest& program) {
@@ -211,8 +212,8 @@ TEST(Catalogue, AddressesAddedThroughTheTreeOpenInSessionsOfTheirOwnAndAreEdited
         Click(TreeNode(ui, "二区 Second"));
         ASSERT_TRUE(WaitUntil([&] { return ui.TabNames().size() == tabs + opened; }))
             << ::testing::PrintToString(ui.TabNames());
-        ASSERT_TRUE(WaitUntil(
-            [&] { return program.Server().RequestsTo("/setcookie").size() == opened; }));
+        ASSERT_TRUE(
+            WaitUntil([&] { return program.Server().RequestsTo("/setcookie").size() == opened; }));
     }
     for (const auto& request : program.Server().RequestsTo("/setcookie"))
         EXPECT_EQ(request.cookie.find("acct="), std::string::npos) << "shared: " << request.cookie;
@@ -319,8 +320,8 @@ TEST(Catalogue, TheToolbarSavesAFreePageAsAnAddressOfAChosenGame) {
     ClickIn(ui, kSaveUrlTitle, kOk);
     ASSERT_TRUE(GoneFromScreen(ui, kSaveUrlTitle)) << "the new game is not the chosen one";
     EXPECT_EQ(Games(program), (Rows{{" Star Realm ", "1"}, {"Moon Realm", "1"}}));
-    EXPECT_EQ(Addresses(program), (Rows{{" Star Realm ", "FreePage", page, ""},
-                                        {"Moon Realm", "FreePage", page, ""}}));
+    EXPECT_EQ(Addresses(program),
+              (Rows{{" Star Realm ", "FreePage", page, ""}, {"Moon Realm", "FreePage", page, ""}}));
 
     // Saving the form of another free page asks for its address first; cancelled, nothing is
     // stored.

@@ -80,6 +80,13 @@ int TDISQLite3Statement::Step() {
     }
 }
 
+void TDISQLite3Statement::Reset() {
+    on_row_ = false;
+    // The result repeats the last step's error, which that step has already thrown.
+    if (statement_)
+        sqlite3_reset(statement_.get());
+}
+
 bool TDISQLite3Statement::HasColumn(int column) const {
     return on_row_ && column >= 0 && column < sqlite3_column_count(statement_.get());
 }

@@ -44,6 +44,9 @@ class TDISQLite3Statement {
     // Returns kRow or kDone. A busy or locked database is retried after 10 ms, with at most
     // kMaxStepCalls calls in all; any other failure throws with the connection's message.
     int Step();
+    // Makes the statement ready to run again from its first row; the bound values stay until
+    // they are bound anew.
+    void Reset();
 
     // Result columns are numbered from 0. Outside a row, past the last column and for NULL
     // the text is empty.

@@ -106,6 +106,9 @@ class TFrmMultOpenApp : public Gtk::Window {
     // The navigation bar.
     TNavigationBar& NavigationBar() { return navigationBar_; }
 
+    // Rebuilds both catalogue trees of the left panel from the database; a failure is logged.
+    void actLoadWebGamePnl();
+
   protected:
     bool on_scroll_event(GdkEventScroll* event) override;
     bool on_button_press_event(GdkEventButton* event) override;
@@ -135,7 +138,6 @@ class TFrmMultOpenApp : public Gtk::Window {
     void tmrAdTimer();
     void BuildLeftPanel();
     // Rebuilds both catalogue trees; a failure leaves them as the load left them.
-    void actLoadWebGamePnl();
     std::unique_ptr<TLeftPanelHost> MakeLeftHost();
     // The toolbar's catalogue buttons: the active tab's page saved as an address; its login
     // form captured, the address saved first when the tab has none.

@@ -45,15 +45,20 @@ class CatalogueFile {
 
     data::TDISQLite3Database& Db() { return db_; }
 
-    // The statements alone; returns the number of texts read.
-    std::size_t LoadStatements() {
+    // The statements alone; returns the number of texts read. The address statement is
+    // compiled for every game, or once and run again for each game as the load does.
+    std::size_t LoadStatements(bool compile_once = false) {
         using data::TDISQLite3Statement;
         std::size_t texts = 0;
         auto games = db_.Prepare16(data::sql::kSelectGames);
+        auto urls = db_.Prepare16(data::sql::kSelectGameUrls);
         games.Bind_Int(1, 1);
         while (games.Step() == TDISQLite3Statement::kRow) {
             for (int c = 0; c < 5; ++c) texts += !games.Column_Str(c).empty();
-            auto urls = db_.Prepare16(data::sql::kSelectGameUrls);
+            if (compile_once)
+                urls.Reset();
+            else
+                urls = db_.Prepare16(data::sql::kSelectGameUrls);
             urls.Bind_Str(1, games.Column_Str(0));
             while (urls.Step() == TDISQLite3Statement::kRow) {
                 for (int c = 0; c < 5; ++c) texts += !urls.Column_Str(c).empty();

@@ -464,7 +464,22 @@ TEST_F(CatalogueTree, AThousandGamesWithTenAddressesEachLoad) {
     actLoadWebGamePnl(*web, *sns);
     ASSERT_EQ(web->TopLevel().size(), 1001u);
     EXPECT_EQ(web->TopLevel().begin()->children().size(), 11u);
-    EXPECT_TRUE(kivo::test::PumpUntil([&] { return web->View().get_realized(); }, 10s));
+    Gtk::TreeView& view = web->View();
+    ASSERT_TRUE(kivo::test::PumpUntil([&] { return view.get_realized(); }, 10s));
+    // Every game is unfolded, and the view scrolls down to the last row, the add-game node.
+    int unfolded = 0;
+    for (const auto& row : web->TopLevel())
+        unfolded += view.row_expanded(view.get_model()->get_path(row));
+    EXPECT_EQ(unfolded, 1000);
+    const Gtk::TreeModel::Path last = view.get_model()->get_path(web->TopLevel()[1000]);
+    view.scroll_to_row(last);
+    EXPECT_TRUE(kivo::test::PumpUntil(
+        [&] {
+            Gtk::TreeModel::Path first_shown, last_shown;
+            return view.get_visible_range(first_shown, last_shown) && last_shown == last;
+        },
+        30s));
+    EXPECT_EQ(web->NodeAt(view.get_model()->get_iter(last)).Name, "添加新游戏");
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
 // Takes the picture of the main window shown in the README: the real window in this process,
-// maximised, with tabs on the built-in pages served by real workers, as it stands on the screen.
+// maximised, with tabs on the built-in pages served by real workers and a small catalogue of
+// games in the left panel, as it stands on the screen.
 // Usage: main_window_shot WORKER PICTURE.png
 // Run it from a program folder of its own (scripts/screenshot.sh prepares one) with HOME and
 // the XDG folders pointing at a scratch folder: it registers WORKER as the worker server in the
@@ -11,9 +12,12 @@
 #include <iostream>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "app/identity.h"
 #include "data/data_module.h"
+#include "data/guid.h"
+#include "data/statements.h"
 #include "platform/paths.h"
 #include "platform/user_settings.h"
 #include "tools/screenshot/window_shot.h"
@@ -47,6 +51,51 @@ void WaitForPage(N_TRzTabSheet* tab, const std::string& what) {
             "the page did not complete: " + what);
 }
 
+// A few games with their servers, for the catalogue tree of the left panel.
+struct ShotAddress {
+    const char* name;
+    const char* hint;
+    const char* url;
+};
+struct ShotGame {
+    const char* name;
+    std::vector<ShotAddress> addresses;
+};
+
+void SeedCatalogue(kivo::data::TDISQLite3Database& db) {
+    using namespace kivo::data;
+    const std::vector<ShotGame> games = {
+        {"三国群英传",
+         {{"电信一区 赤壁", "", "http://s1.sanguo.example/"},
+          {"电信二区 官渡", "新区", "http://s2.sanguo.example/"},
+          {"网通一区 长坂", "", "http://n1.sanguo.example/"}}},
+        {"梦幻西游记",
+         {{"双线一服", "", "http://s1.xiyou.example/"},
+          {"双线二服", "", "http://s2.xiyou.example/"}}},
+        {"仙剑奇缘", {{"首服 蜀山", "火爆", "http://s1.xianjian.example/"}}},
+    };
+    db.StartTransaction();
+    for (const ShotGame& game : games) {
+        const std::string game_id = NewGuidString();
+        auto insert_game = db.Prepare16(sql::kInsertGame);
+        insert_game.Bind_Str(1, game.name);
+        insert_game.Bind_Str(2, "");
+        insert_game.Bind_Int(3, 1);
+        insert_game.Bind_Str(4, game_id);
+        insert_game.Step();
+        for (const ShotAddress& address : game.addresses) {
+            auto insert_url = db.Prepare16(sql::kInsertGameUrl);
+            insert_url.Bind_Str(1, game_id);
+            insert_url.Bind_Str(2, address.name);
+            insert_url.Bind_Str(3, address.hint);
+            insert_url.Bind_Str(4, address.url);
+            insert_url.Bind_Str(5, NewGuidString());
+            insert_url.Step();
+        }
+    }
+    db.Commit();
+}
+
 void TakePicture(TFrmMultOpenApp& window, const std::string& out) {
     // Maximised before its first showing, so the maximise maps the window only once. Toggled
     // on a window already mapped, the unmap of its hide reaches this process after the show
@@ -72,6 +121,7 @@ void TakePicture(TFrmMultOpenApp& window, const std::string& out) {
     WaitForPage(window.OpenGame(kivo::MakerUrl("/explorer/u_1.0.html"), "", ""), "the probe page");
     window.actOpenMainUrlExecute();
     WaitForPage(window.ActiveTab(), "the second home page");
+    window.actLoadWebGamePnl();
     Require(window.TabCount() == 4, "expected 4 tabs, found " + std::to_string(window.TabCount()));
 
     window.ActivateTab(0);
@@ -121,6 +171,7 @@ int main(int argc, char** argv) {
                                [](const std::string& text, const std::string& title) {
                                    std::cerr << "main_window_shot: " << title << ": " << text << '\n';
                                });
+        SeedCatalogue(data.FDatabase);
         auto window = std::make_unique<TFrmMultOpenApp>(&data.FDatabase);
         // No dialog may wait for an answer nobody gives.
         window->Confirm = [](const std::string&, const std::string&) { return false; };

@@ -1,5 +1,7 @@
 #include "ui/catalogue/catalogue_node.h"
 
+#include <optional>
+
 #include "data/database.h"
 #include "data/statements.h"
 
@@ -37,14 +39,19 @@ CatalogueNode AddAddressNode() {
 
 namespace {
 
-// Appends the addresses of one game; the add-address node follows also when reading fails.
-void LoadAddresses(data::TDISQLite3Database& db, CatalogueEntry& game) {
+// Appends the addresses of one game; the add-address node follows also when reading fails. The
+// address statement is compiled for the first game and run again for every other one.
+void LoadAddresses(data::TDISQLite3Database& db, std::optional<TDISQLite3Statement>& urls,
+                   CatalogueEntry& game) {
     try {
-        auto urls = db.Prepare16(data::sql::kSelectGameUrls);
-        urls.Bind_Str(1, game.node.ID);
-        while (urls.Step() == TDISQLite3Statement::kRow) {
-            game.children.push_back({urls.Column_Str(0), urls.Column_Str(2), urls.Column_Str(3),
-                                     urls.Column_Str(4), urls.Column_Str(1), kKindAddress});
+        if (urls)
+            urls->Reset();
+        else
+            urls.emplace(db.Prepare16(data::sql::kSelectGameUrls));
+        urls->Bind_Str(1, game.node.ID);
+        while (urls->Step() == TDISQLite3Statement::kRow) {
+            game.children.push_back({urls->Column_Str(0), urls->Column_Str(2), urls->Column_Str(3),
+                                     urls->Column_Str(4), urls->Column_Str(1), kKindAddress});
         }
     } catch (...) {
         game.children.push_back(AddAddressNode());
@@ -59,13 +66,14 @@ void LoadCatalogueList(data::TDISQLite3Database& db, const CatalogueTreeKind& tr
                        CatalogueList& list) {
     list.clear();
     auto games = db.Prepare16(data::sql::kSelectGames);
+    std::optional<TDISQLite3Statement> urls;
     try {
         games.Bind_Int(1, tree.category);
         while (games.Step() == TDISQLite3Statement::kRow) {
             list.push_back({{games.Column_Str(0), games.Column_Str(1), games.Column_Str(2),
                              games.Column_Str(3), games.Column_Str(4), kKindGame},
                             {}});
-            LoadAddresses(db, list.back());
+            LoadAddresses(db, urls, list.back());
         }
     } catch (...) {
         list.push_back({AddGameNode(tree), {}});

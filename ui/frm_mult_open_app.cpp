@@ -16,6 +16,7 @@
 #include "session/shell_folders.h"
 #include "ui/catalogue/catalogue_edit.h"
 #include "ui/catalogue/frm_save_url.h"
+#include "ui/catalogue/history.h"
 #include "ui/frm_close_type.h"
 #include "ui/frm_input.h"
 #include "ui/message_box.h"
@@ -57,6 +58,7 @@ TFrmMultOpenApp::TFrmMultOpenApp(data::TDISQLite3Database* database)
       leftPanel_(*leftHost_),
       vstWebGame_(*leftHost_, catalogue::kWebGameTree, context_, [this] { actLoadWebGamePnl(); }),
       vstSNS_(*leftHost_, catalogue::kSnsTree, context_, [this] { actLoadWebGamePnl(); }),
+      vstHistory_(*leftHost_, context_, vstWebGame_),
       miniGames_(*leftHost_),
       favorites_(*leftHost_) {
     InstallStyleSheet();
@@ -528,6 +530,7 @@ void TFrmMultOpenApp::tmrAdTimer() {
     // Fires once per run, a second after start-up.
     tmrAd_.disconnect();
     actLoadWebGamePnl();
+    actLoadHistory();
 }
 
 void TFrmMultOpenApp::actLoadWebGamePnl() {
@@ -536,6 +539,21 @@ void TFrmMultOpenApp::actLoadWebGamePnl() {
     } catch (const std::exception& e) {
         std::cerr << "gameKivo: the catalogue cannot be read: " << e.what() << '\n';
     }
+}
+
+void TFrmMultOpenApp::actLoadHistory() {
+    try {
+        vstHistory_.actLoadHistoryExecute();
+    } catch (const std::exception& e) {
+        std::cerr << "gameKivo: the history cannot be read: " << e.what() << '\n';
+    }
+}
+
+void TFrmMultOpenApp::AddHistory(const catalogue::CatalogueNode& Node,
+                                 const catalogue::CatalogueNode* Parent) {
+    if (database_)
+        catalogue::AddHistory(*database_, Node, Parent);
+    vstHistory_.actLoadHistoryExecute();
 }
 
 bool TFrmMultOpenApp::SaveActivePageOf(N_TRzTabSheet& tab) {
@@ -581,6 +599,7 @@ void TFrmMultOpenApp::btnSaveFormClick() {
 
 void TFrmMultOpenApp::BuildLeftPanel() {
     using catalogue::Section;
+    leftPanel_.SetSectionContent(Section::History, vstHistory_.Widget());
     leftPanel_.SetSectionContent(Section::WebGame, vstWebGame_.Widget());
     leftPanel_.SetSectionContent(Section::Sns, vstSNS_.Widget());
     leftPanel_.SetSectionContent(Section::MiniGames, miniGames_.Widget());
@@ -628,6 +647,10 @@ class TWindowLeftHost : public TLeftPanelHost {
     }
     bool Confirm(const std::string& text, const std::string& caption) override {
         return window_.Confirm(text, caption);
+    }
+    bool ConfirmOkCancel(const std::string& text, const std::string& caption) override {
+        return ShowMessageBox(text, caption, Gtk::MESSAGE_QUESTION, MessageButtons::OkCancel,
+                              &window_, false) == Gtk::RESPONSE_OK;
     }
     void ShowError(const std::string& text, const std::string& caption) override {
         window_.ShowError(text, caption);
@@ -814,11 +837,12 @@ N_TRzTabSheet* TFrmMultOpenApp::OpenGame(const std::string& Url, const std::stri
 }
 
 void TFrmMultOpenApp::OpenGame(const catalogue::CatalogueNode& Node,
-                               const catalogue::CatalogueNode* /*Parent*/,
+                               const catalogue::CatalogueNode* Parent,
                                const std::string& /*UserId*/) {
     // No account is chosen yet: the address opens once, in a new temporary session.
     N_TRzTabSheet* tab = OpenGame(Node.Value, "", "");
     tab->GameUrlID = Node.ID;
+    AddHistory(Node, Parent);
 }
 
 void TFrmMultOpenApp::OpenGameDroppingErrors(const std::string& url, const std::string& suffix) {

@@ -15,6 +15,7 @@
 #include "session/cache_folders.h"
 #include "ui/catalogue/catalogue_tree.h"
 #include "ui/left/favorites_tree.h"
+#include "ui/left/history_tree.h"
 #include "ui/left/left_host.h"
 #include "ui/left/left_panel.h"
 #include "ui/left/mini_game_list.h"
@@ -138,6 +139,11 @@ class TFrmMultOpenApp : public Gtk::Window {
     void tmrAdTimer();
     void BuildLeftPanel();
     // Rebuilds both catalogue trees; a failure leaves them as the load left them.
+    // Rebuilds the history tree; a failure leaves it as the load left it.
+    void actLoadHistory();
+    // Records an opening of a catalogue address or history entry and shows the history again.
+    // Errors are thrown (and not shown: they end the opening as any of its failures do).
+    void AddHistory(const catalogue::CatalogueNode& Node, const catalogue::CatalogueNode* Parent);
     std::unique_ptr<TLeftPanelHost> MakeLeftHost();
     // The toolbar's catalogue buttons: the active tab's page saved as an address; its login
     // form captured, the address saved first when the tab has none.
@@ -199,6 +205,7 @@ class TFrmMultOpenApp : public Gtk::Window {
     TLeftPanel leftPanel_;
     catalogue::TContextNode context_;
     catalogue::TCatalogueTree vstWebGame_, vstSNS_;
+    THistoryTree vstHistory_;
     TMiniGameList miniGames_;
     TFavoritesTree favorites_;
 };

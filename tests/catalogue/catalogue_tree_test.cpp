@@ -15,6 +15,8 @@
 #include "tests/support/toolkit.h"
 #include "ui/catalogue/catalogue_edit.h"
 #include "ui/catalogue/frm_save_url.h"
+#include "ui/catalogue/history.h"
+#include "ui/left/history_tree.h"
 #include "ui/left/left_host.h"
 #include "ui/message_box.h"
 // After the GTK headers: it brings in Xlib and its macros.
@@ -480,6 +482,93 @@ TEST_F(CatalogueTree, AThousandGamesWithTenAddressesEachLoad) {
         },
         30s));
     EXPECT_EQ(web->NodeAt(view.get_model()->get_iter(last)).Name, "添加新游戏");
+}
+
+// The history tree beside the catalogue trees, sharing their context node and address menu.
+class HistoryTree : public CatalogueTree {
+  protected:
+    void SetUp() override {
+        CatalogueTree::SetUp();
+        if (IsSkipped())
+            return;
+        history = std::make_unique<kivo::THistoryTree>(*host, context, *web);
+        const auto game = InsertGame(host->db, "A", 1);
+        address = InsertGameUrl(host->db, game, "B", "http://b.test/");
+        actLoadWebGamePnl(*web, *sns);
+        history->actLoadHistoryExecute();
+    }
+
+    std::vector<std::string> HistoryCaptions() {
+        std::vector<std::string> captions;
+        for (const auto& row : history->TopLevel()) {
+            captions.push_back(history->NodeAt(row).Name);
+            for (const auto& child : row.children())
+                captions.push_back("  " + history->NodeAt(child).Name);
+        }
+        return captions;
+    }
+
+    std::unique_ptr<kivo::THistoryTree> history;
+    std::string address;
+};
+
+TEST_F(HistoryTree, EntriesOpenUnderTheirGroupAndOnlyEntriesOfferTheAddressMenu) {
+    EXPECT_EQ(HistoryCaptions(),
+              (std::vector<std::string>{"今日", "一日前", "二日前", "一周内", "清除历史记录"}));
+    // What a catalogue opening records, with the game as the address's parent.
+    const auto game_row = web->FindByName("A");
+    const CatalogueNode game = web->NodeAt(game_row);
+    AddHistory(host->db, web->NodeAt(web->FindByName("B")), &game);
+    history->actLoadHistoryExecute();
+    EXPECT_EQ(HistoryCaptions(), (std::vector<std::string>{"今日", "  A-B", "一日前", "二日前",
+                                                           "一周内", "清除历史记录"}));
+
+    // A group caption opens nothing; the entry opens with its group as parent.
+    history->vstHistoryClick(history->FindByName("今日"));
+    EXPECT_TRUE(host->opened.empty());
+    history->vstHistoryClick(history->FindByName("A-B"));
+    EXPECT_EQ(host->opened,
+              std::vector<std::string>{"http://b.test/|address " + address + " of 今日|"});
+
+    // Groups and the clear node take the context node but show no menu; an entry disables
+    // the edit and delete items, which the catalogue's right press enables again.
+    for (const char* name : {"今日", "清除历史记录"}) {
+        history->vstHistoryMouseDown(history->FindByName(name), nullptr);
+        EXPECT_EQ(context.ContextTree, history.get()) << name;
+        EXPECT_TRUE(web->N16.get_sensitive()) << name;
+    }
+    history->vstHistoryMouseDown(history->FindByName("A-B"), nullptr);
+    EXPECT_FALSE(web->N16.get_sensitive());
+    EXPECT_FALSE(web->MenuItem7.get_sensitive());
+    EXPECT_EQ(context.ContextTree, history.get());
+    RightPress(*web, "B");
+    EXPECT_TRUE(web->N16.get_sensitive());
+    EXPECT_TRUE(web->MenuItem7.get_sensitive());
+    // A press beside the rows empties the context node.
+    history->vstHistoryMouseDown({}, nullptr);
+    EXPECT_TRUE(context.Empty());
+}
+
+TEST_F(HistoryTree, TheClearNodeAsksAndEmptiesOnlyOnOkAndReportsAFailure) {
+    const CatalogueNode game = web->NodeAt(web->FindByName("A"));
+    AddHistory(host->db, web->NodeAt(web->FindByName("B")), &game);
+    history->actLoadHistoryExecute();
+    host->yes = false;
+    history->vstHistoryClick(history->FindByName("清除历史记录"));
+    EXPECT_EQ(host->questions, std::vector<std::string>{"你确认清除以前的访问记录吗？"});
+    EXPECT_EQ(host->Count("select count(*) from t_history"), 1);
+    EXPECT_TRUE(history->FindByName("A-B"));
+
+    host->yes = true;
+    history->vstHistoryClick(history->FindByName("清除历史记录"));
+    EXPECT_EQ(host->Count("select count(*) from t_history"), 0);
+    EXPECT_EQ(HistoryCaptions(),
+              (std::vector<std::string>{"今日", "一日前", "二日前", "一周内", "清除历史记录"}));
+    EXPECT_TRUE(host->errors.empty());
+
+    host->open = false;
+    history->vstHistoryClick(history->FindByName("清除历史记录"));
+    EXPECT_EQ(host->errors, std::vector<std::string>{"清除失败，请重试！"});
 }
 
 }  // namespace

@@ -40,6 +40,10 @@ class TLeftPanelHost {
     virtual bool InputBox(const std::string& caption, const std::string& prompt, std::string& text,
                           int max_length, bool masked) = 0;
     virtual bool Confirm(const std::string& text, const std::string& caption) = 0;
+    // An OK/Cancel question with Cancel as the default; true for OK.
+    virtual bool ConfirmOkCancel(const std::string& text, const std::string& caption) {
+        return Confirm(text, caption);
+    }
     virtual void ShowError(const std::string& text, const std::string& caption) = 0;
     virtual void ShowInformation(const std::string& text, const std::string& caption) = 0;
     // The window dialogs are made transient for.

@@ -17,7 +17,7 @@ namespace kivo::e2e {
 struct ProgramOptions {
     bool prepare_database = true;  // the installer's database file in the program folder
     bool start = true;             // start at once; else call Start() later
-    std::vector<std::pair<std::string, std::string>> env;  // extra environment for the program
+    std::vector<std::pair<std::string, std::string>> env = {};  // extra environment
 };
 
 class ProgramUnderTest {

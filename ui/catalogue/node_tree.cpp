@@ -78,6 +78,9 @@ TNodeTree::TNodeTree(TContextNode& context, const std::string& name)
     column_.pack_start(icon_cell_, false);
     column_.pack_start(name_cell_, false);
     column_.pack_start(hint_cell_, true);
+    // Each row's caption takes its own width, so that its hint follows it closely.
+    gtk_cell_area_cell_set(column_.get_area()->gobj(), GTK_CELL_RENDERER(name_cell_.gobj()),
+                           "fixed-size", FALSE, nullptr);
     column_.set_cell_data_func(
         icon_cell_, [this](Gtk::CellRenderer* cell, const Gtk::TreeModel::iterator& row) {
             static_cast<Gtk::CellRendererPixbuf*>(cell)->property_pixbuf() =

@@ -149,6 +149,8 @@ TCatalogueTree::TCatalogueTree(TLeftPanelHost& host, const CatalogueTreeKind& ki
         pmLeft1.append(*item);
     pmLeft1.show_all();
     MenuItem3.hide();
+    MenuItem2.signal_activate().connect(sigc::mem_fun(*this, &TCatalogueTree::MenuItem2Click));
+    MenuItem3.signal_activate().connect(sigc::mem_fun(*this, &TCatalogueTree::MenuItem3Click));
     N16.signal_activate().connect(sigc::mem_fun(*this, &TCatalogueTree::N16Click));
     MenuItem7.signal_activate().connect(sigc::mem_fun(*this, &TCatalogueTree::MenuItem7Click));
 
@@ -406,6 +408,18 @@ bool TCatalogueTree::ContextRow(Gtk::TreeModel::iterator& row, CatalogueNode& no
         return false;
     node = NodeAt(row);
     return true;
+}
+
+void TCatalogueTree::MenuItem2Click() {
+    Gtk::TreeModel::iterator row;
+    CatalogueNode node;
+    if (!ContextRow(row, node) || !OnMaintainLoginInfo)
+        return;
+    OnMaintainLoginInfo(node.ID);
+}
+
+void TCatalogueTree::MenuItem3Click() {
+    MenuItem2Click();
 }
 
 void TCatalogueTree::N16Click() {

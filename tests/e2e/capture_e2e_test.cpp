@@ -55,6 +55,28 @@ Element WaitForCheck(const UiDriver& ui, const std::string& name) {
         ui, [&](const Element& e) { return e.Role() == ATSPI_ROLE_CHECK_BOX && e.Name() == name; });
 }
 
+// The element of that role and name inside `root` (the main window has a button of the same
+// name as the dialog's).
+Element FindIn(const Element& root, AtspiRole role, const std::string& name) {
+    for (const Element& child : root.Children()) {
+        if (child.Role() == role && child.Name() == name)
+            return child;
+        if (Element found = FindIn(child, role, name))
+            return found;
+    }
+    return {};
+}
+
+// Closes the account dialog with its own close button.
+void CloseAccountDialog(const UiDriver& ui) {
+    const Element dialog = WaitForShowing(ui, "登录信息");
+    ASSERT_TRUE(dialog);
+    const Element close = FindIn(dialog, ATSPI_ROLE_PUSH_BUTTON, "关闭");
+    ASSERT_TRUE(close);
+    Click(close);
+    ASSERT_TRUE(ui.WaitGone(ATSPI_ROLE_PUSH_BUTTON, "保存")) << "the dialog closes";
+}
+
 // Clicks into a field of the page and types, once the caret is there.
 void TypeInto(const Element& field, const std::string& text) {
     Click(field);
@@ -86,7 +108,7 @@ TEST(Capture, ALoginFormTypedIntoThePageIsSavedAsAnAccountAndDeletedWithItsFolde
     Click(address);
     ASSERT_TRUE(WaitUntil([&] {
         for (const std::string& name : ui.TabNames())
-            if (name == "Account form")
+            if (name.rfind("Account form", 0) == 0)  // captions may be cut short
                 return true;
         return false;
     })) << ::testing::PrintToString(ui.TabNames());
@@ -134,8 +156,7 @@ TEST(Capture, ALoginFormTypedIntoThePageIsSavedAsAnAccountAndDeletedWithItsFolde
             EXPECT_NE(fields[i][1], expected[i].second) << "stored plain";
         }
     }
-    Click(ui.WaitFor(ATSPI_ROLE_PUSH_BUTTON, "关闭"));
-    ASSERT_TRUE(WaitUntil([&] { return !ui.Find(ATSPI_ROLE_PUSH_BUTTON, "保存"); }));
+    CloseAccountDialog(ui);
 
     // The account's session folders, and another account's that must stay.
     const std::vector<std::string> roots = {program.Folder() + "/KivoCache/",
@@ -162,7 +183,7 @@ TEST(Capture, ALoginFormTypedIntoThePageIsSavedAsAnAccountAndDeletedWithItsFolde
         EXPECT_FALSE(fs::exists(root + "A")) << root;
         EXPECT_TRUE(fs::exists(root + "B")) << root;
     }
-    Click(ui.WaitFor(ATSPI_ROLE_PUSH_BUTTON, "关闭"));
+    CloseAccountDialog(ui);
     EXPECT_TRUE(program.Running()) << program.Output();
 }
 

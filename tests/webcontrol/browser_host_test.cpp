@@ -471,12 +471,15 @@ TEST_F(BrowserHost, TheMainSideReadsTheLoginFieldsOfAViewAsTypedAndAHungWorkerOn
     EXPECT_EQ(read, (std::vector<std::string>{"text:user=玩家 \"1\"</script>", "text:nick=",
                                               "password:pass=p=w'd"}));
 
-    // A window nobody marked has no document; a marked one is found from above it.
-    EXPECT_THROW(kivo::document::ReadLoginFields(kivo::test::TestDisplay(), tab_->Toplevel()),
-                 kivo::document::DocumentError);
+    // A window nobody marked has no document; a marked one is found from the tab's window.
+    Display* display = kivo::test::TestDisplay();
+    const Window plain =
+        XCreateSimpleWindow(display, DefaultRootWindow(display), 0, 0, 10, 10, 0, 0, 0);
+    EXPECT_THROW(kivo::document::ReadLoginFields(display, plain), kivo::document::DocumentError);
+    XDestroyWindow(display, plain);
     std::string address;
-    EXPECT_EQ(kivo::document::GetDocumentFromWindow(kivo::test::TestDisplay(), view, address), 0);
-    EXPECT_EQ(kivo::document::FindBrowserServerWindow(kivo::test::TestDisplay(), view), view);
+    EXPECT_EQ(kivo::document::GetDocumentFromWindow(display, view, address), 0);
+    EXPECT_EQ(kivo::document::FindBrowserServerWindow(display, tab_->Toplevel()), view);
 
     // A worker that stops answering costs the question its deadline, nothing more.
     const auto saved = kivo::document::QuestionTimeout();

@@ -32,7 +32,7 @@ Gtk::ListBoxRow* HeaderRow(const char* text) {
 TFrmSaveTable::TFrmSaveTable(TSaveTableHost host)
     : TBorderlessDialog(349, 306, true), host_(std::move(host)) {
     PlaceOnOwner(*this, host_.Owner);
-    get_accessible()->set_name(kUserListHeader);
+    get_accessible()->set_name(kDialogName);
 
     for (auto [list, scroll, x, width, height, name] :
          {std::tuple{&lstSelectUser, &userScroll_, kUserListX, kUserListWidth, kListHeight,
@@ -74,7 +74,7 @@ TFrmSaveTable::TFrmSaveTable(TSaveTableHost host)
     Body().put(btnSave, 200, 270);
     Body().put(btnClose, 276, 270);
 
-    LoadUserList();
+    FillList(lstSelectUser, kUserListHeader, {}, false, user_checks_);
     FillFields({});
     show_all_children();
     get_action_area()->hide();

@@ -21,6 +21,7 @@ class TDISQLite3Database;
 
 namespace accounts {
 
+inline constexpr const char* kDialogName = "登录信息";
 inline constexpr const char* kUserListHeader = "选择一个登录的用户信息";
 inline constexpr const char* kFieldListHeader = "采集到的数据";
 inline constexpr const char* kMessageTitle = "提示";

@@ -22,17 +22,7 @@ using kivo::accounts::TFrmSaveTable;
 
 const std::string kUrl = "{11111111-2222-3333-4444-555555555555}";
 
-// Runs `act` from the main loop as soon as a modal dialog of the kind `ready` looks for is up.
-void WhenShown(std::function<bool()> ready, std::function<void()> act) {
-    Glib::signal_timeout().connect(
-        [ready = std::move(ready), act = std::move(act)] {
-            if (!ready())
-                return true;
-            act();
-            return false;
-        },
-        50);
-}
+using kivo::test::WhenShown;
 
 // Answers the next message box with OK and keeps its text.
 void AnswerMessage(std::vector<std::string>& texts) {

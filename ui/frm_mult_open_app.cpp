@@ -14,6 +14,7 @@
 #include "session/folder_cleanup.h"
 #include "session/session_names.h"
 #include "session/shell_folders.h"
+#include "ui/accounts/frm_save_table.h"
 #include "ui/catalogue/catalogue_edit.h"
 #include "ui/catalogue/frm_save_url.h"
 #include "ui/catalogue/history.h"
@@ -21,6 +22,7 @@
 #include "ui/frm_input.h"
 #include "ui/message_box.h"
 #include "ui/pictures.h"
+#include "webcontrol/document_access.h"
 #include "webcontrol/maker_pages.h"
 #include "webcontrol/webkit_browser_view.h"
 
@@ -257,6 +259,10 @@ void TFrmMultOpenApp::BuildTabArea() {
     pnlpcMain.pack_end(statusBar_.Widget(), Gtk::PACK_SHRINK);
 
     BuildLeftPanel();
+    for (catalogue::TCatalogueTree* tree : {&vstWebGame_, &vstSNS_})
+        tree->OnMaintainLoginInfo = [this](const std::string& url_id) {
+            accounts::ShowSaveTable(SaveTableHost(), url_id, true);
+        };
     pnlBody.pack_start(pnlpcMain, Gtk::PACK_EXPAND_WIDGET);
 }
 
@@ -594,7 +600,30 @@ void TFrmMultOpenApp::btnSaveFormClick() {
             return;
         }
     }
-    // The capture of the page's login form for tab->GameUrlID follows here.
+    accounts::ShowSaveTable(SaveTableHost(), tab->GameUrlID, false);
+}
+
+accounts::TSaveTableHost TFrmMultOpenApp::SaveTableHost() {
+    accounts::TSaveTableHost host;
+    host.Database = database_;
+    host.AppPath = AppPath();
+    host.CacheRoot = [this] { return CacheFolders.GetCacheRoot(); };
+    host.CaptureFields = [this] {
+        N_TRzTabSheet* tab = ActiveTab();
+        if (!tab || !tab->HasWebControl())
+            throw document::DocumentError("no page to read");
+        const int32_t web_handle = tab->WebControl().WebHandle(tab->TabHandle());
+        GdkDisplay* display = gdk_display_get_default();
+        if (!display || !GDK_IS_X11_DISPLAY(display))
+            throw document::DocumentError("no page to read");
+        std::vector<accounts::TEle> fields;
+        for (const document::InputElement& element : document::ReadLoginFields(
+                 gdk_x11_display_get_xdisplay(display), static_cast<uint32_t>(web_handle)))
+            fields.push_back({element.name, element.value});
+        return fields;
+    };
+    host.Owner = this;
+    return host;
 }
 
 void TFrmMultOpenApp::BuildLeftPanel() {

@@ -13,6 +13,7 @@
 
 #include "data/database.h"
 #include "session/cache_folders.h"
+#include "ui/accounts/frm_save_table.h"
 #include "ui/catalogue/catalogue_tree.h"
 #include "ui/left/favorites_tree.h"
 #include "ui/left/history_tree.h"
@@ -149,6 +150,8 @@ class TFrmMultOpenApp : public Gtk::Window {
     // form captured, the address saved first when the tab has none.
     void btnAddListClick();
     void btnSaveFormClick();
+    // What the account dialog needs of the window.
+    accounts::TSaveTableHost SaveTableHost();
     // Saves the active tab's page through the address dialog and makes the tab the new
     // address's; false when the dialog was cancelled. Throws when the saving fails.
     bool SaveActivePageOf(N_TRzTabSheet& tab);

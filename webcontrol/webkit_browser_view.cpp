@@ -12,6 +12,8 @@
 
 #include "platform/paths.h"
 #include "platform/x11_windows.h"
+#include "webcontrol/document_access.h"
+#include "webcontrol/document_server.h"
 #include "webcontrol/maker_pages.h"
 #include "webcontrol/page_messages.h"
 #include "webcontrol/post_form.h"
@@ -60,6 +62,18 @@ for (var i = 0; i < all.length; i++) {
   }
 }
 return "missing";
+)";
+
+// Every input element of the top-level document, in document order, as [type, name, value]
+// (the value the user typed, not the attribute); frames are not looked into.
+constexpr const char* kInputElementsScript = R"(
+var inputs = document.getElementsByTagName("input");
+var found = [];
+for (var i = 0; i < inputs.length; i++) {
+  var element = inputs[i];
+  found.push([String(element.type), String(element.name), String(element.value)]);
+}
+return JSON.stringify(found);
 )";
 
 struct AsyncState {
@@ -301,6 +315,7 @@ WebKitBrowserView::~WebKitBrowserView() {
         webkit_policy_decision_ignore(resubmit_decision_.Get());
     g_signal_handlers_disconnect_by_data(view_.Get(), this);
     g_signal_handlers_disconnect_by_data(content_.Get(), this);
+    Unmark();
     if (plug_) {
         g_signal_handlers_disconnect_by_data(plug_, this);
         gtk_widget_destroy(std::exchange(plug_, nullptr));
@@ -337,6 +352,42 @@ void WebKitBrowserView::EmbedInto(int32_t host_window) {
     gtk_widget_show_all(plug);
     plug_ = plug;
     host_ = host_window;
+    MarkDocumentWindow();
+}
+
+void WebKitBrowserView::MarkDocumentWindow() {
+    Unmark();
+    GdkDisplay* display = gdk_display_get_default();
+    const auto window = static_cast<uint32_t>(WindowHandle());
+    if (!display || !GDK_IS_X11_DISPLAY(display) || window == 0) return;
+    try {
+        DocumentServer& server = DocumentServer::Instance();
+        std::weak_ptr<BrowserView> weak = weak_from_this();
+        server.Register(window, [weak] {
+            auto view = std::dynamic_pointer_cast<WebKitBrowserView>(weak.lock());
+            if (!view) throw WebControlError("the view is gone");
+            return view->InputElementsJson();
+        });
+        marked_window_ = window;
+        Display* x = gdk_x11_display_get_xdisplay(display);
+        const std::string& address = server.Address();
+        XChangeProperty(x, window, XInternAtom(x, kivo::document::kAddressProperty, False),
+                        XInternAtom(x, "UTF8_STRING", False), 8, PropModeReplace,
+                        reinterpret_cast<const unsigned char*>(address.data()),
+                        static_cast<int>(address.size()));
+        XFlush(x);
+    } catch (const std::exception& e) {
+        ReportUncaught(std::string("the page's document cannot be offered: ") + e.what());
+    }
+}
+
+void WebKitBrowserView::Unmark() {
+    if (marked_window_ != 0) DocumentServer::Instance().Unregister(std::exchange(marked_window_, 0));
+}
+
+std::string WebKitBrowserView::InputElementsJson() {
+    if (!has_document_) throw WebControlError("the page has no document yet");
+    return CallDocumentScript(kInputElementsScript);
 }
 
 void WebKitBrowserView::NewNavigation() {
@@ -712,7 +763,9 @@ gboolean WebKitBrowserView::OnPlugDraw(GtkWidget* plug, cairo_t* cr, gpointer) {
 }
 
 void WebKitBrowserView::OnPlugDestroyed(GtkWidget*, gpointer data) {
-    static_cast<WebKitBrowserView*>(data)->plug_ = nullptr;
+    auto* self = static_cast<WebKitBrowserView*>(data);
+    self->Unmark();
+    self->plug_ = nullptr;
 }
 
 }  // namespace uitWebControl

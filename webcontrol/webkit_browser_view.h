@@ -70,6 +70,8 @@ public:
     void Focus() override;
 
     WebKitWebView* WebView() const { return view_.Get(); }
+    // The JSON list of the top-level document's input elements (see document_access.h).
+    std::string InputElementsJson();
 
 private:
     using ScriptArguments = std::vector<std::pair<std::string, std::string>>;
@@ -113,12 +115,16 @@ private:
                                     gpointer self);
     static gboolean OnPlugDraw(GtkWidget* plug, cairo_t* cr, gpointer);
     static void OnPlugDestroyed(GtkWidget*, gpointer self);
+    // Marks the plug's window with where its document is asked for, and lists it there.
+    void MarkDocumentWindow();
+    void Unmark();
 
     BrowserViewEvents& events_;
     kivo::GObjectRef<WebKitUserContentManager> content_;
     kivo::GObjectRef<WebKitWebView> view_;
     GtkWidget* plug_ = nullptr;  // owned: destroyed with the view
     int32_t host_ = 0;
+    uint32_t marked_window_ = 0;
     bool has_document_ = false;
     // Document scripts go through the page process's extension (see page_messages.h).
     bool page_extension_ = false;

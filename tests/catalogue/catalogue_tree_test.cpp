@@ -91,17 +91,7 @@ class TestHost : public kivo::TLeftPanelHost {
     std::vector<std::string> prompts, questions, errors, opened;
 };
 
-// Runs `act` from the main loop as soon as `ready` holds (a modal dialog is up).
-void WhenShown(std::function<bool()> ready, std::function<void()> act) {
-    Glib::signal_timeout().connect(
-        [ready = std::move(ready), act = std::move(act)] {
-            if (!ready())
-                return true;
-            act();
-            return false;
-        },
-        50);
-}
+using kivo::test::WhenShown;
 
 void AnswerMessageBox(int response, std::string* text = nullptr) {
     WhenShown([] { return kivo::ActiveMessageBox() != nullptr; },

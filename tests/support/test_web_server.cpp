@@ -272,6 +272,23 @@ setInterval(function () {
 </script>)"));
     });
 
+    // Every kind of input a login page may hold, one framed field that is not the page's own, and
+    // fields named for the account dialog to take.
+    serve("/account-form", [](const httplib::Request&, httplib::Response& response) {
+        SendPage(response, Page("Account form", R"(<form id="account" action="/login-submit">
+<input type="hidden" name="token" value="t">
+<p>User <input name="user" value="initial"></p>
+<p>Nick <input type="TEXT" name="nick"></p>
+<p>Password <input type="password" name="pass"></p>
+<p><input type="text" value="unnamed"><input type="checkbox" name="remember" checked>
+<input type="email" name="mail" value="m@x"><textarea name="note">n</textarea></p>
+</form>
+<iframe id="frame" src="/account-form-frame" width="300" height="80"></iframe>)"));
+    });
+    serve("/account-form-frame", [](const httplib::Request&, httplib::Response& response) {
+        SendPage(response, Page("Framed field", R"(<input name="framed" value="f">)"));
+    });
+
     serve("/login-submit", [](const httplib::Request& request, httplib::Response& response) {
         SendPage(response, EchoBody("Logged in", request));
     });

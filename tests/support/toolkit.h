@@ -2,6 +2,8 @@
 // The toolkit set up once per test process, for tests that make real windows.
 #include <gtkmm.h>
 
+#include <functional>
+
 namespace kivo::test {
 
 // Whether the toolkit could be set up on the test display (done on the first call).
@@ -12,6 +14,17 @@ inline bool ToolkitReady() {
         return true;
     }();
     return ready;
+}
+
+// Runs `act` from the main loop as soon as `ready` holds (a modal dialog is up).
+inline void WhenShown(std::function<bool()> ready, std::function<void()> act) {
+    Glib::signal_timeout().connect(
+        [ready = std::move(ready), act = std::move(act)] {
+            if (!ready()) return true;
+            act();
+            return false;
+        },
+        50);
 }
 
 }  // namespace kivo::test

@@ -22,6 +22,7 @@
 #include "session/shell_folders.h"
 #include "tests/support/test_support.h"
 #include "tests/support/test_web_server.h"
+#include "webcontrol/document_access.h"
 #include "webcontrol/maker_pages.h"
 #include "webcontrol/registration.h"
 #include "webcontrol/web_control_proxy.h"
@@ -453,6 +454,43 @@ TEST_F(BrowserHost, LoginWebSetsInputsOnlyAndLiterally) {
     EXPECT_TRUE(mirrored) << Utf16ToUtf8(web.WebTitle(tab));
     EXPECT_TRUE(server_.RequestsTo("/login-submit").empty());  // nothing was submitted
     EXPECT_EQ(completions_.size(), 1u);                          // and no event raised
+}
+
+TEST_F(BrowserHost, TheMainSideReadsTheLoginFieldsOfAViewAsTypedAndAHungWorkerOnlyFailsThat) {
+    TWebControl web;
+    Watch(web);
+    const int32_t tab = Open(web, "/account-form");
+    // Values as the page holds them now, not as its markup said.
+    web.LoginWeb(u"user", u"玩家 \"1\"\n</script>", tab);
+    web.LoginWeb(u"pass", u"p=w'd", tab);
+    const auto view = static_cast<unsigned long>(web.WebHandle(tab));
+    const auto fields = kivo::document::ReadLoginFields(kivo::test::TestDisplay(), view);
+    std::vector<std::string> read;
+    for (const auto& field : fields) read.push_back(field.type + ":" + field.name + "=" + field.value);
+    // A text input drops line breaks itself; the framed field is not the page's.
+    EXPECT_EQ(read, (std::vector<std::string>{"text:user=玩家 \"1\"</script>", "text:nick=",
+                                              "password:pass=p=w'd"}));
+
+    // A window nobody marked has no document; a marked one is found from the tab's window.
+    Display* display = kivo::test::TestDisplay();
+    const Window plain =
+        XCreateSimpleWindow(display, DefaultRootWindow(display), 0, 0, 10, 10, 0, 0, 0);
+    EXPECT_THROW(kivo::document::ReadLoginFields(display, plain), kivo::document::DocumentError);
+    XDestroyWindow(display, plain);
+    std::string address;
+    EXPECT_EQ(kivo::document::GetDocumentFromWindow(display, view, address), 0);
+    EXPECT_EQ(kivo::document::FindBrowserServerWindow(display, tab_->Toplevel()), view);
+
+    // A worker that stops answering costs the question its deadline, nothing more.
+    const auto saved = kivo::document::QuestionTimeout();
+    kivo::document::SetQuestionTimeout(1s);
+    const pid_t worker = web.DefaultInterface()->WorkerPid();
+    kill(worker, SIGSTOP);
+    EXPECT_THROW(kivo::document::ReadLoginFields(kivo::test::TestDisplay(), view),
+                 kivo::document::DocumentError);
+    kill(worker, SIGCONT);
+    kivo::document::SetQuestionTimeout(saved);
+    EXPECT_EQ(kivo::document::ReadLoginFields(kivo::test::TestDisplay(), view).size(), 3u);
 }
 
 TEST_F(BrowserHost, WorkersOnOneSessionFolderShareCookiesAndOthersDoNot) {

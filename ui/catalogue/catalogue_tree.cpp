@@ -36,6 +36,8 @@ TCatalogueTree::TCatalogueTree(TLeftPanelHost& host, const CatalogueTreeKind& ki
         pmLeft1.append(*item);
     pmLeft1.show_all();
     MenuItem3.hide();
+    MenuItem2.signal_activate().connect(sigc::mem_fun(*this, &TCatalogueTree::MenuItem2Click));
+    MenuItem3.signal_activate().connect(sigc::mem_fun(*this, &TCatalogueTree::MenuItem3Click));
     N16.signal_activate().connect(sigc::mem_fun(*this, &TCatalogueTree::N16Click));
     MenuItem7.signal_activate().connect(sigc::mem_fun(*this, &TCatalogueTree::MenuItem7Click));
 
@@ -133,6 +135,19 @@ void TCatalogueTree::vstWebGameMouseDown(const Gtk::TreeModel::iterator& row,
 }
 
 // ---- menu commands ----
+
+void TCatalogueTree::MenuItem2Click() {
+    // The address menu serves the history's entries too: the context node may be elsewhere.
+    Gtk::TreeModel::iterator row;
+    CatalogueNode node;
+    if (context_.Empty() || !context_.ContextTree->ContextRow(row, node) || !OnMaintainLoginInfo)
+        return;
+    OnMaintainLoginInfo(node.ID);
+}
+
+void TCatalogueTree::MenuItem3Click() {
+    MenuItem2Click();
+}
 
 void TCatalogueTree::N16Click() {
     Gtk::TreeModel::iterator row;

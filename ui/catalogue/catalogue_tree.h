@@ -41,6 +41,11 @@ class TCatalogueTree : public TNodeTree {
     void MenuItem7Click();
     void N17Click();
     void N8Click();
+    // Both open the account dialog of the context address for maintenance.
+    void MenuItem2Click();
+    void MenuItem3Click();
+    // Opens the account dialog of an address in maintenance mode (set by the window).
+    std::function<void(const std::string& url_id)> OnMaintainLoginInfo;
 
     Gtk::TreeView& vstWebGame;
     // Address menu: N13 and MenuItem2 are filled by the account features.

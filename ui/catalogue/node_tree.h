@@ -54,6 +54,8 @@ class TNodeTree {
     Gtk::TreeModel::Children TopLevel() const { return store_->children(); }
     // The first row, at any level, whose caption is `name` (end() when none).
     Gtk::TreeModel::iterator FindByName(const std::string& name) const;
+    // This tree's context row and its node; false when the context node is elsewhere or gone.
+    bool ContextRow(Gtk::TreeModel::iterator& row, CatalogueNode& node) const;
 
   protected:
     // A left click on the selected row, once the tree has finished with the release.
@@ -69,8 +71,6 @@ class TNodeTree {
     // Empties the context node, then makes `row` (when there is one) this tree's context node
     // and selects it.
     void TakeContext(const Gtk::TreeModel::iterator& row);
-    // This tree's context row and its node; false when the context node is elsewhere or gone.
-    bool ContextRow(Gtk::TreeModel::iterator& row, CatalogueNode& node) const;
     // Replaces the node behind a row and redraws it.
     void StoreNode(const CatalogueNode& node, const Gtk::TreeModel::iterator& row);
     void EraseRow(const Gtk::TreeModel::iterator& row) { store_->erase(row); }

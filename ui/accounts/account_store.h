@@ -1,0 +1,65 @@
+#pragma once
+// The saved accounts of an address and their captured login fields, as the account dialog keeps
+// them: listing, saving a new account with its fields (values enciphered), deleting accounts and
+// their session folders. Plain code over the database; no window.
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace kivo::data {
+class TDISQLite3Database;
+}
+
+namespace kivo::accounts {
+
+// The password every stored field value is enciphered with.
+inline constexpr std::u16string_view kFieldPassword = u"518204";
+
+// A saved account, one per row of t_usermanage.
+struct TUser {
+    std::string Id;
+    std::string UrlID;
+    std::string UName;
+    std::string CACHEPATH;
+    std::string Password;
+};
+
+// A captured login field: the input element's name and its value.
+struct TEle {
+    std::string Name;
+    std::string Value;
+};
+
+// The accounts of the address `url_id` (at most 1000), sorted by name as the list shows them.
+std::vector<TUser> LoadUsers(data::TDISQLite3Database& db, const std::string& url_id);
+
+// Whether `name` can name an account: not blank, and usable as the name of its session folder.
+bool IsBlankName(std::string_view name);
+bool IsFolderName(std::string_view name);
+
+// Saves a new account `name` (untrimmed) of `url_id` with `fields` in their order, each value
+// enciphered, in one transaction (an open one left by an earlier failure is abandoned first).
+// Returns the new account's ID. On any failure the transaction is rolled back and the error
+// thrown: nothing is half-written.
+std::string SaveAccount(data::TDISQLite3Database& db, const std::string& url_id,
+                        const std::string& name, const std::vector<TEle>& fields);
+
+// Deletes the account `account_id` and its fields in a transaction of its own; rolled back and
+// thrown on failure.
+void DeleteAccount(data::TDISQLite3Database& db, const std::string& account_id);
+
+// The session folders of an account, stored form `cache_path`: below the program folder, then
+// below the cache root (left out when `cache_root` is empty). A stored form that would lead
+// outside either "KivoCache/" gives none.
+std::vector<std::string> AccountFolders(std::string_view cache_path, const std::string& app_path,
+                                        const std::string& cache_root);
+
+// Deletes those folders; results are ignored.
+void DeleteAccountFolders(std::string_view cache_path, const std::string& app_path,
+                          const std::string& cache_root);
+
+// The enciphered and the plain form of a stored field value.
+std::string EncipherFieldValue(const std::string& value);
+std::string DecipherFieldValue(const std::string& stored);
+
+}  // namespace kivo::accounts

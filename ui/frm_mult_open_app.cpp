@@ -14,7 +14,9 @@
 #include "session/folder_cleanup.h"
 #include "session/session_names.h"
 #include "session/shell_folders.h"
+#include "ui/accounts/frm_open_type.h"
 #include "ui/accounts/frm_save_table.h"
+#include "ui/accounts/login_info.h"
 #include "ui/catalogue/catalogue_edit.h"
 #include "ui/catalogue/frm_save_url.h"
 #include "ui/catalogue/history.h"
@@ -668,6 +670,14 @@ class TWindowLeftHost : public TLeftPanelHost {
             std::cerr << "gameKivo: " << node.Value << " cannot open: " << e.what() << '\n';
         }
     }
+    void OpenGameForAllAccounts(const catalogue::CatalogueNode& node,
+                                const catalogue::CatalogueNode* parent) override {
+        try {
+            window_.OpenGameForAllAccounts(node, parent);
+        } catch (const std::exception& e) {
+            std::cerr << "gameKivo: " << node.Value << " cannot open: " << e.what() << '\n';
+        }
+    }
     std::string ActivePageUrl() override { return ActivePage(&TWebControl::WebUrl); }
     std::string ActivePageTitle() override { return ActivePage(&TWebControl::WebTitle); }
     bool InputBox(const std::string& caption, const std::string& prompt, std::string& text,
@@ -866,13 +876,64 @@ N_TRzTabSheet* TFrmMultOpenApp::OpenGame(const std::string& Url, const std::stri
 }
 
 void TFrmMultOpenApp::OpenGame(const catalogue::CatalogueNode& Node,
-                               const catalogue::CatalogueNode* Parent,
-                               const std::string& /*UserId*/) {
-    // No account is chosen yet: the address opens once, in a new temporary session.
-    N_TRzTabSheet* tab = OpenGame(Node.Value, "", "");
-    tab->GameUrlID = Node.ID;
-    AddHistory(Node, Parent);
+                               const catalogue::CatalogueNode* Parent, const std::string& UserId) {
+    OpenGameForAccounts(Node, Parent, UserId, false);
 }
+
+void TFrmMultOpenApp::OpenGameForAllAccounts(const catalogue::CatalogueNode& Node,
+                                             const catalogue::CatalogueNode* Parent) {
+    OpenGameForAccounts(Node, Parent, "", true);
+}
+
+void TFrmMultOpenApp::OpenGameForAccounts(const catalogue::CatalogueNode& Node,
+                                          const catalogue::CatalogueNode* Parent,
+                                          const std::string& UserId, bool check_all) {
+    // The account choice, made without showing the form: the address's accounts listed, the
+    // asked ones checked, independent sessions.
+    accounts::TFrmOpenType form;
+    form.LoadBaseConfig(database_, Node.ID, UserId);
+    if (check_all)
+        form.CheckAllUsers();
+    form.SetClientOpen(true);
+    form.btnOpenClick();
+    const bool client_open = form.OpenType() == accounts::TOpenType::ClientOpen;
+
+    const std::vector<accounts::TUser> users = form.CheckedUsers();
+    for (const accounts::TUser& user : users) {
+        if (client_open)
+            OpenAddressTab(Node, user.CACHEPATH, [&](N_TRzTabSheet& tab) {
+                // Armed once the navigation has started; the fill waits for the page.
+                tab.LoginAcc = true;
+                tab.LoginInfo = accounts::LoadLoginInfo(*database_, libMain, user.Id);
+                tab.LoginUser = user.UName;
+            });
+        AddHistory(Node, Parent);
+    }
+    if (users.empty()) {
+        if (client_open)
+            OpenAddressTab(Node, FreeSessionFolder(""), [](N_TRzTabSheet&) {});
+        AddHistory(Node, Parent);
+    }
+}
+
+N_TRzTabSheet* TFrmMultOpenApp::OpenAddressTab(const catalogue::CatalogueNode& Node,
+                                               const std::string& cache_path,
+                                               const std::function<void(N_TRzTabSheet&)>& arm) {
+    N_TRzTabSheet* tab = nullptr;
+    RunInSession(CacheFolders, cache_path, [&] {
+        tab = tabStrip_.NewGameTab();
+        tab->GameUrlID = Node.ID;
+        try {
+            tab->WebControl().Navigate(tab->TabHandle(), Utf8ToUtf16(Node.Value), u"");
+        } catch (const std::exception&) {
+            tabStrip_.DiscardIfWorkerGone(tab);
+            throw;
+        }
+        arm(*tab);
+    });
+    return tab;
+}
+
 
 void TFrmMultOpenApp::OpenGameDroppingErrors(const std::string& url, const std::string& suffix) {
     try {

@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "cipher/crypt_lib.h"
 #include "data/database.h"
 #include "session/cache_folders.h"
 #include "ui/accounts/frm_save_table.h"
@@ -44,11 +45,19 @@ class TFrmMultOpenApp : public Gtk::Window {
     // folder each time. The user's own folder settings are back afterwards, whatever failed.
     N_TRzTabSheet* OpenGame(const std::string& Url, const std::string& PostData,
                             const std::string& CacheDir);
-    // Opens a catalogue address or history entry for its accounts: once per account chosen
-    // for UserId, or once in a new temporary session; each tab belongs to the address.
+    // Opens a catalogue address or history entry for its accounts: once for the account whose
+    // ID is UserId, each in the account's own session folder with its login form armed, or
+    // once in a new temporary session when no account of the address has that ID; each tab
+    // belongs to the address. A failure ends the opening where it happened: the tabs already
+    // opened stay, the user's folder settings are back, and the error leaves.
     void OpenGame(const catalogue::CatalogueNode& Node, const catalogue::CatalogueNode* Parent,
                   const std::string& UserId);
+    // The same for every saved account of the address, one tab each in list order.
+    void OpenGameForAllAccounts(const catalogue::CatalogueNode& Node,
+                                const catalogue::CatalogueNode* Parent);
     TCacheFolders CacheFolders;
+    // The stored-value cipher.
+    cipher::TCryptLib libMain;
 
     // The tab strip.
     TTabStrip& TabStrip() { return tabStrip_; }
@@ -128,6 +137,16 @@ class TFrmMultOpenApp : public Gtk::Window {
     TTabStrip::TLinks TabStripLinks();
     TStatusBar::TLinks StatusBarLinks();
     void OpenGameDroppingErrors(const std::string& url, const std::string& suffix);
+    // The catalogue form of OpenGame, with the accounts chosen by `check_all` (every one) or
+    // `UserId`.
+    void OpenGameForAccounts(const catalogue::CatalogueNode& Node,
+                             const catalogue::CatalogueNode* Parent, const std::string& UserId,
+                             bool check_all);
+    // Opens one tab of a catalogue address in session folder `cache_path` (stored form).
+    N_TRzTabSheet* OpenAddressTab(const catalogue::CatalogueNode& Node,
+                                  const std::string& cache_path,
+                                  const std::function<void(N_TRzTabSheet&)>& arm);
+    // Records one opening of the address in the history.
 
     void BuildTopBar();
     void BuildTabArea();

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "platform/text.h"
+#include "ui/accounts/login_fill.h"
 
 namespace kivo {
 
@@ -480,9 +481,36 @@ void TTabStrip::WebControl1DocumentComplete(TWebControl&, bool IsApplication,
     FitTabCaption(*tab);
     if (tab->LoginAcc) {
         tab->LoginAcc = false;  // the fill is attempted once
-        for (const auto& [name, value] : LoginFillCalls(tab->LoginInfo))
-            tab->WebControl().LoginWeb(Utf8ToUtf16(name), Utf8ToUtf16(value), TabHandle);
+        StartLoginFill(*tab, TabHandle);
     }
+}
+
+void TTabStrip::StartLoginFill(N_TRzTabSheet& tab, int32_t TabHandle) {
+    using accounts::TLoginFill;
+    auto fill = std::make_shared<TLoginFill>(LoginFillCalls(tab.LoginInfo),
+                                             TLoginFill::Clock::now() + accounts::kFieldWait);
+    // Sends what the page has; false once nothing is left to wait for.
+    auto run = [this, fill, TabHandle] {
+        N_TRzTabSheet* sheet = FindTabByHandle(TabHandle);
+        if (!sheet || !sheet->HasWebControl())
+            return false;
+        TWebControl& control = sheet->WebControl();
+        const auto send = [&](const std::string& name, const std::string& value) {
+            control.LoginWeb(Utf8ToUtf16(name), Utf8ToUtf16(value), TabHandle);
+        };
+        return fill->Run(send, TLoginFill::Clock::now()) == TLoginFill::Outcome::Again;
+    };
+    loginFills_[TabHandle].disconnect();
+    loginFills_.erase(TabHandle);
+    if (run())
+        loginFills_[TabHandle] = Glib::signal_timeout().connect(
+            [this, run, TabHandle] {
+                if (run())
+                    return true;
+                loginFills_.erase(TabHandle);
+                return false;
+            },
+            static_cast<unsigned>(accounts::kFieldRetryInterval.count()));
 }
 
 void TTabStrip::WebControl1NewTab(TWebControl& Sender, int32_t& TabHandle, int32_t) {
@@ -649,6 +677,8 @@ void TTabStrip::DestroyAllTabs() {
 }
 
 TTabStrip::~TTabStrip() {
+    for (auto& [handle, timer] : loginFills_)
+        timer.disconnect();
     DestroyAllTabs();
 }
 

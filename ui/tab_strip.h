@@ -4,6 +4,7 @@
 #include <gtkmm.h>
 
 #include <functional>
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -114,6 +115,9 @@ class TTabStrip : public sigc::trackable {
     void AskCoveredTab();
     int TabAt(double x, double y);
     void OpenBlankTab();
+    // Fills the tab's login form from its login info; fields not in the page yet are asked for
+    // again from the main loop for a few seconds.
+    void StartLoginFill(N_TRzTabSheet& tab, int32_t TabHandle);
 
     TLinks links_;
     std::vector<std::unique_ptr<N_TRzTabSheet>> sheets_;
@@ -128,6 +132,8 @@ class TTabStrip : public sigc::trackable {
     const N_TRzTabSheet* addressShownFor_ = nullptr;
     // Set while the menus' check marks are brought in line with the active tab.
     bool syncing_marks_ = false;
+    // The fills still waiting for a field, by tab.
+    std::map<int32_t, sigc::connection> loginFills_;
 
     Gtk::Notebook pcMain;
     Gtk::MenuButton btnTabList;

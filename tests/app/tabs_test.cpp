@@ -79,6 +79,9 @@ TEST(TabRules, LoginFillTakesTheFirstValueOfEachName) {
     EXPECT_EQ(kivo::LoginFillCalls("user=a\r\nPASS=x=y\nUSER=b"),
               (Calls{{"user", "a"}, {"PASS", "x=y"}, {"USER", "a"}}));
     EXPECT_TRUE(kivo::LoginFillCalls("user=a").empty());  // fewer than two lines
+    // A lone carriage return ends a line too: the login info of a saved account uses it.
+    EXPECT_EQ(kivo::LoginFillCalls("user=a\rpass=b\r\rx=\n"),
+              (Calls{{"user", "a"}, {"pass", "b"}, {"", ""}, {"x", ""}}));
     EXPECT_EQ(kivo::LoginFillCalls("novalue\nx=1"), (Calls{{"novalue", ""}, {"x", "1"}}));
 }
 

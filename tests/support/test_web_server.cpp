@@ -288,6 +288,40 @@ setInterval(function () {
     serve("/account-form-frame", [](const httplib::Request&, httplib::Response& response) {
         SendPage(response, Page("Framed field", R"(<input name="framed" value="f">)"));
     });
+    serve("/account-login", [this](const httplib::Request& request, httplib::Response& response) {
+        const auto late = NumberParam(request, "late", 0, 0, kMaxDelayMs);
+        if (!late) {
+            SendBadRequest(response, "late must be a whole number");
+            return;
+        }
+        // A browser without the session cookie is given one of its own.
+        if (request.get_header_value("Cookie").find("sid=") == std::string::npos)
+            response.set_header("Set-Cookie",
+                                "sid=s" + std::to_string(++sessions_) + "; Max-Age=86400; Path=/");
+        SendPage(response, Page("Account login", R"(<div id="place"></div>
+<img src="/account-ping" alt="">
+<script>
+function drawForm() {
+  document.getElementById("place").innerHTML =
+      '<form method="post" action="/login-submit"><input name="UserName">' +
+      '<input name="PassWord" type="password"></form>';
+}
+if ()" + std::to_string(*late) + R"( === 0) drawForm();
+else window.addEventListener("load", function () { setTimeout(drawForm, )" +
+                                                  std::to_string(*late) + R"(); });
+// What the fields hold is told to the server whenever it changes, so the filled values can be
+// seen from outside without submitting.
+var told = "";
+setInterval(function () {
+  var user = document.getElementsByName("UserName")[0], pass = document.getElementsByName("PassWord")[0];
+  if (!user || !pass) return;
+  var query = "u=" + encodeURIComponent(user.value) + "&p=" + encodeURIComponent(pass.value);
+  if (query === told) return;
+  told = query;
+  new Image().src = "/account-seen?" + query;
+}, 20);
+</script>)"));
+    });
 
     serve("/login-submit", [](const httplib::Request& request, httplib::Response& response) {
         SendPage(response, EchoBody("Logged in", request));

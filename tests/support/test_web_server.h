@@ -29,6 +29,14 @@
 //                         <button id="submit" type="submit">; the title mirrors the two
 //                         inputs as "fields:" + a JSON array of their values
 //   /login-submit         where that form goes; shows what it received like /echo
+//   /account-login?late=MS
+//                         a login page for saved accounts: <input name="UserName"> and
+//                         <input name="PassWord" type="password">, drawn by script MS
+//                         milliseconds after the page has loaded (at once for 0, the default);
+//                         a browser without the cookie "sid" gets "sid=s" + a new number; the
+//                         page loads /account-ping, which shows its session in the server's log;
+//                         the title mirrors the fields as "fields:" + a JSON array (null while
+//                         a field is not there)
 //   /slow?ms=N            answers after N milliseconds (at most 10000)
 //   /title?t=TEXT         a page whose title is TEXT
 //   /keys                 a page whose title "keys:" grows by every key typed into it
@@ -91,6 +99,7 @@ class TestWebServer {
     std::condition_variable stopping_changed_;
     bool stopping_ = false;
     std::vector<ReceivedRequest> requests_;
+    std::atomic<int> sessions_{0};  // the sessions /account-login has handed out
 };
 
 // Text with &, <, >, " and ' replaced by their character references.

@@ -16,7 +16,7 @@ namespace kivo::accounts {
 using data::TDISQLite3Database;
 using data::TDISQLite3Statement;
 
-std::vector<TUser> LoadUsers(TDISQLite3Database& db, const std::string& url_id) {
+std::vector<TUser> SelectUsers(TDISQLite3Database& db, const std::string& url_id) {
     TDISQLite3Statement statement = db.Prepare16(data::sql::kSelectUsers);
     statement.Bind_Str(1, url_id);
     std::vector<TUser> users;
@@ -24,6 +24,11 @@ std::vector<TUser> LoadUsers(TDISQLite3Database& db, const std::string& url_id) 
         users.push_back({statement.Column_Str(0), statement.Column_Str(1), statement.Column_Str(2),
                          statement.Column_Str(3), statement.Column_Str(4)});
     }
+    return users;
+}
+
+std::vector<TUser> LoadUsers(TDISQLite3Database& db, const std::string& url_id) {
+    std::vector<TUser> users = SelectUsers(db, url_id);
     std::stable_sort(users.begin(), users.end(),
                      [](const TUser& a, const TUser& b) { return a.UName < b.UName; });
     return users;

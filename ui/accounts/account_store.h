@@ -30,7 +30,9 @@ struct TEle {
     std::string Value;
 };
 
-// The accounts of the address `url_id` (at most 1000), sorted by name as the list shows them.
+// The accounts of the address `url_id` (at most 1000), in the order the database returns them.
+std::vector<TUser> SelectUsers(data::TDISQLite3Database& db, const std::string& url_id);
+// The same, sorted by name as the lists show them.
 std::vector<TUser> LoadUsers(data::TDISQLite3Database& db, const std::string& url_id);
 
 // Whether `name` can name an account: not blank, and usable as the name of its session folder.

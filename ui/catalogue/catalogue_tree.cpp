@@ -2,6 +2,7 @@
 
 #include <utility>
 
+#include "ui/accounts/quick_login_menu.h"
 #include "ui/catalogue/catalogue_edit.h"
 #include "ui/catalogue/frm_save_url.h"
 #include "ui/left/left_host.h"
@@ -120,6 +121,14 @@ void TCatalogueTree::vstWebGameMouseDown(const Gtk::TreeModel::iterator& row,
     auto* trigger = reinterpret_cast<const GdkEvent*>(event);
     switch (MenuFor(node)) {
         case NodeMenu::Address:
+            try {
+                accounts::FillQuickLoginMenu(
+                    N13, host_.Database(), node.ID,
+                    [this](const std::string& user_id) { QuickLoginClick(user_id); },
+                    [this] { LoginAllClick(); });
+            } catch (const std::exception&) {
+                return;  // the accounts cannot be read: no menu
+            }
             N16.set_sensitive(true);
             MenuItem7.set_sensitive(true);
             if (trigger)
@@ -147,6 +156,31 @@ void TCatalogueTree::MenuItem2Click() {
 
 void TCatalogueTree::MenuItem3Click() {
     MenuItem2Click();
+}
+
+bool TCatalogueTree::ContextNodes(CatalogueNode& node, CatalogueNode& parent,
+                                  bool& has_parent) const {
+    Gtk::TreeModel::iterator row;
+    if (!ContextRow(row, node))
+        return false;
+    const auto parent_row = row->parent();
+    has_parent = static_cast<bool>(parent_row);
+    parent = has_parent ? NodeAt(parent_row) : CatalogueNode{};
+    return true;
+}
+
+void TCatalogueTree::QuickLoginClick(const std::string& user_id) {
+    CatalogueNode node, parent;
+    bool has_parent = false;
+    if (ContextNodes(node, parent, has_parent))
+        host_.OpenGame(node, has_parent ? &parent : nullptr, user_id);
+}
+
+void TCatalogueTree::LoginAllClick() {
+    CatalogueNode node, parent;
+    bool has_parent = false;
+    if (ContextNodes(node, parent, has_parent))
+        host_.OpenGameForAllAccounts(node, has_parent ? &parent : nullptr);
 }
 
 void TCatalogueTree::N16Click() {

@@ -37,6 +37,8 @@ class TCatalogueTree : public TNodeTree {
     void vstWebGameMouseDown(const Gtk::TreeModel::iterator& row, const GdkEventButton* event);
 
     // The menu commands, acting on the shared context node.
+    void QuickLoginClick(const std::string& user_id);
+    void LoginAllClick();
     void N16Click();
     void MenuItem7Click();
     void N17Click();
@@ -65,6 +67,9 @@ class TCatalogueTree : public TNodeTree {
     using RemoveRows = void (*)(data::TDISQLite3Database&, const std::string&,
                                 const std::function<void()>&);
     void RemoveContextNode(const char* question, RemoveRows remove_rows);
+    // The context node and the node above it (Name etc. empty at the top).
+    bool ContextNodes(CatalogueNode& node, CatalogueNode& parent, bool& has_parent) const;
+    Gtk::TreeModel::iterator RowAtPointer(double x, double y) const;
     void AddAddress(const Gtk::TreeModel::iterator& row);
     void AddGame();
 

@@ -32,6 +32,10 @@ class TLeftPanelHost {
     // history. Errors are reported as the free form's are.
     virtual void OpenGame(const catalogue::CatalogueNode& node,
                           const catalogue::CatalogueNode* parent, const std::string& user_id) = 0;
+    // The same once for every saved account of the address, one tab each. Hosts that open no
+    // accounts ignore it.
+    virtual void OpenGameForAllAccounts(const catalogue::CatalogueNode& /*node*/,
+                                        const catalogue::CatalogueNode* /*parent*/) {}
     // The active tab's page, for adding it to the catalogue or the favorites ("" without one).
     virtual std::string ActivePageUrl() = 0;
     virtual std::string ActivePageTitle() = 0;

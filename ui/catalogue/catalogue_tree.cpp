@@ -158,29 +158,19 @@ void TCatalogueTree::MenuItem3Click() {
     MenuItem2Click();
 }
 
-bool TCatalogueTree::ContextNodes(CatalogueNode& node, CatalogueNode& parent,
-                                  bool& has_parent) const {
-    Gtk::TreeModel::iterator row;
-    if (!ContextRow(row, node))
-        return false;
-    const auto parent_row = row->parent();
-    has_parent = static_cast<bool>(parent_row);
-    parent = has_parent ? NodeAt(parent_row) : CatalogueNode{};
-    return true;
-}
-
+// The quick-login items serve the history's entries too: the context node may be elsewhere.
 void TCatalogueTree::QuickLoginClick(const std::string& user_id) {
-    CatalogueNode node, parent;
-    bool has_parent = false;
-    if (ContextNodes(node, parent, has_parent))
-        host_.OpenGame(node, has_parent ? &parent : nullptr, user_id);
+    CatalogueNode node;
+    std::optional<CatalogueNode> parent;
+    if (!context_.Empty() && context_.ContextTree->ContextNodes(node, parent))
+        host_.OpenGame(node, parent ? &*parent : nullptr, user_id);
 }
 
 void TCatalogueTree::LoginAllClick() {
-    CatalogueNode node, parent;
-    bool has_parent = false;
-    if (ContextNodes(node, parent, has_parent))
-        host_.OpenGameForAllAccounts(node, has_parent ? &parent : nullptr);
+    CatalogueNode node;
+    std::optional<CatalogueNode> parent;
+    if (!context_.Empty() && context_.ContextTree->ContextNodes(node, parent))
+        host_.OpenGameForAllAccounts(node, parent ? &*parent : nullptr);
 }
 
 void TCatalogueTree::N16Click() {

@@ -67,9 +67,6 @@ class TCatalogueTree : public TNodeTree {
     using RemoveRows = void (*)(data::TDISQLite3Database&, const std::string&,
                                 const std::function<void()>&);
     void RemoveContextNode(const char* question, RemoveRows remove_rows);
-    // The context node and the node above it (Name etc. empty at the top).
-    bool ContextNodes(CatalogueNode& node, CatalogueNode& parent, bool& has_parent) const;
-    Gtk::TreeModel::iterator RowAtPointer(double x, double y) const;
     void AddAddress(const Gtk::TreeModel::iterator& row);
     void AddGame();
 

@@ -286,6 +286,15 @@ void TNodeTree::TakeContext(const Gtk::TreeModel::iterator& row) {
     view_.get_selection()->select(row);
 }
 
+bool TNodeTree::ContextNodes(CatalogueNode& node, std::optional<CatalogueNode>& parent) const {
+    Gtk::TreeModel::iterator row;
+    if (!ContextRow(row, node))
+        return false;
+    const auto parent_row = row->parent();
+    parent = parent_row ? std::optional(NodeAt(parent_row)) : std::nullopt;
+    return true;
+}
+
 bool TNodeTree::ContextRow(Gtk::TreeModel::iterator& row, CatalogueNode& node) const {
     if (context_.Empty() || context_.ContextTree != this ||
         context_.ContextNode.get_model() != store_)

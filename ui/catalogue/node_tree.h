@@ -6,6 +6,7 @@
 #include <gtkmm.h>
 
 #include <functional>
+#include <optional>
 #include <string>
 
 #include "ui/catalogue/catalogue_node.h"
@@ -56,6 +57,8 @@ class TNodeTree {
     Gtk::TreeModel::iterator FindByName(const std::string& name) const;
     // This tree's context row and its node; false when the context node is elsewhere or gone.
     bool ContextRow(Gtk::TreeModel::iterator& row, CatalogueNode& node) const;
+    // The context node and the node above it (null at the top) when it is this tree's.
+    bool ContextNodes(CatalogueNode& node, std::optional<CatalogueNode>& parent) const;
 
   protected:
     // A left click on the selected row, once the tree has finished with the release.

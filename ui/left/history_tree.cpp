@@ -4,6 +4,7 @@
 
 #include "data/database.h"
 #include "data/statements.h"
+#include "ui/accounts/quick_login_menu.h"
 #include "ui/catalogue/catalogue_edit.h"
 #include "ui/catalogue/history.h"
 #include "ui/catalogue/left_panel_layout.h"
@@ -66,6 +67,14 @@ void THistoryTree::vstHistoryMouseDown(const Gtk::TreeModel::iterator& row,
     if (NodeAt(row).ID == catalogue::kHistoryGroupId || !row->parent())
         return;
     // An entry is no catalogue address: it is neither edited nor deleted from here.
+    try {
+        accounts::FillQuickLoginMenu(
+            address_menu_.N13, host_.Database(), NodeAt(row).ID,
+            [this](const std::string& user_id) { address_menu_.QuickLoginClick(user_id); },
+            [this] { address_menu_.LoginAllClick(); });
+    } catch (const std::exception&) {
+        return;  // the accounts cannot be read: no menu
+    }
     address_menu_.N16.set_sensitive(false);
     address_menu_.MenuItem7.set_sensitive(false);
     if (event)

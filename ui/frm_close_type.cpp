@@ -10,7 +10,7 @@ TFrmCloseType::TFrmCloseType()
       chkSave("以后不再提示") {
     RzRadioGroup1.set_label("关闭设置");
     Quit.join_group(Tray);
-    None.join_group(Tray);
+    NoItem.join_group(Tray);
     Tray.set_active(true);
     auto* items = Gtk::manage(new Gtk::Box(Gtk::ORIENTATION_HORIZONTAL, 12));
     items->pack_start(Tray, Gtk::PACK_SHRINK);
@@ -35,7 +35,7 @@ int TFrmCloseType::ItemIndex() const {
 }
 
 void TFrmCloseType::SetItemIndex(int index) {
-    (index == 0 ? Tray : index == 1 ? Quit : None).set_active(true);
+    (index == 0 ? Tray : index == 1 ? Quit : NoItem).set_active(true);
 }
 
 bool AskCloseType(Gtk::Window& owner, std::string& value, bool& remember) {

@@ -21,7 +21,7 @@ public:
 
 private:
     // In the group but never shown: it is on while no item is chosen.
-    Gtk::RadioButton None;
+    Gtk::RadioButton NoItem;
 };
 
 // Shows the close dialog; false for Cancel, else the choice and whether to remember it.

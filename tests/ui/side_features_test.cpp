@@ -9,6 +9,7 @@
 #include "data/database.h"
 #include "session/shell_folders.h"
 #include "tests/data/test_database.h"
+#include "tests/support/toolkit.h"
 #include "ui/side/clear_cache.h"
 #include "ui/side/frm_about.h"
 #include "ui/side/preferences.h"
@@ -137,7 +138,7 @@ int CookieCount(WebKitWebsiteDataManager* manager) {
 }
 
 TEST(ClearCache, TwoCleaningsInARowEachWipeTheProfilesCookiesAndTheVisitedList) {
-    if (!kivo::test::TestDisplay() || !gtk_init_check(nullptr, nullptr))
+    if (!kivo::test::TestDisplay() || !kivo::test::ToolkitReady())
         GTEST_SKIP() << "needs an X display";
     kivo::test::TempHome home;
     uitWebControl::WebKitEngine profile(kivo::DefaultSessionFolders());

@@ -147,7 +147,7 @@ TEST(SideDialogs, SettingsFollowTheStoredPreferenceAboutShowsTheVersionSupportSh
     EXPECT_EQ(flash_folders().size(), 1u) << ::testing::PrintToString(flash_folders());
     EXPECT_TRUE(WaitUntil([&] {
         for (const std::string& name : ui.TabNames())
-            if (name.find("不会多开") != std::string::npos)
+            if (name.rfind("打开游戏慢", 0) == 0)
                 return true;
         return false;
     })) << ::testing::PrintToString(ui.TabNames());

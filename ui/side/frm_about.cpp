@@ -32,6 +32,8 @@ TFrmAbout::TFrmAbout(std::function<void(const std::string& url)> OpenSite)
     lblAbout.set_markup("<b>" + Glib::Markup::escape_text(AboutText(kFileVersion)) + "</b>");
     lblAbout.override_color(Gdk::RGBA("#000000"));
     lblAbout.set_xalign(0);
+    // Five lines between the title band and the links.
+    lblAbout.override_font(Pango::FontDescription("9"));
     for (Gtk::LinkButton* link : {&lblSite, &lblMail}) {
         link->set_relief(Gtk::RELIEF_NONE);
         link->set_focus_on_click(false);

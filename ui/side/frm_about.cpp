@@ -15,11 +15,11 @@ TFrmAbout* open_form = nullptr;
 }  // namespace
 
 std::string AboutText(const std::string& version) {
-    std::string text = kAboutTemplate;
+    const std::string text = kAboutTemplate;
     const auto at = text.find("%S");
-    if (at != std::string::npos)
-        text.replace(at, 2, version);
-    return text;
+    if (at == std::string::npos)
+        return text;
+    return text.substr(0, at) + version + text.substr(at + 2);
 }
 
 TFrmAbout::TFrmAbout(std::function<void(const std::string& url)> OpenSite)

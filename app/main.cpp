@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "app/file_version.h"
 #include "app/main_module.h"
 #include "app/server_switches.h"
 #include "app/worker_role.h"
@@ -13,6 +14,10 @@
 
 int main(int argc, char** argv) {
     const std::vector<std::string> arguments(argv + 1, argv + argc);
+    if (arguments.size() == 1 && arguments[0] == "--version") {
+        std::cout << "gameKivo " << kivo::kFileVersion << '\n';
+        return 0;
+    }
     if (kivo::IsWorkerRole(arguments)) return kivo::RunWorkerRole(argc, argv, arguments);
 
     const std::string module = kivo::AppPath() + kivo::kMainModuleName;

@@ -4,6 +4,7 @@
 
 #include <filesystem>
 
+#include "app/file_version.h"
 #include "platform/process.h"
 
 namespace kivo {

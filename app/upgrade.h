@@ -6,7 +6,6 @@
 
 namespace kivo {
 
-inline constexpr const char* kFileVersion = "1.0.0.0";
 inline constexpr const char* kUpgradeProgram = "UpgradeClient";
 inline constexpr const char* kMissingFilesMessage = "缺少文件，请重新安装Kivo游戏盒！";
 

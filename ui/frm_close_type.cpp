@@ -10,6 +10,7 @@ TFrmCloseType::TFrmCloseType()
       chkSave("以后不再提示") {
     RzRadioGroup1.set_label("关闭设置");
     Quit.join_group(Tray);
+    NoItem.join_group(Tray);
     Tray.set_active(true);
     auto* items = Gtk::manage(new Gtk::Box(Gtk::ORIENTATION_HORIZONTAL, 12));
     items->pack_start(Tray, Gtk::PACK_SHRINK);
@@ -25,6 +26,16 @@ TFrmCloseType::TFrmCloseType()
     Body().put(btnCancel, 201, 112);
     show_all_children();
     get_action_area()->hide();
+}
+
+int TFrmCloseType::ItemIndex() const {
+    if (Tray.get_active())
+        return 0;
+    return Quit.get_active() ? 1 : -1;
+}
+
+void TFrmCloseType::SetItemIndex(int index) {
+    (index == 0 ? Tray : index == 1 ? Quit : NoItem).set_active(true);
 }
 
 bool AskCloseType(Gtk::Window& owner, std::string& value, bool& remember) {

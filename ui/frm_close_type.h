@@ -15,6 +15,13 @@ public:
 
     // The chosen index as text: "0" to the tray, "1" to quit.
     std::string Choice() const { return Quit.get_active() ? "1" : "0"; }
+    // The chosen item: 0 to the tray, 1 quit, -1 none (then neither button is on).
+    int ItemIndex() const;
+    void SetItemIndex(int index);
+
+private:
+    // In the group but never shown: it is on while no item is chosen.
+    Gtk::RadioButton NoItem;
 };
 
 // Shows the close dialog; false for Cancel, else the choice and whether to remember it.

@@ -24,6 +24,10 @@
 #include "ui/frm_input.h"
 #include "ui/message_box.h"
 #include "ui/pictures.h"
+#include "ui/side/clear_cache.h"
+#include "ui/side/frm_about.h"
+#include "ui/side/ordinary_profile.h"
+#include "ui/side/preferences.h"
 #include "webcontrol/document_access.h"
 #include "webcontrol/maker_pages.h"
 #include "webcontrol/webkit_browser_view.h"
@@ -291,15 +295,15 @@ void TFrmMultOpenApp::BuildMenus() {
     miRestore.show();
     pmMainApp.append(miRestore);
     add_separator();
-    add_item("设置&", true, nullptr);                               // N15
+    add_item("设置&", true, [this] { N15Click(); });                // N15
     add_separator();                                                // N14
     add_item("Internet选项&", true, [this] { Internet1Click(); });  // Internet1
-    add_item("清理系统缓存&", true, nullptr);                       // N10
+    add_item("清理系统缓存&", true, [this] { N10Click(); });        // N10
     add_separator();                                                // N9
     add_item("在线帮助", false, nullptr);                           // N7
     add_item("反馈问题", false, nullptr);                           // N6
     add_item("检查更新", false, nullptr);                           // N4
-    add_item("关于&", true, nullptr);                               // N5
+    add_item("关于&", true, [this] { N5Click(); });                 // N5
     add_separator();                                                // N3
     add_item("退出&", true, [this] { N2Click(); });                 // N2
     pmMainApp.get_style_context()->add_class("kivo-menu");
@@ -476,6 +480,25 @@ void TFrmMultOpenApp::Internet1Click() {
     }
 }
 
+void TFrmMultOpenApp::N15Click() {
+    if (!database_)
+        return;
+    try {
+        kivo::N15Click(*this, *database_);
+    } catch (const std::exception&) {
+        // Dropped, as every error that escapes a handler.
+    }
+}
+
+void TFrmMultOpenApp::N5Click() {
+    kivo::N5Click([this](const std::string& url) { OpenGame(url, "", ""); });
+}
+
+void TFrmMultOpenApp::N10Click() {
+    TClearCache::Start(webkit_web_context_get_website_data_manager(OrdinaryProfile().Context()),
+                       [this] { navigationBar_.ClearVisitedUrls(); });
+}
+
 void TFrmMultOpenApp::FormCreate() {
     // The cache root is found on its first use.
     for (const char* folder : {"Temp/", "WebImage/"}) {
@@ -503,14 +526,14 @@ void TFrmMultOpenApp::FormCreate() {
 }
 
 void TFrmMultOpenApp::FormShow() {
-    ProbeUrl = MakerUrl("/explorer/u_1.0.html");
+    ProbeUrl = MakerProbeUrl();
     // The probe page goes through the ordinary profile's browser, so that it is in that cache.
     // The window paints only once the page has loaded or five seconds have passed.
     auto window = get_window();
     if (window)
         window->freeze_updates();
     try {
-        uitWebControl::WebKitEngine profile(DefaultSessionFolders());
+        uitWebControl::WebKitEngine& profile = OrdinaryProfile();
         auto wbU = GObjectRef<WebKitWebView>::Adopt(WEBKIT_WEB_VIEW(
             g_object_ref_sink(webkit_web_view_new_with_context(profile.Context()))));
         bool complete = false;

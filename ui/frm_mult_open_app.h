@@ -102,6 +102,10 @@ class TFrmMultOpenApp : public Gtk::Window {
     void BossKey();
     void btnBigICONClick();
     void Internet1Click();
+    // The main menu's settings, about box and cleaning of the browser data.
+    void N15Click();
+    void N5Click();
+    void N10Click();
     void btnCloseClick();
     void N2Click();
     // Shut-down: hides the window, closes every tab and removes the run's temporary folders.

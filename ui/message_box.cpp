@@ -64,6 +64,22 @@ int ShowMessageBox(const std::string& text, const std::string& caption, Gtk::Mes
     return result;
 }
 
+void ShowNotice(const std::string& text, const std::string& caption, Gtk::MessageType icon) {
+    auto* box = new Gtk::MessageDialog(text, false, icon, Gtk::BUTTONS_NONE, false);
+    box->set_title(caption);
+    PlaceOnOwner(*box);
+    Gtk::Button* ok = box->add_button("确定", Gtk::RESPONSE_OK);
+    ok->set_use_underline(false);
+    ok->get_accessible()->set_name("确定");
+    box->set_default_response(Gtk::RESPONSE_OK);
+    // Deleted once its answer has been handled, closed by the button or by the window's own.
+    box->signal_response().connect([box](int) {
+        box->hide();
+        Glib::signal_idle().connect_once([box] { delete box; });
+    });
+    box->show();
+}
+
 Gtk::Dialog* ActiveMessageBox() {
     return active_box;
 }

@@ -24,6 +24,10 @@ void PlaceOnOwner(Gtk::Window& dialog, Gtk::Window* owner = nullptr);
 int ShowMessageBox(const std::string& text, const std::string& caption, Gtk::MessageType icon,
                    MessageButtons buttons, Gtk::Window* owner = nullptr, bool default_first = true);
 
+// Shows a box with the one button "确定" and returns at once; the box goes when answered. The
+// window keeps working meanwhile, and several such boxes may be on the screen together.
+void ShowNotice(const std::string& text, const std::string& caption, Gtk::MessageType icon);
+
 // The box on the screen now, if any (tests answer it).
 Gtk::Dialog* ActiveMessageBox();
 

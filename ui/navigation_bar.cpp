@@ -236,6 +236,14 @@ void TNavigationBar::RecordVisitedUrl(const std::string& url) {
             2000);
 }
 
+void TNavigationBar::ClearVisitedUrls() {
+    if (!FVisitedUrls)
+        return;
+    FVisitedUrls->Clear();
+    FUrlStore->clear();
+    SaveVisitedUrls();
+}
+
 void TNavigationBar::SaveVisitedUrls() {
     visited_save_.disconnect();
     if (!FVisitedUrls)

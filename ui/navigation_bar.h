@@ -71,6 +71,8 @@ class TNavigationBar : public sigc::trackable {
     const VisitedUrls* VisitedAddresses() const { return FVisitedUrls.get(); }
     // A page the user reached: first in the completion list, saved a moment later.
     void RecordVisitedUrl(const std::string& url);
+    // Empties the visited-address list, on the screen and on disk.
+    void ClearVisitedUrls();
     // The search box: the text as it stands (the hint itself when nothing was typed).
     void edtSearchRightButtonClick();
     void SetSearchEngine(int engine);

@@ -272,6 +272,13 @@ std::string MakerUrl(const std::string& path) {
     return std::string(kMakerHost) + path;
 }
 
+std::string MakerProbeUrl() {
+    // Tests point the probe at a local server to see the ordinary profile's cookies.
+    if (const char* url = std::getenv("KIVO_PROBE_URL"))
+        return url;
+    return MakerUrl("/explorer/u_1.0.html");
+}
+
 std::string MakerSearchUrl() {
     // Tests point the game-directory search at a local server to see the bytes it receives.
     if (const char* site = std::getenv("KIVO_GAME_SEARCH_SITE"))

@@ -16,6 +16,10 @@ inline constexpr const char* kMiniGameHost = "kivo://flash.kivo.local";
 // The address of a page of the maker's site ("/news/", "/explorer/u_1.0.html", ...).
 std::string MakerUrl(const std::string& path);
 
+// The probe page the main process loads through the ordinary profile at start-up. The variable
+// KIVO_PROBE_URL names another address instead.
+std::string MakerProbeUrl();
+
 // The web search engines of the search box, by index: the address the search text follows, or
 // nothing for an index without engine. Offline, both go to the program's own result page.
 std::string SearchAddress(int engine, bool online = true);

@@ -46,10 +46,6 @@ Element WaitForShowing(const UiDriver& ui, const std::function<bool(const Elemen
     return found;
 }
 
-Element WaitForShowing(const UiDriver& ui, const std::string& name) {
-    return WaitForShowing(ui, [&](const Element& e) { return e.Name() == name; });
-}
-
 Element WaitForCheck(const UiDriver& ui, const std::string& name) {
     return WaitForShowing(
         ui, [&](const Element& e) { return e.Role() == ATSPI_ROLE_CHECK_BOX && e.Name() == name; });

@@ -8,6 +8,7 @@
 
 #include "tests/e2e/support/outside.h"
 #include "tests/e2e/support/program_under_test.h"
+#include "tests/e2e/support/steps.h"
 #include "tests/e2e/support/ui_driver.h"
 
 namespace {
@@ -16,23 +17,6 @@ using namespace kivo::e2e;
 
 Element WaitForShowing(const UiDriver& ui, AtspiRole role, const std::string& name) {
     return ui.WaitFor(role, name);
-}
-
-// The first showing element of the program with exactly this name, waited for.
-Element WaitForShowing(const UiDriver& ui, const std::string& name) {
-    Element found;
-    WaitUntil([&] {
-        auto all = ui.FindAll([&](const Element& e) { return e.Name() == name && e.Showing(); });
-        if (all.empty())
-            return false;
-        found = all.front();
-        return true;
-    });
-    return found;
-}
-
-bool NoneShowing(const UiDriver& ui, const std::string& name) {
-    return ui.FindAll([&](const Element& e) { return e.Name() == name && e.Showing(); }).empty();
 }
 
 // The installer's file with game "A" and its address "B" on the local server.

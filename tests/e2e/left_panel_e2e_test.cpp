@@ -7,6 +7,7 @@
 
 #include "tests/e2e/support/outside.h"
 #include "tests/e2e/support/program_under_test.h"
+#include "tests/e2e/support/steps.h"
 #include "tests/e2e/support/ui_driver.h"
 #include "ui/catalogue/catalogue_edit.h"
 #include "ui/catalogue/mini_games.h"
@@ -14,22 +15,6 @@
 namespace {
 
 using namespace kivo::e2e;
-
-// The first showing element of the program with exactly this name, waited for.
-Element WaitForShowing(const UiDriver& ui, const std::string& name) {
-    Element found;
-    WaitUntil([&] {
-        auto all = ui.FindAll([&](const Element& e) { return e.Name() == name && e.Showing(); });
-        if (all.empty()) return false;
-        found = all.front();
-        return true;
-    });
-    return found;
-}
-
-bool NoneShowing(const UiDriver& ui, const std::string& name) {
-    return ui.FindAll([&](const Element& e) { return e.Name() == name && e.Showing(); }).empty();
-}
 
 TEST(LeftPanel, TheCatalogueStartsWithItsAddNodesTakesAGameAndOpensAMiniGame) {
     ProgramUnderTest program;

@@ -21,6 +21,24 @@ inline bool ReplaceTextByTyping(const Element& box, const std::string& text) {
     return false;
 }
 
+// The first showing element of the program with exactly this name, waited for; empty when the
+// deadline passed.
+inline Element WaitForShowing(const UiDriver& ui, const std::string& name) {
+    Element found;
+    WaitUntil([&] {
+        auto all = ui.FindAll([&](const Element& e) { return e.Name() == name && e.Showing(); });
+        if (all.empty()) return false;
+        found = all.front();
+        return true;
+    });
+    return found;
+}
+
+// Whether no element of that name is showing now.
+inline bool NoneShowing(const UiDriver& ui, const std::string& name) {
+    return ui.FindAll([&](const Element& e) { return e.Name() == name && e.Showing(); }).empty();
+}
+
 // Types an address into the address box and presses Enter, as a user does.
 inline void Go(const UiDriver& ui, const std::string& address) {
     const Element box = ui.WaitFor(ATSPI_ROLE_TEXT, "地址");

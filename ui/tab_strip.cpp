@@ -277,6 +277,8 @@ void TTabStrip::pcMainChange() {
     NewTabPending = false;
     if (Gtk::Widget* window = pcMain.get_toplevel())
         window->queue_draw();
+    if (links_.ActiveTabChanged)
+        links_.ActiveTabChanged();
 }
 
 bool TTabStrip::pcMainClose() {
@@ -483,6 +485,8 @@ void TTabStrip::WebControl1DocumentComplete(TWebControl&, bool IsApplication,
         for (const auto& [name, value] : LoginFillCalls(tab->LoginInfo))
             tab->WebControl().LoginWeb(Utf8ToUtf16(name), Utf8ToUtf16(value), TabHandle);
     }
+    if (links_.PageCompleted)
+        links_.PageCompleted(pcMain.page_num(*tab));
 }
 
 void TTabStrip::WebControl1NewTab(TWebControl& Sender, int32_t& TabHandle, int32_t) {

@@ -1,7 +1,9 @@
 #include "ui/pictures/thumbnail_cell.h"
 
+#include <algorithm>
 #include <cmath>
 
+#include "ui/pictures.h"
 #include "ui/pictures/thumbnail_layout.h"
 
 namespace kivo {
@@ -17,16 +19,6 @@ void SetSource(const Cairo::RefPtr<Cairo::Context>& cr, const Gdk::RGBA& colour)
     cr->set_source_rgb(colour.get_red(), colour.get_green(), colour.get_blue());
 }
 
-void RoundedBox(const Cairo::RefPtr<Cairo::Context>& cr, double x, double y, double w, double h,
-                double r) {
-    cr->begin_new_sub_path();
-    cr->arc(x + w - r, y + r, r, -M_PI / 2, 0);
-    cr->arc(x + w - r, y + h - r, r, 0, M_PI / 2);
-    cr->arc(x + r, y + h - r, r, M_PI / 2, M_PI);
-    cr->arc(x + r, y + r, r, M_PI, 3 * M_PI / 2);
-    cr->close_path();
-}
-
 Glib::RefPtr<Gdk::Pixbuf> ToPixbuf(const imaging::RgbImage& image) {
     auto pixbuf = Gdk::Pixbuf::create(Gdk::COLORSPACE_RGB, false, 8, image.Width(), image.Height());
     const int stride = pixbuf->get_rowstride();
@@ -38,8 +30,26 @@ Glib::RefPtr<Gdk::Pixbuf> ToPixbuf(const imaging::RgbImage& image) {
 
 }  // namespace
 
-TThumbnailCell::TThumbnailCell(int digit, const std::string& accessible_name) : digit_(digit) {
+TThumbnailCell::TThumbnailCell(int digit, const std::string& accessible_name,
+                               std::function<void()> click, std::function<void()> enter,
+                               std::function<void()> leave)
+    : digit_(digit) {
     set_visible_window(true);
+    set_hexpand(true);
+    set_vexpand(true);
+    signal_button_release_event().connect([click](GdkEventButton* event) {
+        if (event->button == 1)
+            click();
+        return true;
+    });
+    signal_enter_notify_event().connect([enter](GdkEventCrossing*) {
+        enter();
+        return false;
+    });
+    signal_leave_notify_event().connect([leave](GdkEventCrossing*) {
+        leave();
+        return false;
+    });
     set_app_paintable(true);
     add_events(Gdk::BUTTON_PRESS_MASK | Gdk::BUTTON_RELEASE_MASK | Gdk::ENTER_NOTIFY_MASK |
                Gdk::LEAVE_NOTIFY_MASK);
@@ -72,10 +82,10 @@ bool TThumbnailCell::on_draw(const Cairo::RefPtr<Cairo::Context>& cr) {
     const double w = get_allocated_width(), h = get_allocated_height();
     // The shadow, then the white panel with its frame.
     SetSource(cr, kShadowColour);
-    RoundedBox(cr, 1, 1, w - 1, h - 1, 6);
+    RoundedRectangle(cr, 1, 1, w - 1, h - 1, 6);
     cr->fill();
     SetSource(cr, hot_ ? kHotFrameColour : kWindowColour);
-    RoundedBox(cr, 0, 0, w - 1, h - 1, 6);
+    RoundedRectangle(cr, 0, 0, w - 1, h - 1, 6);
     cr->fill();
     const double inner_w = std::max(0.0, w - 1 - 2 * kCellBorder);
     const double inner_h = std::max(0.0, h - 1 - 2 * kCellBorder);

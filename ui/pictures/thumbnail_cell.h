@@ -44,7 +44,9 @@ inline constexpr std::chrono::milliseconds kFreshPictureTime{8000};
 // pointer; the pointer is a hand.
 class TThumbnailCell : public Gtk::EventBox {
   public:
-    TThumbnailCell(int digit, const std::string& accessible_name);
+    // `click` runs on a left click, `enter` and `leave` as the pointer comes and goes.
+    TThumbnailCell(int digit, const std::string& accessible_name, std::function<void()> click,
+                   std::function<void()> enter, std::function<void()> leave);
 
     // The index of the tab the cell shows (-1 for none) and that tab's handle when it was put.
     int Tag = -1;
@@ -54,6 +56,8 @@ class TThumbnailCell : public Gtk::EventBox {
     void SetPicture(const imaging::RgbImage& picture, int width, int height);
     void Clear();
     bool HasPicture() const { return static_cast<bool>(picture_); }
+    // The picture as scaled for the cell (empty without one).
+    Glib::RefPtr<Gdk::Pixbuf> Picture() const { return picture_; }
     void SetHot(bool hot);
     bool Hot() const { return hot_; }
 

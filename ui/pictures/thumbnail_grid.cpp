@@ -19,24 +19,10 @@ TThumbnailGrid::TThumbnailGrid(TLinks links) : links_(std::move(links)), loader_
     pnlSC9.set_column_spacing(kCellGutter);
     pnlSC9.set_border_width(kCellGutter);
     for (int k = 0; k < 9; ++k) {
-        cells_[k] = std::make_unique<TThumbnailCell>(k + 1, "缩略图" + std::to_string(k + 1));
-        TThumbnailCell& cell = *cells_[k];
-        cell.set_hexpand(true);
-        cell.set_vexpand(true);
-        cell.signal_button_release_event().connect([this, k](GdkEventButton* event) {
-            if (event->button == 1)
-                img1Click(k);
-            return true;
-        });
-        cell.signal_enter_notify_event().connect([this, k](GdkEventCrossing*) {
-            img1MouseEnter(k);
-            return false;
-        });
-        cell.signal_leave_notify_event().connect([this, k](GdkEventCrossing*) {
-            img1MouseLeave(k);
-            return false;
-        });
-        pnlSC9.attach(cell, k % kGridColumns, k / kGridColumns);
+        cells_[k] = std::make_unique<TThumbnailCell>(
+            k + 1, "缩略图" + std::to_string(k + 1), [this, k] { img1Click(k); },
+            [this, k] { img1MouseEnter(k); }, [this, k] { img1MouseLeave(k); });
+        pnlSC9.attach(*cells_[k], k % kGridColumns, k / kGridColumns);
     }
     pnlSC9.signal_size_allocate().connect(sigc::mem_fun(*this, &TThumbnailGrid::pnlSC9Resize));
     pnlBase.pack_start(pnlSCTop, Gtk::PACK_SHRINK);

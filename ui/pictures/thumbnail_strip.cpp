@@ -30,24 +30,10 @@ TThumbnailStrip::TThumbnailStrip(TThumbnailLinks links)
     pnlSC8.set_column_spacing(kCellGutter);
     pnlSC8.set_border_width(kCellGutter);
     for (int k = 0; k < kStripCells; ++k) {
-        cells_[k] = std::make_unique<TThumbnailCell>(k + 1, "小缩略图" + std::to_string(k + 1));
-        TThumbnailCell& cell = *cells_[k];
-        cell.set_hexpand(true);
-        cell.set_vexpand(true);
-        cell.signal_button_release_event().connect([this, k](GdkEventButton* event) {
-            if (event->button == 1)
-                img81Click(k);
-            return true;
-        });
-        cell.signal_enter_notify_event().connect([this, k](GdkEventCrossing*) {
-            img81MouseEnter(k);
-            return false;
-        });
-        cell.signal_leave_notify_event().connect([this, k](GdkEventCrossing*) {
-            img81MouseLeave(k);
-            return false;
-        });
-        pnlSC8.attach(cell, k, 0);
+        cells_[k] = std::make_unique<TThumbnailCell>(
+            k + 1, "小缩略图" + std::to_string(k + 1), [this, k] { img81Click(k); },
+            [this, k] { img81MouseEnter(k); }, [this, k] { img81MouseLeave(k); });
+        pnlSC8.attach(*cells_[k], k, 0);
     }
     pnlBaseSC8.signal_size_allocate().connect(
         sigc::mem_fun(*this, &TThumbnailStrip::pnlBaseSC8Resize));

@@ -19,10 +19,13 @@ TThumbnailStrip::TThumbnailStrip(TThumbnailLinks links)
     RzURLLabel2.set_can_focus(false);
     // Its right end stays 35 pixels from the bar's right end, whatever the width.
     RzURLLabel2.set_margin_end(kStripCloseRight);
-    RzURLLabel2.signal_activate_link().connect([this] {
-        RzURLLabel2Click();
-        return true;  // no address behind it
-    });
+    // Before the link's own handler, which would try to open an address and end the signal.
+    RzURLLabel2.signal_activate_link().connect(
+        [this] {
+            RzURLLabel2Click();
+            return true;  // no address behind it
+        },
+        false);
     pnlSC8TopRow.pack_start(lblSC8Top, Gtk::PACK_EXPAND_WIDGET);
     pnlSC8TopRow.pack_end(RzURLLabel2, Gtk::PACK_SHRINK);
     pnlSC8Top.add(pnlSC8TopRow);

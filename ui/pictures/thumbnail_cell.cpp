@@ -142,30 +142,29 @@ void TThumbnailLoader::LoadNow(TThumbnailCell& cell, int width, int height) {
 }
 
 bool TThumbnailLoader::Step() {
-    if (queue_.empty())
-        return false;
-    const Job job = queue_.front();
-    queue_.pop_front();
-    Run(job);
-    return !queue_.empty();
+    if (!queue_.empty()) {
+        const Job job = queue_.front();
+        queue_.pop_front();
+        Run(job);
+    }
+    if (!queue_.empty())
+        return true;
+    // After the next frame, which shows the pictures read so far.
+    if (!fresh_.empty() && !fresh_idle_.connected()) {
+        fresh_idle_ = Glib::signal_idle().connect(
+            [this] {
+                AskFresh();
+                return false;
+            },
+            Glib::PRIORITY_DEFAULT_IDLE);
+    }
+    return false;
 }
 
-void TThumbnailLoader::Load(const std::vector<TThumbnailCell*>& cells, int width, int height,
-                            bool fresh) {
-    queue_.clear();
-    for (TThumbnailCell* cell : cells) {
-        if (cell->ShownHandle != 0)
-            queue_.push_back({cell, cell->ShownHandle, width, height});
-    }
-    if (!queue_.empty() && !idle_.connected()) {
-        idle_ = Glib::signal_idle().connect(sigc::mem_fun(*this, &TThumbnailLoader::Step),
-                                            Glib::PRIORITY_HIGH_IDLE);
-    }
-    if (!fresh || !links_.FreshPicture)
-        return;
+void TThumbnailLoader::AskFresh() {
     // All workers draw side by side; each cell takes its picture when its worker is done.
-    for (const Job& job : queue_) {
-        if (!asking_.insert(job.handle).second)
+    for (const Job& job : std::exchange(fresh_, {})) {
+        if (!StillShows(job) || !asking_.insert(job.handle).second)
             continue;
         std::weak_ptr<int> alive = alive_;
         links_.FreshPicture(job.handle, [this, alive, job](bool written) {
@@ -175,6 +174,28 @@ void TThumbnailLoader::Load(const std::vector<TThumbnailCell*>& cells, int width
             if (written)
                 Run(job);
         });
+    }
+}
+
+void TThumbnailLoader::Load(const std::vector<TThumbnailCell*>& cells, int width, int height,
+                            bool fresh) {
+    queue_.clear();
+    for (TThumbnailCell* cell : cells) {
+        if (cell->ShownHandle != 0)
+            queue_.push_back({cell, cell->ShownHandle, width, height});
+    }
+    if (fresh && links_.FreshPicture) {
+        fresh_.assign(queue_.begin(), queue_.end());
+    } else {
+        // A reload of the same tabs (a new size) still gets the fresh pictures asked before.
+        for (Job& job : fresh_) {
+            job.width = width;
+            job.height = height;
+        }
+    }
+    if (!idle_.connected()) {
+        idle_ = Glib::signal_idle().connect(sigc::mem_fun(*this, &TThumbnailLoader::Step),
+                                            Glib::PRIORITY_HIGH_IDLE);
     }
 }
 

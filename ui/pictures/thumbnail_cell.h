@@ -79,8 +79,9 @@ class TThumbnailLoader {
     ~TThumbnailLoader();
 
     // Forgets what waits and loads the pictures of `cells` (those showing a tab), each cut to
-    // the given size; with `fresh`, then asks each tab's worker for a fresh picture, all at once,
-    // and loads each as it comes.
+    // the given size. With `fresh`, once those are drawn, asks each tab's worker for a fresh
+    // picture, all at once, and loads each as it comes: the files show first, undisturbed by the
+    // workers' drawing.
     void Load(const std::vector<TThumbnailCell*>& cells, int width, int height, bool fresh);
     // Loads one cell's picture now, if its tab is still the one it was put for.
     void LoadNow(TThumbnailCell& cell, int width, int height);
@@ -95,17 +96,20 @@ class TThumbnailLoader {
     bool StillShows(const Job& job) const;
     void Run(const Job& job);
     bool Step();
+    void AskFresh();
 
     TThumbnailLinks& links_;
     std::deque<Job> queue_;
     // Tabs whose worker is drawing a fresh picture: not asked again meanwhile.
     std::set<int32_t> asking_;
-    sigc::connection idle_;
+    // Cells whose tab's worker is to be asked for a fresh picture once the files are shown.
+    std::vector<Job> fresh_;
+    sigc::connection idle_, fresh_idle_;
     // Dropped with the loader, so that answers arriving later touch nothing.
     std::shared_ptr<int> alive_ = std::make_shared<int>(0);
 };
 
-// Names used by the grid and the strip.
+// The look of the caption bars of the grid and the strip.
 void StyleCaptionBar(Gtk::Widget& bar);
 
 }  // namespace kivo

@@ -33,8 +33,14 @@ TThumbnailGrid::TThumbnailGrid(TLinks links) : links_(std::move(links)), loader_
 }
 
 std::pair<int, int> TThumbnailGrid::ImageSize() const {
-    const CellRect cell = CellOf(width_, height_, kGridColumns, kGridRows, 0);
-    return {cell.width - 2 * kCellBorder, cell.height - 2 * kCellBorder};
+    // Once laid out, the cells tell; before, the panel's share of the area it will cover.
+    const TThumbnailCell& first = *cells_[0];
+    CellRect cell{0, 0, first.get_allocated_width(), first.get_allocated_height()};
+    if (cell.width <= 1 || cell.height <= 1) {
+        const auto [w, h] = links_.CoveredSize();
+        cell = CellOf(w, h - kGridCaptionHeight, kGridColumns, kGridRows, 0);
+    }
+    return {cell.width - 1 - 2 * kCellBorder, cell.height - 1 - 2 * kCellBorder};
 }
 
 void TThumbnailGrid::spSC9Click() {
@@ -46,11 +52,6 @@ void TThumbnailGrid::spSC9Click() {
     showing_ = true;
     pnlBase.show();
     // Until the grid has been laid out, its size is that of the tab area it covers.
-    if (width_ <= 1 || height_ <= 1) {
-        const auto [w, h] = links_.CoveredSize();
-        width_ = w;
-        height_ = std::max(0, h - kGridCaptionHeight);
-    }
     Fill(true);
 }
 
@@ -68,17 +69,13 @@ void TThumbnailGrid::Fill(bool fresh) {
         cell.ShownHandle = links_.Tabs.TabHandle(tabs[k]);
         shown.push_back(&cell);
     }
-    const auto [w, h] = ImageSize();
-    loader_.Load(shown, w, h, fresh);
+    filled_size_ = ImageSize();
+    loader_.Load(shown, filled_size_.first, filled_size_.second, fresh);
 }
 
-void TThumbnailGrid::pnlSC9Resize(Gtk::Allocation& allocation) {
-    if (allocation.get_width() == width_ && allocation.get_height() == height_)
-        return;
-    width_ = allocation.get_width();
-    height_ = allocation.get_height();
+void TThumbnailGrid::pnlSC9Resize(Gtk::Allocation&) {
     // A new size refreshes the grid from the files; no message when tabs have gone meanwhile.
-    if (showing_ && links_.Tabs.TabCount() > 1)
+    if (showing_ && links_.Tabs.TabCount() > 1 && ImageSize() != filled_size_)
         Fill(false);
 }
 

@@ -45,12 +45,13 @@ class TThumbnailGrid {
   private:
     void Fill(bool fresh);
     void pnlSC9Resize(Gtk::Allocation& allocation);
-    // The size of a cell's picture when the grid panel is width x height.
+    // The size of a cell's picture.
     std::pair<int, int> ImageSize() const;
 
     TLinks links_;
     bool showing_ = false;
-    int width_ = 0, height_ = 0;
+    // The size of the cells' pictures at the last filling.
+    std::pair<int, int> filled_size_;
     std::string caption_text_;
     Gtk::Box pnlBase{Gtk::ORIENTATION_VERTICAL};
     Gtk::EventBox pnlSCTop;

@@ -48,8 +48,15 @@ TThumbnailStrip::TThumbnailStrip(TThumbnailLinks links)
 }
 
 std::pair<int, int> TThumbnailStrip::ImageSize() const {
-    const CellRect cell = CellOf(width_, kStripHeight - kStripCaptionHeight, kStripCells, 1, 0);
-    return {cell.width - 2 * kCellBorder, cell.height - 2 * kCellBorder};
+    // Once laid out, the cells tell; before, a share of the area the strip docks in.
+    const TThumbnailCell& first = *cells_[0];
+    CellRect cell{0, 0, first.get_allocated_width(), first.get_allocated_height()};
+    if (cell.width <= 1 || cell.height <= 1) {
+        const Gtk::Widget* parent = pnlBaseSC8.get_parent();
+        cell = CellOf(parent ? parent->get_allocated_width() : 0,
+                      kStripHeight - kStripCaptionHeight, kStripCells, 1, 0);
+    }
+    return {cell.width - 1 - 2 * kCellBorder, cell.height - 1 - 2 * kCellBorder};
 }
 
 void TThumbnailStrip::LoadSC8(bool fresh) {
@@ -69,13 +76,8 @@ void TThumbnailStrip::LoadSC8(bool fresh) {
         cell.ShownHandle = links_.TabHandle(tabs[k]);
         shown.push_back(&cell);
     }
-    if (width_ <= 1) {
-        // Not laid out yet: as wide as the area it docks in.
-        if (Gtk::Widget* parent = pnlBaseSC8.get_parent())
-            width_ = parent->get_allocated_width();
-    }
-    const auto [w, h] = ImageSize();
-    loader_.Load(shown, w, h, fresh);
+    filled_size_ = ImageSize();
+    loader_.Load(shown, filled_size_.first, filled_size_.second, fresh);
     pnlBaseSC8.show();
 }
 
@@ -84,11 +86,9 @@ void TThumbnailStrip::PageComplete() {
         LoadSC8(false);
 }
 
-void TThumbnailStrip::pnlBaseSC8Resize(Gtk::Allocation& allocation) {
-    if (allocation.get_width() == width_)
-        return;
-    width_ = allocation.get_width();
-    if (Showing())
+void TThumbnailStrip::pnlBaseSC8Resize(Gtk::Allocation&) {
+    // The close link keeps its place at the right end by itself.
+    if (Showing() && ImageSize() != filled_size_)
         LoadSC8(false);
 }
 

@@ -38,7 +38,8 @@ class TThumbnailStrip {
     std::pair<int, int> ImageSize() const;
 
     TThumbnailLinks links_;
-    int width_ = 0;
+    // The size of the cells' pictures at the last filling.
+    std::pair<int, int> filled_size_;
     std::string caption_text_;
     Gtk::Box pnlBaseSC8{Gtk::ORIENTATION_VERTICAL};
     Gtk::EventBox pnlSC8Top;

@@ -62,6 +62,13 @@ TFrmMultOpenApp::TFrmMultOpenApp(data::TDISQLite3Database* database)
       navigationBar_(NavigationBarLinks()),
       tabStrip_(TabStripLinks()),
       statusBar_(StatusBarLinks()),
+      thumbnailGrid_({ThumbnailLinks(), [this](bool shown) { tabStrip_.Widget().set_visible(!shown); },
+                      [this] {
+                          const Gtk::Allocation area = tabStrip_.Widget().get_allocation();
+                          return std::pair{area.get_width(), area.get_height()};
+                      },
+                      [this] { thumbnailStrip_.LoadSC8(); }}),
+      thumbnailStrip_(ThumbnailLinks()),
       leftHost_(MakeLeftHost()),
       leftPanel_(*leftHost_),
       vstWebGame_(*leftHost_, catalogue::kWebGameTree, context_, [this] { actLoadWebGamePnl(); }),
@@ -178,6 +185,45 @@ TTabStrip::TLinks TFrmMultOpenApp::TabStripLinks() {
     links.AddToFavorites = [this](const std::string& title, const std::string& url) {
         favorites_.N19Click(title, url);
     };
+    links.PageCompleted = [this](int index) {
+        thumbnailGrid_.PageComplete(index);
+        thumbnailStrip_.PageComplete();
+    };
+    links.ActiveTabChanged = [this] {
+        if (thumbnailStrip_.Showing())
+            thumbnailStrip_.LoadSC8();
+    };
+    return links;
+}
+
+TThumbnailLinks TFrmMultOpenApp::ThumbnailLinks() {
+    TThumbnailLinks links;
+    links.TabCount = [this] { return tabStrip_.TabCount(); };
+    links.CurrentIndex = [this] {
+        N_TRzTabSheet* active = tabStrip_.ActiveTab();
+        return active ? tabStrip_.Widget().page_num(*active) : -1;
+    };
+    links.TabHandle = [this](int index) -> int32_t {
+        N_TRzTabSheet* tab = index >= 0 ? tabStrip_.Tab(index) : nullptr;
+        return tab ? tab->TabHandle() : 0;
+    };
+    links.TabHint = [this](int index) -> std::string {
+        N_TRzTabSheet* tab = index >= 0 ? tabStrip_.Tab(index) : nullptr;
+        return tab ? tab->Hint() : "";
+    };
+    links.ActivateTab = [this](int index) { tabStrip_.ActivateTab(index); };
+    links.FreshPicture = [this](int32_t handle, std::function<void(bool)> done) {
+        N_TRzTabSheet* tab = tabStrip_.FindTabByHandle(handle);
+        if (!tab || !tab->HasWebControl()) {
+            Glib::signal_idle().connect_once([done] { done(false); });
+            return;
+        }
+        tab->WebControl().SaveWebToPicSmallAsync(handle, kFreshPictureTime, std::move(done));
+    };
+    links.AppPath = [] { return AppPath(); };
+    links.ShowInfo = [this](const std::string& text, const std::string& caption) {
+        ShowMessageBox(text, caption, Gtk::MESSAGE_INFO, MessageButtons::Ok, this);
+    };
     return links;
 }
 
@@ -187,6 +233,7 @@ TStatusBar::TLinks TFrmMultOpenApp::StatusBarLinks() {
         OpenGameDroppingErrors(url, suffix);
     };
     links.WebConfigPopup = [this](Gtk::Widget& pane) { tabStrip_.PopupWebConfig(pane); };
+    links.SC9Click = [this] { thumbnailGrid_.spSC9Click(); };
     return links;
 }
 
@@ -262,6 +309,9 @@ void TFrmMultOpenApp::BuildTabArea() {
     imgTabTop.set_size_request(-1, 1);
     pnlpcMain.pack_start(imgTabTop, Gtk::PACK_SHRINK);
     pnlpcMain.pack_start(tabStrip_.Widget(), Gtk::PACK_EXPAND_WIDGET);
+    // The grid takes the tab control's place while shown; the strip sits above the status bar.
+    pnlpcMain.pack_start(thumbnailGrid_.Widget(), Gtk::PACK_EXPAND_WIDGET);
+    pnlpcMain.pack_start(thumbnailStrip_.Widget(), Gtk::PACK_SHRINK);
     pnlpcMain.pack_end(statusBar_.Widget(), Gtk::PACK_SHRINK);
 
     BuildLeftPanel();

@@ -23,6 +23,8 @@
 #include "ui/left/mini_game_list.h"
 #include "ui/navigation_bar.h"
 #include "ui/pictures.h"
+#include "ui/pictures/thumbnail_grid.h"
+#include "ui/pictures/thumbnail_strip.h"
 #include "ui/status_bar.h"
 #include "ui/tab_sheet.h"
 #include "ui/tab_strip.h"
@@ -67,6 +69,8 @@ class TFrmMultOpenApp : public Gtk::Window {
     void ActivateTab(int index) { tabStrip_.ActivateTab(index); }
 
     TStatusBar& StatusBar() { return statusBar_; }
+    TThumbnailGrid& ThumbnailGrid() { return thumbnailGrid_; }
+    TThumbnailStrip& ThumbnailStrip() { return thumbnailStrip_; }
     std::string TitleText() const { return lblTitle.get_text(); }
     std::string AddressText() const { return navigationBar_.AddressText(); }
 
@@ -140,6 +144,7 @@ class TFrmMultOpenApp : public Gtk::Window {
     TNavigationBar::TLinks NavigationBarLinks();
     TTabStrip::TLinks TabStripLinks();
     TStatusBar::TLinks StatusBarLinks();
+    TThumbnailLinks ThumbnailLinks();
     void OpenGameDroppingErrors(const std::string& url, const std::string& suffix);
     // The catalogue form of OpenGame, with the accounts chosen by `check_all` (every one) or
     // `UserId`.
@@ -226,6 +231,9 @@ class TFrmMultOpenApp : public Gtk::Window {
     Gtk::EventBox imgTabTop;
     TTabStrip tabStrip_;
     TStatusBar statusBar_;
+    // The tab thumbnails: the grid over the tab control and the strip above the status bar.
+    TThumbnailGrid thumbnailGrid_;
+    TThumbnailStrip thumbnailStrip_;
     // The left panel and the regions in its sections, which reach the window through leftHost_.
     std::unique_ptr<TLeftPanelHost> leftHost_;
     TLeftPanel leftPanel_;

@@ -5,8 +5,6 @@
 
 namespace kivo {
 
-namespace {
-
 void RoundedRectangle(const Cairo::RefPtr<Cairo::Context>& cr, double x, double y, double w,
                       double h, double r) {
     cr->begin_new_sub_path();
@@ -16,6 +14,8 @@ void RoundedRectangle(const Cairo::RefPtr<Cairo::Context>& cr, double x, double 
     cr->arc(x + r, y + r, r, M_PI, 3 * M_PI / 2);
     cr->close_path();
 }
+
+namespace {
 
 Glib::RefPtr<Gdk::Pixbuf> ToPixbuf(const Cairo::RefPtr<Cairo::ImageSurface>& surface) {
     surface->flush();

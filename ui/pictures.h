@@ -31,6 +31,10 @@ Glib::RefPtr<Gdk::Pixbuf> SearchIcon(int index);
 // A glyph on a transparent background, for an entry's icon.
 Glib::RefPtr<Gdk::Pixbuf> GlyphIcon(Glyph glyph, int size, const Gdk::RGBA& colour);
 
+// A closed path around the box x, y, w, h with corners of radius r.
+void RoundedRectangle(const Cairo::RefPtr<Cairo::Context>& cr, double x, double y, double w,
+                      double h, double r);
+
 // The banner of the top bar, stretched to w x h.
 void DrawBanner(const Cairo::RefPtr<Cairo::Context>& cr, double w, double h);
 // A glyph centred in a w x h box, drawn in the current source colour.

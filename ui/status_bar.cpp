@@ -28,7 +28,7 @@ TStatusBar::TStatusBar(TLinks links) : links_(std::move(links)) {
         pane->set_can_focus(false);
         pane->set_size_request(width, -1);
     }
-    spSC9.set_sensitive(false);  // the page grid is not there yet
+    spSC9.signal_clicked().connect([this] { links_.SC9Click(); });
     spWebConfig.signal_clicked().connect([this] { links_.WebConfigPopup(spWebConfig); });
     spMenu.signal_clicked().connect([this] { spMenuClick(); });
     spBug.signal_clicked().connect(

@@ -17,6 +17,8 @@ class TStatusBar {
         std::function<void(const std::string& url, const std::string& suffix)> OpenGame;
         // Shows the auto-refresh menu of the active tab above the given pane.
         std::function<void(Gtk::Widget& pane)> WebConfigPopup;
+        // "9格显示": the grid of tab thumbnails.
+        std::function<void()> SC9Click;
     };
 
     explicit TStatusBar(TLinks links);

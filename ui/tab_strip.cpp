@@ -278,6 +278,8 @@ void TTabStrip::pcMainChange() {
     NewTabPending = false;
     if (Gtk::Widget* window = pcMain.get_toplevel())
         window->queue_draw();
+    if (links_.ActiveTabChanged)
+        links_.ActiveTabChanged();
 }
 
 bool TTabStrip::pcMainClose() {
@@ -483,6 +485,8 @@ void TTabStrip::WebControl1DocumentComplete(TWebControl&, bool IsApplication,
         tab->LoginAcc = false;  // the fill is attempted once
         StartLoginFill(*tab, TabHandle);
     }
+    if (links_.PageCompleted)
+        links_.PageCompleted(pcMain.page_num(*tab));
 }
 
 void TTabStrip::StartLoginFill(N_TRzTabSheet& tab, int32_t TabHandle) {

@@ -39,6 +39,10 @@ class TTabStrip : public sigc::trackable {
         std::function<void(const std::string& url)> RecordVisitedUrl;
         // The favorites' add dialog for a page.
         std::function<void(const std::string& title, const std::string& url)> AddToFavorites;
+        // A tab's top-level page completed (after the login fill): its thumbnail is new.
+        std::function<void(int index)> PageCompleted;
+        // Another tab became current.
+        std::function<void()> ActiveTabChanged;
     };
 
     explicit TTabStrip(TLinks links);

@@ -118,6 +118,23 @@ void Channel::Close() {
     socket_.Reset();
     request_handler_ = nullptr;
     closed_handler_ = nullptr;
+    FailAsyncCalls();
+}
+
+void Channel::FailAsyncCalls() {
+    // From the main loop, as this may run deep inside a nested call.
+    for (auto& [id, callback] : std::exchange(async_pending_, {}))
+        Glib::signal_idle().connect_once([callback = std::move(callback)] { callback(nullptr); });
+    abandoned_.clear();
+}
+
+void Channel::ExpireAsyncCall(uint32_t id) {
+    auto it = async_pending_.find(id);
+    if (it == async_pending_.end()) return;
+    ReplyCallback callback = std::move(it->second);
+    async_pending_.erase(it);
+    abandoned_.insert(id);
+    callback(nullptr);
 }
 
 void Channel::MarkDead(const std::string& reason) {
@@ -128,6 +145,7 @@ void Channel::MarkDead(const std::string& reason) {
     source_.reset();
     socket_.Reset();
     request_handler_ = nullptr;  // the served object may hold this channel: break the cycle
+    FailAsyncCalls();
     if (auto handler = std::exchange(closed_handler_, nullptr)) {
         try {
             handler();
@@ -183,10 +201,21 @@ void Channel::ProcessFrames() {
             case wire::Kind::Reply: {
                 // A call that timed out killed the connection, so every reply has its caller.
                 auto it = pending_.find(message->id);
-                if (it == pending_.end() || it->second)
-                    return MarkDead("the connected process sent a reply nobody asked for");
-                it->second = std::move(*message);
-                break;
+                if (it != pending_.end() && !it->second) {
+                    it->second = std::move(*message);
+                    break;
+                }
+                if (auto async = async_pending_.find(message->id); async != async_pending_.end()) {
+                    ReplyCallback callback = std::move(async->second);
+                    async_pending_.erase(async);
+                    Glib::signal_idle().connect_once(
+                        [callback = std::move(callback), reply = std::move(*message)] {
+                            callback(&reply);
+                        });
+                    break;
+                }
+                if (abandoned_.erase(message->id) > 0) break;  // came after its time
+                return MarkDead("the connected process sent a reply nobody asked for");
             }
             default: HandleRequest(*message); break;
         }
@@ -318,6 +347,29 @@ wire::Message Channel::Call(wire::Message request, std::chrono::milliseconds tim
     WaitUntil([&] { return pending_[id].has_value(); },
               [&] { return std::max(start, last_served_) + timeout; });
     return std::move(*pending_[id]);
+}
+
+void Channel::CallAsync(wire::Message request, std::chrono::milliseconds timeout,
+                        ReplyCallback on_reply) {
+    auto keep = shared_from_this();
+    if (!alive_) {
+        Glib::signal_idle().connect_once([on_reply = std::move(on_reply)] { on_reply(nullptr); });
+        return;
+    }
+    request.id = next_id_++;
+    const uint32_t id = request.id;
+    async_pending_[id] = std::move(on_reply);
+    std::weak_ptr<Channel> weak = weak_from_this();
+    Glib::signal_timeout().connect_once(
+        [weak, id] {
+            if (auto self = weak.lock()) self->ExpireAsyncCall(id);
+        },
+        static_cast<unsigned>(std::min(timeout, CallTimeout()).count()));
+    try {
+        SendFrame(wire::Encode(request), Clock::now() + SendTimeout());
+    } catch (const ConnectionError&) {
+        // The connection died and took the callback with it.
+    }
 }
 
 void Channel::Post(const wire::Message& message) {

@@ -12,6 +12,7 @@
 #include <map>
 #include <memory>
 #include <optional>
+#include <set>
 #include <stdexcept>
 #include <string>
 
@@ -48,6 +49,13 @@ public:
     // later: a peer busy asking us things is not hung.
     wire::Message Call(wire::Message request);
     wire::Message Call(wire::Message request, std::chrono::milliseconds timeout);
+    // Sends the request and returns at once. `on_reply` runs later from the main loop, once, with
+    // the reply (which may be a failure reply), or with nothing when none came within `timeout`
+    // or the connection ended. A reply that comes after its time is dropped and the connection
+    // lives on: a peer that is slow to answer this is not taken for hung.
+    using ReplyCallback = std::function<void(const wire::Message* reply)>;
+    void CallAsync(wire::Message request, std::chrono::milliseconds timeout,
+                   ReplyCallback on_reply);
     // Sends a message that gets no reply.
     void Post(const wire::Message& message);
     // Waits until the peer has said Hello.
@@ -95,6 +103,9 @@ private:
     void ProcessFrames();
     void HandleRequest(const wire::Message& request);
     void MarkDead(const std::string& reason);
+    // Runs the callback of every call sent with CallAsync that is still waiting, with nothing.
+    void FailAsyncCalls();
+    void ExpireAsyncCall(uint32_t id);
     // Serves every connection until `done`; past `deadline()` this connection dies.
     void WaitUntil(const std::function<bool()>& done,
                    const std::function<Clock::time_point()>& deadline);
@@ -106,6 +117,9 @@ private:
     std::function<void()> closed_handler_;
     uint32_t next_id_ = 1;
     std::map<uint32_t, std::optional<wire::Message>> pending_;
+    std::map<uint32_t, ReplyCallback> async_pending_;
+    // Calls sent with CallAsync whose time ran out: their late replies are dropped.
+    std::set<uint32_t> abandoned_;
     bool hello_received_ = false;
     Clock::time_point last_served_{};
     size_t peak_buffered_ = 0;

@@ -190,6 +190,20 @@ void RemoteWebControl::SaveWebToPicSmall(int32_t TabHandle) {
     Invoke(DispId::SaveWebToPicSmall, InvokeKind::Method, Values({TabHandle}));
 }
 
+void RemoteWebControl::SaveWebToPicSmallAsync(int32_t TabHandle,
+                                              std::chrono::milliseconds timeout,
+                                              std::function<void(bool written)> done) {
+    Message request;
+    request.kind = kivo::wire::Kind::Invoke;
+    request.dispid = DispId::SaveWebToPicSmall;
+    request.invoke_kind = InvokeKind::Method;
+    request.values = Values({TabHandle});
+    channel_->CallAsync(std::move(request), timeout,
+                        [done = std::move(done)](const Message* reply) {
+                            done(reply != nullptr && !reply->failed);
+                        });
+}
+
 void RemoteWebControl::Advise(IWebControlEvents* receiver) {
     Request(kivo::wire::Kind::Advise);
     receiver_ = receiver;

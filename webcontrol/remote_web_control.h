@@ -35,6 +35,13 @@ public:
     void SaveWebToPic(int32_t TabHandle) override;
     void SaveWebToPicSmall(int32_t TabHandle) override;
 
+    // Asks for the thumbnail (as SaveWebToPicSmall) without waiting for it: `done` runs later
+    // from the main loop, true once the worker has written the file, false when it failed, its
+    // connection ended or it did not answer within `timeout`. A worker slow to answer this is
+    // not taken for hung; its late answer is dropped.
+    void SaveWebToPicSmallAsync(int32_t TabHandle, std::chrono::milliseconds timeout,
+                                std::function<void(bool written)> done);
+
     // Subscribes `receiver` to the object's events; the object takes one subscriber only.
     void Advise(IWebControlEvents* receiver);
     void Unadvise();

@@ -93,4 +93,13 @@ void TWebControl::SetParent(int32_t TabHandle) { Object().SetParent(TabHandle); 
 void TWebControl::SaveWebToPic(int32_t TabHandle) { Object().SaveWebToPic(TabHandle); }
 void TWebControl::SaveWebToPicSmall(int32_t TabHandle) { Object().SaveWebToPicSmall(TabHandle); }
 
+void TWebControl::SaveWebToPicSmallAsync(int32_t TabHandle, std::chrono::milliseconds timeout,
+                                         std::function<void(bool written)> done) {
+    if (!object_) {
+        Glib::signal_idle().connect_once([done = std::move(done)] { done(false); });
+        return;
+    }
+    object_->SaveWebToPicSmallAsync(TabHandle, timeout, std::move(done));
+}
+
 }  // namespace gameKivo_Work_TLB

@@ -61,6 +61,10 @@ public:
     void SetParent(int32_t TabHandle);
     void SaveWebToPic(int32_t TabHandle);
     void SaveWebToPicSmall(int32_t TabHandle);
+    // The thumbnail without waiting: `done` runs later from the main loop, true once written
+    // (see RemoteWebControl::SaveWebToPicSmallAsync); false at once for a proxy not connected.
+    void SaveWebToPicSmallAsync(int32_t TabHandle, std::chrono::milliseconds timeout,
+                                std::function<void(bool written)> done);
 
 private:
     // The event receiver: maps the DISPID to its slot; an empty slot or another DISPID is

@@ -351,6 +351,19 @@ document.addEventListener("keypress", function (event) { document.title += event
 </script>)"));
     });
 
+    // A page of one colour, c = six hexadecimal digits (RRGGBB); the title is the colour too.
+    serve("/solid", [](const httplib::Request& request, httplib::Response& response) {
+        const std::string colour = request.get_param_value("c");
+        if (colour.size() != 6 ||
+            colour.find_first_not_of("0123456789abcdefABCDEF") != std::string::npos) {
+            SendBadRequest(response, "c must be six hexadecimal digits");
+            return;
+        }
+        SendPage(response, Page("solid-" + colour, "",
+                                "<style>html,body{margin:0;height:100%;background:#" + colour +
+                                    "}</style>"));
+    });
+
     // Anything else is recorded too, then answered "not found".
     serve(".*", [](const httplib::Request&, httplib::Response& response) {
         response.status = 404;

@@ -21,6 +21,7 @@
 //   /popup                <a id="open" target="_blank" href="/cookies"> and
 //                         <button id="open-button"> calling window.open("/cookies");
 //                         /popup?auto=1 calls window.open("/cookies") when it has loaded
+//   /solid?c=RRGGBB       a page of that one colour, titled "solid-RRGGBB"
 //   /tall                 a 300 × 900 pixel body (margin 0): three 300-pixel squares, red
 //                         (#top), green (#middle), blue (#bottom)
 //   /wide-tall?w=W&h=H    a W × H pixel body in one colour (1..50000 each, default 300 × 900)

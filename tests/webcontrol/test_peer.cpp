@@ -9,6 +9,7 @@
 //   bench:N                  N DocumentComplete events in a row; WebTitle then reports the
 //                            median round trip in nanoseconds
 //   fail                     fails with PostData as the error text
+// SaveWebToPicSmall(TabHandle) takes TabHandle milliseconds; a negative handle fails.
 #include <glibmm.h>
 #include <sys/stat.h>
 
@@ -16,6 +17,7 @@
 #include <chrono>
 #include <cstdlib>
 #include <iostream>
+#include <thread>
 #include <vector>
 
 #include "platform/text.h"
@@ -88,7 +90,10 @@ public:
     void SetFoucseWeb(int32_t) override {}
     void SetParent(int32_t) override {}
     void SaveWebToPic(int32_t) override {}
-    void SaveWebToPicSmall(int32_t) override {}
+    void SaveWebToPicSmall(int32_t TabHandle) override {
+        if (TabHandle < 0) throw WebControlError("no picture");
+        std::this_thread::sleep_for(std::chrono::milliseconds(TabHandle));
+    }
 
 private:
     gameKivo_TLB::WebControlEventsSender& Events() {

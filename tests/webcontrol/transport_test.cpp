@@ -3,6 +3,7 @@
 #include <signal.h>
 
 #include <chrono>
+#include <optional>
 
 #include "platform/process.h"
 #include "platform/text.h"
@@ -196,6 +197,41 @@ TEST_F(Transport, NoRegistrationNoWorker) {
     gameKivo_TLB::RegisterServer(settings, peer_);
     EXPECT_THROW(web.CreateWeb(1), WebControlError);
     EXPECT_EQ(PeerCount(), 0u);
+}
+
+TEST_F(Transport, PictureRequestsRunWithoutWaitingAndALateAnswerKeepsTheWorker) {
+    TWebControl a, b, never;
+    a.Connect();
+    b.Connect();
+    std::optional<bool> first, second, failed, late, unconnected;
+    auto into = [](std::optional<bool>& slot) { return [&slot](bool ok) { slot = ok; }; };
+    a.SaveWebToPicSmallAsync(300, 20s, into(first));
+    b.SaveWebToPicSmallAsync(300, 20s, into(second));
+    a.SaveWebToPicSmallAsync(-1, 20s, into(failed));
+    never.SaveWebToPicSmallAsync(1, 20s, into(unconnected));
+    // Nothing is answered inside the call, even for a proxy without a worker.
+    EXPECT_FALSE(first || second || failed || unconnected);
+    ASSERT_TRUE(kivo::test::PumpUntil([&] { return first && second && failed && unconnected; },
+                                      20s));
+    EXPECT_TRUE(*first);
+    EXPECT_TRUE(*second);
+    EXPECT_FALSE(*failed);
+    EXPECT_FALSE(*unconnected);
+
+    // Out of time: reported as not written; the answer that follows is dropped quietly and the
+    // worker goes on serving.
+    b.SaveWebToPicSmallAsync(1500, 100ms, into(late));
+    ASSERT_TRUE(kivo::test::PumpUntil([&] { return late.has_value(); }, 20s));
+    EXPECT_FALSE(*late);
+    EXPECT_EQ(b.CreateWeb(4), 8);  // served after the late answer
+    EXPECT_TRUE(b.DefaultInterface()->Alive());
+
+    // A worker that dies with a request outstanding answers it with false.
+    std::optional<bool> orphan;
+    a.SaveWebToPicSmallAsync(5000, 20s, into(orphan));
+    kill(a.DefaultInterface()->WorkerPid(), SIGKILL);
+    ASSERT_TRUE(kivo::test::PumpUntil([&] { return orphan.has_value(); }, 20s));
+    EXPECT_FALSE(*orphan);
 }
 
 }  // namespace

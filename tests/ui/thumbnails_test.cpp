@@ -1,0 +1,208 @@
+// The grid and the strip of tab thumbnails in a real window, reaching a window of pretend tabs
+// through their links: which tab each cell shows, pictures loaded from the thumbnail files,
+// fresh pictures asked of all tabs at once, and tabs that go while their picture loads.
+#include <gtest/gtest.h>
+#include <gtkmm.h>
+
+#include <filesystem>
+#include <map>
+
+#include "imaging/bmp_file.h"
+#include "ui/pictures/thumbnail_grid.h"
+#include "ui/pictures/thumbnail_layout.h"
+#include "ui/pictures/thumbnail_strip.h"
+// After gtkmm: the X11 headers define short macro names.
+#include "tests/support/test_support.h"
+#include "tests/support/toolkit.h"
+
+namespace kivo {
+namespace {
+
+using namespace std::chrono_literals;
+
+// Tabs 0..n-1 with handles 101.., thumbnail files of a colour each, and what the regions ask.
+class Thumbnails : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        if (!test::ToolkitReady())
+            GTEST_SKIP() << "no display";
+        std::filesystem::create_directories(home_.Path() + "/WebImage");
+    }
+
+    void OpenTabs(int count) {
+        handles_.clear();
+        for (int i = 0; i < count; ++i) {
+            handles_.push_back(101 + i);
+            WritePicture(i, {static_cast<std::uint8_t>(10 * i), 100, 200});
+        }
+    }
+    void WritePicture(int index, imaging::Rgb colour) {
+        imaging::WriteBmp24(ThumbnailFile(home_.Path() + "/", handles_[index]),
+                            imaging::RgbImage(800, 600, colour));
+    }
+
+    TThumbnailLinks Links() {
+        TThumbnailLinks links;
+        links.TabCount = [this] { return static_cast<int>(handles_.size()); };
+        links.CurrentIndex = [this] { return current_; };
+        links.TabHandle = [this](int index) {
+            return index >= 0 && index < static_cast<int>(handles_.size()) ? handles_[index] : 0;
+        };
+        links.TabHint = [](int index) { return "tab " + std::to_string(index); };
+        links.ActivateTab = [this](int index) {
+            current_ = index;
+            activated_.push_back(index);
+        };
+        links.FreshPicture = [this](int32_t handle, std::function<void(bool)> done) {
+            asked_[handle] = std::move(done);
+        };
+        links.AppPath = [this] { return home_.Path() + "/"; };
+        links.ShowInfo = [this](const std::string& text, const std::string&) {
+            messages_.push_back(text);
+        };
+        return links;
+    }
+
+    // The colour in the middle of a cell's picture; black without one.
+    static imaging::Rgb Colour(const TThumbnailCell& cell) {
+        auto picture = cell.Picture();
+        if (!picture)
+            return {0, 0, 0};
+        const guint8* p = picture->get_pixels() +
+                          picture->get_height() / 2 * picture->get_rowstride() +
+                          picture->get_width() / 2 * picture->get_n_channels();
+        return {p[0], p[1], p[2]};
+    }
+
+    test::TempHome home_;
+    std::vector<int32_t> handles_;
+    int current_ = 0;
+    std::vector<int> activated_;
+    std::map<int32_t, std::function<void(bool)>> asked_;
+    std::vector<std::string> messages_;
+    int strip_loads_ = 0;
+    bool grid_shown_ = false;
+};
+
+TEST_F(Thumbnails, GridShowsTheFirstNineTabsAndGoesToTheClickedOne) {
+    Gtk::Window window;
+    Gtk::Box area{Gtk::ORIENTATION_VERTICAL};
+    TThumbnailGrid grid({Links(), [this](bool shown) { grid_shown_ = shown; },
+                         [] {
+                             return std::pair{900, 600};
+                         },
+                         [this] { ++strip_loads_; }});
+    area.pack_start(grid.Widget(), Gtk::PACK_EXPAND_WIDGET);
+    window.add(area);
+    window.set_default_size(900, 627);
+    window.show_all();
+
+    // One tab: the message, nothing shown.
+    OpenTabs(1);
+    grid.spSC9Click();
+    EXPECT_EQ(messages_, std::vector<std::string>{"请您在至少打开2个以上的地址时使用此功能！"});
+    EXPECT_FALSE(grid.Showing());
+
+    OpenTabs(12);
+    grid.spSC9Click();
+    EXPECT_TRUE(grid_shown_);
+    ASSERT_TRUE(test::PumpUntil([&] { return !grid.Loading(); }, 10s));
+    for (int k = 0; k < 9; ++k) {
+        EXPECT_EQ(grid.Cell(k).Tag, k);
+        EXPECT_EQ(Colour(grid.Cell(k)), (imaging::Rgb{static_cast<std::uint8_t>(10 * k), 100, 200}))
+            << "cell " << k + 1;
+    }
+    // Once the files' pictures are in, every shown tab's worker is asked at once.
+    EXPECT_TRUE(test::PumpUntil([&] { return asked_.size() == 9; }, 10s));
+
+    // A fresh picture replaces the cell's; a failed one keeps the last.
+    WritePicture(4, {1, 2, 3});
+    asked_.at(handles_[4])(true);
+    EXPECT_EQ(Colour(grid.Cell(4)), (imaging::Rgb{1, 2, 3}));
+    WritePicture(5, {7, 7, 7});
+    asked_.at(handles_[5])(false);
+    EXPECT_EQ(Colour(grid.Cell(5)), (imaging::Rgb{50, 100, 200}));
+
+    // The hint shows in the caption under the pointer.
+    grid.img1MouseEnter(2);
+    EXPECT_EQ(grid.CaptionText(), "tab 2");
+    EXPECT_TRUE(grid.Cell(2).Hot());
+    grid.img1MouseLeave(2);
+    EXPECT_EQ(grid.CaptionText(), "");
+    EXPECT_FALSE(grid.Cell(2).Hot());
+
+    grid.img1Click(6);
+    EXPECT_EQ(activated_, std::vector<int>{6});
+    EXPECT_EQ(strip_loads_, 1);
+    EXPECT_FALSE(grid.Showing());
+    EXPECT_FALSE(grid_shown_);
+}
+
+TEST_F(Thumbnails, TabsThatGoWhileTheirPicturesLoadAndBadFilesLeaveTheDigit) {
+    Gtk::Window window;
+    TThumbnailGrid grid({Links(), [](bool) {}, [] { return std::pair{900, 600}; }, [] {}});
+    window.add(grid.Widget());
+    window.show_all();
+    OpenTabs(4);
+    // Tab 2's file is not a picture; tab 3's is missing.
+    std::filesystem::resize_file(ThumbnailFile(home_.Path() + "/", handles_[1]), 30);
+    std::filesystem::remove(ThumbnailFile(home_.Path() + "/", handles_[2]));
+    grid.spSC9Click();
+    handles_.pop_back();  // the fourth tab closes before its picture is read
+    ASSERT_TRUE(test::PumpUntil([&] { return !grid.Loading() && asked_.size() == 3; }, 10s));
+    EXPECT_TRUE(grid.Cell(0).HasPicture());
+    EXPECT_FALSE(grid.Cell(1).HasPicture());
+    EXPECT_FALSE(grid.Cell(2).HasPicture());
+    EXPECT_FALSE(grid.Cell(3).HasPicture());
+    EXPECT_EQ(asked_.count(104), 0u);
+    // The third closes while its worker draws: the answer draws nothing.
+    WritePicture(2, {5, 5, 5});
+    handles_.pop_back();
+    asked_.at(103)(true);
+    EXPECT_FALSE(grid.Cell(2).HasPicture());
+    // An empty cell does nothing when clicked.
+    grid.img1Click(3);
+    grid.img1Click(8);
+    EXPECT_TRUE(activated_.empty());
+    EXPECT_TRUE(grid.Showing());
+}
+
+TEST_F(Thumbnails, StripShowsTheOtherTabsOfTheFirstNineAndCloses) {
+    Gtk::Window window;
+    Gtk::Box area{Gtk::ORIENTATION_VERTICAL};
+    TThumbnailStrip strip(Links());
+    area.pack_end(strip.Widget(), Gtk::PACK_SHRINK);
+    window.add(area);
+    window.set_default_size(1000, 300);
+    window.show_all();
+    EXPECT_FALSE(strip.Showing());
+
+    OpenTabs(12);
+    current_ = 10;
+    strip.LoadSC8();
+    EXPECT_TRUE(strip.Showing());
+    ASSERT_TRUE(test::PumpUntil([&] { return !strip.Loading(); }, 10s));
+    for (int k = 0; k < 8; ++k) {
+        EXPECT_EQ(strip.Cell(k).Tag, k);
+        EXPECT_TRUE(strip.Cell(k).HasPicture()) << k;
+    }
+
+    // A click makes the cell's tab current; the window's tab change then reloads the strip.
+    strip.img81Click(2);
+    EXPECT_EQ(activated_, std::vector<int>{2});
+    strip.LoadSC8();
+    EXPECT_EQ(strip.Cell(2).Tag, 3);
+    EXPECT_EQ(strip.Cell(7).Tag, 8);
+
+    // With one tab left the strip keeps what it shows.
+    OpenTabs(1);
+    strip.LoadSC8();
+    EXPECT_EQ(strip.Cell(0).Tag, 0);
+    EXPECT_EQ(strip.Cell(7).Tag, 8);
+
+    strip.RzURLLabel2Click();
+    EXPECT_FALSE(strip.Showing());
+}
+
+}  // namespace
+}  // namespace kivo

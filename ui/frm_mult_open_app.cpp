@@ -53,6 +53,7 @@ TFrmMultOpenApp::TFrmMultOpenApp(data::TDISQLite3Database* database)
       navigationBar_(NavigationBarLinks()),
       tabStrip_(TabStripLinks()),
       statusBar_(StatusBarLinks()),
+      pictureMenu_({[this] { return ActiveTab(); }, [this] { return this; }}, AppPath()),
       leftHost_(MakeLeftHost()),
       leftPanel_(*leftHost_),
       vstWebGame_(*leftHost_, catalogue::kWebGameTree, context_, [this] { actLoadWebGamePnl(); }),
@@ -177,6 +178,7 @@ TStatusBar::TLinks TFrmMultOpenApp::StatusBarLinks() {
         OpenGameDroppingErrors(url, suffix);
     };
     links.WebConfigPopup = [this](Gtk::Widget& pane) { tabStrip_.PopupWebConfig(pane); };
+    links.PictureMenuClick = [this](int group, int output) { pictureMenu_.Click(group, output); };
     return links;
 }
 

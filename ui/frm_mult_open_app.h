@@ -19,6 +19,7 @@
 #include "ui/left/left_panel.h"
 #include "ui/left/mini_game_list.h"
 #include "ui/navigation_bar.h"
+#include "ui/picture_menu.h"
 #include "ui/pictures.h"
 #include "ui/status_bar.h"
 #include "ui/tab_sheet.h"
@@ -192,6 +193,7 @@ class TFrmMultOpenApp : public Gtk::Window {
     Gtk::EventBox imgTabTop;
     TTabStrip tabStrip_;
     TStatusBar statusBar_;
+    TPictureMenu pictureMenu_;
     // The left panel and the regions in its sections, which reach the window through leftHost_.
     std::unique_ptr<TLeftPanelHost> leftHost_;
     TLeftPanel leftPanel_;

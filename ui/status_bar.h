@@ -17,6 +17,9 @@ class TStatusBar {
         std::function<void(const std::string& url, const std::string& suffix)> OpenGame;
         // Shows the auto-refresh menu of the active tab above the given pane.
         std::function<void(Gtk::Widget& pane)> WebConfigPopup;
+        // An item of the picture menu: group 0 web page, 1 screen area, 2 full screen; output
+        // 0 file, 1 image program, 2 clipboard.
+        std::function<void(int group, int output)> PictureMenuClick;
     };
 
     explicit TStatusBar(TLinks links);

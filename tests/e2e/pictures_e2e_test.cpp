@@ -1,7 +1,6 @@
 // The picture menu driven from outside: the page to a chosen file, an area dragged with the
 // pointer to the clipboard (and Esc cancelling it), the whole screen to the image program.
 // What is checked is what a user gets: files, the clipboard, what the image program is given.
-#include <X11/extensions/XTest.h>
 #include <gtest/gtest.h>
 #include <gtk/gtk.h>
 #include <stdlib.h>
@@ -15,6 +14,9 @@
 #include "tests/e2e/support/program_under_test.h"
 #include "tests/e2e/support/steps.h"
 #include "tests/e2e/support/ui_driver.h"
+
+// Last: its macros clash with names of the test framework.
+#include <X11/extensions/XTest.h>
 
 namespace {
 
@@ -91,7 +93,9 @@ Element::Box PageBox(const UiDriver& ui) {
 }
 
 TEST(PicturesE2E, PageAreaAndScreenExportsGiveWhatWasShown) {
-    ProgramUnderTest program(ProgramOptions{.start = false});
+    ProgramOptions options;
+    options.start = false;
+    ProgramUnderTest program(options);
     InstallFakeImageProgram(program.Home());
     program.Start();
     UiDriver ui(program.Pid());

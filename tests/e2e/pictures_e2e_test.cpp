@@ -106,7 +106,7 @@ TEST(PicturesE2E, PageAreaAndScreenExportsGiveWhatWasShown) {
     ASSERT_TRUE(WaitUntil(
         [&] {
             const auto names = ui.TabNames();
-            return std::find(names.begin(), names.end(), "colour 20A040") != names.end();
+            return std::find(names.begin(), names.end(), "20A040") != names.end();
         },
         90s))
         << ::testing::PrintToString(ui.TabNames()) << program.Output();

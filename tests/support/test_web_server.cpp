@@ -218,7 +218,7 @@ window.addEventListener("load", function () {
         if (colour.size() != 6 ||
             colour.find_first_not_of("0123456789abcdefABCDEF") != std::string::npos)
             colour = "FFFFFF";
-        SendPage(response, Page("colour " + colour,
+        SendPage(response, Page(colour,
                                 "<style>html, body { margin: 0; height: 100%; background: #" +
                                     colour + "; }</style>"));
     });

@@ -61,7 +61,7 @@ int MaskByte(std::uint32_t mask) {
     Damaged("unsupported channel mask");
 }
 
-void WriteAll(int fd, const std::vector<std::uint8_t>& data, const std::string& path) {
+void WriteAll(int fd, std::span<const std::uint8_t> data, const std::string& path) {
     std::size_t done = 0;
     while (done < data.size()) {
         const ssize_t n = ::write(fd, data.data() + done, data.size() - done);
@@ -186,8 +186,10 @@ RgbImage DecodeBmp(std::span<const std::uint8_t> bytes) {
 }
 
 void WriteBmp24(const std::string& path, const RgbImage& image) {
-    const std::vector<std::uint8_t> data = EncodeBmp24(image);
+    WriteWholeFile(path, EncodeBmp24(image));
+}
 
+void WriteWholeFile(const std::string& path, std::span<const std::uint8_t> data) {
     // The new file is written beside the target so that the rename stays within one file system.
     static std::atomic<unsigned> counter{0};
     const std::size_t slash = path.rfind('/');

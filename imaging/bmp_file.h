@@ -32,6 +32,10 @@ RgbImage DecodeBmp(std::span<const std::uint8_t> bytes);
 // path (for example when its folder does not exist), std::invalid_argument for an empty picture.
 void WriteBmp24(const std::string& path, const RgbImage& image);
 
+// Writes `data` to a new file in the same folder and renames it over `path`. Throws
+// ImageFileError naming the path when any step fails; `path` is then untouched.
+void WriteWholeFile(const std::string& path, std::span<const std::uint8_t> data);
+
 // Throws ImageFileError when the file cannot be read or is not a picture DecodeBmp takes.
 RgbImage ReadBmp(const std::string& path);
 

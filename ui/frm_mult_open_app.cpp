@@ -69,6 +69,7 @@ TFrmMultOpenApp::TFrmMultOpenApp(data::TDISQLite3Database* database)
                       },
                       [this] { thumbnailStrip_.LoadSC8(); }}),
       thumbnailStrip_(ThumbnailLinks()),
+      pictureMenu_({[this] { return ActiveTab(); }, [this] { return this; }}, AppPath()),
       leftHost_(MakeLeftHost()),
       leftPanel_(*leftHost_),
       vstWebGame_(*leftHost_, catalogue::kWebGameTree, context_, [this] { actLoadWebGamePnl(); }),
@@ -234,6 +235,7 @@ TStatusBar::TLinks TFrmMultOpenApp::StatusBarLinks() {
     };
     links.WebConfigPopup = [this](Gtk::Widget& pane) { tabStrip_.PopupWebConfig(pane); };
     links.SC9Click = [this] { thumbnailGrid_.spSC9Click(); };
+    links.PictureMenuClick = [this](int group, int output) { pictureMenu_.Click(group, output); };
     return links;
 }
 

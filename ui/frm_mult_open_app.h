@@ -22,6 +22,7 @@
 #include "ui/left/left_panel.h"
 #include "ui/left/mini_game_list.h"
 #include "ui/navigation_bar.h"
+#include "ui/picture_menu.h"
 #include "ui/pictures.h"
 #include "ui/pictures/thumbnail_grid.h"
 #include "ui/pictures/thumbnail_strip.h"
@@ -234,6 +235,7 @@ class TFrmMultOpenApp : public Gtk::Window {
     // The tab thumbnails: the grid over the tab control and the strip above the status bar.
     TThumbnailGrid thumbnailGrid_;
     TThumbnailStrip thumbnailStrip_;
+    TPictureMenu pictureMenu_;
     // The left panel and the regions in its sections, which reach the window through leftHost_.
     std::unique_ptr<TLeftPanelHost> leftHost_;
     TLeftPanel leftPanel_;

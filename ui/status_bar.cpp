@@ -43,12 +43,17 @@ TStatusBar::TStatusBar(TLinks links) : links_(std::move(links)) {
 
 void TStatusBar::BuildPictureMenu() {
     // Whole page, screen area, full screen, each to a file, the paint program or the clipboard.
-    for (const char* group_caption : {"网页截图", "区域截图", "全屏截图"}) {
-        auto* group_item = Gtk::manage(new Gtk::MenuItem(group_caption));
+    const char* const groups[] = {"网页截图", "区域截图", "全屏截图"};
+    const char* const outputs_captions[] = {"输出到文件", "输出到画图", "输出到剪贴板"};
+    for (int group = 0; group < 3; ++group) {
+        auto* group_item = Gtk::manage(new Gtk::MenuItem(groups[group]));
         auto* outputs = Gtk::manage(new Gtk::Menu);
-        for (const char* output : {"输出到文件", "输出到画图", "输出到剪贴板"}) {
-            auto* item = Gtk::manage(new Gtk::MenuItem(output));
-            item->set_sensitive(false);  // the picture export is not there yet
+        for (int output = 0; output < 3; ++output) {
+            auto* item = Gtk::manage(new Gtk::MenuItem(outputs_captions[output]));
+            item->signal_activate().connect([this, group, output] {
+                if (links_.PictureMenuClick)
+                    links_.PictureMenuClick(group, output);
+            });
             outputs->append(*item);
         }
         group_item->set_submenu(*outputs);

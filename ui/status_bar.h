@@ -19,6 +19,9 @@ class TStatusBar {
         std::function<void(Gtk::Widget& pane)> WebConfigPopup;
         // "9格显示": the grid of tab thumbnails.
         std::function<void()> SC9Click;
+        // An item of the picture menu: group 0 web page, 1 screen area, 2 full screen; output
+        // 0 file, 1 image program, 2 clipboard.
+        std::function<void(int group, int output)> PictureMenuClick;
     };
 
     explicit TStatusBar(TLinks links);

@@ -218,6 +218,17 @@ window.addEventListener("load", function () {
             "image/svg+xml");
     });
 
+    // A page of one colour, c = RRGGBB, for tests that compare pictures of pages.
+    serve("/picture-colour", [](const httplib::Request& request, httplib::Response& response) {
+        std::string colour = request.get_param_value("c");
+        if (colour.size() != 6 ||
+            colour.find_first_not_of("0123456789abcdefABCDEF") != std::string::npos)
+            colour = "FFFFFF";
+        SendPage(response, Page(colour,
+                                "<style>html, body { margin: 0; height: 100%; background: #" +
+                                    colour + "; }</style>"));
+    });
+
     serve("/popup", [](const httplib::Request& request, httplib::Response& response) {
         const bool automatic = request.get_param_value("auto") == "1";
         std::string body =

@@ -38,6 +38,8 @@ ProgramUnderTest::ProgramUnderTest(ProgramOptions options) : options_(std::move(
     kivo::test::CopyExecutable(KIVO_UPGRADE_CLIENT, folder_, "UpgradeClient");
     const fs::path module(KIVO_MAIN_MODULE);
     kivo::test::CopyExecutable(KIVO_MAIN_MODULE, folder_, module.filename());
+    fs::copy_file(fs::path(KIVO_EXECUTABLE).parent_path() / "CameraDll.so",
+                  folder_ + "/CameraDll.so");
     fs::copy(fs::path(KIVO_EXECUTABLE).parent_path() / "page-extension",
              folder_ + "/page-extension", fs::copy_options::recursive);
     if (options_.prepare_database &&

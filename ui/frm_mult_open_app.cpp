@@ -13,6 +13,7 @@
 #include "platform/text.h"
 #include "session/folder_cleanup.h"
 #include "session/session_names.h"
+#include "session/wait_messages.h"
 #include "session/shell_folders.h"
 #include "ui/catalogue/catalogue_edit.h"
 #include "ui/catalogue/frm_save_url.h"
@@ -531,6 +532,26 @@ void TFrmMultOpenApp::tmrAdTimer() {
     tmrAd_.disconnect();
     actLoadWebGamePnl();
     actLoadHistory();
+    ShowMiniWindow();
+}
+
+void TFrmMultOpenApp::ShowMiniWindow() {
+    if (frmMin_)
+        return;
+    try {
+        // Its pop-ups open as tabs in fresh temporary sessions; it is destroyed once closed.
+        frmMin_ = std::make_unique<TFrmMin>(
+            [this](const std::string& url) { OpenGame(url, "", ""); },
+            [this] { frmMin_.reset(); });
+        WaitWithMessages(1000);
+        if (!frmMin_)
+            return;
+        frmMin_->Navigate(PromotionUrl());
+        frmMin_->ShowCentredOn(*this);
+    } catch (const std::exception& e) {
+        std::cerr << "gameKivo: the mini window cannot open: " << e.what() << '\n';
+        frmMin_.reset();
+    }
 }
 
 void TFrmMultOpenApp::actLoadWebGamePnl() {
@@ -810,6 +831,7 @@ TFrmMultOpenApp::~TFrmMultOpenApp() {
     if (DialogOwner() == this)
         SetDialogOwner(nullptr);
     UnregisterHotKeys();
+    frmMin_.reset();
     tabStrip_.DestroyAllTabs();
 }
 

@@ -21,6 +21,7 @@
 #include "ui/left/mini_game_list.h"
 #include "ui/navigation_bar.h"
 #include "ui/pictures.h"
+#include "ui/promotion/frm_min.h"
 #include "ui/status_bar.h"
 #include "ui/tab_sheet.h"
 #include "ui/tab_strip.h"
@@ -137,6 +138,8 @@ class TFrmMultOpenApp : public Gtk::Window {
     void UnregisterHotKeys();
     void FormShow();
     void tmrAdTimer();
+    // Opens the promotion mini window, once per run.
+    void ShowMiniWindow();
     void BuildLeftPanel();
     // Rebuilds both catalogue trees; a failure leaves them as the load left them.
     // Rebuilds the history tree; a failure leaves it as the load left it.
@@ -208,6 +211,8 @@ class TFrmMultOpenApp : public Gtk::Window {
     THistoryTree vstHistory_;
     TMiniGameList miniGames_;
     TFavoritesTree favorites_;
+    // The promotion mini window while it is open.
+    std::unique_ptr<TFrmMin> frmMin_;
 };
 
 }  // namespace kivo

@@ -18,8 +18,10 @@ using kivo::test::ReceivedRequest;
 // The first element below `root` with that role and name.
 Element FindBelow(const Element& root, AtspiRole role, const std::string& name) {
     for (const Element& child : root.Children()) {
-        if (child.Role() == role && child.Name() == name) return child;
-        if (Element found = FindBelow(child, role, name)) return found;
+        if (child.Role() == role && child.Name() == name)
+            return child;
+        if (Element found = FindBelow(child, role, name))
+            return found;
     }
     return {};
 }
@@ -34,7 +36,8 @@ Element WaitBelow(const Element& root, AtspiRole role, const std::string& name) 
 std::vector<ReceivedRequest> CookiesFrom(ProgramUnderTest& program, const std::string& from) {
     std::vector<ReceivedRequest> found;
     for (const ReceivedRequest& r : program.Server().RequestsTo("/cookies"))
-        if (r.query.rfind("from=" + from, 0) == 0) found.push_back(r);
+        if (r.query.rfind("from=" + from, 0) == 0)
+            found.push_back(r);
     return found;
 }
 
@@ -98,8 +101,8 @@ TEST(Promotion, TheMiniWindowShowsThePageOpensItsLinksAsTabsAndBoundsItsPopUps) 
     const Element close = FindBelow(mini, ATSPI_ROLE_PUSH_BUTTON, "关闭");
     ASSERT_TRUE(close) << Tree(mini);
     Click(close);
-    EXPECT_TRUE(WaitUntil(
-        [&] { return WindowStateOf(kivo::kMiniWindowTitle) == WindowState::Absent; }));
+    EXPECT_TRUE(
+        WaitUntil([&] { return WindowStateOf(kivo::kMiniWindowTitle) == WindowState::Absent; }));
     EXPECT_TRUE(program.Running());
     EXPECT_EQ(ui.TabNames().size(), 3u);
 }

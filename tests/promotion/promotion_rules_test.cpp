@@ -51,10 +51,30 @@ TEST(ColourKey, RunsSkipTheKeyAndIgnoreTheTopByte) {
     constexpr uint32_t K = 0x101010, W = 0xFFFFFF, B = 0x136EB7;
     // Rows of 5 pixels in a stride of 6 (the last of each row lies outside the picture).
     const uint32_t pixels[] = {
-        K, W, W, K, K, W,               // two runs would merge if the stride were ignored
-        W, W, W, W, W, K,               // the whole row
-        K, K, K, K, K, W,               // nothing
-        0xFF000000 | K, B, K, B, B, K,  // the top byte does not hide the key
+        K,
+        W,
+        W,
+        K,
+        K,
+        W,  // two runs would merge if the stride were ignored
+        W,
+        W,
+        W,
+        W,
+        W,
+        K,  // the whole row
+        K,
+        K,
+        K,
+        K,
+        K,
+        W,  // nothing
+        0xFF000000 | K,
+        B,
+        K,
+        B,
+        B,
+        K,  // the top byte does not hide the key
     };
     const std::vector<ShapeRun> expected = {{1, 0, 2}, {0, 1, 5}, {1, 3, 1}, {3, 3, 2}};
     EXPECT_EQ(kivo::OpaqueRuns(pixels, 5, 4, 6, K), expected);

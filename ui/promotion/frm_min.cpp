@@ -44,15 +44,15 @@ TFrmMin::TFrmMin(std::function<void(const std::string&)> OpenGame, std::function
 
     // The in-process browser on the ordinary profile.
     engine_ = std::make_unique<uitWebControl::WebKitEngine>(DefaultSessionFolders());
-    wbAd = GObjectRef<WebKitWebView>::Adopt(WEBKIT_WEB_VIEW(
-        g_object_ref_sink(webkit_web_view_new_with_context(engine_->Context()))));
+    wbAd = GObjectRef<WebKitWebView>::Adopt(
+        WEBKIT_WEB_VIEW(g_object_ref_sink(webkit_web_view_new_with_context(engine_->Context()))));
     WebKitSettings* settings = webkit_web_view_get_settings(wbAd.Get());
     // Script alone opens nothing: pop-ups need the user's click or key (see TPopupGate).
     webkit_settings_set_javascript_can_open_windows_automatically(settings, FALSE);
     webkit_settings_set_enable_developer_extras(settings, FALSE);
-    WebKitUserStyleSheet* sheet = webkit_user_style_sheet_new(
-        kNoScrollBars, WEBKIT_USER_CONTENT_INJECT_ALL_FRAMES, WEBKIT_USER_STYLE_LEVEL_USER,
-        nullptr, nullptr);
+    WebKitUserStyleSheet* sheet =
+        webkit_user_style_sheet_new(kNoScrollBars, WEBKIT_USER_CONTENT_INJECT_ALL_FRAMES,
+                                    WEBKIT_USER_STYLE_LEVEL_USER, nullptr, nullptr);
     webkit_user_content_manager_add_style_sheet(
         webkit_web_view_get_user_content_manager(wbAd.Get()), sheet);
     webkit_user_style_sheet_unref(sheet);
@@ -152,7 +152,7 @@ void TFrmMin::ApplyColourKeyShape() {
     const auto runs = OpaqueRuns(pixels, background_->get_width(), background_->get_height(),
                                  background_->get_stride() / 4, kMiniWindowColourKey);
     std::unique_ptr<cairo_region_t, decltype(&cairo_region_destroy)> region(cairo_region_create(),
-                                                                          &cairo_region_destroy);
+                                                                            &cairo_region_destroy);
     for (const ShapeRun& run : runs) {
         const cairo_rectangle_int_t box{run.x, run.y, run.width, 1};
         cairo_region_union_rectangle(region.get(), &box);
@@ -177,8 +177,7 @@ bool TFrmMin::imgBackMouseDown(GdkEventButton* event) {
 
 // A new window asked for by the page: none opens; its address goes to a new tab of the main
 // window, when the user asked for it (see TPopupGate).
-GtkWidget* TFrmMin::wbAdNewWindow3(WebKitWebView*, WebKitNavigationAction* action,
-                                   gpointer data) {
+GtkWidget* TFrmMin::wbAdNewWindow3(WebKitWebView*, WebKitNavigationAction* action, gpointer data) {
     auto* self = static_cast<TFrmMin*>(data);
     WebKitURIRequest* request = webkit_navigation_action_get_request(action);
     const char* uri = request ? webkit_uri_request_get_uri(request) : nullptr;

@@ -8,8 +8,7 @@
 namespace kivo {
 
 bool TPopupGate::Allow(bool page_gesture, Clock::time_point now) {
-    while (!opened_.empty() && now - opened_.front() >= kPopupSpan)
-        opened_.pop_front();
+    while (!opened_.empty() && now - opened_.front() >= kPopupSpan) opened_.pop_front();
     if (!page_gesture || !input_since_popup_ || static_cast<int>(opened_.size()) >= kPopupBurst)
         return false;
     input_since_popup_ = false;

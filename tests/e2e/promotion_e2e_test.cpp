@@ -8,7 +8,7 @@
 #include "tests/e2e/support/outside.h"
 #include "tests/e2e/support/program_under_test.h"
 #include "tests/e2e/support/ui_driver.h"
-#include "ui/promotion/frm_min.h"
+#include "ui/promotion/promotion_rules.h"
 
 namespace {
 
@@ -71,6 +71,11 @@ TEST(Promotion, TheMiniWindowShowsThePageOpensItsLinksAsTabsAndBoundsItsPopUps) 
     ASSERT_TRUE(mini) << Tree(ui.App());
     EXPECT_EQ(WindowStateOf(kivo::kMiniWindowTitle), WindowState::Shown);
     EXPECT_EQ(ShownFrames(ui), 2u);
+    // Its rounded corner is cut away: what lies beneath shows there, not the key colour.
+    const Element::Box box = mini.Extents();
+    EXPECT_EQ(box.width, 560);
+    EXPECT_NE(ScreenPixel(box.x, box.y), 0x101010ul);
+    EXPECT_NE(ScreenPixel(box.x + 280, box.y + 20), 0x101010ul);
     ASSERT_TRUE(WaitUntil([&] { return !CookiesFrom(program, "promo").empty(); }));
     EXPECT_EQ(CookiesFrom(program, "promo").front().cookie, "promo=ordinary");
 

@@ -38,6 +38,10 @@ TFrmMin::TFrmMin(std::function<void(const std::string&)> OpenGame, std::function
 
     lblTitle.set_markup("<b>" + Glib::Markup::escape_text(kMiniWindowTitle) + "</b>");
     lblTitle.override_color(Gdk::RGBA("#FFFFFF"));
+    // The glyph keeps its 15 x 15 pixels: no theme padding around it.
+    auto css = Gtk::CssProvider::create();
+    css->load_from_data("button { padding: 0; min-width: 0; min-height: 0; border-width: 0; }");
+    btnSysClose.get_style_context()->add_provider(css, GTK_STYLE_PROVIDER_PRIORITY_APPLICATION);
     btnSysClose.signal_clicked().connect([this] { btnSysCloseClick(); });
     body_.put(lblTitle, 40, 11);
     body_.put(btnSysClose, 537, 9);

@@ -19,8 +19,6 @@ class WebKitEngine;
 
 namespace kivo {
 
-// The title of the mini window, shown in it and given to the desktop.
-inline constexpr const char* kMiniWindowTitle = "Kivo游戏盒-网页游戏专用多开浏览器 迷你主页";
 // The colour of the background picture that is see-through.
 inline constexpr uint32_t kMiniWindowColourKey = 0x101010;
 

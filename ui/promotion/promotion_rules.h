@@ -9,6 +9,9 @@
 
 namespace kivo {
 
+// The title of the mini window, shown in it and given to the desktop.
+inline constexpr const char* kMiniWindowTitle = "Kivo游戏盒-网页游戏专用多开浏览器 迷你主页";
+
 // Lets through only the pop-ups a user asked for, and few of them: a pop-up opens when the page
 // asks in answer to a click or key (the page's gesture), the user has pressed a mouse button or
 // a key in the view since the last pop-up opened, and fewer than kPopupBurst have opened within

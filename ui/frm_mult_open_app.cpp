@@ -13,6 +13,7 @@
 #include "platform/text.h"
 #include "session/folder_cleanup.h"
 #include "session/session_names.h"
+#include "session/wait_messages.h"
 #include "session/shell_folders.h"
 #include "ui/accounts/frm_open_type.h"
 #include "ui/accounts/frm_save_table.h"
@@ -614,6 +615,27 @@ void TFrmMultOpenApp::tmrAdTimer() {
     tmrAd_.disconnect();
     actLoadWebGamePnl();
     actLoadHistory();
+    ShowMiniWindow();
+}
+
+void TFrmMultOpenApp::ShowMiniWindow() {
+    // Tests of other features run without it, so that it covers none of their clicks.
+    if (frmMin_ || std::getenv("KIVO_NO_PROMOTION"))
+        return;
+    try {
+        // Its pop-ups open as tabs in fresh temporary sessions; it is destroyed once closed.
+        frmMin_ = std::make_unique<TFrmMin>(
+            [this](const std::string& url) { OpenGame(url, "", ""); },
+            [this] { frmMin_.reset(); });
+        WaitWithMessages(1000);
+        if (!frmMin_)
+            return;
+        frmMin_->Navigate(PromotionUrl());
+        frmMin_->ShowCentredOn(*this);
+    } catch (const std::exception& e) {
+        std::cerr << "gameKivo: the mini window cannot open: " << e.what() << '\n';
+        frmMin_.reset();
+    }
 }
 
 void TFrmMultOpenApp::actLoadWebGamePnl() {
@@ -924,6 +946,7 @@ TFrmMultOpenApp::~TFrmMultOpenApp() {
     if (DialogOwner() == this)
         SetDialogOwner(nullptr);
     UnregisterHotKeys();
+    frmMin_.reset();
     tabStrip_.DestroyAllTabs();
 }
 

@@ -26,6 +26,7 @@
 #include "ui/pictures.h"
 #include "ui/pictures/thumbnail_grid.h"
 #include "ui/pictures/thumbnail_strip.h"
+#include "ui/promotion/frm_min.h"
 #include "ui/status_bar.h"
 #include "ui/tab_sheet.h"
 #include "ui/tab_strip.h"
@@ -167,6 +168,8 @@ class TFrmMultOpenApp : public Gtk::Window {
     void UnregisterHotKeys();
     void FormShow();
     void tmrAdTimer();
+    // Opens the promotion mini window, once per run.
+    void ShowMiniWindow();
     void BuildLeftPanel();
     // Rebuilds both catalogue trees; a failure leaves them as the load left them.
     // Rebuilds the history tree; a failure leaves it as the load left it.
@@ -244,6 +247,8 @@ class TFrmMultOpenApp : public Gtk::Window {
     THistoryTree vstHistory_;
     TMiniGameList miniGames_;
     TFavoritesTree favorites_;
+    // The promotion mini window while it is open.
+    std::unique_ptr<TFrmMin> frmMin_;
 };
 
 }  // namespace kivo

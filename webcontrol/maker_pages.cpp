@@ -188,6 +188,29 @@ std::string MiniGameTopPage() {
     return MiniGameSite(kMiniGameCategories.back().caption, games);
 }
 
+// The mini window's page: what the program does, and a few games of the maker's game site, each
+// opening in a tab of its own.
+std::string PromotionPage() {
+    std::string games;
+    for (const int sort : {0, 4, 9, 12}) {
+        games += std::string("<li><a target=\"_blank\" href=\"") + kMiniGameHost + "/play/" +
+                 std::to_string(sort) + "_0.htm\">" + kMiniGames[sort][0] + "</a></li>";
+    }
+    return Page("Kivo游戏盒 - 迷你主页",
+                R"(<style>body { font-size: 13px; } header { padding: 8px 16px; }
+header h1 { font-size: 16px; } main { padding: 0 16px; } section { margin: 8px 0; padding: 6px 12px; }
+ul.games li { width: auto; padding: 4px 10px; }</style>
+<header><h1>Kivo游戏盒 · 网页游戏专用多开浏览器</h1></header>
+<main>
+<section id="about"><h2>一台电脑，多个账号同时在线</h2><ul>
+<li>每个标签页都有自己独立的 Cookie 和缓存，同一个游戏的多个账号可以同时登录。</li>
+<li>保存账号和登录表单，下次打开时自动填写。</li>
+<li>老板键 <kbd>Ctrl</kbd>+<kbd>B</kbd> 一键隐藏。</li></ul></section>
+<section id="games"><h2>今日推荐小游戏</h2><ul class="games">)" +
+                    games + "</ul><p><a target=\"_blank\" href=\"" + kMiniGameHost +
+                    "/ee/top.htm\">更多小游戏排行榜</a></p></section></main>");
+}
+
 // One small game for every entry: click the ball before it moves on.
 std::string PlayPage(int sort, int number) {
     return MiniGameSite(
@@ -279,6 +302,11 @@ std::string MakerProbeUrl() {
     return MakerUrl("/explorer/u_1.0.html");
 }
 
+std::string PromotionUrl() {
+    const char* site = std::getenv("KIVO_PROMOTION_SITE");
+    return std::string(site ? site : kMakerHost) + "/zt/webgame_open/index.php";
+}
+
 std::string MakerSearchUrl() {
     // Tests point the game-directory search at a local server to see the bytes it receives.
     if (const char* site = std::getenv("KIVO_GAME_SEARCH_SITE"))
@@ -331,6 +359,8 @@ std::optional<MakerPage> FindMakerPage(const std::string& url, const std::string
         return MakerPage{"text/html", ManyAccountsThread()};
     if (path == "/thread-8791-1-1.html")
         return MakerPage{"text/html", ProblemThread()};
+    if (path == "/zt/webgame_open/index.php")
+        return MakerPage{"text/html", PromotionPage()};
     if (path == "/explorer/u_1.0.html")
         return MakerPage{"text/html", Page("Kivo", "<p id=\"probe\">ok</p>")};
     return std::nullopt;

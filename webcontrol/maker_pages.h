@@ -30,6 +30,10 @@ std::string OfflineSearchAddress();
 // variable KIVO_GAME_SEARCH_SITE ("http://host:port") moves it to another site.
 std::string MakerSearchUrl();
 
+// The promotion page of the mini window. The variable KIVO_PROMOTION_SITE ("http://host:port")
+// moves it to another site.
+std::string PromotionUrl();
+
 struct MiniGameCategory {
     const char* caption;
     const char* path;

@@ -243,6 +243,22 @@ window.addEventListener("load", function () {
         SendPage(response, Page("Popup", body));
     });
 
+    serve("/zt/webgame_open/index.php", [](const httplib::Request&, httplib::Response& response) {
+        response.set_header("Set-Cookie", "promo=ordinary; Max-Age=86400; Path=/");
+        SendPage(response, Page("Promotion", R"(<p><a id="open" target="_blank" href="/cookies?from=link" style="font-size: 24px">Open a game</a></p>
+<p><button id="flood" type="button" style="font-size: 24px">Open fifty</button></p>
+<script>
+document.getElementById("flood").addEventListener("click", function () {
+  for (var i = 0; i < 50; ++i) window.open("/cookies?from=flood&n=" + i);
+  setInterval(function () { window.open("/cookies?from=loop"); }, 20);
+});
+window.addEventListener("load", function () {
+  fetch("/cookies?from=promo");
+  window.open("/cookies?from=auto");
+});
+</script>)"));
+    });
+
     serve("/tall", [](const httplib::Request&, httplib::Response& response) {
         SendPage(response,
                  Page("Tall",

@@ -22,6 +22,11 @@
 //                         <button id="open-button"> calling window.open("/cookies");
 //                         /popup?auto=1 calls window.open("/cookies") when it has loaded
 //   /solid?c=RRGGBB       a page of that one colour, titled "solid-RRGGBB"
+//   /zt/webgame_open/index.php
+//                         a promotion page: sets promo=ordinary; <a id="open" target="_blank"
+//                         href="/cookies?from=link">; <button id="flood"> opening fifty windows
+//                         (/cookies?from=flood&n=I) and then one every 20 ms (from=loop); when
+//                         loaded it fetches /cookies?from=promo and opens /cookies?from=auto
 //   /tall                 a 300 × 900 pixel body (margin 0): three 300-pixel squares, red
 //                         (#top), green (#middle), blue (#bottom)
 //   /wide-tall?w=W&h=H    a W × H pixel body in one colour (1..50000 each, default 300 × 900)

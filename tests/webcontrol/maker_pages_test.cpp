@@ -87,4 +87,24 @@ TEST(MiniGameSite, EveryLinkLeadsToAPageOfTheSiteAndNothingComesFromOutside) {
     EXPECT_EQ(seen.size(), 1u + 18u + 17u * 4u);  // the root, the list's pages, every game
 }
 
+// The mini window's page links to games of the maker's site, each in a new window (which the
+// program turns into a tab); it loads nothing from elsewhere.
+TEST(PromotionPage, LinksToExistingGamesInNewWindowsOnly) {
+    ASSERT_EQ(kivo::PromotionUrl(), std::string(kivo::kMakerHost) + "/zt/webgame_open/index.php");
+    const std::string body = Body(kivo::PromotionUrl());
+    EXPECT_FALSE(Has(body, "src="));
+    EXPECT_FALSE(Has(body, "url("));
+    int links = 0;
+    for (size_t at = body.find("<a "); at != std::string::npos; at = body.find("<a ", at + 1)) {
+        const std::string tag = body.substr(at, body.find('>', at) - at);
+        EXPECT_TRUE(Has(tag, "target=\"_blank\"")) << tag;
+        const size_t start = tag.find("href=\"") + 6;
+        const std::string link = tag.substr(start, tag.find('"', start) - start);
+        EXPECT_EQ(link.rfind(kivo::kMiniGameHost, 0), 0u) << link;
+        EXPECT_FALSE(Has(Body(link), "(no page")) << link;
+        ++links;
+    }
+    EXPECT_GE(links, 4);
+}
+
 }  // namespace

@@ -68,6 +68,8 @@ void ProgramUnderTest::Start() {
         throw std::runtime_error("cannot open " + output_path_);
     auto env = options_.env;
     env.emplace_back("DBUS_SESSION_BUS_ADDRESS", Desktop().BusAddress());
+    if (!options_.promotion)
+        env.emplace_back("KIVO_NO_PROMOTION", "1");
     // setsid gives the program a process group of its own that ends with it at teardown.
     process_ = kivo::ChildProcess::Start("/usr/bin/setsid", {"setsid", executable_},
                                          {{output.Get(), 1}, {output.Get(), 2}}, env);

@@ -17,6 +17,7 @@ namespace kivo::e2e {
 struct ProgramOptions {
     bool prepare_database = true;  // the installer's database file in the program folder
     bool start = true;             // start at once; else call Start() later
+    bool promotion = false;        // the promotion window over the middle of the screen
     std::vector<std::pair<std::string, std::string>> env = {};  // extra environment
 };
 

@@ -4,6 +4,7 @@
 
 #include "app/identity.h"
 #include "ui/message_box.h"
+#include "ui/pictures.h"
 
 namespace kivo {
 
@@ -54,12 +55,7 @@ bool TBorderlessDialog::imgBackDraw(const Cairo::RefPtr<Cairo::Context>& cr) {
     // A white body under a blue title band, framed by the light border colour.
     cr->set_source_rgb(1, 1, 1);
     cr->paint();
-    auto band = Cairo::LinearGradient::create(0, 0, 0, 28);
-    band->add_color_stop_rgb(0, 0x2A / 255.0, 0x86 / 255.0, 0xCF / 255.0);
-    band->add_color_stop_rgb(1, 0x13 / 255.0, 0x6E / 255.0, 0xB7 / 255.0);
-    cr->set_source(band);
-    cr->rectangle(0, 0, w, 28);
-    cr->fill();
+    FillTitleBand(cr, w, 28);
     cr->set_source_rgb(0x88 / 255.0, 0xC5 / 255.0, 0xE6 / 255.0);
     cr->set_line_width(1);
     cr->rectangle(0.5, 0.5, w - 1, h - 1);

@@ -142,6 +142,15 @@ void DrawGlyph(const Cairo::RefPtr<Cairo::Context>& cr, Glyph glyph, double w, d
     cr->restore();
 }
 
+void FillTitleBand(const Cairo::RefPtr<Cairo::Context>& cr, double width, double height) {
+    auto band = Cairo::LinearGradient::create(0, 0, 0, height);
+    band->add_color_stop_rgb(0, 0x2A / 255.0, 0x86 / 255.0, 0xCF / 255.0);
+    band->add_color_stop_rgb(1, 0x13 / 255.0, 0x6E / 255.0, 0xB7 / 255.0);
+    cr->set_source(band);
+    cr->rectangle(0, 0, width, height);
+    cr->fill();
+}
+
 void DrawBanner(const Cairo::RefPtr<Cairo::Context>& cr, double w, double h) {
     auto sky = Cairo::LinearGradient::create(0, 0, 0, h);
     sky->add_color_stop_rgb(0, 0x2C / 255.0, 0x8E / 255.0, 0xD8 / 255.0);

@@ -36,6 +36,8 @@ void RoundedRectangle(const Cairo::RefPtr<Cairo::Context>& cr, double x, double 
                       double h, double r);
 
 // The banner of the top bar, stretched to w x h.
+// The blue title band across the top of a dialog's picture, `height` pixels high.
+void FillTitleBand(const Cairo::RefPtr<Cairo::Context>& cr, double width, double height);
 void DrawBanner(const Cairo::RefPtr<Cairo::Context>& cr, double w, double h);
 // A glyph centred in a w x h box, drawn in the current source colour.
 void DrawGlyph(const Cairo::RefPtr<Cairo::Context>& cr, Glyph glyph, double w, double h);

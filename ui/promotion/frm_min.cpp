@@ -5,6 +5,7 @@
 #include <iostream>
 
 #include "session/shell_folders.h"
+#include "ui/pictures.h"
 #include "ui/side/ordinary_profile.h"
 #include "ui/window_frame.h"
 #include "webcontrol/webkit_browser_view.h"
@@ -137,12 +138,7 @@ void TFrmMin::DrawBackgroundPicture() {
     cr->clip();
     cr->set_source_rgb(1, 1, 1);
     cr->paint();
-    auto band = Cairo::LinearGradient::create(0, 0, 0, 34);
-    band->add_color_stop_rgb(0, 0x2A / 255.0, 0x86 / 255.0, 0xCF / 255.0);
-    band->add_color_stop_rgb(1, 0x13 / 255.0, 0x6E / 255.0, 0xB7 / 255.0);
-    cr->set_source(band);
-    cr->rectangle(0, 0, w, 34);
-    cr->fill();
+    FillTitleBand(cr, w, 34);
     cr->set_source_rgb(0x13 / 255.0, 0x6E / 255.0, 0xB7 / 255.0);
     cr->rectangle(0, 34 + 371, w, h - 34 - 371);
     cr->fill();

@@ -169,6 +169,7 @@ void TakeGridPicture(TFrmMultOpenApp& window, const std::string& out) {
     Require(window.TabCount() == static_cast<int>(pages.size()),
             "expected " + std::to_string(pages.size()) + " tabs, found " +
                 std::to_string(window.TabCount()));
+    window.actLoadWebGamePnl();
     ShowFirstTab(window);
 
     kivo::TThumbnailGrid& grid = window.ThumbnailGrid();

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# Remakes docs/main-window.png, the picture of the main window in the README: installs what is
-# missing, builds, prepares a program folder and a home folder of their own in a scratch folder
-# and takes the picture on a virtual display. The user's own settings and browser are untouched.
+# Remakes the pictures in the README, docs/main-window.png of the main window and
+# docs/nine-grid.png of the thumbnail grid: installs what is missing, builds, prepares program
+# folders and a home folder of their own in a scratch folder and takes the pictures on a virtual
+# display. The user's own settings and browser are untouched.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -19,19 +20,26 @@ mkdir -p "$XDG_CONFIG_HOME" "$XDG_DATA_HOME" "$XDG_CACHE_HOME" "$XDG_RUNTIME_DIR
 chmod 700 "$XDG_RUNTIME_DIR"
 export NO_AT_BRIDGE=1
 
-# The program folder as an installer leaves it, with the picture taker next to the worker.
+# A program folder as an installer leaves it, with the picture taker next to the worker; each
+# picture gets one of its own, with a database of its own.
 # The worker goes under a name of its own: a main process that starts anywhere ends every
 # process named gameKivo, and registering through "gameKivo /REGSERVER" would do the same to
 # a browser the user has open. The picture taker registers the worker itself instead.
-app=$scratch/app
-mkdir -p "$app"
-cp build/bin/gameKivo "$app/kivo-shot-worker"
-cp build/tools/main_window_shot "$app/"
-bash scripts/prepare-database.sh "$app"
+take() {
+  local app=$scratch/app-$1
+  shift
+  mkdir -p "$app"
+  cp build/bin/gameKivo "$app/kivo-shot-worker"
+  cp build/tools/main_window_shot "$app/"
+  bash scripts/prepare-database.sh "$app"
+  xvfb-run -a -s "-screen 0 1280x800x24 -nolisten tcp" \
+    "$app/main_window_shot" "${@:1:$#-1}" "$app/kivo-shot-worker" "${@: -1}"
+}
 
-# Written to the scratch folder first: a failed run leaves the committed picture as it was.
+# Written to the scratch folder first: a failed run leaves the committed pictures as they were.
 mkdir -p docs
-xvfb-run -a -s "-screen 0 1280x800x24 -nolisten tcp" \
-  "$app/main_window_shot" "$app/kivo-shot-worker" "$scratch/main-window.png"
+take main "$scratch/main-window.png"
+take grid --grid "$scratch/nine-grid.png"
 mv "$scratch/main-window.png" docs/main-window.png
-echo "docs/main-window.png"
+mv "$scratch/nine-grid.png" docs/nine-grid.png
+echo "docs/main-window.png docs/nine-grid.png"

@@ -1,7 +1,8 @@
-// Takes the picture of the main window shown in the README: the real window in this process,
-// maximised, with tabs on the built-in pages served by real workers and a small catalogue of
-// games in the left panel, as it stands on the screen.
-// Usage: main_window_shot WORKER PICTURE.png
+// Takes the pictures of the README: the real window in this process, maximised, with a small
+// catalogue of games in the left panel, as it stands on the screen. The main picture has tabs
+// on the built-in pages served by real workers; with --grid the picture is of the thumbnail
+// grid over nine tabs on pages that look like games, which the tool writes itself.
+// Usage: main_window_shot [--grid] WORKER PICTURE.png
 // Run it from a program folder of its own (scripts/screenshot.sh prepares one) with HOME and
 // the XDG folders pointing at a scratch folder: it registers WORKER as the worker server in the
 // user's settings, and the window keeps its session folders next to the executable.
@@ -20,6 +21,7 @@
 #include "data/statements.h"
 #include "platform/paths.h"
 #include "platform/user_settings.h"
+#include "tools/screenshot/game_pages.h"
 #include "tools/screenshot/window_shot.h"
 #include "ui/frm_mult_open_app.h"
 #include "ui/tab_rules.h"
@@ -41,7 +43,8 @@ struct ShotFailed {
 };
 
 void Require(bool condition, const std::string& reason) {
-    if (!condition) throw ShotFailed{reason};
+    if (!condition)
+        throw ShotFailed{reason};
 }
 
 // Waits for the tab's page to complete: its hint leaves the loading caption for the title.
@@ -96,7 +99,8 @@ void SeedCatalogue(kivo::data::TDISQLite3Database& db) {
     db.Commit();
 }
 
-void TakePicture(TFrmMultOpenApp& window, const std::string& out) {
+// Maximises the window and waits until it fills the screen.
+void ShowMaximised(TFrmMultOpenApp& window) {
     // Maximised before its first showing, so the maximise maps the window only once. Toggled
     // on a window already mapped, the unmap of its hide reaches this process after the show
     // and reads as a minimise to the tray.
@@ -104,15 +108,40 @@ void TakePicture(TFrmMultOpenApp& window, const std::string& out) {
     Gdk::Rectangle area;
     window.get_display()->get_monitor_at_window(window.get_window())->get_workarea(area);
     window.btnMaxClick();
-    Require(WaitUntil([&] {
-                return window.get_mapped() && window.WindowMaximized() &&
-                       window.get_allocated_width() == area.get_width() &&
-                       window.get_allocated_height() == area.get_height();
-            }, 10s),
+    Require(WaitUntil(
+                [&] {
+                    return window.get_mapped() && window.WindowMaximized() &&
+                           window.get_allocated_width() == area.get_width() &&
+                           window.get_allocated_height() == area.get_height();
+                },
+                10s),
             "the main window did not fill the screen");
     WaitUntil([] { return false; }, 300ms);
     Require(!window.InTray() && window.get_mapped(), "the main window went to the tray");
+}
 
+// Makes the first tab current and waits until its worker has drawn the page into it.
+void ShowFirstTab(TFrmMultOpenApp& window) {
+    window.ActivateTab(0);
+    N_TRzTabSheet* first = window.ActiveTab();
+    Require(first == window.Tab(0), "the first tab did not become active");
+    // The worker's view paints the tab's window some time after the page completed.
+    Require(WaitUntil([&] { return !kivo::shot::SingleColour(kivo::shot::GrabScreenArea(*first)); },
+                      15s),
+            "the first page was never drawn in its tab");
+}
+
+void SaveWindow(TFrmMultOpenApp& window, const std::string& out) {
+    WaitUntil([] { return false; }, 2s);  // the last frames of the views and the tab strip
+    const Glib::RefPtr<Gdk::Pixbuf> picture = kivo::shot::GrabScreenArea(window);
+    Require(picture && !kivo::shot::SingleColour(picture), "the window could not be read");
+    picture->save(out, "png");
+    std::cout << "main_window_shot: " << picture->get_width() << "x" << picture->get_height()
+              << ", " << window.TabCount() << " tabs, saved to " << out << '\n';
+}
+
+void TakeMainPicture(TFrmMultOpenApp& window, const std::string& out) {
+    ShowMaximised(window);
     window.actOpenMainUrlExecute();
     WaitForPage(window.ActiveTab(), "the home page");
     WaitForPage(window.OpenGame(
@@ -124,33 +153,59 @@ void TakePicture(TFrmMultOpenApp& window, const std::string& out) {
     window.actLoadWebGamePnl();
     Require(window.TabCount() == 4, "expected 4 tabs, found " + std::to_string(window.TabCount()));
 
-    window.ActivateTab(0);
-    N_TRzTabSheet* home = window.ActiveTab();
-    Require(home == window.Tab(0), "the first tab did not become active");
+    ShowFirstTab(window);
     Require(window.AddressText() == kivo::MakerUrl("/news/"),
             "the first tab shows " + window.AddressText() + ", not the home page");
-    // The worker's view paints the tab's window some time after the page completed.
-    Require(WaitUntil([&] { return !kivo::shot::SingleColour(kivo::shot::GrabScreenArea(*home)); },
-                      15s),
-            "the home page was never drawn in its tab");
-    WaitUntil([] { return false; }, 2s);  // the last frames of the views and the tab strip
+    SaveWindow(window, out);
+}
 
-    const Glib::RefPtr<Gdk::Pixbuf> picture = kivo::shot::GrabScreenArea(window);
-    Require(picture && !kivo::shot::SingleColour(picture), "the window could not be read");
-    picture->save(out, "png");
-    std::cout << "main_window_shot: " << picture->get_width() << "x" << picture->get_height()
-              << ", " << window.TabCount() << " tabs, saved to " << out << '\n';
+// Nine tabs on the game pages, the grid shown with a picture in every cell and the pointer on
+// the fifth, whose frame lights up and whose tab's name the caption bar shows.
+void TakeGridPicture(TFrmMultOpenApp& window, const std::string& out) {
+    ShowMaximised(window);
+    const std::vector<std::string> pages =
+        kivo::shot::WriteGamePages(kivo::AppPath() + "ShotGames/");
+    for (const std::string& page : pages) WaitForPage(window.OpenGame(page, "", ""), page);
+    Require(window.TabCount() == static_cast<int>(pages.size()),
+            "expected " + std::to_string(pages.size()) + " tabs, found " +
+                std::to_string(window.TabCount()));
+    window.actLoadWebGamePnl();
+    ShowFirstTab(window);
+
+    kivo::TThumbnailGrid& grid = window.ThumbnailGrid();
+    grid.spSC9Click();
+    Require(grid.Showing(), "the grid did not show");
+    Require(WaitUntil(
+                [&] {
+                    if (grid.Loading())
+                        return false;
+                    for (int k = 0; k < 9; ++k)
+                        if (!grid.Cell(k).HasPicture())
+                            return false;
+                    return true;
+                },
+                60s),
+            "the grid's cells did not all get a picture");
+    grid.img1MouseEnter(4);
+    for (int k = 0; k < 9; ++k)
+        Require(
+            WaitUntil(
+                [&] { return !kivo::shot::SingleColour(kivo::shot::GrabScreenArea(grid.Cell(k))); },
+                15s),
+            "cell " + std::to_string(k + 1) + " was never drawn");
+    SaveWindow(window, out);
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc != 3) {
-        std::cerr << "usage: " << argv[0] << " WORKER PICTURE.png\n";
+    const bool grid = argc == 4 && std::string(argv[1]) == "--grid";
+    if (argc != 3 && !grid) {
+        std::cerr << "usage: " << argv[0] << " [--grid] WORKER PICTURE.png\n";
         return 2;
     }
-    const std::string worker = argv[1];
-    const std::string out = argv[2];
+    const std::string worker = argv[argc - 2];
+    const std::string out = argv[argc - 1];
     if (!gtk_init_check(nullptr, nullptr)) {
         std::cerr << "main_window_shot: cannot open the display; set DISPLAY to an X server\n";
         return 1;
@@ -166,10 +221,12 @@ int main(int argc, char** argv) {
     try {
         kivo::UserSettings settings;
         gameKivo_TLB::RegisterServer(settings, worker);
-        for (const char* folder : {"Temp/", "WebImage/"}) kivo::MakeFolders(kivo::AppPath() + folder);
+        for (const char* folder : {"Temp/", "WebImage/"})
+            kivo::MakeFolders(kivo::AppPath() + folder);
         kivo::data::TData data(kivo::AppPath() + kivo::data::TData::kDatabaseName,
                                [](const std::string& text, const std::string& title) {
-                                   std::cerr << "main_window_shot: " << title << ": " << text << '\n';
+                                   std::cerr << "main_window_shot: " << title << ": " << text
+                                             << '\n';
                                });
         SeedCatalogue(data.FDatabase);
         auto window = std::make_unique<TFrmMultOpenApp>(&data.FDatabase);
@@ -184,7 +241,10 @@ int main(int argc, char** argv) {
         };
         window->Quit = [] {};
         try {
-            TakePicture(*window, out);
+            if (grid)
+                TakeGridPicture(*window, out);
+            else
+                TakeMainPicture(*window, out);
         } catch (const ShotFailed& failure) {
             std::cerr << "main_window_shot: " << failure.reason << '\n';
             status = 1;

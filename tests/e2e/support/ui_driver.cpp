@@ -212,17 +212,29 @@ std::vector<std::string> UiDriver::TabNames() const {
 }
 
 Element UiDriver::ClickPath(AtspiRole first_role, const std::vector<std::string>& path) const {
+    // Below the first control, an item is a plain, check or radio menu item, or a menu when it
+    // opens a submenu; all are waited for at once.
+    const auto is_menu_entry = [](AtspiRole role) {
+        return role == ATSPI_ROLE_MENU_ITEM || role == ATSPI_ROLE_CHECK_MENU_ITEM ||
+               role == ATSPI_ROLE_RADIO_MENU_ITEM || role == ATSPI_ROLE_MENU;
+    };
     Element current;
     for (size_t i = 0; i < path.size(); ++i) {
-        current = WaitFor(i == 0 ? first_role : ATSPI_ROLE_MENU_ITEM, path[i]);
-        if (!current) {
-            // Check items and radio items are menu items too.
-            current = WaitFor(ATSPI_ROLE_CHECK_MENU_ITEM, path[i], 2s);
-            if (!current)
-                current = WaitFor(ATSPI_ROLE_MENU, path[i], 2s);
-            if (!current)
-                return Element();
+        if (i == 0) {
+            current = WaitFor(first_role, path[i]);
+        } else {
+            current = Element();
+            WaitUntil([&] {
+                const auto found = FindAll([&](const Element& e) {
+                    return e.Name() == path[i] && is_menu_entry(e.Role()) && e.Showing();
+                });
+                if (!found.empty())
+                    current = found.front();
+                return bool(current);
+            });
         }
+        if (!current)
+            return Element();
         Click(current);
     }
     return current;

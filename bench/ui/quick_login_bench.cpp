@@ -18,6 +18,7 @@
 #include "tests/data/test_database.h"
 #include "tests/support/test_support.h"
 #include "tests/support/test_web_server.h"
+#include "tests/support/toolkit.h"
 #include "ui/catalogue/catalogue_node.h"
 #include "ui/frm_mult_open_app.h"
 #include "webcontrol/registration.h"
@@ -70,9 +71,8 @@ double Measure(Open open, Done done) {
 int main(int argc, char** argv) {
     const int rounds = argc > 1 ? std::max(1, std::atoi(argv[1])) : 7;
     kivo::test::TempHome home;
-    if (!gtk_init_check(nullptr, nullptr))
+    if (!kivo::test::ToolkitReady())
         return 1;
-    Gtk::Main::init_gtkmm_internals();
     gdk_set_program_class(kivo::kMainWindowClass);
     kivo::test::TestWebServer server;
     const std::string url = server.Url("/account-login");

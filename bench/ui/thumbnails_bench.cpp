@@ -14,6 +14,7 @@
 #include "platform/user_settings.h"
 #include "tests/support/test_support.h"
 #include "tests/support/test_web_server.h"
+#include "tests/support/toolkit.h"
 #include "ui/frm_mult_open_app.h"
 #include "ui/pictures/thumbnail_layout.h"
 #include "webcontrol/registration.h"
@@ -94,9 +95,8 @@ double FreshPictures(kivo::TFrmMultOpenApp& window, int count) {
 int main(int argc, char** argv) {
     const int rounds = argc > 1 ? std::max(1, std::atoi(argv[1])) : 5;
     kivo::test::TempHome home;
-    if (!gtk_init_check(nullptr, nullptr))
+    if (!kivo::test::ToolkitReady())
         return 1;
-    Gtk::Main::init_gtkmm_internals();
     gdk_set_program_class(kivo::kMainWindowClass);
     kivo::test::TestWebServer server;
     // The workers write the thumbnails into their program folder, where this window reads them:

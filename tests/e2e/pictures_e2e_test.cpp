@@ -210,9 +210,15 @@ TEST(PicturesE2E, PageAreaAndScreenExportsGiveWhatWasShown) {
     ASSERT_TRUE(ui.WaitFor(ATSPI_ROLE_MENU, "全屏截图"));
     for (const char* key : {"Down", "Down", "Down", "Right", "Down", "Return"}) PressKeys(key);
     const std::string args = program.Home() + "/viewer-args.txt";
-    ASSERT_TRUE(WaitUntil([&] { return fs::exists(args); }, 30s)) << program.Output();
+    // The script's redirection makes the file before its line is written: wait for the line.
     std::string shown;
-    std::getline(std::ifstream(args), shown);
+    ASSERT_TRUE(WaitUntil(
+        [&] {
+            std::ifstream file(args);
+            return std::getline(file, shown) && !file.eof() && !shown.empty();
+        },
+        30s))
+        << program.Output();
     const fs::path shown_path(shown);
     EXPECT_EQ(shown_path.parent_path(), fs::path(program.Folder()) / "Temp");
     EXPECT_TRUE(std::regex_match(shown_path.filename().string(), std::regex(R"(\d{8}-\d{6}\.bmp)")))

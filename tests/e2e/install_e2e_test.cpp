@@ -63,12 +63,15 @@ std::map<std::string, std::string> Listing(const std::string& prefix) {
     return listing;
 }
 
+constexpr fs::perms kAllWrite =
+    fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write;
+
 // Takes write permission away from everything below `path`, as a system-wide install has it.
 void MakeReadOnly(const std::string& path) {
     for (const auto& entry : fs::recursive_directory_iterator(path))
         if (!entry.is_symlink())
-            fs::permissions(entry.path(), fs::perms::all_write, fs::perm_options::remove);
-    fs::permissions(path, fs::perms::all_write, fs::perm_options::remove);
+            fs::permissions(entry.path(), kAllWrite, fs::perm_options::remove);
+    fs::permissions(path, kAllWrite, fs::perm_options::remove);
 }
 
 Rows Games(const std::string& database) {

@@ -40,4 +40,5 @@ done
 grep -qF "./usr/bin/gameKivo -> ../lib/gameKivo/gameKivo" <<<"$listing" ||
   fail "no command gameKivo on the path"
 if grep -q "/build/\|/usr/local" <<<"$listing"; then fail "paths of the build machine"; fi
+echo "Depends: $depends"
 exit $failed

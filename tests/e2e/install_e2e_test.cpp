@@ -125,11 +125,19 @@ TEST(Installed, RunsFromAReadOnlyPrefixWithADatabaseOfItsOwnForEachUser) {
     const std::string first_home = first->Home();
     {
         UiDriver ui(first->Pid());
+        // A worker of the installation shows the shipped home page in the first tab, and
+        // writes that tab's picture into the user's own folder.
+        EXPECT_TRUE(WaitUntil([&] {
+            const auto names = ui.TabNames();
+            return !names.empty() && names.front().rfind("Kivo", 0) == 0;
+        })) << ::testing::PrintToString(ui.TabNames())
+            << first->Output();
+        EXPECT_TRUE(WaitUntil([&] {
+            return !FolderEntries(first_home + "/cache/gameKivo/WebImage").empty();
+        })) << "no page picture in the user's cache folder";
+        EXPECT_TRUE(fs::is_directory(first_home + "/cache/gameKivo/Temp"));
         ASSERT_NO_FATAL_FAILURE(AddGame(ui, "甲 Realm")) << first->Output();
         EXPECT_EQ(Games(first->DatabasePath()), (Rows{{"甲 Realm"}}));
-        // The pictures' folders are the user's.
-        EXPECT_TRUE(fs::is_directory(first_home + "/cache/gameKivo/WebImage"));
-        EXPECT_TRUE(fs::is_directory(first_home + "/cache/gameKivo/Temp"));
         ASSERT_NO_FATAL_FAILURE(Quit(*first, ui));
     }
     first->Start();

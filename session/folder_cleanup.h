@@ -24,9 +24,8 @@ void DeleteFolderTree(const std::string& path);
 std::set<std::string> AccountFolderNames(const std::vector<std::string>& stored_folders);
 
 // The folder part of the exit clean-up (`work_path`: see WorkPath): every entry whose name
-// contains "AppTemp" in
-// work_path + "KivoCache/" and in cache_root + "KivoCache/", then work_path + "WebImage/" and
-// work_path + "Temp/". A name in `account_folders` (see AccountFolderNames) is a saved
+// contains "AppTemp" in work_path + "KivoCache/" and in cache_root + "KivoCache/", then
+// work_path + "WebImage/" and work_path + "Temp/". A name in `account_folders` (see AccountFolderNames) is a saved
 // account's session and stays whatever it holds; when the accounts are not known (nullopt),
 // no entry of "KivoCache/" is removed. A "KivoCache" that is a symbolic link is not looked into.
 // An empty `cache_root` (none found in this run) skips that folder. Results are ignored; throws

@@ -23,7 +23,7 @@ void WorkerComServer::Start() {
     unsetenv("GAMEKIVO_CHANNEL_FD");
 
     channel_ = Channel::Create(UniqueFd(fd));
-    object_ = std::make_shared<uitWebControl::TWebControl>(factory_, AppPath());
+    object_ = std::make_shared<uitWebControl::TWebControl>(factory_, WorkPath());
     gameKivo_TLB::ServeWebControl(channel_, object_, *object_);
     channel_->SetClosedHandler([this] { ObjectReleased(); });
 

@@ -6,6 +6,7 @@
 
 #include <iostream>
 #include <memory>
+#include <string_view>
 
 #include "app/identity.h"
 #include "app/server_switches.h"
@@ -35,6 +36,21 @@ void ShowErrorWithoutOwner(int& argc, char**& argv, const char* text, const char
 
 void ShowError(const std::string& text, const std::string& title) {
     ShowMessageBox(text, title, Gtk::MESSAGE_ERROR, MessageButtons::Ok);
+}
+
+static_assert(std::string_view(kDatabaseFileName) == data::TData::kDatabaseName);
+
+// Every user of an installed program registers it on their first start, as its installer cannot
+// do for them; a registration of another copy of the program gives way to this one.
+void RegisterThisServer() {
+    try {
+        UserSettings settings;
+        const std::string executable = ExecutablePath();
+        if (gameKivo_TLB::RegisteredServer(settings) != executable)
+            gameKivo_TLB::RegisterServer(settings, executable);
+    } catch (const std::exception& e) {
+        std::cerr << "gameKivo: registration failed: " << e.what() << '\n';
+    }
 }
 
 }  // namespace
@@ -86,7 +102,21 @@ int RunMainRole(int argc, char** argv, const std::vector<std::string>& arguments
     Glib::set_application_name(kApplicationTitle);
 
     // 5. The data module (its failure is shown once and start-up goes on), then the main window.
-    data::TData Data(AppPath() + data::TData::kDatabaseName, ShowError);
+    // Installed, the user's own database is copied from the program folder's on the first start,
+    // and the worker server is this installation's.
+    const std::string app_path = AppPath();
+    const WritablePlaces places = Writable();
+    std::string copy_failure;
+    try {
+        PrepareDatabase(places, app_path + kDatabaseFileName);
+    } catch (const std::exception& e) {
+        copy_failure = e.what();
+    }
+    data::TData Data(places.Database, [&](const std::string& text, const std::string& title) {
+        ShowError(copy_failure.empty() ? text : text + "\n" + copy_failure, title);
+    });
+    if (RunsInstalled(app_path))
+        RegisterThisServer();
     // The upgrade program runs first and start-up waits for it; without it the installation is
     // broken and the program ends before any window is shown.
     if (!actAppUpgradeExecute(AppPath(),

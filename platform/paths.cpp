@@ -9,6 +9,8 @@
 #include <filesystem>
 #include <stdexcept>
 
+#include "platform/atomic_file.h"
+
 namespace kivo {
 
 namespace {
@@ -55,6 +57,40 @@ std::string RuntimeFolder() {
     if (lstat(folder.c_str(), &info) != 0 || !S_ISDIR(info.st_mode) || info.st_uid != getuid())
         throw std::runtime_error(folder + " is not a private folder of this user");
     return folder;
+}
+
+std::string UserCacheFolder() {
+    return XdgFolder("XDG_CACHE_HOME", ".cache/") + "gameKivo/";
+}
+
+bool RunsInstalled(const std::string& app_path) {
+    const std::string marker = app_path + kInstalledMarker;
+    return ::access(marker.c_str(), F_OK) == 0 || ::access(app_path.c_str(), W_OK) != 0;
+}
+
+WritablePlaces WritablePlacesFor(const std::string& app_path, bool installed) {
+    if (!installed)
+        return {app_path + kDatabaseFileName, app_path};
+    return {ProfileFolder() + kDatabaseFileName, UserCacheFolder()};
+}
+
+WritablePlaces Writable() {
+    const std::string app_path = AppPath();
+    return WritablePlacesFor(app_path, RunsInstalled(app_path));
+}
+
+std::string WorkPath() {
+    return Writable().Work;
+}
+
+void PrepareDatabase(const WritablePlaces& places, const std::string& template_file) {
+    if (places.Database == template_file || ::access(places.Database.c_str(), F_OK) == 0)
+        return;
+    if (::access(template_file.c_str(), R_OK) != 0)
+        throw std::runtime_error("the program folder has no database to copy (" + template_file +
+                                 "): " + std::strerror(errno));
+    MakeFolders(std::filesystem::path(places.Database).parent_path().string());
+    CopyFileOnce(template_file, places.Database);
 }
 
 void MakeFolders(const std::string& path) {

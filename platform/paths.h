@@ -14,6 +14,39 @@ std::string ConfigFolder();
 std::string ProfileFolder();
 // $XDG_RUNTIME_DIR/ (else a private per-user folder under /tmp, made on demand).
 std::string RuntimeFolder();
+// $XDG_CACHE_HOME/gameKivo/ (else ~/.cache/gameKivo/).
+std::string UserCacheFolder();
+
+// The file an installation puts into the program folder; see RunsInstalled.
+inline constexpr const char* kInstalledMarker = "installed";
+// The database file's name, in the program folder or in the user's data folder.
+inline constexpr const char* kDatabaseFileName = "MultOpenApp.dat";
+
+// Whether the program folder `app_path` (ending with "/") belongs to an installation: it holds
+// the file kInstalledMarker, or this user cannot write into it. An installed program folder is
+// shared by every user of the machine and the program never writes into it.
+bool RunsInstalled(const std::string& app_path);
+
+// Where a run keeps what it writes.
+struct WritablePlaces {
+    std::string Database;  // the database file
+    std::string Work;      // holds "Temp/", "WebImage/" and the program's own "KivoCache/"
+};
+
+// Run from where it was built, everything stays in the program folder `app_path`, as it always
+// did. Installed, the database is the user's own in ProfileFolder() and the rest lies in
+// UserCacheFolder(), so that users of one machine never share a file.
+WritablePlaces WritablePlacesFor(const std::string& app_path, bool installed);
+// The places of the running program.
+WritablePlaces Writable();
+// Writable().Work: the folder that holds "Temp/", "WebImage/" and the program's "KivoCache/".
+std::string WorkPath();
+
+// Makes sure `places.Database` exists: when it is not the template itself and is missing, the
+// template is copied there whole (see CopyFileOnce), so an installed program's first start gives
+// the user a database of their own. An existing file is never touched. Throws with the reason
+// when the copy cannot be made.
+void PrepareDatabase(const WritablePlaces& places, const std::string& template_file);
 
 // Makes the folder and its parents; throws with the reason when it cannot.
 void MakeFolders(const std::string& path);

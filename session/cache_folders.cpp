@@ -35,7 +35,7 @@ std::string ParentFolder(std::string folder) {
 
 }  // namespace
 
-TCacheFolders::TCacheFolders() : TCacheFolders(UserSettings(), AppPath()) {}
+TCacheFolders::TCacheFolders() : TCacheFolders(UserSettings(), WorkPath()) {}
 
 TCacheFolders::TCacheFolders(UserSettings settings, std::string app_path)
     : settings_(std::move(settings)), app_path_(std::move(app_path)) {}

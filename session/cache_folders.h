@@ -16,7 +16,8 @@ namespace kivo {
 
 class TCacheFolders {
   public:
-    // The current user's settings; the program folder for the cache root's fallback.
+    // The current user's settings; the folder whose parent is the cache root's fallback: the
+    // program folder when run from the build, the user's cache folder when installed (WorkPath).
     TCacheFolders();
     TCacheFolders(UserSettings settings, std::string app_path);
 

@@ -159,19 +159,19 @@ std::set<std::string> AccountFolderNames(const std::vector<std::string>& stored_
     return names;
 }
 
-void CleanUpRunFolders(const std::string& app_path, const std::string& cache_root,
+void CleanUpRunFolders(const std::string& work_path, const std::string& cache_root,
                        const std::optional<std::set<std::string>>& account_folders) {
-    CheckFolder(app_path);
+    CheckFolder(work_path);
     if (!cache_root.empty())
         CheckFolder(cache_root);
     if (account_folders) {
-        RemoveTempSessions(app_path, *account_folders);
-        if (!cache_root.empty() && cache_root != app_path)
+        RemoveTempSessions(work_path, *account_folders);
+        if (!cache_root.empty() && cache_root != work_path)
             RemoveTempSessions(cache_root, *account_folders);
     }
-    DeleteFolder(app_path + "WebImage/");
-    DeleteFolderTree(app_path + "WebImage/");
-    DeleteFolder(app_path + "Temp/");
+    DeleteFolder(work_path + "WebImage/");
+    DeleteFolderTree(work_path + "WebImage/");
+    DeleteFolder(work_path + "Temp/");
 }
 
 }  // namespace kivo

@@ -23,14 +23,14 @@ void DeleteFolderTree(const std::string& path);
 // CACHEPATH values); stored forms that name no session folder are left out.
 std::set<std::string> AccountFolderNames(const std::vector<std::string>& stored_folders);
 
-// The folder part of the exit clean-up: every entry whose name contains "AppTemp" in
-// app_path + "KivoCache/" and in cache_root + "KivoCache/", then app_path + "WebImage/" and
-// app_path + "Temp/". A name in `account_folders` (see AccountFolderNames) is a saved
+// The folder part of the exit clean-up (`work_path`: see WorkPath): every entry whose name
+// contains "AppTemp" in work_path + "KivoCache/" and in cache_root + "KivoCache/", then
+// work_path + "WebImage/" and work_path + "Temp/". A name in `account_folders` (see AccountFolderNames) is a saved
 // account's session and stays whatever it holds; when the accounts are not known (nullopt),
 // no entry of "KivoCache/" is removed. A "KivoCache" that is a symbolic link is not looked into.
 // An empty `cache_root` (none found in this run) skips that folder. Results are ignored; throws
 // std::invalid_argument for a folder that is not absolute.
-void CleanUpRunFolders(const std::string& app_path, const std::string& cache_root,
+void CleanUpRunFolders(const std::string& work_path, const std::string& cache_root,
                        const std::optional<std::set<std::string>>& account_folders);
 
 }  // namespace kivo

@@ -58,7 +58,7 @@ std::string MenuCaption(const std::string& caption) {
 }  // namespace
 
 TFrmMultOpenApp::TFrmMultOpenApp(data::TDISQLite3Database* database)
-    : CacheFolders(UserSettings(), AppPath()),
+    : CacheFolders(UserSettings(), WorkPath()),
       database_(database),
       navigationBar_(NavigationBarLinks()),
       tabStrip_(TabStripLinks()),
@@ -70,7 +70,8 @@ TFrmMultOpenApp::TFrmMultOpenApp(data::TDISQLite3Database* database)
                       },
                       [this] { thumbnailStrip_.LoadSC8(); }}),
       thumbnailStrip_(ThumbnailLinks()),
-      pictureMenu_({[this] { return ActiveTab(); }, [this] { return this; }}, AppPath()),
+      pictureMenu_({[this] { return ActiveTab(); }, [this] { return this; }}, AppPath(),
+                   WorkPath()),
       leftHost_(MakeLeftHost()),
       leftPanel_(*leftHost_),
       vstWebGame_(*leftHost_, catalogue::kWebGameTree, context_, [this] { actLoadWebGamePnl(); }),
@@ -222,7 +223,7 @@ TThumbnailLinks TFrmMultOpenApp::ThumbnailLinks() {
         }
         tab->WebControl().SaveWebToPicSmallAsync(handle, kFreshPictureTime, std::move(done));
     };
-    links.AppPath = [] { return AppPath(); };
+    links.WorkPath = [] { return WorkPath(); };
     links.ShowInfo = [this](const std::string& text, const std::string& caption) {
         ShowMessageBox(text, caption, Gtk::MESSAGE_INFO, MessageButtons::Ok, this);
     };
@@ -556,7 +557,7 @@ void TFrmMultOpenApp::FormCreate() {
     // The cache root is found on its first use.
     for (const char* folder : {"Temp/", "WebImage/"}) {
         try {
-            MakeFolders(AppPath() + folder);
+            MakeFolders(WorkPath() + folder);
         } catch (const std::exception&) {
             // The pictures then fail where they are written.
         }
@@ -706,7 +707,7 @@ void TFrmMultOpenApp::btnSaveFormClick() {
 accounts::TSaveTableHost TFrmMultOpenApp::SaveTableHost() {
     accounts::TSaveTableHost host;
     host.Database = database_;
-    host.AppPath = AppPath();
+    host.WorkPath = WorkPath();
     host.CacheRoot = [this] { return CacheFolders.GetCacheRoot(); };
     host.CaptureFields = [this] {
         N_TRzTabSheet* tab = ActiveTab();
@@ -923,7 +924,7 @@ void TFrmMultOpenApp::actAppHaltExecute() {
     // The released workers end by themselves, or are ended; their session folders go after.
     gameKivo_TLB::EndReleasedWorkers(std::chrono::seconds(2));
     try {
-        CleanUpRunFolders(AppPath(), CacheFolders.GetCacheRoot(), AccountFolders());
+        CleanUpRunFolders(WorkPath(), CacheFolders.GetCacheRoot(), AccountFolders());
     } catch (const std::exception&) {
     }
 }

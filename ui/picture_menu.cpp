@@ -23,8 +23,8 @@ bool FolderOfExists(const std::string& path) {
 
 }  // namespace
 
-TPictureMenu::TPictureMenu(TLinks links, std::string app_path)
-    : links_(std::move(links)), app_path_(std::move(app_path)) {}
+TPictureMenu::TPictureMenu(TLinks links, std::string app_path, std::string work_path)
+    : links_(std::move(links)), app_path_(std::move(app_path)), work_path_(std::move(work_path)) {}
 
 void TPictureMenu::Click(int group, int output) {
     using Handler = void (TPictureMenu::*)();
@@ -50,7 +50,7 @@ std::optional<std::string> TPictureMenu::PageSnapshot() {
     N_TRzTabSheet* tab = links_.ActiveTab();
     if (!tab || !tab->HasWebControl())
         return std::nullopt;
-    const std::string path = app_path_ + "Temp/" + std::to_string(tab->TabHandle());
+    const std::string path = work_path_ + "Temp/" + std::to_string(tab->TabHandle());
     // An older snapshot must not pass for this one when the worker fails to draw.
     ::unlink(path.c_str());
     tab->WebControl().SaveWebToPic(tab->TabHandle());
@@ -97,7 +97,7 @@ std::string TPictureMenu::TimestampedTempFile() const {
     const std::time_t now = std::time(nullptr);
     std::tm local{};
     localtime_r(&now, &local);
-    return app_path_ + "Temp/" + imaging::ExportFileName(local);
+    return work_path_ + "Temp/" + imaging::ExportFileName(local);
 }
 
 void TPictureMenu::MenuItem8Click() {

@@ -22,8 +22,9 @@ class TPictureMenu {
         std::function<Gtk::Window*()> Owner;
     };
 
-    // `app_path`: the program folder, with its final "/".
-    TPictureMenu(TLinks links, std::string app_path);
+    // `app_path`: the program folder, which holds the area chooser; `work_path`: the folder of
+    // "Temp/" (see WorkPath). Both end with "/".
+    TPictureMenu(TLinks links, std::string app_path, std::string work_path);
 
     // Group 0 web page, 1 screen area, 2 full screen; output 0 file, 1 image program,
     // 2 clipboard.
@@ -50,11 +51,12 @@ class TPictureMenu {
     std::optional<std::string> ExecuteSavePic();
     // Writes a 24-bit bitmap; a failure is told to the user.
     void SaveBitmap(const std::string& path, const imaging::RgbImage& picture);
-    // AppPath + "Temp/" + the current local time's "YYYYMMDD-hhmmss.bmp".
+    // WorkPath + "Temp/" + the current local time's "YYYYMMDD-hhmmss.bmp".
     std::string TimestampedTempFile() const;
 
     TLinks links_;
     std::string app_path_;
+    std::string work_path_;
 };
 
 }  // namespace kivo

@@ -167,9 +167,7 @@ void DrawBanner(const Cairo::RefPtr<Cairo::Context>& cr, double w, double h) {
     }
 }
 
-Glib::RefPtr<Gdk::Pixbuf> AppIcon(int size) {
-    auto surface = Cairo::ImageSurface::create(Cairo::FORMAT_ARGB32, size, size);
-    auto cr = Cairo::Context::create(surface);
+void DrawAppIcon(const Cairo::RefPtr<Cairo::Context>& cr, double size) {
     const double s = size;
     auto face = Cairo::LinearGradient::create(0, 0, 0, s);
     face->add_color_stop_rgb(0, 0x3A / 255.0, 0x9C / 255.0, 0xE6 / 255.0);
@@ -188,6 +186,11 @@ Glib::RefPtr<Gdk::Pixbuf> AppIcon(int size) {
     cr->set_source_rgb(0x13 / 255.0, 0x6E / 255.0, 0xB7 / 255.0);
     cr->arc(s * 0.59, s * 0.59, s * 0.09, 0, 2 * M_PI);
     cr->fill();
+}
+
+Glib::RefPtr<Gdk::Pixbuf> AppIcon(int size) {
+    auto surface = Cairo::ImageSurface::create(Cairo::FORMAT_ARGB32, size, size);
+    DrawAppIcon(Cairo::Context::create(surface), size);
     return ToPixbuf(surface);
 }
 

@@ -25,6 +25,8 @@ enum class Glyph {
 
 // The application icon (tray, window list), `size` pixels square.
 Glib::RefPtr<Gdk::Pixbuf> AppIcon(int size);
+// Draws the application icon into the square 0, 0, size, size (also for the installed icons).
+void DrawAppIcon(const Cairo::RefPtr<Cairo::Context>& cr, double size);
 // The icon of a search engine (index 0 or 1), and of the search button (2) and its disabled
 // form (3), 16 pixels square.
 Glib::RefPtr<Gdk::Pixbuf> SearchIcon(int index);
@@ -45,13 +47,13 @@ void DrawGlyph(const Cairo::RefPtr<Cairo::Context>& cr, Glyph glyph, double w, d
 // A flat button showing a glyph (and an optional caption after it), white on the banner; it
 // lights up under the pointer and darkens while pressed.
 class PictureButton : public Gtk::Button {
-public:
+  public:
     PictureButton(Glyph glyph, int width, int height, const std::string& caption = "");
 
-protected:
+  protected:
     bool on_draw(const Cairo::RefPtr<Cairo::Context>& cr) override;
 
-private:
+  private:
     Glyph glyph_;
     std::string caption_;
 };

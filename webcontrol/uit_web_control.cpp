@@ -84,11 +84,11 @@ std::shared_ptr<BrowserView> TWebControl::NeedView(int32_t TabHandle) const {
 }
 
 std::string TWebControl::WebImagePath(int32_t TabHandle) const {
-    return app_path_ + "WebImage/" + KeyOf(TabHandle);
+    return work_path_ + "WebImage/" + KeyOf(TabHandle);
 }
 
 std::string TWebControl::TempPath(int32_t TabHandle) const {
-    return app_path_ + "Temp/" + KeyOf(TabHandle);
+    return work_path_ + "Temp/" + KeyOf(TabHandle);
 }
 
 std::shared_ptr<BrowserView> TWebControl::CreateView(int32_t TabHandle, BrowserView* related) {

@@ -94,7 +94,7 @@ double LoadFiles(kivo::TFrmMultOpenApp& window, int width, int height) {
     const auto start = Clock::now();
     for (int i = 0; i < kTabs; ++i) {
         const auto picture = kivo::LoadThumbnailPicture(
-            kivo::ThumbnailFile(kivo::AppPath(), window.Tab(i)->TabHandle()), width, height);
+            kivo::ThumbnailFile(kivo::WorkPath(), window.Tab(i)->TabHandle()), width, height);
         if (picture.Empty())
             return -1;
     }
@@ -171,12 +171,12 @@ int main(int argc, char** argv) {
         return 1;
     gdk_set_program_class(kivo::kMainWindowClass);
     kivo::test::TestWebServer server;
-    // The workers write the thumbnails into their program folder, where this window reads them:
+    // The workers write the thumbnails into their work folder, where this window reads them:
     // they run from a copy next to this program (the page extension is there already).
     const std::string folder = kivo::AppPath();
     const std::string exe = kivo::test::CopyExecutable(
         KIVO_EXECUTABLE, folder.substr(0, folder.size() - 1), "kivo-thumbs-bench-worker");
-    std::filesystem::create_directories(folder + "WebImage");
+    std::filesystem::create_directories(kivo::WorkPath() + "WebImage");
     kivo::UserSettings settings;
     gameKivo_TLB::RegisterServer(settings, exe);
 
@@ -191,7 +191,7 @@ int main(int argc, char** argv) {
         std::snprintf(colour, sizeof colour, "%02x%02x%02x", 20 * i, 255 - 20 * i, 128);
         kivo::N_TRzTabSheet* tab =
             window->OpenGame(server.Url("/solid?c=" + std::string(colour)), "", "");
-        const auto file = kivo::ThumbnailFile(kivo::AppPath(), tab->TabHandle());
+        const auto file = kivo::ThumbnailFile(kivo::WorkPath(), tab->TabHandle());
         loaded = kivo::test::PumpUntil(
             [&] { return tab->Hint().rfind("solid", 0) == 0 && std::filesystem::exists(file); },
             60s);

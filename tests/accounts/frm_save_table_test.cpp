@@ -45,7 +45,7 @@ class SaveTable : public ::testing::Test {
         db_.SetDatabaseName(file);
         db_.Open();
         host_.Database = &db_;
-        host_.AppPath = (folder_.Path() / "app").string() + "/";
+        host_.WorkPath = (folder_.Path() / "app").string() + "/";
         host_.CacheRoot = [this] { return (folder_.Path() / "root").string() + "/"; };
         host_.CaptureFields = [this] {
             if (captured_.empty())

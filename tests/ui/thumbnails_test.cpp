@@ -56,7 +56,7 @@ class Thumbnails : public ::testing::Test {
         links.FreshPicture = [this](int32_t handle, std::function<void(bool)> done) {
             asked_[handle] = std::move(done);
         };
-        links.AppPath = [this] { return home_.Path() + "/"; };
+        links.WorkPath = [this] { return home_.Path() + "/"; };
         links.ShowInfo = [this](const std::string& text, const std::string&) {
             messages_.push_back(text);
         };

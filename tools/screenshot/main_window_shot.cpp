@@ -222,12 +222,11 @@ int main(int argc, char** argv) {
         kivo::UserSettings settings;
         gameKivo_TLB::RegisterServer(settings, worker);
         for (const char* folder : {"Temp/", "WebImage/"})
-            kivo::MakeFolders(kivo::AppPath() + folder);
-        kivo::data::TData data(kivo::AppPath() + kivo::data::TData::kDatabaseName,
-                               [](const std::string& text, const std::string& title) {
-                                   std::cerr << "main_window_shot: " << title << ": " << text
-                                             << '\n';
-                               });
+            kivo::MakeFolders(kivo::WorkPath() + folder);
+        kivo::data::TData data(
+            kivo::Writable().Database, [](const std::string& text, const std::string& title) {
+                std::cerr << "main_window_shot: " << title << ": " << text << '\n';
+            });
         SeedCatalogue(data.FDatabase);
         auto window = std::make_unique<TFrmMultOpenApp>(&data.FDatabase);
         // No dialog may wait for an answer nobody gives.

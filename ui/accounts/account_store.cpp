@@ -112,10 +112,10 @@ void DeleteAccount(TDISQLite3Database& db, const std::string& account_id) {
     });
 }
 
-std::vector<std::string> AccountFolders(std::string_view cache_path, const std::string& app_path,
+std::vector<std::string> AccountFolders(std::string_view cache_path, const std::string& work_path,
                                         const std::string& cache_root) {
     std::vector<std::string> folders;
-    for (const std::string& root : {app_path, cache_root}) {
+    for (const std::string& root : {work_path, cache_root}) {
         if (root.empty())
             continue;
         try {
@@ -127,9 +127,9 @@ std::vector<std::string> AccountFolders(std::string_view cache_path, const std::
     return folders;
 }
 
-void DeleteAccountFolders(std::string_view cache_path, const std::string& app_path,
+void DeleteAccountFolders(std::string_view cache_path, const std::string& work_path,
                           const std::string& cache_root) {
-    for (const std::string& folder : AccountFolders(cache_path, app_path, cache_root)) {
+    for (const std::string& folder : AccountFolders(cache_path, work_path, cache_root)) {
         try {
             DeleteFolder(folder);
         } catch (const std::exception&) {

@@ -50,14 +50,14 @@ std::string SaveAccount(data::TDISQLite3Database& db, const std::string& url_id,
 // thrown on failure.
 void DeleteAccount(data::TDISQLite3Database& db, const std::string& account_id);
 
-// The session folders of an account, stored form `cache_path`: below the program folder, then
-// below the cache root (left out when `cache_root` is empty). A stored form that would lead
+// The session folders of an account, stored form `cache_path`: below `work_path` (see WorkPath),
+// then below the cache root (left out when `cache_root` is empty). A stored form that would lead
 // outside either "KivoCache/" gives none.
-std::vector<std::string> AccountFolders(std::string_view cache_path, const std::string& app_path,
+std::vector<std::string> AccountFolders(std::string_view cache_path, const std::string& work_path,
                                         const std::string& cache_root);
 
 // Deletes those folders; results are ignored.
-void DeleteAccountFolders(std::string_view cache_path, const std::string& app_path,
+void DeleteAccountFolders(std::string_view cache_path, const std::string& work_path,
                           const std::string& cache_root);
 
 // The enciphered and the plain form of a stored field value.

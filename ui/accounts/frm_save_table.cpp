@@ -234,7 +234,7 @@ void TFrmSaveTable::btnClearCacheClick() {
     }
     for (size_t i = 0; i < users_.size(); ++i)
         if (UserChecked(i))
-            DeleteAccountFolders(users_[i].CACHEPATH, host_.AppPath, cache_root);
+            DeleteAccountFolders(users_[i].CACHEPATH, host_.WorkPath, cache_root);
 }
 
 void TFrmSaveTable::btnDeleteClick() {

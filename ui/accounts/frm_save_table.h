@@ -37,8 +37,8 @@ inline constexpr const char* kDeleteFailed = "删除失败，请重试！";
 // What the dialog needs of the window that opens it.
 struct TSaveTableHost {
     data::TDISQLite3Database* Database = nullptr;
-    // The program folder, ending with "/".
-    std::string AppPath;
+    // The folder that holds the program's own "KivoCache/" (see WorkPath), ending with "/".
+    std::string WorkPath;
     // The cache root of the session folders ("" when none can be found).
     std::function<std::string()> CacheRoot;
     // The login fields of the active tab's page; throws when its document cannot be had.

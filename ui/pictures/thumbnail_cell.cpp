@@ -128,7 +128,7 @@ bool TThumbnailLoader::StillShows(const Job& job) const {
 void TThumbnailLoader::Run(const Job& job) {
     if (!StillShows(job))
         return;  // the tab went or moved meanwhile: the cell keeps its digit
-    const std::string file = ThumbnailFile(links_.AppPath(), job.handle);
+    const std::string file = ThumbnailFile(links_.WorkPath(), job.handle);
     try {
         job.cell->SetPicture(LoadThumbnailPicture(file, job.width, job.height), job.width,
                              job.height);

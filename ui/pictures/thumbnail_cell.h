@@ -30,8 +30,8 @@ struct TThumbnailLinks {
     // Asks the tab's worker for a fresh thumbnail file; `done` runs later from the main loop
     // with true once the file was written. Never waits.
     std::function<void(int32_t tab_handle, std::function<void(bool written)> done)> FreshPicture;
-    // The program folder, ending with "/".
-    std::function<std::string()> AppPath;
+    // The folder that holds "WebImage/" (see WorkPath), ending with "/".
+    std::function<std::string()> WorkPath;
     // An information message box owned by the window.
     std::function<void(const std::string& text, const std::string& caption)> ShowInfo;
 };

@@ -69,8 +69,8 @@ imaging::RgbImage LoadThumbnailPicture(const std::string& file, int image_width,
     return CropThumbnail(imaging::ReadBmp(file), image_width, image_height);
 }
 
-std::string ThumbnailFile(const std::string& app_path, int32_t tab_handle) {
-    return app_path + "WebImage/" + std::to_string(tab_handle);
+std::string ThumbnailFile(const std::string& work_path, int32_t tab_handle) {
+    return work_path + "WebImage/" + std::to_string(tab_handle);
 }
 
 }  // namespace kivo

@@ -63,8 +63,8 @@ imaging::RgbImage CropThumbnail(const imaging::RgbImage& page, int image_width, 
 // file that is missing, damaged or not a picture, std::invalid_argument as CropThumbnail.
 imaging::RgbImage LoadThumbnailPicture(const std::string& file, int image_width, int image_height);
 
-// The thumbnail file the tab's worker writes after each completed page: `app_path` (ending
+// The thumbnail file the tab's worker writes after each completed page: `work_path` (ending
 // with "/") + "WebImage/" + the decimal TabHandle.
-std::string ThumbnailFile(const std::string& app_path, int32_t tab_handle);
+std::string ThumbnailFile(const std::string& work_path, int32_t tab_handle);
 
 }  // namespace kivo

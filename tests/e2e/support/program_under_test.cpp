@@ -30,6 +30,14 @@ int RunToEnd(const std::string& path, const std::vector<std::string>& args) {
 ProgramUnderTest::ProgramUnderTest(ProgramOptions options) : options_(std::move(options)) {
     Desktop();  // the buses exist before anything that may look for them starts
     unsetenv("NO_AT_BRIDGE");
+    output_path_ = home_.Path() + "/program-output.log";
+    if (!options_.installed_executable.empty()) {
+        executable_ = options_.installed_executable;
+        folder_ = fs::path(executable_).parent_path().string();
+        if (options_.start)
+            Start();
+        return;
+    }
     static int count = 0;
     folder_ = home_.Path() + "/app";
     fs::create_directories(folder_);
@@ -49,7 +57,6 @@ ProgramUnderTest::ProgramUnderTest(ProgramOptions options) : options_(std::move(
         throw std::runtime_error("cannot prepare the database");
     if (RunToEnd(executable_, {executable_, "/REGSERVER"}) != 0)
         throw std::runtime_error("cannot register the worker server");
-    output_path_ = home_.Path() + "/program-output.log";
     if (options_.start)
         Start();
 }
@@ -59,6 +66,12 @@ ProgramUnderTest::~ProgramUnderTest() {
         kill(-pid_, SIGKILL);
         WaitForEnd(10s);
     }
+}
+
+std::string ProgramUnderTest::DatabasePath() const {
+    if (!options_.installed_executable.empty())
+        return home_.Path() + "/data/gameKivo/MultOpenApp.dat";
+    return folder_ + "/MultOpenApp.dat";
 }
 
 void ProgramUnderTest::Start() {

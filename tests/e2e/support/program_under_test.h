@@ -19,13 +19,17 @@ struct ProgramOptions {
     bool start = true;             // start at once; else call Start() later
     bool promotion = false;        // the promotion window over the middle of the screen
     std::vector<std::pair<std::string, std::string>> env = {};  // extra environment
+    // An installed program to run as it is: no program folder is prepared and nothing is
+    // registered; the program does what an installed one does on a user's first start.
+    std::string installed_executable = {};
 };
 
 class ProgramUnderTest {
   public:
-    // Prepares the scratch home and the program folder as an installation (executable under
-    // another file name, its module, UpgradeClient, page extension, database), registers the
-    // worker server, starts the web server and, unless told otherwise, the program.
+    // Prepares the scratch home and, unless an installed program is given, the program folder
+    // as an installation (executable under another file name, its module, UpgradeClient, page
+    // extension, database) with the worker server registered; starts the web server and, unless
+    // told otherwise, the program.
     explicit ProgramUnderTest(ProgramOptions options = {});
     // Ends the program's whole process group if it is still running.
     ~ProgramUnderTest();
@@ -43,7 +47,8 @@ class ProgramUnderTest {
     const std::string& Home() const { return home_.Path(); }
     const std::string& Folder() const { return folder_; }  // the program folder, no final "/"
     const std::string& Executable() const { return executable_; }
-    std::string DatabasePath() const { return folder_ + "/MultOpenApp.dat"; }
+    // The database the program uses: in the program folder, or the user's own when installed.
+    std::string DatabasePath() const;
     kivo::test::TestWebServer& Server() { return server_; }
     // What the program wrote to stdout and stderr so far, for failure messages.
     std::string Output() const;

@@ -195,6 +195,9 @@ TTabStrip::TLinks TFrmMultOpenApp::TabStripLinks() {
         if (thumbnailStrip_.Showing())
             thumbnailStrip_.LoadSC8();
     };
+    links.WatchDownloads = [this](const std::shared_ptr<TWebControl>& proxy) {
+        downloads_.Watch(proxy);
+    };
     return links;
 }
 

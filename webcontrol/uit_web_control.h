@@ -44,7 +44,7 @@ class TWebControl final : public gameKivo_TLB::IWebControl,
 public:
     // `app_path`: the program folder (ends with "/") that holds "WebImage/" and "Temp/".
     TWebControl(BrowserViewFactory* factory, std::string app_path)
-        : factory_(factory), app_path_(std::move(app_path)) {}
+        : factory_(factory), app_path_(std::move(app_path)), downloads_(DownloadReportsToMain()) {}
 
     void Navigate(int32_t TabHandle, const std::u16string& Url,
                   const std::u16string& PostData) override;
@@ -64,6 +64,7 @@ public:
     void SetParent(int32_t TabHandle) override;
     void SaveWebToPic(int32_t TabHandle) override;
     void SaveWebToPicSmall(int32_t TabHandle) override;
+    void DownloadSaveTo(int32_t DownloadId, const std::u16string& Path) override;
 
     // The view of the first entry keyed by TabHandle, or nothing.
     std::shared_ptr<BrowserView> FindView(int32_t TabHandle) const;
@@ -78,6 +79,7 @@ public:
     std::shared_ptr<BrowserView> ViewNewWindow(BrowserView& opener) override;
     void ViewProgressChange(BrowserView& view, int32_t progress, int32_t progress_max) override;
     void ViewStatusTextChange(BrowserView& view, const std::string& text) override;
+    void ViewDownload(BrowserView& view, std::shared_ptr<DownloadTransfer> transfer) override;
 
 private:
     struct ViewEntry {
@@ -97,8 +99,12 @@ private:
     static kivo::imaging::RgbImage DrawPicture(BrowserView& view, std::optional<ScrollSize> body,
                                                bool capped);
 
+    // What the download list reports goes to the subscriber as events.
+    DownloadReports DownloadReportsToMain();
+
     BrowserViewFactory* factory_;
     std::string app_path_;
+    DownloadList downloads_;
     // Absent until the first CreateWeb.
     std::optional<std::vector<ViewEntry>> ViewList;
     // The failure of a page picture has been shown once; later ones go to the log.

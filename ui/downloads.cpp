@@ -56,6 +56,22 @@ void TDownloads::Watch(const std::shared_ptr<TWebControl>& worker) {
     };
 }
 
+void TDownloads::WorkersEnded() {
+    for (auto it = entries_.begin(); it != entries_.end();) {
+        const auto worker = it->second.worker.lock();
+        const auto object = worker ? worker->DefaultInterface() : nullptr;
+        if (object && object->Alive()) {
+            ++it;
+            continue;
+        }
+        if (it->second.chooser)
+            it->second.chooser->hide();
+        links_.ShowDownloadText(
+            DownloadFailedText(it->second.name, worker ? "页面已意外结束" : "页面已关闭"));
+        it = entries_.erase(it);
+    }
+}
+
 void TDownloads::Ask(const std::weak_ptr<TWebControl>& worker, int32_t id,
                      const std::string& name) {
     auto shared = worker.lock();

@@ -39,6 +39,8 @@ class TDownloads {
 
     // Takes the download events of a worker's proxy.
     void Watch(const std::shared_ptr<TWebControl>& worker);
+    // After workers ended unexpectedly: their downloads are over, and the user is told.
+    void WorkersEnded();
 
   private:
     using Key = std::pair<const TWebControl*, int32_t>;

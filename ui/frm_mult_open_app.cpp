@@ -80,8 +80,10 @@ TFrmMultOpenApp::TFrmMultOpenApp(data::TDISQLite3Database* database)
       favorites_(*leftHost_) {
     InstallStyleSheet();
     get_style_context()->add_class("kivo-main");
-    gameKivo_TLB::RemoteWebControl::SetWorkerEndedHandler(
-        [this] { tabStrip_.DiscardTabsOfEndedWorkers(); });
+    gameKivo_TLB::RemoteWebControl::SetWorkerEndedHandler([this] {
+        tabStrip_.DiscardTabsOfEndedWorkers();
+        downloads_.WorkersEnded();
+    });
     set_title(kMainWindowCaption);
     set_icon(AppIcon(48));
     set_default_size(972, 600);

@@ -396,9 +396,10 @@ document.addEventListener("keypress", function (event) { document.title += event
         std::string name = request.get_param_value("name");
         std::replace_if(
             name.begin(), name.end(), [](char c) { return c == '"' || c == '\\'; }, '_');
-        response.set_header("Content-Disposition", "attachment; filename=\"" + name + "\"");
-        response.set_header("Cache-Control", "no-store");
         const std::string mode = request.get_param_value("mode");
+        if (mode != "plain")
+            response.set_header("Content-Disposition", "attachment; filename=\"" + name + "\"");
+        response.set_header("Cache-Control", "no-store");
         uint64_t size = 0;
         const std::string size_text = request.get_param_value("size");
         std::from_chars(size_text.data(), size_text.data() + size_text.size(), size);

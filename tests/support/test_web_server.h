@@ -51,7 +51,8 @@
 //   /download?name=N&size=S
 //                         an attachment named N of S bytes (at most 16 MiB) of DownloadBytes;
 //                         &mode=cut drops the connection after half of them, &mode=huge
-//                         declares kHugeDownloadBytes (and sends them as long as they are read)
+//                         declares kHugeDownloadBytes (and sends them as long as they are
+//                         read), &mode=plain sends no attachment header (a type no page shows)
 // Every request, to these pages or to any other path, is recorded before it is answered.
 #include <atomic>
 #include <condition_variable>

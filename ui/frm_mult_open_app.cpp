@@ -81,8 +81,10 @@ TFrmMultOpenApp::TFrmMultOpenApp(data::TDISQLite3Database* database)
       favorites_(*leftHost_) {
     InstallStyleSheet();
     get_style_context()->add_class("kivo-main");
-    gameKivo_TLB::RemoteWebControl::SetWorkerEndedHandler(
-        [this] { tabStrip_.DiscardTabsOfEndedWorkers(); });
+    gameKivo_TLB::RemoteWebControl::SetWorkerEndedHandler([this] {
+        tabStrip_.DiscardTabsOfEndedWorkers();
+        downloads_.WorkersEnded();
+    });
     set_title(kMainWindowCaption);
     set_icon(AppIcon(48));
     set_default_size(972, 600);
@@ -195,6 +197,9 @@ TTabStrip::TLinks TFrmMultOpenApp::TabStripLinks() {
     links.ActiveTabChanged = [this] {
         if (thumbnailStrip_.Showing())
             thumbnailStrip_.LoadSC8();
+    };
+    links.WatchDownloads = [this](const std::shared_ptr<TWebControl>& proxy) {
+        downloads_.Watch(proxy);
     };
     return links;
 }

@@ -16,6 +16,7 @@
 #include "session/cache_folders.h"
 #include "ui/accounts/frm_save_table.h"
 #include "ui/catalogue/catalogue_tree.h"
+#include "ui/downloads.h"
 #include "ui/left/favorites_tree.h"
 #include "ui/left/history_tree.h"
 #include "ui/left/left_host.h"
@@ -233,6 +234,9 @@ class TFrmMultOpenApp : public Gtk::Window {
     Gtk::Box pnlBody{Gtk::ORIENTATION_HORIZONTAL};
     Gtk::Box pnlpcMain{Gtk::ORIENTATION_VERTICAL};
     Gtk::EventBox imgTabTop;
+    // Before the tabs: their workers' proxies report to it until the last tab has gone.
+    TDownloads downloads_{{[this] { return this; },
+                           [this](const std::string& text) { statusBar_.ShowDownloadText(text); }}};
     TTabStrip tabStrip_;
     TStatusBar statusBar_;
     // The tab thumbnails: the grid over the tab control and the strip above the status bar.

@@ -35,6 +35,10 @@ TStatusBar::TStatusBar(TLinks links) : links_(std::move(links)) {
         [this] { links_.OpenGame(MakerUrl("/thread-8791-1-1.html"), ""); });
     sbWeb.pack_start(psWeb, Gtk::PACK_SHRINK);
     sbWeb.pack_start(spText, Gtk::PACK_EXPAND_WIDGET);
+    spDownload.set_ellipsize(Pango::ELLIPSIZE_START);
+    spDownload.set_max_width_chars(48);
+    spDownload.set_no_show_all(true);
+    sbWeb.pack_start(spDownload, Gtk::PACK_SHRINK);
     for (Gtk::Button* pane : {&spSC9, &spWebConfig, &spMenu, &spBug})
         sbWeb.pack_end(*pane, Gtk::PACK_SHRINK);
     sbWeb.set_size_request(-1, 19);
@@ -67,6 +71,12 @@ void TStatusBar::ShowProgress(int percent) {
     progress_shown_ = percent;
     psWeb.set_fraction(std::clamp(percent, 0, 100) / 100.0);
     psWeb.set_tooltip_text(std::to_string(percent) + "%");
+}
+
+void TStatusBar::ShowDownloadText(const std::string& text) {
+    spDownload.set_text(text);
+    spDownload.set_tooltip_text(text);
+    spDownload.set_visible(!text.empty());
 }
 
 void TStatusBar::spMenuClick() {

@@ -92,6 +92,8 @@ TWebControl& N_TRzTabSheet::ConnectWebControl() {
         proxy->OnNewTab = handlers_.NewTab;
         proxy->OnProgressChange = handlers_.ProgressChange;
         proxy->OnStatusTextChange = handlers_.StatusTextChange;
+        if (handlers_.WatchDownloads)
+            handlers_.WatchDownloads(proxy);
         proxy_ = proxy;
         proxy->Connect();
         proxy->Serverhandle(handlers_.ServerWindow);

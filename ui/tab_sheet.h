@@ -42,6 +42,8 @@ struct TabEventHandlers {
     TWebControl::TProgressChange ProgressChange;
     TWebControl::TStatusTextChange StatusTextChange;
     int32_t ServerWindow = 0;
+    // Takes the download events of a new proxy.
+    std::function<void(const std::shared_ptr<TWebControl>& proxy)> WatchDownloads;
 };
 
 class N_TRzTabSheet : public Gtk::Socket {

@@ -146,6 +146,7 @@ TabEventHandlers TTabStrip::Handlers() {
         WebControl1StatusTextChange(s, text, tab);
     };
     handlers.ServerWindow = links_.ServerWindow();
+    handlers.WatchDownloads = links_.WatchDownloads;
     return handlers;
 }
 

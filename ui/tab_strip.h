@@ -43,6 +43,8 @@ class TTabStrip : public sigc::trackable {
         std::function<void(int index)> PageCompleted;
         // Another tab became current.
         std::function<void()> ActiveTabChanged;
+        // Takes the download events of each new worker.
+        std::function<void(const std::shared_ptr<TWebControl>& proxy)> WatchDownloads;
     };
 
     explicit TTabStrip(TLinks links);

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "imaging/rgb_image.h"
+#include "webcontrol/download_list.h"
 
 namespace uitWebControl {
 
@@ -23,6 +24,10 @@ public:
     virtual std::shared_ptr<BrowserView> ViewNewWindow(BrowserView& opener) = 0;
     virtual void ViewProgressChange(BrowserView& view, int32_t progress, int32_t progress_max) = 0;
     virtual void ViewStatusTextChange(BrowserView& view, const std::string& text) = 0;
+    // The page began a download; nothing takes it unless the receiver does.
+    virtual void ViewDownload(BrowserView&, std::shared_ptr<DownloadTransfer> transfer) {
+        transfer->Cancel();
+    }
 };
 
 struct ScrollSize {

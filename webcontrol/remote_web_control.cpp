@@ -190,6 +190,10 @@ void RemoteWebControl::SaveWebToPicSmall(int32_t TabHandle) {
     Invoke(DispId::SaveWebToPicSmall, InvokeKind::Method, Values({TabHandle}));
 }
 
+void RemoteWebControl::DownloadSaveTo(int32_t DownloadId, const std::u16string& Path) {
+    Invoke(DispId::DownloadSaveTo, InvokeKind::Method, Values({DownloadId, Path}));
+}
+
 void RemoteWebControl::SaveWebToPicSmallAsync(int32_t TabHandle,
                                               std::chrono::milliseconds timeout,
                                               std::function<void(bool written)> done) {

@@ -34,6 +34,7 @@ public:
     void SetParent(int32_t TabHandle) override;
     void SaveWebToPic(int32_t TabHandle) override;
     void SaveWebToPicSmall(int32_t TabHandle) override;
+    void DownloadSaveTo(int32_t DownloadId, const std::u16string& Path) override;
 
     // Asks for the thumbnail (as SaveWebToPicSmall) without waiting for it: `done` runs later
     // from the main loop, true once the worker has written the file, false when it failed, its

@@ -53,6 +53,12 @@ inline constexpr int32_t StatusTextChange = 202;
 inline constexpr int32_t Foreground = 203;
 inline constexpr int32_t DocumentComplete = 204;
 inline constexpr int32_t NewTab = 205;
+
+// Downloads: the worker asks where a download goes; the main process answers with the file.
+inline constexpr int32_t DownloadSaveTo = 237;
+inline constexpr int32_t DownloadAsk = 226;
+inline constexpr int32_t DownloadProgress = 227;
+inline constexpr int32_t DownloadEnded = 228;
 }  // namespace DispId
 
 inline constexpr int kMaxArguments = 3;
@@ -106,8 +112,23 @@ inline constexpr std::array<EventDescription, 5> IWebControlEventsMembers{{
     {DispId::NewTab, "NewTab", 2, {Integer, Integer}},
 }};
 
+// Downloads. DownloadSaveTo(DownloadId, Path): an empty path cancels. DownloadAsk(DownloadId,
+// SuggestedName, TabHandle); DownloadProgress(DownloadId, ReceivedKiB, ExpectedKiB or 0);
+// DownloadEnded(Finished, Text: the saved file or the reason, DownloadId).
+inline constexpr std::array<MemberDescription, 1> DownloadMembers{{
+    {DispId::DownloadSaveTo, "DownloadSaveTo", Method, 2, {Integer, Text}, false, Integer},
+}};
+inline constexpr std::array<EventDescription, 3> DownloadEvents{{
+    {DispId::DownloadAsk, "DownloadAsk", 3, {Integer, Text, Integer}},
+    {DispId::DownloadProgress, "DownloadProgress", 3, {Integer, Integer, Integer}},
+    {DispId::DownloadEnded, "DownloadEnded", 3, {Boolean, Text, Integer}},
+}};
+
 inline constexpr const MemberDescription* FindMember(int32_t dispid) {
     for (const auto& member : IWebControlMembers) {
+        if (member.dispid == dispid) return &member;
+    }
+    for (const auto& member : DownloadMembers) {
         if (member.dispid == dispid) return &member;
     }
     return nullptr;
@@ -115,6 +136,9 @@ inline constexpr const MemberDescription* FindMember(int32_t dispid) {
 
 inline constexpr const EventDescription* FindEvent(int32_t dispid) {
     for (const auto& event : IWebControlEventsMembers) {
+        if (event.dispid == dispid) return &event;
+    }
+    for (const auto& event : DownloadEvents) {
         if (event.dispid == dispid) return &event;
     }
     return nullptr;

@@ -295,3 +295,47 @@ void TWebControl::ViewStatusTextChange(BrowserView& view, const std::string& tex
 }
 
 }  // namespace uitWebControl
+
+namespace uitWebControl {
+
+DownloadReports TWebControl::DownloadReportsToMain() {
+    // An event the main process cannot take (it has gone) is logged; the download goes on.
+    auto raise = [this](const char* what,
+                        const std::function<void(gameKivo_TLB::WebControlEventsSender&)>& send) {
+        try {
+            if (auto* events = Subscriber())
+                send(*events);
+        } catch (const std::exception& e) {
+            ReportUncaught(std::string(what) + ": " + e.what());
+        }
+    };
+    DownloadReports reports;
+    reports.Ask = [raise](int32_t id, const std::string& name, int32_t tab) {
+        raise("download", [&](auto& events) { events.DownloadAsk(id, Utf8ToUtf16(name), tab); });
+    };
+    reports.Progress = [raise](int32_t id, int32_t received_kib, int32_t expected_kib) {
+        raise("download",
+              [&](auto& events) { events.DownloadProgress(id, received_kib, expected_kib); });
+    };
+    reports.Ended = [raise](int32_t id, bool finished, const std::string& text) {
+        raise("download",
+              [&](auto& events) { events.DownloadEnded(finished, Utf8ToUtf16(text), id); });
+    };
+    return reports;
+}
+
+void TWebControl::DownloadSaveTo(int32_t DownloadId, const std::u16string& Path) {
+    downloads_.SaveTo(DownloadId, Utf16ToUtf8(Path));
+}
+
+void TWebControl::ViewDownload(BrowserView& view, std::shared_ptr<DownloadTransfer> transfer) {
+    int32_t tab = 0;
+    try {
+        tab = TabOfView(&view);
+    } catch (const WebControlError&) {
+        // A view on its way out: the download still belongs to this worker.
+    }
+    downloads_.Add(std::move(transfer), tab);
+}
+
+}  // namespace uitWebControl

@@ -42,9 +42,15 @@ class TWebControl final : public gameKivo_TLB::IWebControl,
                           public gameKivo_TLB::WebControlEventSource,
                           public BrowserViewEvents {
 public:
+<<<<<<< HEAD
     // `work_path`: the folder (ends with "/") that holds "WebImage/" and "Temp/" (see WorkPath).
     TWebControl(BrowserViewFactory* factory, std::string work_path)
         : factory_(factory), work_path_(std::move(work_path)) {}
+=======
+    // `app_path`: the program folder (ends with "/") that holds "WebImage/" and "Temp/".
+    TWebControl(BrowserViewFactory* factory, std::string app_path)
+        : factory_(factory), app_path_(std::move(app_path)), downloads_(DownloadReportsToMain()) {}
+>>>>>>> h-downloads
 
     void Navigate(int32_t TabHandle, const std::u16string& Url,
                   const std::u16string& PostData) override;
@@ -64,6 +70,7 @@ public:
     void SetParent(int32_t TabHandle) override;
     void SaveWebToPic(int32_t TabHandle) override;
     void SaveWebToPicSmall(int32_t TabHandle) override;
+    void DownloadSaveTo(int32_t DownloadId, const std::u16string& Path) override;
 
     // The view of the first entry keyed by TabHandle, or nothing.
     std::shared_ptr<BrowserView> FindView(int32_t TabHandle) const;
@@ -78,6 +85,7 @@ public:
     std::shared_ptr<BrowserView> ViewNewWindow(BrowserView& opener) override;
     void ViewProgressChange(BrowserView& view, int32_t progress, int32_t progress_max) override;
     void ViewStatusTextChange(BrowserView& view, const std::string& text) override;
+    void ViewDownload(BrowserView& view, std::shared_ptr<DownloadTransfer> transfer) override;
 
 private:
     struct ViewEntry {
@@ -97,8 +105,16 @@ private:
     static kivo::imaging::RgbImage DrawPicture(BrowserView& view, std::optional<ScrollSize> body,
                                                bool capped);
 
+    // What the download list reports goes to the subscriber as events.
+    DownloadReports DownloadReportsToMain();
+
     BrowserViewFactory* factory_;
+<<<<<<< HEAD
     std::string work_path_;
+=======
+    std::string app_path_;
+    DownloadList downloads_;
+>>>>>>> h-downloads
     // Absent until the first CreateWeb.
     std::optional<std::vector<ViewEntry>> ViewList;
     // The failure of a page picture has been shown once; later ones go to the log.

@@ -40,6 +40,11 @@ public:
     virtual void SetParent(int32_t TabHandle) = 0;
     virtual void SaveWebToPic(int32_t TabHandle) = 0;
     virtual void SaveWebToPicSmall(int32_t TabHandle) = 0;
+
+    // Downloads (see type_library.h); an object without downloads refuses the member.
+    virtual void DownloadSaveTo(int32_t, const std::u16string&) {
+        throw WebControlError("Member not found: DownloadSaveTo");
+    }
 };
 
 // The event interface is dispatch-only: the receiver gets the DISPID and the arguments, in

@@ -67,6 +67,19 @@ void TWebControl::Invoke(int32_t dispid, std::vector<Value>& arguments) {
         case DispId::NewTab:
             if (auto handler = OnNewTab) handler(*this, std::get<int32_t>(arguments[0]), integer(1));
             break;
+        case DispId::DownloadAsk:
+            if (auto handler = OnDownloadAsk)
+                handler(*this, integer(0), std::get<std::u16string>(arguments[1]), integer(2));
+            break;
+        case DispId::DownloadProgress:
+            if (auto handler = OnDownloadProgress)
+                handler(*this, integer(0), integer(1), integer(2));
+            break;
+        case DispId::DownloadEnded:
+            if (auto handler = OnDownloadEnded)
+                handler(*this, std::get<bool>(arguments[0]), std::get<std::u16string>(arguments[1]),
+                        integer(2));
+            break;
     }
 }
 
@@ -92,6 +105,10 @@ void TWebControl::SetFoucseWeb(int32_t TabHandle) { Object().SetFoucseWeb(TabHan
 void TWebControl::SetParent(int32_t TabHandle) { Object().SetParent(TabHandle); }
 void TWebControl::SaveWebToPic(int32_t TabHandle) { Object().SaveWebToPic(TabHandle); }
 void TWebControl::SaveWebToPicSmall(int32_t TabHandle) { Object().SaveWebToPicSmall(TabHandle); }
+
+void TWebControl::DownloadSaveTo(int32_t DownloadId, const std::u16string& Path) {
+    Object().DownloadSaveTo(DownloadId, Path);
+}
 
 void TWebControl::SaveWebToPicSmallAsync(int32_t TabHandle, std::chrono::milliseconds timeout,
                                          std::function<void(bool written)> done) {

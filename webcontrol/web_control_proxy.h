@@ -38,6 +38,19 @@ public:
     TDocumentComplete OnDocumentComplete;
     TNewTab OnNewTab;
 
+    // Downloads (see type_library.h).
+    using TDownloadAsk =
+        std::function<void(TWebControl& Sender, int32_t DownloadId,
+                           const std::u16string& SuggestedName, int32_t TabHandle)>;
+    using TDownloadProgress = std::function<void(TWebControl& Sender, int32_t DownloadId,
+                                                 int32_t ReceivedKiB, int32_t ExpectedKiB)>;
+    using TDownloadEnded = std::function<void(TWebControl& Sender, bool Finished,
+                                              const std::u16string& Text, int32_t DownloadId)>;
+    TDownloadAsk OnDownloadAsk;
+    TDownloadProgress OnDownloadProgress;
+    TDownloadEnded OnDownloadEnded;
+    void DownloadSaveTo(int32_t DownloadId, const std::u16string& Path);
+
     void Connect();
     void ConnectTo(std::shared_ptr<RemoteWebControl> object);
     void Disconnect();

@@ -55,6 +55,9 @@ Message InvokeMember(IWebControl& object, const Message& request) {
         case DispId::SetParent: object.SetParent(IntAt(request, 0)); break;
         case DispId::SaveWebToPic: object.SaveWebToPic(IntAt(request, 0)); break;
         case DispId::SaveWebToPicSmall: object.SaveWebToPicSmall(IntAt(request, 0)); break;
+        case DispId::DownloadSaveTo:
+            object.DownloadSaveTo(IntAt(request, 0), TextAt(request, 1));
+            break;
     }
     return kivo::wire::MakeReply(request.id, std::move(result));
 }
@@ -88,6 +91,21 @@ void WebControlEventsSender::NewTab(int32_t& TabHandle, int32_t WebHandle) {
     if (out.size() != 1 || !std::holds_alternative<int32_t>(out[0]))
         throw WebControlError("NewTab: the main process sent no tab handle back");
     TabHandle = std::get<int32_t>(out[0]);
+}
+
+void WebControlEventsSender::DownloadAsk(int32_t DownloadId, const std::u16string& SuggestedName,
+                                         int32_t TabHandle) {
+    Raise(DispId::DownloadAsk, {DownloadId, SuggestedName, TabHandle});
+}
+
+void WebControlEventsSender::DownloadProgress(int32_t DownloadId, int32_t ReceivedKiB,
+                                              int32_t ExpectedKiB) {
+    Raise(DispId::DownloadProgress, {DownloadId, ReceivedKiB, ExpectedKiB});
+}
+
+void WebControlEventsSender::DownloadEnded(bool Finished, const std::u16string& Text,
+                                           int32_t DownloadId) {
+    Raise(DispId::DownloadEnded, {Finished, Text, DownloadId});
 }
 
 void WebControlEventSource::Advise(std::unique_ptr<WebControlEventsSender> subscriber) {

@@ -25,6 +25,11 @@ public:
     // TabHandle comes back as the main process's handler left it.
     void NewTab(int32_t& TabHandle, int32_t WebHandle);
 
+    // Downloads (see type_library.h).
+    void DownloadAsk(int32_t DownloadId, const std::u16string& SuggestedName, int32_t TabHandle);
+    void DownloadProgress(int32_t DownloadId, int32_t ReceivedKiB, int32_t ExpectedKiB);
+    void DownloadEnded(bool Finished, const std::u16string& Text, int32_t DownloadId);
+
 private:
     std::vector<kivo::wire::Value> Raise(int32_t dispid, std::vector<kivo::wire::Value> arguments);
 

@@ -20,6 +20,7 @@
 #include "webcontrol/page_messages.h"
 #include "webcontrol/post_form.h"
 #include "webcontrol/uit_web_control.h"
+#include "webcontrol/webkit_download.h"
 
 namespace uitWebControl {
 
@@ -277,6 +278,7 @@ WebKitEngine::WebKitEngine(const kivo::SessionFolders& folders, const std::strin
         page_extension_ = true;
     }
     RegisterMakerPages(context_.Get());
+    ConnectDownloads(context_.Get());
 }
 
 std::shared_ptr<BrowserView> WebKitEngine::CreateView(int32_t, BrowserViewEvents& events,
@@ -320,6 +322,16 @@ WebKitBrowserView::WebKitBrowserView(WebKitWebContext* context, BrowserViewEvent
     g_signal_connect(view_.Get(), "create", G_CALLBACK(OnCreate), this);
     g_signal_connect(view_.Get(), "web-process-terminated", G_CALLBACK(OnProcessTerminated), this);
     g_signal_connect(view_.Get(), "user-message-received", G_CALLBACK(OnPageMessage), this);
+    g_object_set_data(G_OBJECT(view_.Get()), kOwnerKey, this);
+}
+
+WebKitBrowserView* WebKitBrowserView::OfWebView(WebKitWebView* view) {
+    return static_cast<WebKitBrowserView*>(g_object_get_data(G_OBJECT(view), kOwnerKey));
+}
+
+void WebKitBrowserView::DownloadBegan(std::shared_ptr<DownloadTransfer> transfer) {
+    auto keep = shared_from_this();
+    events_.ViewDownload(*this, std::move(transfer));
 }
 
 void WebKitBrowserView::InstallFrameScript() {
@@ -345,6 +357,7 @@ WebKitBrowserView::~WebKitBrowserView() {
         webkit_policy_decision_ignore(resubmit_decision_.Get());
     g_signal_handlers_disconnect_by_data(view_.Get(), this);
     g_signal_handlers_disconnect_by_data(content_.Get(), this);
+    g_object_set_data(G_OBJECT(view_.Get()), kOwnerKey, nullptr);
     Unmark();
     if (plug_) {
         g_signal_handlers_disconnect_by_data(plug_, this);
@@ -644,6 +657,16 @@ void WebKitBrowserView::OnLoadChanged(WebKitWebView* view, WebKitLoadEvent event
 
 gboolean WebKitBrowserView::OnDecidePolicy(WebKitWebView*, WebKitPolicyDecision* decision,
                                            WebKitPolicyDecisionType type, gpointer data) {
+    if (type == WEBKIT_POLICY_DECISION_TYPE_RESPONSE) {
+        // A page's own address that the view cannot show is offered as a download (an
+        // attachment is one already).
+        auto* response = WEBKIT_RESPONSE_POLICY_DECISION(decision);
+        if (!webkit_response_policy_decision_is_main_frame_main_resource(response) ||
+            webkit_response_policy_decision_is_mime_type_supported(response))
+            return FALSE;
+        webkit_policy_decision_download(decision);
+        return TRUE;
+    }
     if (type != WEBKIT_POLICY_DECISION_TYPE_NAVIGATION_ACTION)
         return FALSE;
     WebKitNavigationAction* action = webkit_navigation_policy_decision_get_navigation_action(

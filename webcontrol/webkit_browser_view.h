@@ -80,10 +80,15 @@ public:
     void Focus() override;
 
     WebKitWebView* WebView() const { return view_.Get(); }
+    // The view that shows `view`, or nothing.
+    static WebKitBrowserView* OfWebView(WebKitWebView* view);
+    // The page began a download: the worker object takes it.
+    void DownloadBegan(std::shared_ptr<DownloadTransfer> transfer);
     // The JSON list of the top-level document's input elements (see document_access.h).
     std::string InputElementsJson();
 
 private:
+    static constexpr const char* kOwnerKey = "kivo-browser-view";
     using ScriptArguments = std::vector<std::pair<std::string, std::string>>;
 
     // Runs a function body in the program's own script world of the page's document, with the

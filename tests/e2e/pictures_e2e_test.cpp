@@ -92,23 +92,6 @@ Element::Box PageBox(const UiDriver& ui) {
     return strips.empty() ? Element::Box{} : strips.front().Extents();
 }
 
-// The save dialog's name box: the text box on the row of its "Name:" label.
-Element NameBoxOfSaveDialog(const UiDriver& ui) {
-    const Element label = ui.WaitFor(ATSPI_ROLE_LABEL, "Name:");
-    if (!label)
-        return {};
-    const Element::Box at = label.Extents();
-    const int row = at.y + at.height / 2;
-    for (const Element& e : ui.FindAll([&](const Element& e) {
-             if (e.Role() != ATSPI_ROLE_TEXT || !e.Showing())
-                 return false;
-             const Element::Box box = e.Extents();
-             return box.x > at.x && box.y <= row && row <= box.y + box.height;
-         }))
-        return e;
-    return {};
-}
-
 TEST(PicturesE2E, PageAreaAndScreenExportsGiveWhatWasShown) {
     ProgramOptions options;
     options.start = false;

@@ -427,6 +427,34 @@ requestAnimationFrame(draw);
     });
 
     // Anything else is recorded too, then answered "not found".
+    serve("/download", [](const httplib::Request& request, httplib::Response& response) {
+        std::string name = request.get_param_value("name");
+        std::replace_if(
+            name.begin(), name.end(), [](char c) { return c == '"' || c == '\\'; }, '_');
+        const std::string mode = request.get_param_value("mode");
+        if (mode != "plain")
+            response.set_header("Content-Disposition", "attachment; filename=\"" + name + "\"");
+        response.set_header("Cache-Control", "no-store");
+        uint64_t size = 0;
+        const std::string size_text = request.get_param_value("size");
+        std::from_chars(size_text.data(), size_text.data() + size_text.size(), size);
+        if (mode == "huge") {
+            size = kHugeDownloadBytes;
+        } else {
+            size = std::min<uint64_t>(size, 16u << 20);
+        }
+        const uint64_t cut_at = mode == "cut" ? size / 2 : size;
+        response.set_content_provider(
+            size, "application/octet-stream",
+            [cut_at](size_t offset, size_t length, httplib::DataSink& sink) {
+                if (offset >= cut_at)
+                    return false;  // the connection drops
+                const size_t chunk = std::min<size_t>({length, 64 * 1024, cut_at - offset});
+                const std::string bytes = DownloadBytes(chunk, offset);
+                return sink.write(bytes.data(), bytes.size());
+            });
+    });
+
     serve(".*", [](const httplib::Request&, httplib::Response& response) {
         response.status = 404;
         SendPage(response, Page("Not found", "<p>No such page</p>"));
@@ -458,6 +486,15 @@ TestWebServer::~TestWebServer() {
     stopping_changed_.notify_all();
     server_->stop();
     thread_.join();
+}
+
+std::string DownloadBytes(uint64_t size, uint64_t from) {
+    std::string bytes(size, '\0');
+    for (uint64_t i = 0; i < size; ++i) {
+        const uint64_t at = from + i;
+        bytes[i] = static_cast<char>((at * 7 + at / 251) & 0xFF);
+    }
+    return bytes;
 }
 
 std::string TestWebServer::Url(const std::string& path) const {

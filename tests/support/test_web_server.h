@@ -52,9 +52,15 @@
 //   /keys                 a page whose title "keys:" grows by every key typed into it
 //   /addtion/search.php   any method; the form field "keyword" (of the query or of a posted
 //                         form) as the page's title and in <pre id="keyword">
+//   /download?name=N&size=S
+//                         an attachment named N of S bytes (at most 16 MiB) of DownloadBytes;
+//                         &mode=cut drops the connection after half of them, &mode=huge
+//                         declares kHugeDownloadBytes (and sends them as long as they are
+//                         read), &mode=plain sends no attachment header (a type no page shows)
 // Every request, to these pages or to any other path, is recorded before it is answered.
 #include <atomic>
 #include <condition_variable>
+#include <cstdint>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -111,6 +117,10 @@ class TestWebServer {
     std::vector<ReceivedRequest> requests_;
     std::atomic<int> sessions_{0};  // the sessions /account-login has handed out
 };
+
+// `size` bytes of the body of /download from byte `from` on: byte i is (7 i + i / 251) mod 256.
+std::string DownloadBytes(uint64_t size, uint64_t from = 0);
+inline constexpr uint64_t kHugeDownloadBytes = 10'000'000'000'000;  // 10 TB
 
 // Text with &, <, >, " and ' replaced by their character references.
 std::string HtmlEscape(const std::string& text);

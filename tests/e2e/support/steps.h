@@ -47,4 +47,21 @@ inline void Go(const UiDriver& ui, const std::string& address) {
     PressKeys("Return");
 }
 
+// The save dialog's name box: the text box on the row of its "Name:" label.
+inline Element NameBoxOfSaveDialog(const UiDriver& ui) {
+    const Element label = ui.WaitFor(ATSPI_ROLE_LABEL, "Name:");
+    if (!label)
+        return {};
+    const Element::Box at = label.Extents();
+    const int row = at.y + at.height / 2;
+    for (const Element& e : ui.FindAll([&](const Element& e) {
+             if (e.Role() != ATSPI_ROLE_TEXT || !e.Showing())
+                 return false;
+             const Element::Box box = e.Extents();
+             return box.x > at.x && box.y <= row && row <= box.y + box.height;
+         }))
+        return e;
+    return {};
+}
+
 }  // namespace kivo::e2e

@@ -1,0 +1,143 @@
+#include "platform/download_file.h"
+
+#include <fcntl.h>
+#include <glib.h>
+#include <sys/statvfs.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <random>
+
+#include "platform/unique_fd.h"
+
+namespace kivo {
+
+namespace {
+
+constexpr size_t kMaxNameBytes = 255;
+constexpr size_t kMaxKeptExtensionBytes = 32;
+
+bool IsControl(unsigned char c) {
+    return c < 0x20 || c == 0x7F;
+}
+
+// The longest start of `text` of at most `bytes` bytes that ends on a character boundary.
+std::string_view Utf8Prefix(std::string_view text, size_t bytes) {
+    if (text.size() <= bytes)
+        return text;
+    size_t end = bytes;
+    while (end > 0 && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80) --end;
+    return text.substr(0, end);
+}
+
+std::string ValidUtf8(std::string_view text) {
+    gchar* valid = g_utf8_make_valid(text.data(), static_cast<gssize>(text.size()));
+    std::string result = valid;
+    g_free(valid);
+    return result;
+}
+
+std::string ShortenKeepingExtension(const std::string& name) {
+    if (name.size() <= kMaxNameBytes)
+        return name;
+    const size_t dot = name.rfind('.');
+    std::string_view extension;
+    if (dot != std::string::npos && dot > 0 && name.size() - dot <= kMaxKeptExtensionBytes)
+        extension = std::string_view(name).substr(dot);
+    const std::string_view stem = std::string_view(name).substr(0, name.size() - extension.size());
+    return std::string(Utf8Prefix(stem, kMaxNameBytes - extension.size())) + std::string(extension);
+}
+
+std::string RandomSuffix() {
+    static std::random_device device;
+    static constexpr char kDigits[] = "abcdefghijklmnopqrstuvwxyz0123456789";
+    std::uniform_int_distribution<size_t> pick(0, sizeof kDigits - 2);
+    std::string suffix;
+    for (int i = 0; i < 8; ++i) suffix += kDigits[pick(device)];
+    return suffix;
+}
+
+std::string Reason() {
+    return std::strerror(errno);
+}
+
+}  // namespace
+
+std::string SafeDownloadName(std::string_view suggested) {
+    const size_t slash = suggested.find_last_of("/\\");
+    if (slash != std::string_view::npos)
+        suggested.remove_prefix(slash + 1);
+    std::string name = ValidUtf8(suggested);
+    for (char& c : name) {
+        if (IsControl(static_cast<unsigned char>(c)))
+            c = '_';
+    }
+    const size_t first = name.find_first_not_of(". \t");
+    name = first == std::string::npos ? std::string() : name.substr(first);
+    const size_t last = name.find_last_not_of(' ');
+    name.resize(last == std::string::npos ? 0 : last + 1);
+    if (name.empty())
+        return "download";
+    return ShortenKeepingExtension(name);
+}
+
+std::string DownloadFolder() {
+    std::error_code error;
+    const char* downloads = g_get_user_special_dir(G_USER_DIRECTORY_DOWNLOAD);
+    if (downloads && std::filesystem::is_directory(downloads, error))
+        return downloads;
+    return g_get_home_dir();
+}
+
+bool RoomFor(const std::string& folder, uint64_t bytes) {
+    struct statvfs info {};
+    if (statvfs(folder.c_str(), &info) != 0)
+        return true;
+    const uint64_t available = static_cast<uint64_t>(info.f_bavail) * info.f_frsize;
+    return bytes <= available;
+}
+
+PartialDownload::PartialDownload(std::string destination) : destination_(std::move(destination)) {
+    const std::filesystem::path target(destination_);
+    const std::string name = target.filename().string();
+    if (!target.is_absolute() || name.empty() || name == "." || name == "..")
+        throw DownloadFileError("不是可以保存的文件名：" + destination_);
+    const std::string folder = target.parent_path().string();
+    std::error_code error;
+    if (!std::filesystem::is_directory(folder, error))
+        throw DownloadFileError("文件夹不存在：" + folder);
+    // Hidden while incomplete, and never a name the user could have chosen.
+    const std::string base = folder + "/." + std::string(Utf8Prefix(name, 180)) + ".";
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        const std::string candidate = base + RandomSuffix() + ".part";
+        UniqueFd fd(
+            ::open(candidate.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0666));
+        if (fd.Valid()) {
+            path_ = candidate;
+            return;
+        }
+        if (errno != EEXIST)
+            throw DownloadFileError("无法在此文件夹写入文件（" + Reason() + "）");
+    }
+    throw DownloadFileError("无法在此文件夹写入文件");
+}
+
+PartialDownload::~PartialDownload() {
+    if (!committed_)
+        ::unlink(path_.c_str());
+}
+
+void PartialDownload::Commit() {
+    if (std::rename(path_.c_str(), destination_.c_str()) != 0) {
+        const std::string reason = Reason();
+        ::unlink(path_.c_str());
+        committed_ = true;
+        throw DownloadFileError("无法保存为 " + destination_ + "（" + reason + "）");
+    }
+    committed_ = true;
+}
+
+}  // namespace kivo

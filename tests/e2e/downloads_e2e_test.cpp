@@ -1,0 +1,174 @@
+// Downloads driven from outside: the local server offers files as attachments; the user answers
+// the file chooser. What is checked is where the bytes land (only where the user said, never
+// where the server's name points), what the status bar says, and that a cancel or a failure
+// leaves no file behind.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include "tests/e2e/support/program_under_test.h"
+#include "tests/e2e/support/steps.h"
+#include "tests/e2e/support/ui_driver.h"
+#include "tests/support/files.h"
+
+namespace {
+
+using namespace kivo::e2e;
+namespace fs = std::filesystem;
+using kivo::test::NamesIn;
+using kivo::test::ReadBytes;
+
+void WriteFile(const std::string& path, const std::string& text) {
+    fs::create_directories(fs::path(path).parent_path());
+    std::ofstream(path) << text;
+}
+
+// Every file below `folder` of exactly `size` bytes.
+std::vector<std::string> FilesOfSize(const std::string& folder, uintmax_t size) {
+    std::vector<std::string> found;
+    std::error_code error;
+    for (auto it = fs::recursive_directory_iterator(folder, error);
+         it != fs::recursive_directory_iterator(); it.increment(error)) {
+        if (it->is_regular_file(error) && it->file_size(error) == size)
+            found.push_back(it->path().string());
+    }
+    return found;
+}
+
+// A desktop whose download folder is `folder`.
+void SetDownloadFolder(const std::string& home, const std::string& folder) {
+    fs::create_directories(folder);
+    WriteFile(home + "/config/user-dirs.dirs", "XDG_DOWNLOAD_DIR=\"" + folder + "\"\n");
+}
+
+// The status bar's word on downloads that begins with `start`, empty while there is none.
+std::string DownloadText(const UiDriver& ui, const std::string& start) {
+    for (const Element& e : ui.FindAll([&](const Element& e) {
+             return e.Role() == ATSPI_ROLE_LABEL && e.Name().starts_with(start);
+         }))
+        return e.Name();
+    return "";
+}
+
+std::string WaitForDownloadText(const UiDriver& ui, const std::string& start) {
+    std::string text;
+    WaitUntil([&] { return !(text = DownloadText(ui, start)).empty(); }, 60s);
+    return text;
+}
+
+void WaitForStartPage(const UiDriver& ui) {
+    WaitUntil([&] {
+        const auto names = ui.TabNames();
+        return !names.empty() && names.front() != "载入中";
+    });
+}
+
+// Goes to a download's address and waits for the chooser; its name box, empty when none came.
+// The start page may take the address box back under the typing: the address is typed again
+// as long as the server has not been asked for it.
+Element BeginDownload(ProgramUnderTest& program, const UiDriver& ui, const std::string& path) {
+    const size_t asked_before = program.Server().RequestsTo("/download").size();
+    const auto asked = [&] {
+        return program.Server().RequestsTo("/download").size() > asked_before;
+    };
+    for (int attempt = 0; attempt < 3 && !asked(); ++attempt) {
+        Go(ui, program.Server().Url(path));
+        WaitUntil(asked, 20s);
+    }
+    if (!ui.WaitFor(ATSPI_ROLE_PUSH_BUTTON, "保存", 60s))
+        return {};
+    return NameBoxOfSaveDialog(ui);
+}
+
+// Presses a button of the chooser until the chooser has gone; a click the name box's
+// completion pop-up takes is made again.
+void PressChooserButton(const UiDriver& ui, const std::string& caption) {
+    const Element button = ui.WaitFor(ATSPI_ROLE_PUSH_BUTTON, caption);
+    ASSERT_TRUE(button) << caption;
+    for (int attempt = 0; attempt < 3 && button.Showing(); ++attempt) {
+        Click(button);
+        WaitUntil([&] { return !button.Showing(); }, 10s);
+    }
+    ASSERT_FALSE(button.Showing()) << "the chooser did not take " << caption;
+}
+
+TEST(DownloadsE2E, SavedExactlyWhereTheUserSaidAndNeverWhereTheServersNamePoints) {
+    ProgramOptions options;
+    options.start = false;
+    ProgramUnderTest program(options);
+    const std::string downloads = program.Home() + "/下载";
+    SetDownloadFolder(program.Home(), downloads);
+    program.Start();
+    UiDriver ui(program.Pid());
+    WaitForStartPage(ui);
+
+    // The server's name leads out of any folder: the chooser offers it as a plain visible name
+    // in the user's download folder, and saving puts it there and nowhere else.
+    constexpr uintmax_t kSize = 200'003;
+    Element name_box = BeginDownload(program, ui, "/download?name=../../.bashrc&size=200003");
+    ASSERT_TRUE(name_box) << program.Output();
+    EXPECT_TRUE(WaitUntil([&] { return name_box.Text() == "bashrc"; }, 10s)) << name_box.Text();
+    PressChooserButton(ui, "保存");
+    const std::string saved = downloads + "/bashrc";
+    EXPECT_EQ(WaitForDownloadText(ui, "下载完成："), "下载完成：" + saved) << program.Output();
+    EXPECT_EQ(NamesIn(downloads), std::vector<std::string>{"bashrc"});
+    EXPECT_EQ(ReadBytes(saved), kivo::test::DownloadBytes(kSize));
+    EXPECT_FALSE(fs::exists(program.Home() + "/.bashrc"));
+    EXPECT_FALSE(fs::exists(fs::path(program.Home()).parent_path() / ".bashrc"));
+    EXPECT_EQ(FilesOfSize(program.Home(), kSize), std::vector<std::string>{saved});
+
+    // A name and folder the user types: the file lands exactly there.
+    constexpr uintmax_t kOtherSize = 300'007;
+    const std::string chosen = program.Home() + "/chosen/mine.dat";
+    fs::create_directories(program.Home() + "/chosen");
+    name_box = BeginDownload(program, ui, "/download?name=report.dat&size=300007");
+    ASSERT_TRUE(name_box);
+    EXPECT_TRUE(WaitUntil([&] { return name_box.Text() == "report.dat"; }, 10s)) << name_box.Text();
+    Click(name_box);
+    ASSERT_TRUE(WaitUntil([&] { return name_box.Has(ATSPI_STATE_FOCUSED); }, 10s));
+    PressKeys("ctrl+a");
+    TypeText(chosen);
+    ASSERT_TRUE(WaitUntil([&] { return name_box.Text() == chosen; }, 10s)) << name_box.Text();
+    PressChooserButton(ui, "保存");
+    EXPECT_EQ(WaitForDownloadText(ui, "下载完成：" + chosen), "下载完成：" + chosen);
+    EXPECT_EQ(ReadBytes(chosen), kivo::test::DownloadBytes(kOtherSize));
+    EXPECT_EQ(NamesIn(program.Home() + "/chosen"), std::vector<std::string>{"mine.dat"});
+    EXPECT_EQ(NamesIn(downloads), std::vector<std::string>{"bashrc"});
+    EXPECT_EQ(FilesOfSize(program.Home(), kOtherSize), std::vector<std::string>{chosen});
+}
+
+TEST(DownloadsE2E, CancelADroppedConnectionAndAFullDiskLeaveNoFile) {
+    ProgramOptions options;
+    options.start = false;
+    ProgramUnderTest program(options);
+    const std::string downloads = program.Home() + "/Downloads";
+    SetDownloadFolder(program.Home(), downloads);
+    program.Start();
+    UiDriver ui(program.Pid());
+    WaitForStartPage(ui);
+
+    // A file the server does not call an attachment, of a type no page shows, is a download
+    // too; it is named after its address.
+    const Element name_box = BeginDownload(program, ui, "/download?mode=plain&size=5000");
+    ASSERT_TRUE(name_box) << program.Output();
+    EXPECT_TRUE(WaitUntil([&] { return name_box.Text() == "download"; }, 10s)) << name_box.Text();
+    PressChooserButton(ui, "取消");
+    EXPECT_EQ(WaitForDownloadText(ui, "下载已取消："), "下载已取消：download");
+
+    // The server stops half way: what came is removed.
+    ASSERT_TRUE(BeginDownload(program, ui, "/download?name=cut.bin&size=4000000&mode=cut"));
+    PressChooserButton(ui, "保存");
+    const std::string cut = WaitForDownloadText(ui, "下载失败：cut.bin");
+    EXPECT_TRUE(cut.starts_with("下载失败：cut.bin（连接中断")) << cut;
+    EXPECT_TRUE(NamesIn(downloads).empty()) << ::testing::PrintToString(NamesIn(downloads));
+
+    // 10 TB does not fit on this disk: refused before anything is written.
+    ASSERT_TRUE(BeginDownload(program, ui, "/download?name=huge.bin&mode=huge"));
+    PressChooserButton(ui, "保存");
+    EXPECT_EQ(WaitForDownloadText(ui, "下载失败：huge.bin"), "下载失败：huge.bin（磁盘空间不足）");
+    EXPECT_TRUE(NamesIn(downloads).empty()) << ::testing::PrintToString(NamesIn(downloads));
+    EXPECT_TRUE(DownloadText(ui, "下载完成：").empty());
+}
+
+}  // namespace

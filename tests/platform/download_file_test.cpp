@@ -1,0 +1,108 @@
+#include "platform/download_file.h"
+
+#include <glib.h>
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include "tests/support/files.h"
+#include "tests/support/test_support.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using kivo::PartialDownload;
+using kivo::SafeDownloadName;
+using kivo::test::NamesIn;
+using kivo::test::ReadBytes;
+
+TEST(SafeDownloadName, NeverLeavesTheFolderNorHidesTheFile) {
+    EXPECT_EQ(SafeDownloadName("../../.bashrc"), "bashrc");
+    EXPECT_EQ(SafeDownloadName("/etc/passwd"), "passwd");
+    EXPECT_EQ(SafeDownloadName("..\\..\\game\\setup.exe"), "setup.exe");
+    EXPECT_EQ(SafeDownloadName("a/b\\..\\..."), "download");
+    for (const char* nothing : {"", ".", "..", "...", "   ", "dir/", " . . "})
+        EXPECT_EQ(SafeDownloadName(nothing), "download") << '"' << nothing << '"';
+}
+
+TEST(SafeDownloadName, KeepsOrdinaryNamesAndMendsStrangeOnes) {
+    EXPECT_EQ(SafeDownloadName("game-data.tar.gz"), "game-data.tar.gz");
+    EXPECT_EQ(SafeDownloadName("游戏 攻略 v2.pdf"), "游戏 攻略 v2.pdf");
+    EXPECT_EQ(SafeDownloadName("name. "), "name.");
+    EXPECT_EQ(SafeDownloadName(std::string("a\nb\x01\x7f"
+                                           "c.txt")),
+              "a_b__c.txt");
+    const std::string mended = SafeDownloadName("\xff\xfe.bin");
+    EXPECT_TRUE(g_utf8_validate(mended.data(), static_cast<gssize>(mended.size()), nullptr));
+    EXPECT_TRUE(mended.ends_with(".bin")) << mended;
+}
+
+TEST(SafeDownloadName, ALongNameIsCutOnACharacterKeepingItsExtension) {
+    std::string long_name;
+    for (int i = 0; i < 120; ++i) long_name += "游";  // 3 bytes each
+    const std::string cut = SafeDownloadName(long_name + ".zip");
+    EXPECT_LE(cut.size(), 255u);
+    EXPECT_TRUE(cut.ends_with(".zip")) << cut;
+    EXPECT_TRUE(g_utf8_validate(cut.data(), static_cast<gssize>(cut.size()), nullptr));
+    EXPECT_EQ(SafeDownloadName(std::string(300, 'a')).size(), 255u);
+}
+
+TEST(PartialDownload, BecomesTheChosenFileOnlyWhenCommitted) {
+    kivo::test::TempHome home;
+    const std::string folder = home.Path() + "/chosen";
+    fs::create_directories(folder);
+    const std::string destination = folder + "/game.bin";
+    {
+        PartialDownload partial(destination);
+        EXPECT_EQ(fs::path(partial.Path()).parent_path(), fs::path(folder));
+        EXPECT_TRUE(fs::path(partial.Path()).filename().string().starts_with("."));
+        EXPECT_EQ(fs::file_size(partial.Path()), 0u);
+        std::ofstream(partial.Path(), std::ios::binary) << "complete";
+        EXPECT_FALSE(fs::exists(destination)) << "the chosen name shows only a complete file";
+        partial.Commit();
+    }
+    EXPECT_EQ(NamesIn(folder), std::vector<std::string>{"game.bin"});
+    EXPECT_EQ(ReadBytes(destination), "complete");
+
+    // The user chose to replace it: the old file goes only when the new one is complete.
+    {
+        PartialDownload again(destination);
+        std::ofstream(again.Path(), std::ios::binary) << "half";
+    }
+    EXPECT_EQ(NamesIn(folder), std::vector<std::string>{"game.bin"})
+        << "an abandoned partial file stays";
+    EXPECT_EQ(ReadBytes(destination), "complete");
+    {
+        PartialDownload replacing(destination);
+        PartialDownload beside(destination);
+        EXPECT_NE(replacing.Path(), beside.Path());
+        std::ofstream(replacing.Path(), std::ios::binary) << "new";
+        replacing.Commit();
+    }
+    EXPECT_EQ(ReadBytes(destination), "new");
+    EXPECT_EQ(NamesIn(folder), std::vector<std::string>{"game.bin"});
+}
+
+TEST(PartialDownload, RefusesWhatIsNoFileInAFolderAndCleansUpAFailedCommit) {
+    kivo::test::TempHome home;
+    EXPECT_THROW(PartialDownload("relative/name.bin"), kivo::DownloadFileError);
+    EXPECT_THROW(PartialDownload(home.Path() + "/missing/name.bin"), kivo::DownloadFileError);
+    EXPECT_THROW(PartialDownload(home.Path() + "/.."), kivo::DownloadFileError);
+
+    // A folder of that name, not empty, cannot be replaced by the file.
+    const std::string taken = home.Path() + "/taken";
+    fs::create_directories(taken + "/inside");
+    PartialDownload partial(taken);
+    EXPECT_THROW(partial.Commit(), kivo::DownloadFileError);
+    EXPECT_FALSE(fs::exists(partial.Path()));
+    EXPECT_TRUE(fs::is_directory(taken + "/inside"));
+}
+
+TEST(RoomFor, TellsWhetherTheDiskCanTakeTheDownload) {
+    kivo::test::TempHome home;
+    EXPECT_TRUE(kivo::RoomFor(home.Path(), 1));
+    EXPECT_FALSE(kivo::RoomFor(home.Path(), uint64_t{1} << 62));
+}
+
+}  // namespace

@@ -1,0 +1,63 @@
+#pragma once
+// TDownloads: where the downloads of every worker go. A worker asks where to save; the desktop's
+// file chooser, starting in the user's download folder with the server's name made safe, lets
+// the user choose or cancel; the worker is told the answer. The status bar shows each
+// download's progress and how it ended.
+#include <gtkmm.h>
+
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <memory>
+#include <string>
+#include <utility>
+
+#include "webcontrol/web_control_proxy.h"
+
+namespace kivo {
+
+using gameKivo_Work_TLB::TWebControl;
+
+inline constexpr const char* kDownloadChooserTitle = "保存下载的文件";
+
+// The status bar's texts; sizes in KiB, `expected_kib` 0 when not known.
+std::string DownloadProgressText(const std::string& name, int64_t received_kib,
+                                 int64_t expected_kib);
+std::string DownloadFinishedText(const std::string& path);
+std::string DownloadFailedText(const std::string& name, const std::string& reason);
+std::string DownloadCancelledText(const std::string& name);
+
+class TDownloads {
+  public:
+    struct TLinks {
+        // The window the chooser belongs to.
+        std::function<Gtk::Window*()> Owner;
+        std::function<void(const std::string& text)> ShowDownloadText;
+    };
+
+    explicit TDownloads(TLinks links) : links_(std::move(links)) {}
+
+    // Takes the download events of a worker's proxy.
+    void Watch(const std::shared_ptr<TWebControl>& worker);
+    // After workers ended unexpectedly: their downloads are over, and the user is told.
+    void WorkersEnded();
+
+  private:
+    using Key = std::pair<const TWebControl*, int32_t>;
+    struct Entry {
+        std::weak_ptr<TWebControl> worker;
+        std::string name;
+        Glib::RefPtr<Gtk::FileChooserNative> chooser;  // while the user chooses
+    };
+
+    void Ask(const std::weak_ptr<TWebControl>& worker, int32_t id, const std::string& name);
+    void Answer(Key key, int response);
+    void Progress(const TWebControl& worker, int32_t id, int32_t received_kib,
+                  int32_t expected_kib);
+    void Ended(const TWebControl& worker, int32_t id, bool finished, const std::string& text);
+
+    TLinks links_;
+    std::map<Key, Entry> entries_;
+};
+
+}  // namespace kivo

@@ -42,15 +42,11 @@ class TWebControl final : public gameKivo_TLB::IWebControl,
                           public gameKivo_TLB::WebControlEventSource,
                           public BrowserViewEvents {
 public:
-<<<<<<< HEAD
     // `work_path`: the folder (ends with "/") that holds "WebImage/" and "Temp/" (see WorkPath).
     TWebControl(BrowserViewFactory* factory, std::string work_path)
-        : factory_(factory), work_path_(std::move(work_path)) {}
-=======
-    // `app_path`: the program folder (ends with "/") that holds "WebImage/" and "Temp/".
-    TWebControl(BrowserViewFactory* factory, std::string app_path)
-        : factory_(factory), app_path_(std::move(app_path)), downloads_(DownloadReportsToMain()) {}
->>>>>>> h-downloads
+        : factory_(factory),
+          work_path_(std::move(work_path)),
+          downloads_(DownloadReportsToMain()) {}
 
     void Navigate(int32_t TabHandle, const std::u16string& Url,
                   const std::u16string& PostData) override;
@@ -109,12 +105,8 @@ private:
     DownloadReports DownloadReportsToMain();
 
     BrowserViewFactory* factory_;
-<<<<<<< HEAD
     std::string work_path_;
-=======
-    std::string app_path_;
     DownloadList downloads_;
->>>>>>> h-downloads
     // Absent until the first CreateWeb.
     std::optional<std::vector<ViewEntry>> ViewList;
     // The failure of a page picture has been shown once; later ones go to the log.

@@ -227,9 +227,10 @@ TEST_F(Tabs, LockedProtectedAndDeadTabs) {
     window_->ActivateTab(0);
     EXPECT_EQ(window_->ActiveTab(), first);
 
-    // A tab whose worker is gone is discarded without waiting for anyone to touch it.
+    // A tab whose worker is gone stays and says so without waiting for anyone to touch it.
     kill(second->SharedWebControl()->DefaultInterface()->WorkerPid(), SIGKILL);
-    EXPECT_TRUE(kivo::test::PumpUntil([&] { return window_->TabCount() == 1; }, 10s));
+    EXPECT_TRUE(kivo::test::PumpUntil([&] { return second->PageEnded; }, 10s));
+    EXPECT_EQ(window_->TabCount(), 2);
 }
 
 TEST_F(Tabs, OnlyTheActiveTabTouchesTheStatusBarAndCustomIntervalsAreChecked) {
@@ -902,13 +903,18 @@ TEST_F(Tabs, AProtectedTabTheStripPicksStaysCoveredUntilItsPasswordIsGiven) {
     EXPECT_EQ(window_->ActiveTab(), guarded);
     EXPECT_TRUE(shown(guarded));
 
-    // A dead worker's tab goes with a word; the protected tab the strip picks stays covered.
+    // A dead worker's tab stays with a word until the user closes it, which needs no worker;
+    // the protected tab the strip picks then stays covered.
     N_TRzTabSheet* dying = Open("/title?t=dying");
     ASSERT_TRUE(HintBecomes(dying, "dying"));
     asked = 0;
     kill(dying->SharedWebControl()->DefaultInterface()->WorkerPid(), SIGKILL);
-    ASSERT_TRUE(kivo::test::PumpUntil([&] { return window_->TabCount() == 2; }, 10s));
+    ASSERT_TRUE(kivo::test::PumpUntil([&] { return dying->PageEnded; }, 10s));
     EXPECT_EQ(window_->StatusBar().StatusText(), "页面“dying”已意外结束");
+    EXPECT_EQ(window_->TabCount(), 3);
+    ASSERT_EQ(window_->ActiveTab(), dying);
+    ASSERT_TRUE(window_->TabStrip().CloseActiveTab());
+    EXPECT_EQ(window_->TabCount(), 2);
     // The strip took its left neighbour, the protected one: covered, nothing active.
     EXPECT_EQ(window_->ActiveTab(), nullptr);
     EXPECT_FALSE(shown(guarded));

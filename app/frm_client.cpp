@@ -110,7 +110,9 @@ void TFrmClient::StartTimer() {
 void TFrmClient::tmrFindServerTimer() {
     tmrFindServer = 0;
     try {
-        if (!ServerWindowExists()) _exit(0);
+        // Until the main process has named its window there is nothing to miss: a worker whose
+        // engine took longer than a tick to start would otherwise end before its first call.
+        if (uitWebControl::ServerWindowHandle() != 0 && !ServerWindowExists()) _exit(0);
     } catch (const std::exception& e) {
         AppendLog(e.what());
     }

@@ -935,8 +935,7 @@ TEST_F(Tabs, APopUpOfAKilledWorkerIsOfferedAgainInItsOpenersSession) {
     N_TRzTabSheet* popup = window_->Tab(1);
     ASSERT_TRUE(HintBecomes(popup, "Cookies"));
     kill(opener->SharedWebControl()->DefaultInterface()->WorkerPid(), SIGKILL);
-    ASSERT_TRUE(
-        kivo::test::PumpUntil([&] { return opener->PageEnded && popup->PageEnded; }, 10s));
+    ASSERT_TRUE(kivo::test::PumpUntil([&] { return opener->PageEnded && popup->PageEnded; }, 10s));
     EXPECT_EQ(window_->TabCount(), 2);
 
     const size_t seen = server_.RequestsTo("/cookies").size();

@@ -110,9 +110,14 @@ void TFrmClient::StartTimer() {
 void TFrmClient::tmrFindServerTimer() {
     tmrFindServer = 0;
     try {
-        // Until the main process has named its window there is nothing to miss: a worker whose
-        // engine took longer than a tick to start would otherwise end before its first call.
-        if (uitWebControl::ServerWindowHandle() != 0 && !ServerWindowExists()) _exit(0);
+        // A worker not yet told its main window gets a few ticks of the running loop to hear
+        // it: one whose engine took longer than a tick to start would otherwise end before the
+        // main process could name the window. One never told (the spare) ends after them.
+        if (uitWebControl::ServerWindowHandle() == 0 && untold_ticks_ < kUntoldTicks) {
+            ++untold_ticks_;
+        } else if (!ServerWindowExists()) {
+            _exit(0);
+        }
     } catch (const std::exception& e) {
         AppendLog(e.what());
     }

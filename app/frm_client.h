@@ -39,6 +39,9 @@ private:
     GtkWidget* form_ = nullptr;  // owned: destroyed with the form
     GtkWidget* mmoLog = nullptr;
     guint tmrFindServer = 0;
+    // Ticks spent waiting to be told the main window.
+    static constexpr int kUntoldTicks = 3;
+    int untold_ticks_ = 0;
 };
 
 }  // namespace kivo

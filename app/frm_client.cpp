@@ -110,9 +110,9 @@ void TFrmClient::StartTimer() {
 void TFrmClient::tmrFindServerTimer() {
     tmrFindServer = 0;
     try {
-        // A worker not yet told its main window gets a few ticks of the running loop to hear
+        // A worker not yet told its main window gets one more tick of the running loop to hear
         // it: one whose engine took longer than a tick to start would otherwise end before the
-        // main process could name the window. One never told (the spare) ends after them.
+        // main process could name the window. One never told (the spare) ends after it.
         if (uitWebControl::ServerWindowHandle() == 0 && untold_ticks_ < kUntoldTicks) {
             ++untold_ticks_;
         } else if (!ServerWindowExists()) {

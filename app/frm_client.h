@@ -40,7 +40,7 @@ private:
     GtkWidget* mmoLog = nullptr;
     guint tmrFindServer = 0;
     // Ticks spent waiting to be told the main window.
-    static constexpr int kUntoldTicks = 3;
+    static constexpr int kUntoldTicks = 1;
     int untold_ticks_ = 0;
 };
 

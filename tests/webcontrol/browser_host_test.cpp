@@ -46,7 +46,7 @@ struct Completion {
 
 // A tab window of this process: a socket the worker's view embeds into.
 class TabWindow {
-  public:
+public:
     TabWindow() {
         window_.set_default_size(800, 600);
         window_.add(socket_);
@@ -58,19 +58,17 @@ class TabWindow {
     int32_t Handle() { return static_cast<int32_t>(socket_.get_id()); }
     unsigned long Toplevel() { return gdk_x11_window_get_xid(window_.get_window()->gobj()); }
 
-  private:
+private:
     Gtk::Window window_;
     Gtk::Socket socket_;
 };
 
 class BrowserHost : public ::testing::Test {
-  protected:
+protected:
     void SetUp() override {
-        if (!kivo::test::TestDisplay())
-            GTEST_SKIP() << "needs an X display";
+        if (!kivo::test::TestDisplay()) GTEST_SKIP() << "needs an X display";
         static bool gtk_ready = [] {
-            if (!gtk_init_check(nullptr, nullptr))
-                return false;
+            if (!gtk_init_check(nullptr, nullptr)) return false;
             Gtk::Main::init_gtkmm_internals();
             return true;
         }();
@@ -99,8 +97,7 @@ class BrowserHost : public ::testing::Test {
 
     // The next worker starts with the page processes' extension, or without it from now on.
     void NextWorker(bool extension) {
-        if (!extension)
-            fs::remove_all(PageExtension());
+        if (!extension) fs::remove_all(PageExtension());
         has_view_ = false;
     }
 
@@ -295,8 +292,7 @@ bool PageProcessHasExtension(TWebControl& web) {
     for (pid_t child : kivo::test::ChildrenOf(web.DefaultInterface()->WorkerPid())) {
         std::ifstream maps("/proc/" + std::to_string(child) + "/maps");
         std::string line;
-        while (std::getline(maps, line))
-            found |= line.find("/page-extension/") != std::string::npos;
+        while (std::getline(maps, line)) found |= line.find("/page-extension/") != std::string::npos;
     }
     return found;
 }
@@ -305,7 +301,7 @@ TEST_F(BrowserHost, EveryFrameCompletesOnceWithoutPictureAndThePageAfterItsPictu
     struct Case {
         std::string page;
         std::vector<std::string> frames;  // in the order reported where it is fixed
-        bool sorted;                      // frames loading side by side report in any order
+        bool sorted;                       // frames loading side by side report in any order
     };
     std::vector<Case> cases = {
         {"/frame", {"/frame-inner"}, false},
@@ -317,12 +313,9 @@ TEST_F(BrowserHost, EveryFrameCompletesOnceWithoutPictureAndThePageAfterItsPictu
         {"/frame-blank", {"about:blank", "about:blank", "/frame-inner?after=blank"}, true},
     };
     // Games come in frames from other hosts than the page's.
-    const std::string other_host =
-        "http://localhost:" + std::to_string(server_.Port()) + "/frame-inner";
+    const std::string other_host = "http://localhost:" + std::to_string(server_.Port()) + "/frame-inner";
     cases.push_back({"/frame-of?src=" + other_host, {other_host}, false});
-    auto address = [&](const std::string& path) {
-        return path[0] == '/' ? server_.Url(path) : path;
-    };
+    auto address = [&](const std::string& path) { return path[0] == '/' ? server_.Url(path) : path; };
     for (const bool extension : {true, false}) {
         SCOPED_TRACE(extension ? "reported by the extension" : "reported by a frame script");
         NextWorker(extension);
@@ -339,16 +332,14 @@ TEST_F(BrowserHost, EveryFrameCompletesOnceWithoutPictureAndThePageAfterItsPictu
             ASSERT_FALSE(completions_.empty());
             std::vector<std::string> frames, expected;
             for (const Completion& c : completions_) {
-                if (c.top)
-                    continue;
+                if (c.top) continue;
                 frames.push_back(c.url);
                 EXPECT_EQ(c.tab, tab);
                 EXPECT_FALSE(c.picture_existed) << c.url;
             }
             for (const std::string& frame : page.frames) expected.push_back(address(frame));
             // The middle frame's inner frame comes first wherever both are.
-            const auto inner =
-                std::find(frames.begin(), frames.end(), address("/frame-inner?in=middle"));
+            const auto inner = std::find(frames.begin(), frames.end(), address("/frame-inner?in=middle"));
             const auto middle = std::find(frames.begin(), frames.end(), address("/frame-middle"));
             if (middle != frames.end()) {
                 EXPECT_LT(inner, middle);
@@ -391,8 +382,7 @@ TEST_F(BrowserHost, PicturesOfATallPage) {
     EXPECT_EQ(full->get_width(), 320);
     EXPECT_EQ(full->get_height(), 920);
     // The bottom square of the page is blue in the full picture.
-    const guint8* pixel =
-        full->get_pixels() + 850 * full->get_rowstride() + 150 * full->get_n_channels();
+    const guint8* pixel = full->get_pixels() + 850 * full->get_rowstride() + 150 * full->get_n_channels();
     EXPECT_LT(pixel[0], 50);
     EXPECT_GT(pixel[2], 200);
     std::ifstream file(WebImage(tab), std::ios::binary);
@@ -451,7 +441,7 @@ TEST_F(BrowserHost, LoginWebSetsInputsOnlyAndLiterally) {
     Watch(web);
     const int32_t tab = Open(web, "/login");
     const std::u16string nasty = u"a\"b'c\\d\n</script><script>document.title='pwned'</script>";
-    web.LoginWeb(u"username", nasty, tab);    // by name, other letter case
+    web.LoginWeb(u"username", nasty, tab);  // by name, other letter case
     web.LoginWeb(u"PASSWORD", u"密码", tab);  // by id, other letter case
     EXPECT_THROW(web.LoginWeb(u"server", u"x", tab), WebControlError);  // a select
     EXPECT_THROW(web.LoginWeb(u"nothing-here", u"x", tab), WebControlError);
@@ -459,10 +449,11 @@ TEST_F(BrowserHost, LoginWebSetsInputsOnlyAndLiterally) {
     // A text input holds no line breaks: the page's own rules drop them.
     const std::u16string expected =
         u"fields:[\"a\\\"b'c\\\\d</script><script>document.title='pwned'</script>\",\"密码\"]";
-    const bool mirrored = kivo::test::PumpUntil([&] { return web.WebTitle(tab) == expected; }, 5s);
+    const bool mirrored =
+        kivo::test::PumpUntil([&] { return web.WebTitle(tab) == expected; }, 5s);
     EXPECT_TRUE(mirrored) << Utf16ToUtf8(web.WebTitle(tab));
     EXPECT_TRUE(server_.RequestsTo("/login-submit").empty());  // nothing was submitted
-    EXPECT_EQ(completions_.size(), 1u);                        // and no event raised
+    EXPECT_EQ(completions_.size(), 1u);                          // and no event raised
 }
 
 TEST_F(BrowserHost, TheMainSideReadsTheLoginFieldsOfAViewAsTypedAndAHungWorkerOnlyFailsThat) {
@@ -475,11 +466,10 @@ TEST_F(BrowserHost, TheMainSideReadsTheLoginFieldsOfAViewAsTypedAndAHungWorkerOn
     const auto view = static_cast<unsigned long>(web.WebHandle(tab));
     const auto fields = kivo::document::ReadLoginFields(kivo::test::TestDisplay(), view);
     std::vector<std::string> read;
-    for (const auto& field : fields)
-        read.push_back(field.type + ":" + field.name + "=" + field.value);
+    for (const auto& field : fields) read.push_back(field.type + ":" + field.name + "=" + field.value);
     // A text input drops line breaks itself; the framed field is not the page's.
-    EXPECT_EQ(read, (std::vector<std::string>{"text:user=玩家 \"1\"</script>",
-                                              "text:nick=", "password:pass=p=w'd"}));
+    EXPECT_EQ(read, (std::vector<std::string>{"text:user=玩家 \"1\"</script>", "text:nick=",
+                                              "password:pass=p=w'd"}));
 
     // A window nobody marked has no document; a marked one is found from the tab's window.
     Display* display = kivo::test::TestDisplay();
@@ -581,15 +571,15 @@ TEST_F(BrowserHost, DocumentScriptsAnswerTheSameThroughThePageExtensionAndWithou
         EXPECT_EQ(web.WebTitle(tab), u"Tall");
 
         // A frame set is its document's body; a drawing has none and is pictured as shown.
-        for (const std::string page :
-             {"/frameset", "/drawing", "/title?t=", "/title?t=%20a%20%20b%20", "/frame-nested"}) {
+        for (const std::string page : {"/frameset", "/drawing", "/title?t=", "/title?t=%20a%20%20b%20",
+                                       "/frame-nested"}) {
             completions_.clear();
             web.Navigate(tab, Utf8ToUtf16(server_.Url(page)), u"");
             ASSERT_TRUE(WaitForTopLevel()) << page;
             auto picture = Gdk::Pixbuf::create_from_file(WebImage(tab));
             std::ostringstream answers;
-            answers << Utf16ToUtf8(web.WebUrl(tab)) << " \"" << Utf16ToUtf8(web.WebTitle(tab))
-                    << "\" " << picture->get_width() << "x" << picture->get_height();
+            answers << Utf16ToUtf8(web.WebUrl(tab)) << " \"" << Utf16ToUtf8(web.WebTitle(tab)) << "\" "
+                    << picture->get_width() << "x" << picture->get_height();
             if (extension)
                 seen[page] = answers.str();
             else
@@ -613,13 +603,11 @@ TEST_F(BrowserHost, DocumentScriptsAnswerTheSameThroughThePageExtensionAndWithou
 
 // The engine's views driven from this process, to see failures the worker object hides.
 class ViewEvents final : public uitWebControl::BrowserViewEvents {
-  public:
-    void ViewDocumentComplete(uitWebControl::BrowserView&, bool top_level,
-                              const std::string&) override {
+public:
+    void ViewDocumentComplete(uitWebControl::BrowserView&, bool top_level, const std::string&) override {
         pages += top_level;
     }
-    std::shared_ptr<uitWebControl::BrowserView> ViewNewWindow(
-        uitWebControl::BrowserView&) override {
+    std::shared_ptr<uitWebControl::BrowserView> ViewNewWindow(uitWebControl::BrowserView&) override {
         return nullptr;
     }
     void ViewProgressChange(uitWebControl::BrowserView&, int32_t, int32_t) override {}
@@ -664,8 +652,7 @@ TEST_F(BrowserHost, AKilledPageProcessEndsTheWorker) {
         std::ifstream cmdline("/proc/" + std::to_string(child) + "/cmdline");
         std::string name;
         std::getline(cmdline, name, '\0');
-        if (name.find("WebProcess") != std::string::npos)
-            killed |= kill(child, SIGKILL) == 0;
+        if (name.find("WebProcess") != std::string::npos) killed |= kill(child, SIGKILL) == 0;
     }
     ASSERT_TRUE(killed);
     EXPECT_TRUE(kivo::test::PumpUntil([&] { return !kivo::test::ProcessRunning(worker); }, 30s));
@@ -703,7 +690,7 @@ TEST_F(BrowserHost, APictureFailureIsShownOncePerWorker) {
 
 // The program's own pages, served by the worker itself: no web server is involved.
 class OwnPages : public BrowserHost {
-  protected:
+protected:
     int32_t Start(TWebControl& web) {
         Watch(web);
         web.Connect();
@@ -714,12 +701,10 @@ class OwnPages : public BrowserHost {
     }
 
     // Loads `url` (posting `body` unless empty) and gives the page's title once it has loaded.
-    std::string Load(TWebControl& web, int32_t tab, const std::string& url,
-                     const std::string& body = "") {
+    std::string Load(TWebControl& web, int32_t tab, const std::string& url, const std::string& body = "") {
         completions_.clear();
         web.Navigate(tab, Utf8ToUtf16(url), Utf8ToUtf16(body));
-        if (!WaitForTopLevel())
-            return "(no completion: " + url + ")";
+        if (!WaitForTopLevel()) return "(no completion: " + url + ")";
         EXPECT_EQ(Utf16ToUtf8(web.WebUrl(tab)), url);
         return Utf16ToUtf8(web.WebTitle(tab));
     }
@@ -751,8 +736,7 @@ TEST_F(OwnPages, EveryMiniGamePageLoadsOffline) {
         EXPECT_EQ(Load(web, tab, kivo::MiniGameUrl(static_cast<int>(index))),
                   std::string(kivo::kMiniGameCategories[index].caption) + " - Kivo小游戏");
     EXPECT_EQ(Load(web, tab, kivo::MiniGameUrl(-1)), "小游戏首页 - Kivo小游戏");
-    EXPECT_EQ(Load(web, tab, std::string(kivo::kMiniGameHost) + "/play/9_1.htm"),
-              "五子棋 - Kivo小游戏");
+    EXPECT_EQ(Load(web, tab, std::string(kivo::kMiniGameHost) + "/play/9_1.htm"), "五子棋 - Kivo小游戏");
 }
 
 }  // namespace

@@ -59,6 +59,9 @@ int RunWorkerRole(int argc, char** argv, const std::vector<std::string>& argumen
     }
     WorkerComServer server(switches.ActivationMode, engine.get(),
                            [&loop] { g_main_loop_quit(loop.get()); });
+    // Without its page process this worker's views are blank for good: it ends, which tells the
+    // main process that its tabs' pages are gone; the user may open them again there.
+    uitWebControl::SetPageProcessEndedHandler([&loop] { g_main_loop_quit(loop.get()); });
     try {
         server.Start();
     } catch (const std::exception& e) {

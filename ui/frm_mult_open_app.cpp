@@ -13,8 +13,8 @@
 #include "platform/text.h"
 #include "session/folder_cleanup.h"
 #include "session/session_names.h"
-#include "session/wait_messages.h"
 #include "session/shell_folders.h"
+#include "session/wait_messages.h"
 #include "ui/accounts/frm_open_type.h"
 #include "ui/accounts/frm_save_table.h"
 #include "ui/accounts/login_info.h"
@@ -63,7 +63,8 @@ TFrmMultOpenApp::TFrmMultOpenApp(data::TDISQLite3Database* database)
       navigationBar_(NavigationBarLinks()),
       tabStrip_(TabStripLinks()),
       statusBar_(StatusBarLinks()),
-      thumbnailGrid_({ThumbnailLinks(), [this](bool shown) { tabStrip_.Widget().set_visible(!shown); },
+      thumbnailGrid_({ThumbnailLinks(),
+                      [this](bool shown) { tabStrip_.Area().set_visible(!shown); },
                       [this] {
                           const Gtk::Allocation area = tabStrip_.Widget().get_allocation();
                           return std::pair{area.get_width(), area.get_height()};
@@ -78,11 +79,15 @@ TFrmMultOpenApp::TFrmMultOpenApp(data::TDISQLite3Database* database)
       vstSNS_(*leftHost_, catalogue::kSnsTree, context_, [this] { actLoadWebGamePnl(); }),
       vstHistory_(*leftHost_, context_, vstWebGame_),
       miniGames_(*leftHost_),
-      favorites_(*leftHost_) {
+      favorites_(*leftHost_),
+      lastSession_(LastSessionPath(),
+                   {[this] { return SessionTabs(); },
+                    [this](const std::string& question) { return Confirm(question, "提示"); },
+                    [this](const SessionTab& entry) { RestoreTab(entry); }}) {
     InstallStyleSheet();
     get_style_context()->add_class("kivo-main");
     gameKivo_TLB::RemoteWebControl::SetWorkerEndedHandler([this] {
-        tabStrip_.DiscardTabsOfEndedWorkers();
+        tabStrip_.MarkTabsOfEndedWorkers();
         downloads_.WorkersEnded();
     });
     set_title(kMainWindowCaption);
@@ -150,7 +155,7 @@ TNavigationBar::TLinks TFrmMultOpenApp::NavigationBarLinks() {
     TNavigationBar::TLinks links;
     links.ActiveTab = [this] { return ActiveTab(); };
     links.OpenGame = [this](const std::string& url) { return OpenGame(url, "", ""); };
-    links.DiscardIfWorkerGone = [this](N_TRzTabSheet* tab) { tabStrip_.DiscardIfWorkerGone(tab); };
+    links.MarkIfWorkerGone = [this](N_TRzTabSheet* tab) { tabStrip_.MarkIfWorkerGone(tab); };
     return links;
 }
 
@@ -201,6 +206,8 @@ TTabStrip::TLinks TFrmMultOpenApp::TabStripLinks() {
     links.WatchDownloads = [this](const std::shared_ptr<TWebControl>& proxy) {
         downloads_.Watch(proxy);
     };
+    links.ReopenTab = [this](N_TRzTabSheet& tab) { ReopenTab(tab); };
+    links.TabsChanged = [this] { lastSession_.TabsChanged(); };
     return links;
 }
 
@@ -317,7 +324,7 @@ void TFrmMultOpenApp::BuildTabArea() {
     imgTabTop.get_style_context()->add_class("kivo-tab-top");
     imgTabTop.set_size_request(-1, 1);
     pnlpcMain.pack_start(imgTabTop, Gtk::PACK_SHRINK);
-    pnlpcMain.pack_start(tabStrip_.Widget(), Gtk::PACK_EXPAND_WIDGET);
+    pnlpcMain.pack_start(tabStrip_.Area(), Gtk::PACK_EXPAND_WIDGET);
     // The grid takes the tab control's place while shown; the strip sits above the status bar.
     pnlpcMain.pack_start(thumbnailGrid_.Widget(), Gtk::PACK_EXPAND_WIDGET);
     pnlpcMain.pack_start(thumbnailStrip_.Widget(), Gtk::PACK_SHRINK);
@@ -582,6 +589,8 @@ void TFrmMultOpenApp::FormCreate() {
     } catch (const std::exception& e) {
         std::cerr << "gameKivo: the first tab cannot open: " << e.what() << '\n';
     }
+    Glib::signal_idle().connect_once(
+        sigc::track_obj([this] { lastSession_.OfferLastSession(); }, lastSession_));
 }
 
 void TFrmMultOpenApp::FormShow() {
@@ -632,8 +641,7 @@ void TFrmMultOpenApp::ShowMiniWindow() {
     try {
         // Its pop-ups open as tabs in fresh temporary sessions; it is destroyed once closed.
         frmMin_ = std::make_unique<TFrmMin>(
-            [this](const std::string& url) { OpenGame(url, "", ""); },
-            [this] { frmMin_.reset(); });
+            [this](const std::string& url) { OpenGame(url, "", ""); }, [this] { frmMin_.reset(); });
         WaitWithMessages(1000);
         if (!frmMin_)
             return;
@@ -917,6 +925,7 @@ void TFrmMultOpenApp::N2Click() {
 }
 
 void TFrmMultOpenApp::actAppHaltExecute() {
+    lastSession_.Stop();  // the tabs closed on the way out are offered at the next start
     hide();
     UnregisterHotKeys();
     {
@@ -949,6 +958,7 @@ std::optional<std::set<std::string>> TFrmMultOpenApp::AccountFolders() {
 }
 
 TFrmMultOpenApp::~TFrmMultOpenApp() {
+    lastSession_.Stop();
     gameKivo_TLB::RemoteWebControl::SetWorkerEndedHandler(nullptr);
     if (DialogOwner() == this)
         SetDialogOwner(nullptr);
@@ -967,13 +977,16 @@ int32_t TFrmMultOpenApp::Handle() const {
 N_TRzTabSheet* TFrmMultOpenApp::OpenGame(const std::string& Url, const std::string& PostData,
                                          const std::string& CacheDir) {
     N_TRzTabSheet* tab = nullptr;
-    RunInSession(CacheFolders, FreeSessionFolder(CacheDir), [&] {
+    const std::string folder = FreeSessionFolder(CacheDir);
+    RunInSession(CacheFolders, folder, [&] {
         tab = tabStrip_.NewGameTab();
         tab->GameUrlID.assign(1, '0');  // free browsing
+        tab->SessionFolder = folder;
+        tab->Address = Url;
         try {
             tab->WebControl().Navigate(tab->TabHandle(), Utf8ToUtf16(Url), Utf8ToUtf16(PostData));
         } catch (const std::exception&) {
-            tabStrip_.DiscardIfWorkerGone(tab);
+            tabStrip_.MarkIfWorkerGone(tab);
             throw;
         }
     });
@@ -1006,12 +1019,7 @@ void TFrmMultOpenApp::OpenGameForAccounts(const catalogue::CatalogueNode& Node,
     const std::vector<accounts::TUser> users = form.CheckedUsers();
     for (const accounts::TUser& user : users) {
         if (client_open)
-            OpenAddressTab(Node, user.CACHEPATH, [&](N_TRzTabSheet& tab) {
-                // Armed once the navigation has started; the fill waits for the page.
-                tab.LoginAcc = true;
-                tab.LoginInfo = accounts::LoadLoginInfo(*database_, libMain, user.Id);
-                tab.LoginUser = user.UName;
-            });
+            OpenAccountTab(Node, user);
         AddHistory(Node, Parent);
     }
     if (users.empty()) {
@@ -1028,10 +1036,12 @@ N_TRzTabSheet* TFrmMultOpenApp::OpenAddressTab(const catalogue::CatalogueNode& N
     RunInSession(CacheFolders, cache_path, [&] {
         tab = tabStrip_.NewGameTab();
         tab->GameUrlID = Node.ID;
+        tab->SessionFolder = cache_path;
+        tab->Address = Node.Value;
         try {
             tab->WebControl().Navigate(tab->TabHandle(), Utf8ToUtf16(Node.Value), u"");
         } catch (const std::exception&) {
-            tabStrip_.DiscardIfWorkerGone(tab);
+            tabStrip_.MarkIfWorkerGone(tab);
             throw;
         }
         arm(*tab);
@@ -1039,6 +1049,60 @@ N_TRzTabSheet* TFrmMultOpenApp::OpenAddressTab(const catalogue::CatalogueNode& N
     return tab;
 }
 
+N_TRzTabSheet* TFrmMultOpenApp::OpenAccountTab(const catalogue::CatalogueNode& Node,
+                                               const accounts::TUser& user) {
+    return OpenAddressTab(Node, user.CACHEPATH, [&](N_TRzTabSheet& tab) {
+        // Armed once the navigation has started; the fill waits for the page.
+        tab.LoginAcc = true;
+        tab.LoginInfo = accounts::LoadLoginInfo(*database_, libMain, user.Id);
+        tab.LoginUser = user.UName;
+        tab.LoginUserId = user.Id;
+    });
+}
+
+void TFrmMultOpenApp::ReopenTab(N_TRzTabSheet& tab) {
+    // The same session folder, so the account's cookies; a tab opened before its folder was
+    // known gets a fresh one.
+    if (tab.SessionFolder.empty())
+        tab.SessionFolder = FreeSessionFolder("");
+    RunInSession(CacheFolders, tab.SessionFolder, [&] {
+        tabStrip_.ReconnectTab(tab);
+        const std::string address = tab.Address.empty() ? "about:blank" : tab.Address;
+        tab.WebControl().Navigate(tab.TabHandle(), Utf8ToUtf16(address), u"");
+        tab.LoginAcc = !tab.LoginInfo.empty();
+    });
+}
+
+std::vector<SessionTab> TFrmMultOpenApp::SessionTabs() {
+    std::vector<SessionTab> tabs;
+    const std::string home = MakerUrl("/news/");  // opened at every start anyway
+    for (int i = 0; i < tabStrip_.TabCount(); ++i) {
+        const N_TRzTabSheet* tab = tabStrip_.Tab(i);
+        if (tab && tab->Address != home && RestorableUrl(tab->Address))
+            tabs.push_back(
+                {tab->Address, tab->GameUrlID, tab->LoginUserId, tab->LoginUser, tab->Hint()});
+    }
+    return tabs;
+}
+
+void TFrmMultOpenApp::RestoreTab(const SessionTab& entry) {
+    if (!entry.UserId.empty() && database_) {
+        // The account opening: the account must still belong to that address.
+        accounts::TFrmOpenType form;
+        form.LoadBaseConfig(database_, entry.GameUrlID, entry.UserId);
+        form.SetClientOpen(true);
+        form.btnOpenClick();
+        const std::vector<accounts::TUser> users = form.CheckedUsers();
+        if (!users.empty()) {
+            catalogue::CatalogueNode node;
+            node.ID = entry.GameUrlID;
+            node.Value = entry.Url;
+            OpenAccountTab(node, users.front());
+            return;
+        }
+    }
+    OpenGame(entry.Url, "", "");
+}
 
 void TFrmMultOpenApp::OpenGameDroppingErrors(const std::string& url, const std::string& suffix) {
     try {

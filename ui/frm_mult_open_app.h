@@ -14,9 +14,11 @@
 #include "cipher/crypt_lib.h"
 #include "data/database.h"
 #include "session/cache_folders.h"
+#include "ui/accounts/frm_open_type.h"
 #include "ui/accounts/frm_save_table.h"
 #include "ui/catalogue/catalogue_tree.h"
 #include "ui/downloads.h"
+#include "ui/last_session_keeper.h"
 #include "ui/left/favorites_tree.h"
 #include "ui/left/history_tree.h"
 #include "ui/left/left_host.h"
@@ -158,7 +160,16 @@ class TFrmMultOpenApp : public Gtk::Window {
     N_TRzTabSheet* OpenAddressTab(const catalogue::CatalogueNode& Node,
                                   const std::string& cache_path,
                                   const std::function<void(N_TRzTabSheet&)>& arm);
-    // Records one opening of the address in the history.
+    // Opens one tab of a catalogue address for a saved account, armed to fill its login form.
+    N_TRzTabSheet* OpenAccountTab(const catalogue::CatalogueNode& Node,
+                                  const accounts::TUser& user);
+    // Opens the page of a tab whose page ended again: its address in a new worker on its
+    // session folder, an account tab armed with its login info.
+    void ReopenTab(N_TRzTabSheet& tab);
+    // The open tabs as the list kept between runs, and one tab of that list opened again: an
+    // account tab through the account opening, any other in a fresh session.
+    std::vector<SessionTab> SessionTabs();
+    void RestoreTab(const SessionTab& entry);
 
     void BuildTopBar();
     void BuildTabArea();
@@ -253,6 +264,7 @@ class TFrmMultOpenApp : public Gtk::Window {
     TFavoritesTree favorites_;
     // The promotion mini window while it is open.
     std::unique_ptr<TFrmMin> frmMin_;
+    TLastSessionKeeper lastSession_;
 };
 
 }  // namespace kivo

@@ -147,7 +147,7 @@ void TNavigationBar::btnGoClick() {
         try {
             tab->WebControl().Navigate(tab->TabHandle(), Utf8ToUtf16(address), u"");
         } catch (const std::exception&) {
-            links_.DiscardIfWorkerGone(tab);
+            links_.MarkIfWorkerGone(tab);
             throw;
         }
         return;
@@ -317,7 +317,7 @@ void TNavigationBar::StepActiveTab(void (TWebControl::*step)(int32_t)) {
     try {
         (tab->WebControl().*step)(tab->TabHandle());
     } catch (const std::exception&) {
-        links_.DiscardIfWorkerGone(tab);
+        links_.MarkIfWorkerGone(tab);
     }
 }
 

@@ -37,8 +37,8 @@ class TNavigationBar : public sigc::trackable {
         std::function<N_TRzTabSheet*()> ActiveTab;
         // Opens a free address in a new tab; throws when it cannot.
         std::function<N_TRzTabSheet*(const std::string& url)> OpenGame;
-        // After a failed call: discards the tab when its worker has gone.
-        std::function<void(N_TRzTabSheet* tab)> DiscardIfWorkerGone;
+        // After a failed call: the tab shows its page ended when its worker has gone.
+        std::function<void(N_TRzTabSheet* tab)> MarkIfWorkerGone;
     };
 
     explicit TNavigationBar(TLinks links);

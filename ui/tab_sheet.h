@@ -60,6 +60,9 @@ public:
     // A tab made for a page's new window shares the proxy of the opener's tab.
     void ShareWebControl(std::shared_ptr<TWebControl> proxy) { proxy_ = std::move(proxy); }
     bool HasWebControl() const { return proxy_ != nullptr; }
+    // Forgets the proxy of a worker that has gone; the tab then has no page until it is given
+    // a new worker.
+    void DropWebControl() { proxy_.reset(); }
 
     // The window handle the worker knows this tab by; the same for the sheet's whole life.
     int32_t TabHandle();
@@ -71,6 +74,13 @@ public:
     std::string TabPassword;
     std::string GameUrlID;
     bool AllowChangeCaption = true;
+    // What opening the tab's page again needs: the session folder its worker was started on
+    // (stored form), the account it was opened for, and the address it last showed.
+    std::string SessionFolder;
+    std::string LoginUserId;
+    std::string Address;
+    // The tab's page process or worker ended without the user closing the tab.
+    bool PageEnded = false;
 
     const std::string& Hint() const { return hint_; }
     void SetHint(const std::string& hint);

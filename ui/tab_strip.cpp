@@ -54,6 +54,9 @@ TTabStrip::TTabStrip(TLinks links) : links_(std::move(links)) {
         true);
     pcMain.signal_button_press_event().connect(sigc::mem_fun(*this, &TTabStrip::pcMainButtonPress),
                                                false);
+    pcMain.signal_page_reordered().connect([this](Gtk::Widget*, guint) { NotifyTabsChanged(); });
+    pnlTabArea.add(pcMain);
+    pnlTabArea.add_overlay(pageEnded_.Widget());
     // The menu button at the end of the strip lists every tab in strip order.
     btnTabList.set_relief(Gtk::RELIEF_NONE);
     btnTabList.get_accessible()->set_name("全部标签");
@@ -165,6 +168,7 @@ N_TRzTabSheet* TTabStrip::AppendTab() {
     pcMain.set_menu_label_text(*tab, tab->Hint());
     tab->show();
     tab->TabHandle();  // realises the window the worker will place the view in
+    NotifyTabsChanged();
     return tab;
 }
 
@@ -229,6 +233,12 @@ void TTabStrip::DestroyTab(N_TRzTabSheet* Tab) {
     allow_switch_ = true;
     pcMain.remove_page(*Tab);
     allow_switch_ = was;
+    NotifyTabsChanged();
+}
+
+void TTabStrip::NotifyTabsChanged() {
+    if (links_.TabsChanged)
+        links_.TabsChanged();
 }
 
 bool TTabStrip::pcMainChanging(N_TRzTabSheet& Tab) {
@@ -240,10 +250,10 @@ bool TTabStrip::pcMainChanging(N_TRzTabSheet& Tab) {
             return false;  // may have gone meanwhile
     }
     try {
-        if (Tab.HasWebControl())
+        if (Tab.HasWebControl() && !Tab.PageEnded)
             Tab.WebControl().SetParent(Tab.TabHandle());
     } catch (const std::exception&) {
-        DiscardDeadTab(&Tab);  // the worker no longer answers
+        MarkPageEnded(&Tab);  // the worker no longer answers
     }
     return true;
 }
@@ -257,20 +267,24 @@ void TTabStrip::pcMainChange() {
     const bool same_tab = active == addressShownFor_;
     addressShownFor_ = active;
     if (!active) {
+        ShowPageOrNotice(nullptr);
         links_.ShowTitle("");
         links_.ShowAddress("", false);
         return;
     }
     links_.ShowTitle(active->Hint());
+    ShowPageOrNotice(active);
     try {
-        if (active->HasWebControl())
+        if (active->PageEnded)
+            links_.ShowAddress(active->Address, same_tab);
+        else if (active->HasWebControl())
             links_.ShowAddress(Utf16ToUtf8(active->WebControl().WebUrl(active->TabHandle())),
                                same_tab);
     } catch (const std::exception&) {
-        DiscardDeadTab(active);
+        MarkPageEnded(active);
         return;
     }
-    if (NewTabPending) {
+    if (NewTabPending && !active->PageEnded) {
         try {
             active->WebControl().SetParent(active->TabHandle());
         } catch (const std::exception&) {
@@ -292,7 +306,8 @@ bool TTabStrip::pcMainClose() {
             return false;
         if (active->TabLocked && !links_.Confirm("是否关闭当前页面？", "提示"))
             return false;
-        if (active->HasWebControl())
+        // A tab whose page ended has nothing left to free in a worker.
+        if (active->HasWebControl() && !active->PageEnded)
             active->WebControl().FreeWeb(active->TabHandle());
         return true;
     } catch (const std::exception&) {
@@ -336,24 +351,79 @@ bool TTabStrip::IsLive(const N_TRzTabSheet* tab) const {
                        [tab](const auto& sheet) { return sheet.get() == tab; });
 }
 
-void TTabStrip::DiscardDeadTab(N_TRzTabSheet* tab) {
+void TTabStrip::MarkPageEnded(N_TRzTabSheet* tab) {
     // Later, once the switch or call that found the worker gone is over.
     Glib::signal_idle().connect_once(sigc::track_obj(
         [this, tab] {
-            if (!IsLive(tab))
+            if (!IsLive(tab) || tab->PageEnded)
                 return;
+            // Only once the worker is really gone: a reopening may have given it a new one.
+            const auto control = tab->SharedWebControl();
+            if (control && control->DefaultInterface() && control->DefaultInterface()->Alive())
+                return;
+            tab->PageEnded = true;
+            tab->LoginAcc = false;
             links_.ShowStatusText(DeadTabStatusText(tab->Caption()));
-            DestroyTab(tab);
+            if (tab == ActiveTab())
+                ShowPageOrNotice(tab);
         },
         *this));
 }
 
-void TTabStrip::DiscardTabsOfEndedWorkers() {
+void TTabStrip::MarkTabsOfEndedWorkers() {
     for (const auto& sheet : sheets_) {
         const auto control = sheet ? sheet->SharedWebControl() : nullptr;
         if (control && control->DefaultInterface() && !control->DefaultInterface()->Alive())
-            DiscardDeadTab(sheet.get());
+            MarkPageEnded(sheet.get());
     }
+}
+
+void TTabStrip::ShowPageOrNotice(N_TRzTabSheet* active) {
+    if (active && active->PageEnded) {
+        // The empty tab window would cover the notice.
+        gtk_widget_set_child_visible(GTK_WIDGET(active->gobj()), FALSE);
+        pageEnded_.Show();
+    } else {
+        pageEnded_.Hide();
+    }
+}
+
+void TTabStrip::ReconnectTab(N_TRzTabSheet& tab) {
+    tab.DropWebControl();
+    try {
+        tab.ConnectWebControl().CreateWeb(tab.TabHandle());
+    } catch (const std::exception&) {
+        tab.DropWebControl();
+        throw;
+    }
+    tab.PageEnded = false;
+    if (&tab == ActiveTab()) {
+        pageEnded_.Hide();
+        gtk_widget_set_child_visible(GTK_WIDGET(tab.gobj()), TRUE);
+        try {
+            tab.WebControl().SetParent(tab.TabHandle());
+        } catch (const std::exception&) {
+            MarkPageEnded(&tab);
+        }
+    }
+}
+
+void TTabStrip::btnReopenClick() {
+    N_TRzTabSheet* tab = ActiveTab();
+    if (!tab || !tab->PageEnded || reopening_ || !links_.ReopenTab)
+        return;
+    reopening_ = true;
+    pageEnded_.SetBusy(true);
+    try {
+        links_.ReopenTab(*tab);
+    } catch (const std::exception& e) {
+        links_.ShowStatusText(e.what());
+    }
+    reopening_ = false;
+    pageEnded_.SetBusy(false);
+    if (IsLive(tab) && tab == ActiveTab())
+        pcMainChange();
+    NotifyTabsChanged();
 }
 
 int TTabStrip::TabAt(double x, double y) {
@@ -481,7 +551,9 @@ void TTabStrip::WebControl1DocumentComplete(TWebControl&, bool IsApplication,
     N_TRzTabSheet* tab = UpdateTabHint(TabHandle);
     if (!tab)
         return;
+    tab->Address = Utf16ToUtf8(Url);
     FitTabCaption(*tab);
+    NotifyTabsChanged();
     if (tab->LoginAcc) {
         tab->LoginAcc = false;  // the fill is attempted once
         StartLoginFill(*tab, TabHandle);
@@ -530,6 +602,8 @@ void TTabStrip::WebControl1NewTab(TWebControl& Sender, int32_t& TabHandle, int32
     }
     N_TRzTabSheet* tab = AppendTab();
     tab->ShareWebControl(proxy);
+    if (opener)
+        tab->SessionFolder = opener->SessionFolder;  // a page of the opener's session
     TabHandle = tab->TabHandle();
 }
 
@@ -596,11 +670,11 @@ void TTabStrip::miCustClick() {
     pmWebConfigPopup();
 }
 
-void TTabStrip::DiscardIfWorkerGone(N_TRzTabSheet* tab) {
+void TTabStrip::MarkIfWorkerGone(N_TRzTabSheet* tab) {
     // A worker that did not answer in time, or could not be written to, has been ended.
     const auto worker = tab->HasWebControl() ? tab->WebControl().DefaultInterface() : nullptr;
     if (!worker || !worker->Alive())
-        DiscardDeadTab(tab);
+        MarkPageEnded(tab);
 }
 
 void TTabStrip::N11Click() {
@@ -613,6 +687,7 @@ void TTabStrip::N11Click() {
     tab->AllowChangeCaption = false;
     tab->SetHint(text);
     FitTabCaption(*tab);
+    NotifyTabsChanged();
 }
 
 void TTabStrip::popTabPopup() {
@@ -645,7 +720,7 @@ void TTabStrip::N19Click() {
         title = Utf16ToUtf8(tab->WebControl().WebTitle(tab->TabHandle()));
         url = Utf16ToUtf8(tab->WebControl().WebUrl(tab->TabHandle()));
     } catch (const std::exception&) {
-        DiscardIfWorkerGone(tab);
+        MarkIfWorkerGone(tab);
         return;
     }
     links_.AddToFavorites(title, url);
@@ -667,7 +742,7 @@ void TTabStrip::FreeAllTabs() {
         if (!first)
             first = sheets_.front().get();
         try {
-            if (first->HasWebControl())
+            if (first->HasWebControl() && !first->PageEnded)
                 first->WebControl().FreeWeb(first->TabHandle());
         } catch (const std::exception&) {
             // The tab goes all the same.
@@ -682,8 +757,7 @@ void TTabStrip::DestroyAllTabs() {
 }
 
 TTabStrip::~TTabStrip() {
-    for (auto& [handle, timer] : loginFills_)
-        timer.disconnect();
+    for (auto& [handle, timer] : loginFills_) timer.disconnect();
     DestroyAllTabs();
 }
 

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "ui/page_ended_notice.h"
 #include "ui/tab_rules.h"
 #include "ui/tab_sheet.h"
 
@@ -45,12 +46,19 @@ class TTabStrip : public sigc::trackable {
         std::function<void()> ActiveTabChanged;
         // Takes the download events of each new worker.
         std::function<void(const std::shared_ptr<TWebControl>& proxy)> WatchDownloads;
+        // Opens the page of a tab whose page ended again, in a new worker on the tab's session
+        // folder (through ReconnectTab); throws when it cannot.
+        std::function<void(N_TRzTabSheet& tab)> ReopenTab;
+        // The open tabs, their order, addresses or names changed.
+        std::function<void()> TabsChanged;
     };
 
     explicit TTabStrip(TLinks links);
     ~TTabStrip();
 
     Gtk::Notebook& Widget() { return pcMain; }
+    // The strip with the notice shown over a tab whose page ended: what the window places.
+    Gtk::Widget& Area() { return pnlTabArea; }
 
     // A new tab with its view, appended and made active. Throws when no worker can start (the
     // tab then stays with its "loading" caption).
@@ -63,10 +71,17 @@ class TTabStrip : public sigc::trackable {
     bool CloseActiveTab();
     // Makes the tab at `index` active as a click on it does (the password is asked).
     void ActivateTab(int index);
-    // After a failed call: discards the tab when its worker has gone.
-    void DiscardIfWorkerGone(N_TRzTabSheet* tab);
-    // Every tab whose worker's connection died: removed, its caption named in the status bar.
-    void DiscardTabsOfEndedWorkers();
+    // After a failed call: when the tab's worker has gone, the tab shows that its page ended.
+    void MarkIfWorkerGone(N_TRzTabSheet* tab);
+    // Every tab whose worker's connection died shows that its page ended, and the status bar
+    // names it. The tab stays until the user closes it or opens its page again.
+    void MarkTabsOfEndedWorkers();
+    // Gives a tab whose page ended a new worker (started on the session folders switched in
+    // now) and a new view in the same tab window. Throws when no worker can start; the tab
+    // then still shows that its page ended.
+    void ReconnectTab(N_TRzTabSheet& tab);
+    // The notice's "重新打开" on the current tab.
+    void btnReopenClick();
     // The wheel over the window: over a tab it walks the strip.
     bool WindowScroll(Gtk::Widget& window, GdkEventScroll* event);
     // Shut-down: frees every tab's page in its worker and removes the tab.
@@ -114,9 +129,12 @@ class TTabStrip : public sigc::trackable {
     bool pcMainButtonPress(GdkEventButton* event);
     void DestroyTab(N_TRzTabSheet* Tab);
     bool IsLive(const N_TRzTabSheet* tab) const;
-    // A tab whose worker has gone: removed once the current handler is over, with a word in
+    // A tab whose worker has gone: shows so once the current handler is over, with a word in
     // the status bar.
-    void DiscardDeadTab(N_TRzTabSheet* tab);
+    void MarkPageEnded(N_TRzTabSheet* tab);
+    // The notice in place of the current tab's page when that page ended; the page otherwise.
+    void ShowPageOrNotice(N_TRzTabSheet* active);
+    void NotifyTabsChanged();
     // Asks the password of the covered current tab and shows it when given.
     void AskCoveredTab();
     int TabAt(double x, double y);
@@ -141,7 +159,10 @@ class TTabStrip : public sigc::trackable {
     // The fills still waiting for a field, by tab.
     std::map<int32_t, sigc::connection> loginFills_;
 
+    Gtk::Overlay pnlTabArea;
     Gtk::Notebook pcMain;
+    TPageEndedNotice pageEnded_{[this] { btnReopenClick(); }};
+    bool reopening_ = false;
     Gtk::MenuButton btnTabList;
     Gtk::Menu pmTabList;
     Gtk::Menu popTab, pmWebConfig;

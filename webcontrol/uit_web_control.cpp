@@ -48,6 +48,22 @@ void ReportUncaught(const std::string& message) {
         std::cerr << "gameKivo worker: " << message << '\n';
 }
 
+namespace {
+std::function<void()>& PageProcessEndedHandler() {
+    static std::function<void()> handler;
+    return handler;
+}
+}  // namespace
+
+void SetPageProcessEndedHandler(std::function<void()> handler) {
+    PageProcessEndedHandler() = std::move(handler);
+}
+
+void ReportPageProcessEnded() {
+    if (PageProcessEndedHandler())
+        PageProcessEndedHandler()();
+}
+
 void SetMessageBox(std::function<void(const std::string&)> show) {
     MessageBoxShow() = std::move(show);
 }

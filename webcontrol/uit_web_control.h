@@ -22,6 +22,12 @@ void SetServerWindowHandle(int32_t handle);
 void SetUncaughtErrorSink(std::function<void(const std::string&)> sink);
 void ReportUncaught(const std::string& message);
 
+// What a worker does when the process drawing its pages ends without being asked to: its views
+// cannot show anything more, so by default it ends too, and the main process offers the tabs
+// again. Reported once per ended page process.
+void SetPageProcessEndedHandler(std::function<void()> handler);
+void ReportPageProcessEnded();
+
 // The worker's one message box (no owner, the given text, an empty caption).
 void SetMessageBox(std::function<void(const std::string&)> show);
 

@@ -796,11 +796,14 @@ void WebKitBrowserView::FrameCompleted(const std::string& url) {
     });
 }
 
-void WebKitBrowserView::OnProcessTerminated(WebKitWebView*, WebKitWebProcessTerminationReason,
+void WebKitBrowserView::OnProcessTerminated(WebKitWebView*,
+                                            WebKitWebProcessTerminationReason reason,
                                             gpointer data) {
     auto* self = static_cast<WebKitBrowserView*>(data);
     self->has_document_ = false;
     ReportUncaught("the page's process ended");
+    if (reason != WEBKIT_WEB_PROCESS_TERMINATED_BY_API)
+        ReportPageProcessEnded();
 }
 
 gboolean WebKitBrowserView::OnPlugDraw(GtkWidget* plug, cairo_t* cr, gpointer) {

@@ -62,18 +62,6 @@ TEST(Watchdog, FoundWindowWidenedWithoutSignToldHandleWithSign) {
     EXPECT_FALSE(kivo::ServerWindowMatches(0, 7));
 }
 
-TEST(Watchdog, AWorkerNotYetToldItsWindowIsGivenTimeToBeTold) {
-    using namespace std::chrono_literals;
-    using kivo::WatchdogEndsWorker;
-    EXPECT_FALSE(WatchdogEndsWorker(true, 0x2a00005, 1h));
-    // A main window is up but this worker was not told it yet: young, it waits; old, it ends.
-    EXPECT_FALSE(WatchdogEndsWorker(false, 0, 1s));
-    EXPECT_FALSE(WatchdogEndsWorker(false, 0, kivo::kUntoldServerGrace - 1ms));
-    EXPECT_TRUE(WatchdogEndsWorker(false, 0, kivo::kUntoldServerGrace));
-    // Once told, its window gone ends it at once, however young.
-    EXPECT_TRUE(WatchdogEndsWorker(false, 0x2a00005, 0s));
-}
-
 class Roles : public ::testing::Test {
   protected:
     void SetUp() override {

@@ -227,9 +227,10 @@ TEST_F(Tabs, LockedProtectedAndDeadTabs) {
     window_->ActivateTab(0);
     EXPECT_EQ(window_->ActiveTab(), first);
 
-    // A tab whose worker is gone is discarded without waiting for anyone to touch it.
+    // A tab whose worker is gone stays and says so without waiting for anyone to touch it.
     kill(second->SharedWebControl()->DefaultInterface()->WorkerPid(), SIGKILL);
-    EXPECT_TRUE(kivo::test::PumpUntil([&] { return window_->TabCount() == 1; }, 10s));
+    EXPECT_TRUE(kivo::test::PumpUntil([&] { return second->PageEnded; }, 10s));
+    EXPECT_EQ(window_->TabCount(), 2);
 }
 
 TEST_F(Tabs, OnlyTheActiveTabTouchesTheStatusBarAndCustomIntervalsAreChecked) {
@@ -902,20 +903,52 @@ TEST_F(Tabs, AProtectedTabTheStripPicksStaysCoveredUntilItsPasswordIsGiven) {
     EXPECT_EQ(window_->ActiveTab(), guarded);
     EXPECT_TRUE(shown(guarded));
 
-    // A dead worker's tab goes with a word; the protected tab the strip picks stays covered.
+    // A dead worker's tab stays with a word, asking nothing, until the user closes it, which
+    // needs no worker; the protected neighbour then asks its password as after any close.
     N_TRzTabSheet* dying = Open("/title?t=dying");
     ASSERT_TRUE(HintBecomes(dying, "dying"));
     asked = 0;
     kill(dying->SharedWebControl()->DefaultInterface()->WorkerPid(), SIGKILL);
-    ASSERT_TRUE(kivo::test::PumpUntil([&] { return window_->TabCount() == 2; }, 10s));
+    ASSERT_TRUE(kivo::test::PumpUntil([&] { return dying->PageEnded; }, 10s));
     EXPECT_EQ(window_->StatusBar().StatusText(), "页面“dying”已意外结束");
-    // The strip took its left neighbour, the protected one: covered, nothing active.
+    EXPECT_EQ(window_->TabCount(), 3);
+    EXPECT_EQ(asked, 0) << "the page's end itself asks nothing";
+    ASSERT_EQ(window_->ActiveTab(), dying);
+    answer = "wrong";
+    ASSERT_TRUE(window_->TabStrip().CloseActiveTab());
+    EXPECT_EQ(window_->TabCount(), 2);
+    EXPECT_EQ(asked, 1);
     EXPECT_EQ(window_->ActiveTab(), nullptr);
     EXPECT_FALSE(shown(guarded));
-    EXPECT_EQ(asked, 0) << "the removal itself asks nothing";
+    answer = "pw";
     window_->ActivateTab(1);
     EXPECT_EQ(window_->ActiveTab(), guarded);
     EXPECT_TRUE(shown(guarded));
+}
+
+// A worker killed under a page and its pop-up: both tabs stay and say so; "重新打开" on the
+// pop-up brings only that one back, in a new worker on the opener's session folder.
+TEST_F(Tabs, APopUpOfAKilledWorkerIsOfferedAgainInItsOpenersSession) {
+    N_TRzTabSheet* opener =
+        window_->OpenGame(server_.Url("/setcookie?name=k&value=v&popup=1"), "", "");
+    ASSERT_TRUE(kivo::test::PumpUntil([&] { return window_->TabCount() == 2; }, 20s));
+    N_TRzTabSheet* popup = window_->Tab(1);
+    ASSERT_TRUE(HintBecomes(popup, "Cookies"));
+    kill(opener->SharedWebControl()->DefaultInterface()->WorkerPid(), SIGKILL);
+    ASSERT_TRUE(kivo::test::PumpUntil([&] { return opener->PageEnded && popup->PageEnded; }, 10s));
+    EXPECT_EQ(window_->TabCount(), 2);
+
+    const size_t seen = server_.RequestsTo("/cookies").size();
+    window_->ActivateTab(1);
+    window_->TabStrip().btnReopenClick();
+    EXPECT_FALSE(popup->PageEnded);
+    EXPECT_TRUE(opener->PageEnded) << "only the tab asked for comes back";
+    EXPECT_NE(popup->SharedWebControl(), opener->SharedWebControl());
+    ASSERT_TRUE(
+        kivo::test::PumpUntil([&] { return server_.RequestsTo("/cookies").size() > seen; }, 20s));
+    EXPECT_NE(server_.RequestsTo("/cookies").back().cookie.find("k=v"), std::string::npos)
+        << "not in the opener's session";
+    EXPECT_TRUE(HintBecomes(popup, "Cookies"));
 }
 
 TEST_F(Tabs, ClosingTabsWhileOtherPagesCompleteKeepsTheWindowWhole) {

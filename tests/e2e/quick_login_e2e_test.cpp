@@ -10,10 +10,10 @@
 #include <set>
 #include <string>
 
-#include "cipher/stored_value.h"
 #include "platform/text.h"
 #include "platform/user_settings.h"
 #include "session/shell_folders.h"
+#include "tests/e2e/support/accounts.h"
 #include "tests/e2e/support/outside.h"
 #include "tests/e2e/support/program_under_test.h"
 #include "tests/e2e/support/ui_driver.h"
@@ -25,110 +25,6 @@ using namespace kivo::e2e;
 using kivo::test::ReceivedRequest;
 
 constexpr const char* kLoginAll = "全部登录";
-
-std::string Enciphered(const std::string& value) {
-    kivo::cipher::TCryptLib lib;
-    return kivo::Utf16ToUtf8(kivo::cipher::EncryptValue(
-        lib, kivo::Utf8ToUtf16(value), std::u16string(kivo::cipher::kStoredValuePassword)));
-}
-
-// A SQL text literal of the seed.
-std::string Quoted(const std::string& text) {
-    std::string quoted = "'";
-    for (char c : text) quoted += c == '\'' ? std::string("''") : std::string(1, c);
-    return quoted + "'";
-}
-
-// Seeds the program's database: game G with addresses (name, address) and accounts per address
-// (name, session folder, user, password; empty user for an account without fields).
-struct SeedAccount {
-    std::string name, folder, user, password;
-};
-struct SeedAddress {
-    std::string name, url;
-    std::vector<SeedAccount> accounts;
-};
-
-void Seed(const std::string& database, const std::vector<SeedAddress>& addresses) {
-    std::string sql =
-        "insert into t_gamelist (ID,GAMENAME,GAMEHINT,GAMETYPE) values "
-        "('{00000000-0000-0000-0000-0000000000A0}','账号游戏','',1);";
-    int row = 0;
-    auto id = [&] {
-        char text[64];
-        snprintf(text, sizeof text, "{00000000-0000-0000-0000-%012d}", ++row);
-        return std::string(text);
-    };
-    for (const SeedAddress& address : addresses) {
-        const std::string url_id = id();
-        sql += "insert into t_gameurllist (ID,GAMEID,URLNAME,URLHINT,URLVALUE) values (" +
-               Quoted(url_id) + ",'{00000000-0000-0000-0000-0000000000A0}'," +
-               Quoted(address.name) + ",''," + Quoted(address.url) + ");";
-        for (const SeedAccount& account : address.accounts) {
-            const std::string user_id = id();
-            sql += "insert into t_usermanage (ID,URLID,USERNAME,CACHEPATH,PASSWORD) values (" +
-                   Quoted(user_id) + "," + Quoted(url_id) + "," + Quoted(account.name) + "," +
-                   Quoted(account.folder) + ",'');";
-            if (account.user.empty())
-                continue;
-            for (const auto& [name, value] :
-                 {std::pair{"UserName", account.user}, std::pair{"PassWord", account.password}})
-                sql += "insert into t_userinfotable (ID,GAMEURLID,ELENAME,ELEVALUE) values (" +
-                       Quoted(id()) + "," + Quoted(user_id) + "," + Quoted(name) + "," +
-                       Quoted(Enciphered(value)) + ");";
-        }
-    }
-    sqlite3* db = nullptr;
-    ASSERT_EQ(sqlite3_open_v2(database.c_str(), &db, SQLITE_OPEN_READWRITE, nullptr), SQLITE_OK);
-    char* error = nullptr;
-    const int rc = sqlite3_exec(db, sql.c_str(), nullptr, nullptr, &error);
-    const std::string message = error ? error : "";
-    sqlite3_free(error);
-    sqlite3_close(db);
-    ASSERT_EQ(rc, SQLITE_OK) << message;
-}
-
-Element WaitForShowing(const UiDriver& ui, const std::string& name) {
-    Element found;
-    WaitUntil([&] {
-        auto all = ui.FindAll([&](const Element& e) { return e.Name() == name && e.Showing(); });
-        if (all.empty())
-            return false;
-        found = all.front();
-        return true;
-    });
-    return found;
-}
-
-// Right press on the address, then the quick-login submenu's item `choice`.
-void QuickLogin(const UiDriver& ui, const std::string& address, const std::string& choice) {
-    const Element node = WaitForShowing(ui, address);
-    ASSERT_TRUE(node) << "no address " << address;
-    Click(node, Button::Right);
-    const Element submenu = WaitForShowing(ui, kivo::catalogue::kQuickLoginItem);
-    ASSERT_TRUE(submenu);
-    Click(submenu);
-    const Element item = WaitForShowing(ui, choice);
-    ASSERT_TRUE(item) << "no quick-login item " << choice;
-    Click(item);
-}
-
-// The session cookie a request carried ("" without one).
-std::string Session(const ReceivedRequest& request) {
-    const auto at = request.cookie.find("sid=");
-    return at == std::string::npos
-               ? ""
-               : request.cookie.substr(at + 4, request.cookie.find(';', at) - at - 4);
-}
-
-// The sessions in which the page reported its fields holding `query`.
-std::multiset<std::string> SessionsSeeing(ProgramUnderTest& program, const std::string& query) {
-    std::multiset<std::string> sessions;
-    for (const ReceivedRequest& request : program.Server().RequestsTo("/account-seen"))
-        if (request.query == query)
-            sessions.insert(Session(request));
-    return sessions;
-}
 
 bool HasFolder(ProgramUnderTest& program, const std::string& name) {
     const auto entries = FolderEntries(program.Home() + "/data/gameKivo/KivoCache");

@@ -63,13 +63,20 @@ TFrmMultOpenApp::TFrmMultOpenApp(data::TDISQLite3Database* database)
       navigationBar_(NavigationBarLinks()),
       tabStrip_(TabStripLinks()),
       statusBar_(StatusBarLinks()),
-      thumbnailGrid_({ThumbnailLinks(), [this](bool shown) { tabStrip_.Widget().set_visible(!shown); },
+      thumbnailGrid_({ThumbnailLinks(),
+                      [this](bool shown) { tabStrip_.Widget().set_visible(!shown); },
                       [this] {
                           const Gtk::Allocation area = tabStrip_.Widget().get_allocation();
                           return std::pair{area.get_width(), area.get_height()};
                       },
                       [this] { thumbnailStrip_.LoadSC8(); }}),
       thumbnailStrip_(ThumbnailLinks()),
+      findBar_({[this] { return ActiveTab(); },
+                [this](N_TRzTabSheet* tab) { tabStrip_.DiscardIfWorkerGone(tab); }}),
+      pageCommands_({[this] { return ActiveTab(); }, [this] { navigationBar_.btnRefreshClick(); },
+                     [this] { findBar_.Open(); },
+                     [this](int percent) { statusBar_.ShowZoom(percent); },
+                     [this](N_TRzTabSheet* tab) { tabStrip_.DiscardIfWorkerGone(tab); }}),
       pictureMenu_({[this] { return ActiveTab(); }, [this] { return this; }}, AppPath()),
       leftHost_(MakeLeftHost()),
       leftPanel_(*leftHost_),
@@ -114,6 +121,10 @@ TFrmMultOpenApp::TFrmMultOpenApp(data::TDISQLite3Database* database)
     }
     add(pnlFrame);
     show_all_children();
+    // The browser keys, wherever the focus is in the window (inside the page included, whose
+    // keys pass the window first).
+    signal_key_press_event().connect(
+        [this](GdkEventKey* event) { return pageCommands_.HandleKey(event); }, false);
     tabStrip_.Widget().grab_focus();  // not an edit box, whose text would show selected
 
     // A quit asked for before the message loop runs (during start-up) ends it as it starts.
@@ -194,7 +205,13 @@ TTabStrip::TLinks TFrmMultOpenApp::TabStripLinks() {
     links.ActiveTabChanged = [this] {
         if (thumbnailStrip_.Showing())
             thumbnailStrip_.LoadSC8();
+        findBar_.ActiveTabChanged();
+        pageCommands_.ShowActiveZoom();
     };
+    links.BrowserKey = [this](int32_t command, int32_t tab) {
+        pageCommands_.RunFromPage(command, tab);
+    };
+    links.FindCount = [this](int32_t count, int32_t tab) { findBar_.ShowCount(count, tab); };
     return links;
 }
 
@@ -314,6 +331,7 @@ void TFrmMultOpenApp::BuildTabArea() {
     pnlpcMain.pack_start(tabStrip_.Widget(), Gtk::PACK_EXPAND_WIDGET);
     // The grid takes the tab control's place while shown; the strip sits above the status bar.
     pnlpcMain.pack_start(thumbnailGrid_.Widget(), Gtk::PACK_EXPAND_WIDGET);
+    pnlpcMain.pack_start(findBar_.Widget(), Gtk::PACK_SHRINK);
     pnlpcMain.pack_start(thumbnailStrip_.Widget(), Gtk::PACK_SHRINK);
     pnlpcMain.pack_end(statusBar_.Widget(), Gtk::PACK_SHRINK);
 

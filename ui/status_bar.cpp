@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <tuple>
 
+#include "webcontrol/browser_keys.h"
 #include "webcontrol/maker_pages.h"
 
 namespace kivo {
@@ -37,6 +38,9 @@ TStatusBar::TStatusBar(TLinks links) : links_(std::move(links)) {
     sbWeb.pack_start(spText, Gtk::PACK_EXPAND_WIDGET);
     for (Gtk::Button* pane : {&spSC9, &spWebConfig, &spMenu, &spBug})
         sbWeb.pack_end(*pane, Gtk::PACK_SHRINK);
+    spZoom.set_margin_end(6);
+    sbWeb.pack_end(spZoom, Gtk::PACK_SHRINK);
+    ShowZoom(kDefaultZoomPercent);
     sbWeb.set_size_request(-1, 19);
     BuildPictureMenu();
 }
@@ -67,6 +71,10 @@ void TStatusBar::ShowProgress(int percent) {
     progress_shown_ = percent;
     psWeb.set_fraction(std::clamp(percent, 0, 100) / 100.0);
     psWeb.set_tooltip_text(std::to_string(percent) + "%");
+}
+
+void TStatusBar::ShowZoom(int percent) {
+    spZoom.set_text(ZoomCaption(percent));
 }
 
 void TStatusBar::spMenuClick() {

@@ -32,6 +32,8 @@ class TStatusBar {
     int ProgressShown() const { return progress_shown_; }
     void ShowStatusText(const std::string& text) { spText.set_text(text); }
     std::string StatusText() const { return spText.get_text(); }
+    // The active page's zoom, in percent.
+    void ShowZoom(int percent);
 
     // Alt+B and the pane: the picture menu above the pane.
     void spMenuClick();
@@ -45,6 +47,7 @@ class TStatusBar {
     Gtk::Box sbWeb{Gtk::ORIENTATION_HORIZONTAL};
     Gtk::ProgressBar psWeb;
     Gtk::Label spText;
+    Gtk::Label spZoom;
     Gtk::Button spBug, spMenu, spWebConfig, spSC9;
     Gtk::Menu pmPic;
 };

@@ -92,6 +92,8 @@ TWebControl& N_TRzTabSheet::ConnectWebControl() {
         proxy->OnNewTab = handlers_.NewTab;
         proxy->OnProgressChange = handlers_.ProgressChange;
         proxy->OnStatusTextChange = handlers_.StatusTextChange;
+        proxy->OnBrowserKey = handlers_.BrowserKey;
+        proxy->OnFindCount = handlers_.FindCount;
         proxy_ = proxy;
         proxy->Connect();
         proxy->Serverhandle(handlers_.ServerWindow);

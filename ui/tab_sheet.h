@@ -41,6 +41,9 @@ struct TabEventHandlers {
     TWebControl::TNewTab NewTab;
     TWebControl::TProgressChange ProgressChange;
     TWebControl::TStatusTextChange StatusTextChange;
+    // The page keys.
+    TWebControl::TBrowserKey BrowserKey;
+    TWebControl::TFindCount FindCount;
     int32_t ServerWindow = 0;
 };
 

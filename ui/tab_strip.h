@@ -43,6 +43,10 @@ class TTabStrip : public sigc::trackable {
         std::function<void(int index)> PageCompleted;
         // Another tab became current.
         std::function<void()> ActiveTabChanged;
+        // The page keys: a browser key a page's worker handed on (its command number), and
+        // the count of a search's matches.
+        std::function<void(int32_t command, int32_t TabHandle)> BrowserKey;
+        std::function<void(int32_t count, int32_t TabHandle)> FindCount;
     };
 
     explicit TTabStrip(TLinks links);

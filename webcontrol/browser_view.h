@@ -6,6 +6,7 @@
 #include <string>
 
 #include "imaging/rgb_image.h"
+#include "webcontrol/browser_keys.h"
 
 namespace uitWebControl {
 
@@ -23,6 +24,10 @@ public:
     virtual std::shared_ptr<BrowserView> ViewNewWindow(BrowserView& opener) = 0;
     virtual void ViewProgressChange(BrowserView& view, int32_t progress, int32_t progress_max) = 0;
     virtual void ViewStatusTextChange(BrowserView& view, const std::string& text) = 0;
+    // The page keys: a browser key pressed in the page (or Ctrl+wheel over it), handed on to
+    // the window; the count of matches of the view's search (kTooManyMatches for too many).
+    virtual void ViewBrowserKey(BrowserView& view, kivo::BrowserCommand command) = 0;
+    virtual void ViewFindCount(BrowserView& view, int32_t count) = 0;
 };
 
 struct ScrollSize {
@@ -62,6 +67,15 @@ public:
     virtual kivo::imaging::RgbImage Snapshot(bool full_document) = 0;
 
     virtual void Focus() = 0;
+
+    // The page keys. Find marks the matches of `text` in the page and shows the first, or the
+    // next or previous one of the same search (options: kivo::find_options); the count comes
+    // as ViewFindCount. FinishFind ends the search and its marks.
+    virtual void Find(const std::string& text, int32_t options) = 0;
+    virtual void FinishFind() = 0;
+    // The page's zoom in percent of its natural size.
+    virtual void SetZoom(int percent) = 0;
+    virtual int Zoom() const = 0;
 };
 
 // Makes the views of a worker object; the worker's browser engine provides it.

@@ -64,6 +64,11 @@ public:
     void SetParent(int32_t TabHandle) override;
     void SaveWebToPic(int32_t TabHandle) override;
     void SaveWebToPicSmall(int32_t TabHandle) override;
+    // The page keys.
+    void FindText(int32_t TabHandle, const std::u16string& Text, int32_t Options) override;
+    void FindFinish(int32_t TabHandle) override;
+    int32_t SetWebZoom(int32_t TabHandle, int32_t Percent) override;
+    int32_t Get_WebZoom(int32_t TabHandle) override;
 
     // The view of the first entry keyed by TabHandle, or nothing.
     std::shared_ptr<BrowserView> FindView(int32_t TabHandle) const;
@@ -78,8 +83,10 @@ public:
     std::shared_ptr<BrowserView> ViewNewWindow(BrowserView& opener) override;
     void ViewProgressChange(BrowserView& view, int32_t progress, int32_t progress_max) override;
     void ViewStatusTextChange(BrowserView& view, const std::string& text) override;
+    void ViewBrowserKey(BrowserView& view, kivo::BrowserCommand command) override;
+    void ViewFindCount(BrowserView& view, int32_t count) override;
 
-private:
+  private:
     struct ViewEntry {
         std::string key;
         std::shared_ptr<BrowserView> view;

@@ -67,6 +67,14 @@ void TWebControl::Invoke(int32_t dispid, std::vector<Value>& arguments) {
         case DispId::NewTab:
             if (auto handler = OnNewTab) handler(*this, std::get<int32_t>(arguments[0]), integer(1));
             break;
+        case DispId::BrowserKey:
+            if (auto handler = OnBrowserKey)
+                handler(*this, integer(0), integer(1));
+            break;
+        case DispId::FindCount:
+            if (auto handler = OnFindCount)
+                handler(*this, integer(0), integer(1));
+            break;
     }
 }
 
@@ -92,6 +100,19 @@ void TWebControl::SetFoucseWeb(int32_t TabHandle) { Object().SetFoucseWeb(TabHan
 void TWebControl::SetParent(int32_t TabHandle) { Object().SetParent(TabHandle); }
 void TWebControl::SaveWebToPic(int32_t TabHandle) { Object().SaveWebToPic(TabHandle); }
 void TWebControl::SaveWebToPicSmall(int32_t TabHandle) { Object().SaveWebToPicSmall(TabHandle); }
+
+void TWebControl::FindText(int32_t TabHandle, const std::u16string& Text, int32_t Options) {
+    Object().FindText(TabHandle, Text, Options);
+}
+void TWebControl::FindFinish(int32_t TabHandle) {
+    Object().FindFinish(TabHandle);
+}
+int32_t TWebControl::SetWebZoom(int32_t TabHandle, int32_t Percent) {
+    return Object().SetWebZoom(TabHandle, Percent);
+}
+int32_t TWebControl::WebZoom(int32_t TabHandle) {
+    return Object().Get_WebZoom(TabHandle);
+}
 
 void TWebControl::SaveWebToPicSmallAsync(int32_t TabHandle, std::chrono::milliseconds timeout,
                                          std::function<void(bool written)> done) {

@@ -55,6 +55,19 @@ Message InvokeMember(IWebControl& object, const Message& request) {
         case DispId::SetParent: object.SetParent(IntAt(request, 0)); break;
         case DispId::SaveWebToPic: object.SaveWebToPic(IntAt(request, 0)); break;
         case DispId::SaveWebToPicSmall: object.SaveWebToPicSmall(IntAt(request, 0)); break;
+        // The page keys.
+        case DispId::FindText:
+            object.FindText(IntAt(request, 0), TextAt(request, 1), IntAt(request, 2));
+            break;
+        case DispId::FindFinish:
+            object.FindFinish(IntAt(request, 0));
+            break;
+        case DispId::SetWebZoom:
+            result.emplace_back(object.SetWebZoom(IntAt(request, 0), IntAt(request, 1)));
+            break;
+        case DispId::WebZoom:
+            result.emplace_back(object.Get_WebZoom(IntAt(request, 0)));
+            break;
     }
     return kivo::wire::MakeReply(request.id, std::move(result));
 }
@@ -88,6 +101,14 @@ void WebControlEventsSender::NewTab(int32_t& TabHandle, int32_t WebHandle) {
     if (out.size() != 1 || !std::holds_alternative<int32_t>(out[0]))
         throw WebControlError("NewTab: the main process sent no tab handle back");
     TabHandle = std::get<int32_t>(out[0]);
+}
+
+void WebControlEventsSender::BrowserKey(int32_t Command, int32_t TabHandle) {
+    Raise(DispId::BrowserKey, {Command, TabHandle});
+}
+
+void WebControlEventsSender::FindCount(int32_t Count, int32_t TabHandle) {
+    Raise(DispId::FindCount, {Count, TabHandle});
 }
 
 void WebControlEventSource::Advise(std::unique_ptr<WebControlEventsSender> subscriber) {

@@ -24,8 +24,11 @@ public:
     void DocumentComplete(bool IsApplication, const std::u16string& Url, int32_t TabHandle);
     // TabHandle comes back as the main process's handler left it.
     void NewTab(int32_t& TabHandle, int32_t WebHandle);
+    // The page keys.
+    void BrowserKey(int32_t Command, int32_t TabHandle);
+    void FindCount(int32_t Count, int32_t TabHandle);
 
-private:
+  private:
     std::vector<kivo::wire::Value> Raise(int32_t dispid, std::vector<kivo::wire::Value> arguments);
 
     std::shared_ptr<kivo::Channel> channel_;

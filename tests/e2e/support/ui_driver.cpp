@@ -257,6 +257,20 @@ void ClickAt(int x, int y, Button button, int count) {
     }
 }
 
+void WheelAt(int x, int y, Button wheel, bool control) {
+    Display* d = Xdisplay();
+    const KeyCode ctrl = XKeysymToKeycode(d, XK_Control_L);
+    if (control) {
+        XTestFakeKeyEvent(d, ctrl, True, CurrentTime);
+        XSync(d, False);
+    }
+    ClickAt(x, y, wheel);
+    if (control) {
+        XTestFakeKeyEvent(d, ctrl, False, CurrentTime);
+        XSync(d, False);
+    }
+}
+
 void Click(const Element& element, Button button, int count) {
     const Element::Box box = element.Extents();
     if (box.width <= 0 || box.height <= 0)

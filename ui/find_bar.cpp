@@ -120,10 +120,10 @@ void TFindBar::ShowCount(int32_t count, int32_t TabHandle) {
 }
 
 void TFindBar::ActiveTabChanged() {
-    if (!Showing())
-        return;
+    // The new tab's page is searched when the user asks (typing, Enter, the buttons): its worker
+    // may still be busy making it.
     EndSearch();
-    Search(0);
+    lblCount_.set_text("");
 }
 
 bool TFindBar::EntryKeyPress(GdkEventKey* event) {

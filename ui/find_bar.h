@@ -35,7 +35,7 @@ class TFindBar : public sigc::trackable {
     // The count of a search's matches from a worker; a count of a page no longer searched is
     // left aside.
     void ShowCount(int32_t count, int32_t TabHandle);
-    // Another tab became current: while the bar shows, the search moves to its page.
+    // Another tab became current: the search in the page before ends.
     void ActiveTabChanged();
     std::string CountText() const { return lblCount_.get_text(); }
 

@@ -50,29 +50,17 @@ void TPageCommands::Zoom(BrowserCommand command) {
     if (!tab || !tab->HasWebControl())
         return;
     try {
-        TWebControl& control = tab->WebControl();
-        const int32_t handle = tab->TabHandle();
-        const int shown = control.SetWebZoom(handle, ZoomAfter(command, control.WebZoom(handle)));
-        links_.ShowZoom(shown);
+        tab->ZoomPercent =
+            tab->WebControl().SetWebZoom(tab->TabHandle(), ZoomAfter(command, tab->ZoomPercent));
+        links_.ShowZoom(tab->ZoomPercent);
     } catch (const std::exception&) {
         links_.DiscardIfWorkerGone(tab);
     }
 }
 
 void TPageCommands::ShowActiveZoom() {
-    Glib::signal_idle().connect_once(sigc::track_obj(
-        [this] {
-            N_TRzTabSheet* tab = links_.ActiveTab();
-            int zoom = kDefaultZoomPercent;
-            try {
-                if (tab && tab->HasWebControl())
-                    zoom = tab->WebControl().WebZoom(tab->TabHandle());
-            } catch (const std::exception&) {
-                // A page not made yet is at its natural size.
-            }
-            links_.ShowZoom(zoom);
-        },
-        *this));
+    N_TRzTabSheet* tab = links_.ActiveTab();
+    links_.ShowZoom(tab ? tab->ZoomPercent : kDefaultZoomPercent);
 }
 
 }  // namespace kivo

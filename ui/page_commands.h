@@ -33,8 +33,8 @@ class TPageCommands : public sigc::trackable {
     // on that tab when it is still the active one.
     void RunFromPage(int32_t command, int32_t TabHandle);
     void Run(BrowserCommand command);
-    // Shows the active tab's zoom (another tab became current), once the current handler is
-    // over.
+    // Shows the active tab's zoom (another tab became current). The tab remembers it: this may
+    // run while a worker is busy making a page, which a call must not wait for.
     void ShowActiveZoom();
 
   private:

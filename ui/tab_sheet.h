@@ -72,6 +72,9 @@ public:
     std::string TabPassword;
     std::string GameUrlID;
     bool AllowChangeCaption = true;
+    // The page's zoom in percent as last set by the browser keys; the view keeps it from page to
+    // page, and the status bar shows it without asking the worker.
+    int ZoomPercent = 100;
 
     const std::string& Hint() const { return hint_; }
     void SetHint(const std::string& hint);

@@ -21,10 +21,18 @@ bool ServerWindowMatches(unsigned long found_window, int32_t server_window_handl
 
 bool ServerWindowExists() {
     GdkDisplay* display = gdk_display_get_default();
-    if (!display || !GDK_IS_X11_DISPLAY(display)) throw std::runtime_error("no X display");
+    if (!display || !GDK_IS_X11_DISPLAY(display))
+        throw std::runtime_error("no X display");
     const unsigned long found = FindTopLevelWindow(gdk_x11_display_get_xdisplay(display),
                                                    kMainWindowClass, kMainWindowCaption);
     return ServerWindowMatches(found, uitWebControl::ServerWindowHandle());
+}
+
+bool WatchdogEndsWorker(bool server_window_exists, int32_t server_window_handle,
+                        std::chrono::steady_clock::duration age) {
+    if (server_window_exists)
+        return false;
+    return server_window_handle != 0 || age >= kUntoldServerGrace;
 }
 
 TFrmClient::TFrmClient() {
@@ -36,14 +44,15 @@ TFrmClient::TFrmClient() {
     gtk_text_view_set_editable(GTK_TEXT_VIEW(mmoLog), FALSE);
     gtk_container_add(GTK_CONTAINER(form_), mmoLog);
     g_signal_connect(form_, "configure-event", G_CALLBACK(FormCanResize), this);
-    g_signal_connect_swapped(form_, "show", G_CALLBACK(+[](TFrmClient* self) { self->FormActivate(); }),
-                             this);
+    g_signal_connect_swapped(form_, "show",
+                             G_CALLBACK(+[](TFrmClient* self) { self->FormActivate(); }), this);
     Glib::add_exception_handler([this] { ApplicationEvents1Exception(); });
     FormCreate();
 }
 
 TFrmClient::~TFrmClient() {
-    if (tmrFindServer) g_source_remove(tmrFindServer);
+    if (tmrFindServer)
+        g_source_remove(tmrFindServer);
     gtk_widget_destroy(form_);
 }
 
@@ -110,7 +119,9 @@ void TFrmClient::StartTimer() {
 void TFrmClient::tmrFindServerTimer() {
     tmrFindServer = 0;
     try {
-        if (!ServerWindowExists()) _exit(0);
+        if (WatchdogEndsWorker(ServerWindowExists(), uitWebControl::ServerWindowHandle(),
+                               std::chrono::steady_clock::now() - started_))
+            _exit(0);
     } catch (const std::exception& e) {
         AppendLog(e.what());
     }

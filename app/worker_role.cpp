@@ -46,6 +46,7 @@ int RunWorkerRole(int argc, char** argv, const std::vector<std::string>& argumen
         std::cerr << "gameKivo worker: cannot open the display\n";
         return 1;
     }
+    uitWebControl::PrepareEngineProcess();
     Glib::init();
     // Tab windows of the main process can vanish at any moment; an X error about a window that
     // is gone must not end the worker.

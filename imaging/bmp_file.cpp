@@ -222,7 +222,9 @@ void WriteWholeFile(const std::string& path, std::span<const std::uint8_t> data)
     }
 }
 
-RgbImage ReadBmp(const std::string& path) {
+namespace {
+
+std::vector<std::uint8_t> ReadFileBytes(const std::string& path) {
     UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
     if (!fd.Valid())
         throw ImageFileError(SystemError("cannot open", path));
@@ -245,6 +247,10 @@ RgbImage ReadBmp(const std::string& path) {
             break;
         data.insert(data.end(), buffer, buffer + n);
     }
+    return data;
+}
+
+RgbImage DecodeFile(std::span<const std::uint8_t> data, const std::string& path) {
     try {
         return DecodeBmp(data);
     } catch (const ImageFileError& error) {
@@ -252,8 +258,33 @@ RgbImage ReadBmp(const std::string& path) {
     }
 }
 
+// Whether the bytes are laid out exactly as EncodeBmp24 writes them: such a file is already
+// what a re-encoding would give.
+bool IsPlainBmp24(std::span<const std::uint8_t> data) {
+    constexpr std::size_t offset = kFileHeaderSize + kInfoHeaderSize;
+    if (data.size() < offset || data[0] != 'B' || data[1] != 'M' || Get32(data, 10) != offset)
+        return false;
+    const auto info = data.subspan(kFileHeaderSize);
+    const std::uint32_t width = Get32(info, 4), height = Get32(info, 8);
+    if (Get32(info, 0) != kInfoHeaderSize || width == 0 || height == 0 ||
+        width > static_cast<std::uint32_t>(kMaxSide) ||
+        height > static_cast<std::uint32_t>(kMaxSide) || Get16(info, 12) != 1 ||
+        Get16(info, 14) != 24 || Get32(info, 16) != kUncompressed)
+        return false;
+    return data.size() == offset + RowStride(width, 24) * height;
+}
+
+}  // namespace
+
+RgbImage ReadBmp(const std::string& path) {
+    return DecodeFile(ReadFileBytes(path), path);
+}
+
 void ReencodeBitmap(const std::string& path) {
-    WriteBmp24(path, ReadBmp(path));
+    const std::vector<std::uint8_t> data = ReadFileBytes(path);
+    if (IsPlainBmp24(data))
+        return;
+    WriteBmp24(path, DecodeFile(data, path));
 }
 
 }  // namespace kivo::imaging

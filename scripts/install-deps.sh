@@ -5,7 +5,7 @@ set -euo pipefail
 packages=(
   cmake ninja-build g++ pkg-config
   libgtkmm-3.0-dev libwebkit2gtk-4.1-dev libsqlite3-dev sqlite3
-  libx11-dev libxfixes-dev libxtst-dev libkeybinder-3.0-dev libayatana-appindicator3-dev
+  libx11-dev libxfixes-dev libegl-dev libxtst-dev libkeybinder-3.0-dev libayatana-appindicator3-dev
   googletest libgtest-dev libgmock-dev libbenchmark-dev xvfb xauth libcpp-httplib-dev
   fonts-wqy-microhei dbus dbus-x11 at-spi2-core libatspi2.0-dev
 )

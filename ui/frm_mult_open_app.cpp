@@ -607,6 +607,7 @@ void TFrmMultOpenApp::FormShow() {
         uitWebControl::WebKitEngine& profile = OrdinaryProfile();
         auto wbU = GObjectRef<WebKitWebView>::Adopt(WEBKIT_WEB_VIEW(
             g_object_ref_sink(webkit_web_view_new_with_context(profile.Context()))));
+        uitWebControl::ApplyMachineCompositing(wbU.Get());
         bool complete = false;
         auto on_load = +[](WebKitWebView*, WebKitLoadEvent event, gpointer done) {
             if (event == WEBKIT_LOAD_FINISHED)

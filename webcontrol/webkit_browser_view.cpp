@@ -6,10 +6,12 @@
 
 #include <chrono>
 #include <cmath>
+#include <cstdlib>
 #include <filesystem>
 #include <stdexcept>
 #include <string_view>
 
+#include "platform/gl_renderer.h"
 #include "platform/paths.h"
 #include "platform/x11_windows.h"
 #include "webcontrol/document_access.h"
@@ -152,6 +154,33 @@ bool SendsFormAgain(WebKitNavigationAction* action) {
 
 }  // namespace
 
+GlCompositing MachineCompositing() {
+    static const GlCompositing choice = [] {
+        const char* forced = std::getenv(kGlOverrideVariable);
+        if (const auto chosen = CompositingFromOverride(forced ? forced : ""))
+            return *chosen;
+        GdkDisplay* display = gdk_display_get_default();
+        Display* x_display = display && GDK_IS_X11_DISPLAY(display)
+                                 ? gdk_x11_display_get_xdisplay(display)
+                                 : nullptr;
+        return CompositingForRenderer(kivo::ProbeGlRenderer(x_display));
+    }();
+    return choice;
+}
+
+void PrepareEngineProcess() {
+    // Without compositing the engine shares no graphics buffers between its processes, and its
+    // side in this process then loads no OpenGL driver at all.
+    if (MachineCompositing() == GlCompositing::Off)
+        g_setenv("WEBKIT_DISABLE_DMABUF_RENDERER", "1", FALSE);
+}
+
+void ApplyMachineCompositing(WebKitWebView* view) {
+    if (MachineCompositing() == GlCompositing::Off)
+        webkit_settings_set_hardware_acceleration_policy(webkit_web_view_get_settings(view),
+                                                         WEBKIT_HARDWARE_ACCELERATION_POLICY_NEVER);
+}
+
 GtkWidget* NewResubmitQuestion(int32_t owner_window) {
     GtkWidget* box = gtk_message_dialog_new(nullptr, GTK_DIALOG_MODAL, GTK_MESSAGE_QUESTION,
                                             GTK_BUTTONS_NONE, "%s", kResubmitQuestion);
@@ -277,6 +306,7 @@ WebKitBrowserView::WebKitBrowserView(WebKitWebContext* context, BrowserViewEvent
     // goes there; going back and forward loads pages again and completes them as any load.
     webkit_settings_set_enable_page_cache(settings, FALSE);
     webkit_settings_set_enable_write_console_messages_to_stdout(settings, FALSE);
+    ApplyMachineCompositing(view_.Get());
 
     g_signal_connect(view_.Get(), "load-changed", G_CALLBACK(OnLoadChanged), this);
     g_signal_connect(view_.Get(), "decide-policy", G_CALLBACK(OnDecidePolicy), this);

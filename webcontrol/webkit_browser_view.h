@@ -13,6 +13,7 @@
 #include "platform/gobject_ref.h"
 #include "session/shell_folders.h"
 #include "webcontrol/browser_view.h"
+#include "webcontrol/compositing_choice.h"
 #include "webcontrol/cookie_jar_sync.h"
 
 namespace uitWebControl {
@@ -22,6 +23,15 @@ inline constexpr const char* kResubmitCaption = "重新提交表单";
 // That question ("是" sends the form again, "否", the default, does not), made transient for and
 // centred on the window `owner_window` of another process when it exists; not shown yet.
 GtkWidget* NewResubmitQuestion(int32_t owner_window);
+
+// How this process's views composite: decided once per process, by the override variable when
+// it is set, else by the machine's OpenGL renderer (see compositing_choice.h).
+GlCompositing MachineCompositing();
+// Readies the process for that choice; called once, before the first web context is made and
+// while the process runs no other thread that reads its environment.
+void PrepareEngineProcess();
+// Gives a view of this process that choice.
+void ApplyMachineCompositing(WebKitWebView* view);
 
 // Serves the maker's pages in this web context.
 void RegisterMakerPages(WebKitWebContext* context);

@@ -6,7 +6,6 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
-#include <filesystem>
 #include <vector>
 
 #include "app/identity.h"
@@ -77,11 +76,7 @@ int main(int argc, char** argv) {
     kivo::test::TestWebServer server;
     const std::string url = server.Url("/account-login");
     const std::string exe =
-        kivo::test::CopyExecutable(KIVO_EXECUTABLE, home.Path(), "kivo-login-bench");
-    std::filesystem::copy(std::filesystem::path(KIVO_EXECUTABLE).parent_path() / "page-extension",
-                          home.Path() + "/page-extension",
-                          std::filesystem::copy_options::recursive);
-    std::filesystem::create_directories(home.Path() + "/WebImage");
+        kivo::test::CopyProgram(KIVO_EXECUTABLE, home.Path(), "kivo-login-bench");
     kivo::UserSettings settings;
     gameKivo_TLB::RegisterServer(settings, exe);
 

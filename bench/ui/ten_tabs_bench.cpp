@@ -9,7 +9,6 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
-#include <filesystem>
 #include <fstream>
 #include <stdexcept>
 #include <vector>
@@ -128,11 +127,8 @@ int main(int argc, char** argv) {
     gdk_set_program_class(kivo::kMainWindowClass);
     kivo::test::TestWebServer server;
     const std::string url = server.Url("/title?t=bench");
-    const std::string exe = kivo::test::CopyExecutable(KIVO_EXECUTABLE, home.Path(), "kivo-tabs-bench");
-    // What lies in the program folder besides the executable goes with it.
-    std::filesystem::copy(std::filesystem::path(KIVO_EXECUTABLE).parent_path() / "page-extension",
-                          home.Path() + "/page-extension", std::filesystem::copy_options::recursive);
-    std::filesystem::create_directories(home.Path() + "/WebImage");
+    const std::string exe =
+        kivo::test::CopyProgram(KIVO_EXECUTABLE, home.Path(), "kivo-tabs-bench");
     kivo::UserSettings settings;
     gameKivo_TLB::RegisterServer(settings, exe);
 

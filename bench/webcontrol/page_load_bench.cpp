@@ -75,11 +75,7 @@ int main(int argc, char** argv) {
     Gtk::Main::init_gtkmm_internals();
     kivo::test::TestWebServer server;
     const std::string url = server.Url("/title?t=bench");
-    const std::string exe = kivo::test::CopyExecutable(KIVO_EXECUTABLE, home.Path(), "kivo-bench");
-    // What lies in the program folder besides the executable goes with it.
-    std::filesystem::copy(std::filesystem::path(KIVO_EXECUTABLE).parent_path() / "page-extension",
-                          home.Path() + "/page-extension", std::filesystem::copy_options::recursive);
-    fs::create_directories(home.Path() + "/WebImage");
+    const std::string exe = kivo::test::CopyProgram(KIVO_EXECUTABLE, home.Path(), "kivo-bench");
     fs::create_directories(home.Path() + "/Temp");
     kivo::UserSettings settings;
     gameKivo_TLB::RegisterServer(settings, exe);

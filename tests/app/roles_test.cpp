@@ -6,9 +6,9 @@
 
 #include <algorithm>
 #include <chrono>
-#include <memory>
 #include <filesystem>
 #include <fstream>
+#include <memory>
 #include <thread>
 
 #include "app/frm_client.h"
@@ -19,8 +19,8 @@
 #include "platform/process.h"
 #include "platform/user_settings.h"
 #include "tests/support/test_support.h"
-#include "webcontrol/registration.h"
 #include "webcontrol/maker_pages.h"
+#include "webcontrol/registration.h"
 #include "webcontrol/web_control_proxy.h"
 
 // After the headers above: the X11 ones define short macro names.
@@ -62,10 +62,23 @@ TEST(Watchdog, FoundWindowWidenedWithoutSignToldHandleWithSign) {
     EXPECT_FALSE(kivo::ServerWindowMatches(0, 7));
 }
 
+TEST(Watchdog, AWorkerNotYetToldItsWindowIsGivenTimeToBeTold) {
+    using namespace std::chrono_literals;
+    using kivo::WatchdogEndsWorker;
+    EXPECT_FALSE(WatchdogEndsWorker(true, 0x2a00005, 1h));
+    // A main window is up but this worker was not told it yet: young, it waits; old, it ends.
+    EXPECT_FALSE(WatchdogEndsWorker(false, 0, 1s));
+    EXPECT_FALSE(WatchdogEndsWorker(false, 0, kivo::kUntoldServerGrace - 1ms));
+    EXPECT_TRUE(WatchdogEndsWorker(false, 0, kivo::kUntoldServerGrace));
+    // Once told, its window gone ends it at once, however young.
+    EXPECT_TRUE(WatchdogEndsWorker(false, 0x2a00005, 0s));
+}
+
 class Roles : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
-        if (!kivo::test::TestDisplay()) GTEST_SKIP() << "needs an X display";
+        if (!kivo::test::TestDisplay())
+            GTEST_SKIP() << "needs an X display";
         name_ = "kivo-main-" + std::to_string(getpid());
         exe_ = kivo::test::CopyExecutable(KIVO_EXECUTABLE, home_.Path(), name_);
         kivo::test::CopyExecutable(KIVO_UPGRADE_CLIENT, home_.Path(), "UpgradeClient");
@@ -77,8 +90,8 @@ protected:
     }
     unsigned long WaitForWindow(const std::string& title) {
         unsigned long window = 0;
-        kivo::test::PumpUntil(
-            [&] { return (window = kivo::test::FindWindowByTitle(title)) != 0; }, 15s);
+        kivo::test::PumpUntil([&] { return (window = kivo::test::FindWindowByTitle(title)) != 0; },
+                              15s);
         return window;
     }
     size_t Running() const { return kivo::FindProcessesByName(name_).size(); }
@@ -191,7 +204,8 @@ TEST_F(Roles, TheUpgradeProgramRunsFirstAndIsRequired) {
         std::ofstream script(home_.Path() + "/UpgradeClient");
         script << "#!/bin/sh\necho \"$1\" > " << marker << "\nsleep 2\n";
     }
-    std::filesystem::permissions(home_.Path() + "/UpgradeClient", std::filesystem::perms::owner_all);
+    std::filesystem::permissions(home_.Path() + "/UpgradeClient",
+                                 std::filesystem::perms::owner_all);
     auto main = kivo::ChildProcess::Start(exe_, {exe_});
     kivo::test::PumpFor(1200ms);
     EXPECT_TRUE(std::filesystem::exists(marker));
@@ -234,9 +248,9 @@ TEST_F(Roles, ASecondMainProcessShowsTheMessageAndTouchesNothing) {
     kivo::test::RequestClose(box);
     const int status = second.Wait();
     EXPECT_TRUE(WIFEXITED(status));
-    EXPECT_FALSE(Registered().has_value());                       // nothing registered
-    EXPECT_TRUE(kivo::test::ProcessRunning(bystander.Pid()));     // nothing swept
-    EXPECT_TRUE(kivo::test::ProcessRunning(first.Pid()));         // the first goes on
+    EXPECT_FALSE(Registered().has_value());                    // nothing registered
+    EXPECT_TRUE(kivo::test::ProcessRunning(bystander.Pid()));  // nothing swept
+    EXPECT_TRUE(kivo::test::ProcessRunning(first.Pid()));      // the first goes on
 
     kivo::test::RequestClose(kivo::test::FindWindowByTitle(kivo::kMainWindowCaption));
     const int first_status = first.Wait();
@@ -288,7 +302,8 @@ class BossKey : public Roles {
         // The same one worker twice, some seconds apart: by then the spare has gone.
         bool settled = false;
         for (int round = 0; round < 10 && !settled; ++round) {
-            if (!kivo::test::PumpUntil(find_workers, 30s)) break;
+            if (!kivo::test::PumpUntil(find_workers, 30s))
+                break;
             const pid_t first = workers_.front();
             kivo::test::PumpFor(3s);
             settled = find_workers() && workers_.front() == first;
@@ -343,10 +358,11 @@ TEST_F(BossKey, WithoutATrayTheWindowIsNeverHidden) {
 }
 
 class Worker : public Roles {
-protected:
+  protected:
     void SetUp() override {
         Roles::SetUp();
-        if (IsSkipped()) return;
+        if (IsSkipped())
+            return;
         ASSERT_EQ(RunToEnd({"/REGSERVER"}), 0);
     }
     bool EndsWithin(pid_t pid, std::chrono::milliseconds time) {

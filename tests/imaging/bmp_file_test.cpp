@@ -3,6 +3,7 @@
 #include <gdk-pixbuf/gdk-pixbuf.h>
 #include <gtest/gtest.h>
 #include <stdlib.h>
+#include <sys/stat.h>
 
 #include <climits>
 #include <filesystem>
@@ -326,6 +327,23 @@ TEST_F(BmpFileTest, ReencodingMakesA24BitFileOfTheSamePicture) {
     EXPECT_EQ(Contents(path), damaged);
     EXPECT_THROW(ReencodeBitmap(PathOf("none")), ImageFileError);
     EXPECT_FALSE(fs::exists(PathOf("none")));
+
+    // A file already in the 24-bit layout is left as it is, not written again; one whose
+    // header says so but whose rows are cut short is still refused.
+    WriteBmp24(path, image);
+    const auto inode = [&] {
+        struct stat info {};
+        ::stat(path.c_str(), &info);
+        return info.st_ino;
+    };
+    const auto before = inode();
+    ReencodeBitmap(path);
+    EXPECT_EQ(inode(), before) << "the file was replaced";
+    EXPECT_EQ(Contents(path), EncodeBmp24(image));
+    const std::vector<std::uint8_t> cut(b.begin(), b.end() - 5);
+    Store(path, cut);
+    EXPECT_THROW(ReencodeBitmap(path), ImageFileError);
+    EXPECT_EQ(Contents(path), cut);
 }
 
 }  // namespace

@@ -45,6 +45,15 @@ std::string CopyExecutable(const std::string& source, const std::string& folder,
     return target;
 }
 
+std::string CopyProgram(const std::string& executable, const std::string& folder,
+                        const std::string& name) {
+    const std::string target = CopyExecutable(executable, folder, name);
+    fs::copy(fs::path(executable).parent_path() / "page-extension", folder + "/page-extension",
+             fs::copy_options::recursive);
+    fs::create_directories(folder + "/WebImage");
+    return target;
+}
+
 bool PumpUntil(const std::function<bool()>& done, std::chrono::milliseconds timeout) {
     const auto deadline = std::chrono::steady_clock::now() + timeout;
     while (!done()) {

@@ -30,6 +30,11 @@ private:
 std::string CopyExecutable(const std::string& source, const std::string& folder,
                            const std::string& name);
 
+// Copies the executable as CopyExecutable does, with what the program folder holds beside it
+// (the page extension's folder) and an empty WebImage folder; returns the new path.
+std::string CopyProgram(const std::string& executable, const std::string& folder,
+                        const std::string& name);
+
 // Runs the default main context until `done` holds or the time is up; returns `done()`.
 bool PumpUntil(const std::function<bool()>& done, std::chrono::milliseconds timeout);
 // Runs the default main context for the given time.

@@ -400,6 +400,41 @@ setInterval(show, 200);
 </script>)"));
     });
 
+    serve("/canvas", [](const httplib::Request& request, httplib::Response& response) {
+        const auto duration = NumberParam(request, "ms", 4000, 500, 60000);
+        const auto shapes = NumberParam(request, "shapes", 600, 1, 20000);
+        if (!duration || !shapes) {
+            SendBadRequest(response, "ms and shapes must be whole numbers");
+            return;
+        }
+        SendPage(response, Page("canvas", R"page(<canvas id="canvas" width="640" height="480"></canvas>
+<script>
+var duration = )page" + std::to_string(*duration) + ", shapes = " + std::to_string(*shapes) + R"page(;
+var context = document.getElementById("canvas").getContext("2d");
+var frames = 0, start = 0;
+function draw(now) {
+  if (!start) start = now;
+  context.fillStyle = "#102030";
+  context.fillRect(0, 0, 640, 480);
+  for (var i = 0; i < shapes; i++) {
+    var angle = now / 1000 + i;
+    context.fillStyle = "hsl(" + (i * 37 % 360) + ",70%,50%)";
+    context.beginPath();
+    context.arc(320 + Math.cos(angle) * (i % 300), 240 + Math.sin(angle * 1.3) * (i % 220),
+                6 + i % 10, 0, 2 * Math.PI);
+    context.fill();
+  }
+  frames++;
+  if (now - start < duration) return requestAnimationFrame(draw);
+  var elapsed = Math.round(now - start);
+  document.title = "frames:" + frames + "/" + elapsed;
+  fetch("/canvas-done?frames=" + frames + "&ms=" + elapsed);
+}
+requestAnimationFrame(draw);
+</script>)page",
+                                "<style>body{margin:0}</style>"));
+    });
+
     // A page of one colour, c = six hexadecimal digits (RRGGBB); the title is the colour too.
     serve("/solid", [](const httplib::Request& request, httplib::Response& response) {
         const std::string colour = request.get_param_value("c");

@@ -45,6 +45,10 @@
 //                         a field is not there)
 //   /slow?ms=N            answers after N milliseconds (at most 10000)
 //   /title?t=TEXT         a page whose title is TEXT
+//   /canvas?ms=N&shapes=K a 640 × 480 canvas animated by requestAnimationFrame, K circles a frame
+//                         (1..20000, default 600) for N milliseconds (500..60000, default 4000);
+//                         then the title becomes "frames:F/T" and it fetches
+//                         /canvas-done?frames=F&ms=T (F frames drawn in T milliseconds)
 //   /keys                 a page whose title "keys:" grows by every key typed into it
 //   /words                titled "Words": "apple" twice and "Apple" once in its text, and a
 //                         <button id="focus"> named "Words"

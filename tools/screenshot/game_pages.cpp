@@ -51,6 +51,7 @@ constexpr const char* kPageTemplate = R"(<!DOCTYPE html>
 html, body { margin: 0; height: 100%; overflow: hidden; color: #fff;
   font-family: 'WenQuanYi Micro Hei', sans-serif; }
 body { position: relative; background: linear-gradient(180deg, {sky_top}, {sky_bottom}); }
+.scene { position: absolute; left: 0; top: 0; right: 0; bottom: 0; overflow: hidden; }
 .hill { position: absolute; bottom: 0; border-radius: 50% 50% 0 0; }
 .far { right: -15%; width: 85%; height: 42%; background: {far_hill}; }
 .near { left: -12%; width: 75%; height: 30%; background: {near_hill}; }
@@ -75,7 +76,7 @@ h1 { position: absolute; top: 9%; left: 0; right: 0; margin: 0; text-align: cent
 .bar i { display: block; height: 100%; width: {health}%; border-radius: 7px;
   background: {accent}; }
 </style></head><body>
-<div class="sun"></div><div class="hill far"></div><div class="hill near"></div>
+<div class="scene"><div class="sun"></div><div class="hill far"></div><div class="hill near"></div></div>
 <div class="hud">电信{number}区 · 等级 {level}<div class="bar"><i></i></div></div>
 <h1>{title}</h1><div class="sub">{subtitle}</div>
 <div class="badge">{emblem}</div><div class="start">进入游戏</div>

@@ -55,6 +55,7 @@ TFrmMin::TFrmMin(std::function<void(const std::string&)> OpenGame, std::function
     // Script alone opens nothing: pop-ups need the user's click or key (see TPopupGate).
     webkit_settings_set_javascript_can_open_windows_automatically(settings, FALSE);
     webkit_settings_set_enable_developer_extras(settings, FALSE);
+    uitWebControl::ApplyMachineCompositing(wbAd.Get());
     WebKitUserStyleSheet* sheet =
         webkit_user_style_sheet_new(kNoScrollBars, WEBKIT_USER_CONTENT_INJECT_ALL_FRAMES,
                                     WEBKIT_USER_STYLE_LEVEL_USER, nullptr, nullptr);

@@ -29,6 +29,16 @@ void ShowWorkerMessage(const std::string& text) {
     gtk_widget_destroy(box);
 }
 
+// Text copied from a page belongs to this process, which ends with its last tab: where the
+// desktop keeps a clipboard manager, it takes the text over so that it can still be pasted.
+void KeepCopiedText() {
+    if (!gdk_selection_owner_get(GDK_SELECTION_CLIPBOARD))
+        return;  // not ours
+    GtkClipboard* clipboard = gtk_clipboard_get(GDK_SELECTION_CLIPBOARD);
+    gtk_clipboard_set_can_store(clipboard, nullptr, 0);
+    gtk_clipboard_store(clipboard);
+}
+
 }  // namespace
 
 int RunWorkerRole(int argc, char** argv, const std::vector<std::string>& arguments) {
@@ -69,6 +79,7 @@ int RunWorkerRole(int argc, char** argv, const std::vector<std::string>& argumen
         return 1;
     }
     g_main_loop_run(loop.get());
+    KeepCopiedText();
     return 0;
 }
 

@@ -71,6 +71,12 @@ TFrmMultOpenApp::TFrmMultOpenApp(data::TDISQLite3Database* database)
                       },
                       [this] { thumbnailStrip_.LoadSC8(); }}),
       thumbnailStrip_(ThumbnailLinks()),
+      findBar_({[this] { return ActiveTab(); },
+                [this](N_TRzTabSheet* tab) { tabStrip_.DiscardIfWorkerGone(tab); }}),
+      pageCommands_({[this] { return ActiveTab(); }, [this] { navigationBar_.btnRefreshClick(); },
+                     [this] { findBar_.Open(); },
+                     [this](int percent) { statusBar_.ShowZoom(percent); },
+                     [this](N_TRzTabSheet* tab) { tabStrip_.DiscardIfWorkerGone(tab); }}),
       pictureMenu_({[this] { return ActiveTab(); }, [this] { return this; }}, AppPath(),
                    WorkPath()),
       leftHost_(MakeLeftHost()),
@@ -122,6 +128,10 @@ TFrmMultOpenApp::TFrmMultOpenApp(data::TDISQLite3Database* database)
     }
     add(pnlFrame);
     show_all_children();
+    // The browser keys, wherever the focus is in the window (inside the page included, whose
+    // keys pass the window first).
+    signal_key_press_event().connect(
+        [this](GdkEventKey* event) { return pageCommands_.HandleKey(event); }, false);
     tabStrip_.Widget().grab_focus();  // not an edit box, whose text would show selected
 
     // A quit asked for before the message loop runs (during start-up) ends it as it starts.
@@ -202,12 +212,18 @@ TTabStrip::TLinks TFrmMultOpenApp::TabStripLinks() {
     links.ActiveTabChanged = [this] {
         if (thumbnailStrip_.Showing())
             thumbnailStrip_.LoadSC8();
+        findBar_.ActiveTabChanged();
+        pageCommands_.ShowActiveZoom();
     };
     links.WatchDownloads = [this](const std::shared_ptr<TWebControl>& proxy) {
         downloads_.Watch(proxy);
     };
     links.ReopenTab = [this](N_TRzTabSheet& tab) { ReopenTab(tab); };
     links.TabsChanged = [this] { lastSession_.TabsChanged(); };
+    links.BrowserKey = [this](int32_t command, int32_t tab) {
+        pageCommands_.RunFromPage(command, tab);
+    };
+    links.FindCount = [this](int32_t count, int32_t tab) { findBar_.ShowCount(count, tab); };
     return links;
 }
 
@@ -327,6 +343,7 @@ void TFrmMultOpenApp::BuildTabArea() {
     pnlpcMain.pack_start(tabStrip_.Area(), Gtk::PACK_EXPAND_WIDGET);
     // The grid takes the tab control's place while shown; the strip sits above the status bar.
     pnlpcMain.pack_start(thumbnailGrid_.Widget(), Gtk::PACK_EXPAND_WIDGET);
+    pnlpcMain.pack_start(findBar_.Widget(), Gtk::PACK_SHRINK);
     pnlpcMain.pack_start(thumbnailStrip_.Widget(), Gtk::PACK_SHRINK);
     pnlpcMain.pack_end(statusBar_.Widget(), Gtk::PACK_SHRINK);
 
@@ -1070,6 +1087,9 @@ void TFrmMultOpenApp::ReopenTab(N_TRzTabSheet& tab) {
         const std::string address = tab.Address.empty() ? "about:blank" : tab.Address;
         tab.WebControl().Navigate(tab.TabHandle(), Utf8ToUtf16(address), u"");
         tab.LoginAcc = !tab.LoginInfo.empty();
+        // The new view starts at 100 %: it takes the zoom the tab shows.
+        if (tab.ZoomPercent != 100)
+            tab.ZoomPercent = tab.WebControl().SetWebZoom(tab.TabHandle(), tab.ZoomPercent);
     });
 }
 

@@ -19,12 +19,14 @@
 #include "ui/catalogue/catalogue_tree.h"
 #include "ui/downloads.h"
 #include "ui/last_session_keeper.h"
+#include "ui/find_bar.h"
 #include "ui/left/favorites_tree.h"
 #include "ui/left/history_tree.h"
 #include "ui/left/left_host.h"
 #include "ui/left/left_panel.h"
 #include "ui/left/mini_game_list.h"
 #include "ui/navigation_bar.h"
+#include "ui/page_commands.h"
 #include "ui/picture_menu.h"
 #include "ui/pictures.h"
 #include "ui/pictures/thumbnail_grid.h"
@@ -74,6 +76,7 @@ class TFrmMultOpenApp : public Gtk::Window {
     void ActivateTab(int index) { tabStrip_.ActivateTab(index); }
 
     TStatusBar& StatusBar() { return statusBar_; }
+    TFindBar& FindBar() { return findBar_; }
     TThumbnailGrid& ThumbnailGrid() { return thumbnailGrid_; }
     TThumbnailStrip& ThumbnailStrip() { return thumbnailStrip_; }
     std::string TitleText() const { return lblTitle.get_text(); }
@@ -253,6 +256,9 @@ class TFrmMultOpenApp : public Gtk::Window {
     // The tab thumbnails: the grid over the tab control and the strip above the status bar.
     TThumbnailGrid thumbnailGrid_;
     TThumbnailStrip thumbnailStrip_;
+    // The browser keys, and the find bar below the page.
+    TFindBar findBar_;
+    TPageCommands pageCommands_;
     TPictureMenu pictureMenu_;
     // The left panel and the regions in its sections, which reach the window through leftHost_.
     std::unique_ptr<TLeftPanelHost> leftHost_;

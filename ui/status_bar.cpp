@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <tuple>
 
+#include "webcontrol/browser_keys.h"
 #include "webcontrol/maker_pages.h"
 
 namespace kivo {
@@ -41,6 +42,9 @@ TStatusBar::TStatusBar(TLinks links) : links_(std::move(links)) {
     sbWeb.pack_start(spDownload, Gtk::PACK_SHRINK);
     for (Gtk::Button* pane : {&spSC9, &spWebConfig, &spMenu, &spBug})
         sbWeb.pack_end(*pane, Gtk::PACK_SHRINK);
+    spZoom.set_margin_end(6);
+    sbWeb.pack_end(spZoom, Gtk::PACK_SHRINK);
+    ShowZoom(kDefaultZoomPercent);
     sbWeb.set_size_request(-1, 19);
     BuildPictureMenu();
 }
@@ -77,6 +81,10 @@ void TStatusBar::ShowDownloadText(const std::string& text) {
     spDownload.set_text(text);
     spDownload.set_tooltip_text(text);
     spDownload.set_visible(!text.empty());
+}
+
+void TStatusBar::ShowZoom(int percent) {
+    spZoom.set_text(ZoomCaption(percent));
 }
 
 void TStatusBar::spMenuClick() {

@@ -34,6 +34,8 @@ class TStatusBar {
     std::string StatusText() const { return spText.get_text(); }
     // The downloads' own pane: what the last download did; hidden until there is one.
     void ShowDownloadText(const std::string& text);
+    // The active page's zoom, in percent.
+    void ShowZoom(int percent);
 
     // Alt+B and the pane: the picture menu above the pane.
     void spMenuClick();
@@ -48,6 +50,7 @@ class TStatusBar {
     Gtk::ProgressBar psWeb;
     Gtk::Label spText;
     Gtk::Label spDownload;
+    Gtk::Label spZoom;
     Gtk::Button spBug, spMenu, spWebConfig, spSC9;
     Gtk::Menu pmPic;
 };

@@ -94,6 +94,8 @@ TWebControl& N_TRzTabSheet::ConnectWebControl() {
         proxy->OnStatusTextChange = handlers_.StatusTextChange;
         if (handlers_.WatchDownloads)
             handlers_.WatchDownloads(proxy);
+        proxy->OnBrowserKey = handlers_.BrowserKey;
+        proxy->OnFindCount = handlers_.FindCount;
         proxy_ = proxy;
         proxy->Connect();
         proxy->Serverhandle(handlers_.ServerWindow);

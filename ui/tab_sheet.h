@@ -41,6 +41,9 @@ struct TabEventHandlers {
     TWebControl::TNewTab NewTab;
     TWebControl::TProgressChange ProgressChange;
     TWebControl::TStatusTextChange StatusTextChange;
+    // The page keys.
+    TWebControl::TBrowserKey BrowserKey;
+    TWebControl::TFindCount FindCount;
     int32_t ServerWindow = 0;
     // Takes the download events of a new proxy.
     std::function<void(const std::shared_ptr<TWebControl>& proxy)> WatchDownloads;
@@ -81,6 +84,9 @@ public:
     std::string Address;
     // The tab's page process or worker ended without the user closing the tab.
     bool PageEnded = false;
+    // The page's zoom in percent as last set by the browser keys; the view keeps it from page to
+    // page, and the status bar shows it without asking the worker.
+    int ZoomPercent = 100;
 
     const std::string& Hint() const { return hint_; }
     void SetHint(const std::string& hint);

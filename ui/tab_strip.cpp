@@ -148,6 +148,14 @@ TabEventHandlers TTabStrip::Handlers() {
     handlers.StatusTextChange = [this](TWebControl& s, const std::u16string& text, int32_t tab) {
         WebControl1StatusTextChange(s, text, tab);
     };
+    handlers.BrowserKey = [this](TWebControl&, int32_t command, int32_t tab) {
+        if (links_.BrowserKey)
+            links_.BrowserKey(command, tab);
+    };
+    handlers.FindCount = [this](TWebControl&, int32_t count, int32_t tab) {
+        if (links_.FindCount)
+            links_.FindCount(count, tab);
+    };
     handlers.ServerWindow = links_.ServerWindow();
     handlers.WatchDownloads = links_.WatchDownloads;
     return handlers;

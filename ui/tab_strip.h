@@ -51,6 +51,10 @@ class TTabStrip : public sigc::trackable {
         std::function<void(N_TRzTabSheet& tab)> ReopenTab;
         // The open tabs, their order, addresses or names changed.
         std::function<void()> TabsChanged;
+        // The page keys: a browser key a page's worker handed on (its command number), and
+        // the count of a search's matches.
+        std::function<void(int32_t command, int32_t TabHandle)> BrowserKey;
+        std::function<void(int32_t count, int32_t TabHandle)> FindCount;
     };
 
     explicit TTabStrip(TLinks links);

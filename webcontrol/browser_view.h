@@ -7,6 +7,7 @@
 
 #include "imaging/rgb_image.h"
 #include "webcontrol/download_list.h"
+#include "webcontrol/browser_keys.h"
 
 namespace uitWebControl {
 
@@ -28,6 +29,10 @@ public:
     virtual void ViewDownload(BrowserView&, std::shared_ptr<DownloadTransfer> transfer) {
         transfer->Cancel();
     }
+    // The page keys: a browser key pressed in the page (or Ctrl+wheel over it), handed on to
+    // the window; the count of matches of the view's search (kTooManyMatches for too many).
+    virtual void ViewBrowserKey(BrowserView& view, kivo::BrowserCommand command) = 0;
+    virtual void ViewFindCount(BrowserView& view, int32_t count) = 0;
 };
 
 struct ScrollSize {
@@ -67,6 +72,15 @@ public:
     virtual kivo::imaging::RgbImage Snapshot(bool full_document) = 0;
 
     virtual void Focus() = 0;
+
+    // The page keys. Find marks the matches of `text` in the page and shows the first, or the
+    // next or previous one of the same search (options: kivo::find_options); the count comes
+    // as ViewFindCount. FinishFind ends the search and its marks.
+    virtual void Find(const std::string& text, int32_t options) = 0;
+    virtual void FinishFind() = 0;
+    // The page's zoom in percent of its natural size.
+    virtual void SetZoom(int percent) = 0;
+    virtual int Zoom() const = 0;
 };
 
 // Makes the views of a worker object; the worker's browser engine provides it.

@@ -194,6 +194,23 @@ void RemoteWebControl::DownloadSaveTo(int32_t DownloadId, const std::u16string& 
     Invoke(DispId::DownloadSaveTo, InvokeKind::Method, Values({DownloadId, Path}));
 }
 
+void RemoteWebControl::FindText(int32_t TabHandle, const std::u16string& Text, int32_t Options) {
+    Invoke(DispId::FindText, InvokeKind::Method, Values({TabHandle, Text, Options}));
+}
+
+void RemoteWebControl::FindFinish(int32_t TabHandle) {
+    Invoke(DispId::FindFinish, InvokeKind::Method, Values({TabHandle}));
+}
+
+int32_t RemoteWebControl::SetWebZoom(int32_t TabHandle, int32_t Percent) {
+    return std::get<int32_t>(
+        Result(DispId::SetWebZoom, InvokeKind::Method, Values({TabHandle, Percent})));
+}
+
+int32_t RemoteWebControl::Get_WebZoom(int32_t TabHandle) {
+    return std::get<int32_t>(Result(DispId::WebZoom, InvokeKind::PropertyGet, Values({TabHandle})));
+}
+
 void RemoteWebControl::SaveWebToPicSmallAsync(int32_t TabHandle,
                                               std::chrono::milliseconds timeout,
                                               std::function<void(bool written)> done) {

@@ -35,6 +35,11 @@ public:
     void SaveWebToPic(int32_t TabHandle) override;
     void SaveWebToPicSmall(int32_t TabHandle) override;
     void DownloadSaveTo(int32_t DownloadId, const std::u16string& Path) override;
+    // The page keys.
+    void FindText(int32_t TabHandle, const std::u16string& Text, int32_t Options) override;
+    void FindFinish(int32_t TabHandle) override;
+    int32_t SetWebZoom(int32_t TabHandle, int32_t Percent) override;
+    int32_t Get_WebZoom(int32_t TabHandle) override;
 
     // Asks for the thumbnail (as SaveWebToPicSmall) without waiting for it: `done` runs later
     // from the main loop, true once the worker has written the file, false when it failed, its

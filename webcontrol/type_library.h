@@ -47,6 +47,11 @@ inline constexpr int32_t SetFoucseWeb = 213;
 inline constexpr int32_t SetParent = 214;
 inline constexpr int32_t SaveWebToPic = 215;
 inline constexpr int32_t SaveWebToPicSmall = 216;
+// IWebControl: the page keys (find in the page, zoom)
+inline constexpr int32_t FindText = 217;
+inline constexpr int32_t FindFinish = 218;
+inline constexpr int32_t SetWebZoom = 219;
+inline constexpr int32_t WebZoom = 220;
 // IWebControlEvents
 inline constexpr int32_t ProgressChange = 201;
 inline constexpr int32_t StatusTextChange = 202;
@@ -59,6 +64,9 @@ inline constexpr int32_t DownloadSaveTo = 237;
 inline constexpr int32_t DownloadAsk = 226;
 inline constexpr int32_t DownloadProgress = 227;
 inline constexpr int32_t DownloadEnded = 228;
+// IWebControlEvents: the page keys
+inline constexpr int32_t BrowserKey = 206;
+inline constexpr int32_t FindCount = 207;
 }  // namespace DispId
 
 inline constexpr int kMaxArguments = 3;
@@ -77,7 +85,7 @@ using enum WireType;
 using enum InvokeKind;
 
 // IWebControl, in interface-table order.
-inline constexpr std::array<MemberDescription, 16> IWebControlMembers{{
+inline constexpr std::array<MemberDescription, 20> IWebControlMembers{{
     {DispId::Navigate, "Navigate", Method, 3, {Integer, Text, Text}, false, Integer},
     {DispId::CreateWeb, "CreateWeb", Method, 1, {Integer}, true, Integer},
     {DispId::LoginWeb, "LoginWeb", Method, 3, {Text, Text, Integer}, false, Integer},
@@ -94,6 +102,11 @@ inline constexpr std::array<MemberDescription, 16> IWebControlMembers{{
     {DispId::SetParent, "SetParent", Method, 1, {Integer}, false, Integer},
     {DispId::SaveWebToPic, "SaveWebToPic", Method, 1, {Integer}, false, Integer},
     {DispId::SaveWebToPicSmall, "SaveWebToPicSmall", Method, 1, {Integer}, false, Integer},
+    // The page keys.
+    {DispId::FindText, "FindText", Method, 3, {Integer, Text, Integer}, false, Integer},
+    {DispId::FindFinish, "FindFinish", Method, 1, {Integer}, false, Integer},
+    {DispId::SetWebZoom, "SetWebZoom", Method, 2, {Integer, Integer}, true, Integer},
+    {DispId::WebZoom, "WebZoom", PropertyGet, 1, {Integer}, true, Integer},
 }};
 
 struct EventDescription {
@@ -104,12 +117,16 @@ struct EventDescription {
 };
 
 // IWebControlEvents. NewTab's first argument (TabHandle) is in and out.
-inline constexpr std::array<EventDescription, 5> IWebControlEventsMembers{{
+inline constexpr std::array<EventDescription, 7> IWebControlEventsMembers{{
     {DispId::ProgressChange, "ProgressChange", 3, {Integer, Integer, Integer}},
     {DispId::StatusTextChange, "StatusTextChange", 2, {Text, Integer}},
     {DispId::Foreground, "Foreground", 0, {}},
     {DispId::DocumentComplete, "DocumentComplete", 3, {Boolean, Text, Integer}},
     {DispId::NewTab, "NewTab", 2, {Integer, Integer}},
+    // The page keys: a browser key pressed in the page (its command, see browser_keys.h), and
+    // the count of a search's matches.
+    {DispId::BrowserKey, "BrowserKey", 2, {Integer, Integer}},
+    {DispId::FindCount, "FindCount", 2, {Integer, Integer}},
 }};
 
 // Downloads. DownloadSaveTo(DownloadId, Path): an empty path cancels. DownloadAsk(DownloadId,

@@ -269,6 +269,31 @@ void TWebControl::SaveWebToPicSmall(int32_t TabHandle) {
     EmbedWindow(*view, TabHandle);
 }
 
+void TWebControl::FindText(int32_t TabHandle, const std::u16string& Text, int32_t Options) {
+    auto view = NeedView(TabHandle);
+    if (Text.find(u'\0') != std::u16string::npos)
+        throw WebControlError("a text holding a NUL character cannot be searched for");
+    if (Text.empty())
+        view->FinishFind();
+    else
+        view->Find(Utf16ToUtf8(Text), Options);
+}
+
+void TWebControl::FindFinish(int32_t TabHandle) {
+    if (auto view = FindView(TabHandle))
+        view->FinishFind();
+}
+
+int32_t TWebControl::SetWebZoom(int32_t TabHandle, int32_t Percent) {
+    auto view = NeedView(TabHandle);
+    view->SetZoom(kivo::ClampZoom(Percent));
+    return view->Zoom();
+}
+
+int32_t TWebControl::Get_WebZoom(int32_t TabHandle) {
+    return NeedView(TabHandle)->Zoom();
+}
+
 void TWebControl::ViewDocumentComplete(BrowserView& view, bool top_level, const std::string& url) {
     auto keep = view.shared_from_this();
     const int32_t tab = TabOfView(&view);
@@ -308,6 +333,18 @@ void TWebControl::ViewProgressChange(BrowserView& view, int32_t progress, int32_
 void TWebControl::ViewStatusTextChange(BrowserView& view, const std::string& text) {
     const int32_t tab = TabOfView(&view);
     if (auto* events = Subscriber()) events->StatusTextChange(Utf8ToUtf16(text), tab);
+}
+
+void TWebControl::ViewBrowserKey(BrowserView& view, kivo::BrowserCommand command) {
+    const int32_t tab = TabOfView(&view);
+    if (auto* events = Subscriber())
+        events->BrowserKey(static_cast<int32_t>(command), tab);
+}
+
+void TWebControl::ViewFindCount(BrowserView& view, int32_t count) {
+    const int32_t tab = TabOfView(&view);
+    if (auto* events = Subscriber())
+        events->FindCount(count, tab);
 }
 
 }  // namespace uitWebControl

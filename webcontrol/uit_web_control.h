@@ -73,6 +73,11 @@ public:
     void SaveWebToPic(int32_t TabHandle) override;
     void SaveWebToPicSmall(int32_t TabHandle) override;
     void DownloadSaveTo(int32_t DownloadId, const std::u16string& Path) override;
+    // The page keys.
+    void FindText(int32_t TabHandle, const std::u16string& Text, int32_t Options) override;
+    void FindFinish(int32_t TabHandle) override;
+    int32_t SetWebZoom(int32_t TabHandle, int32_t Percent) override;
+    int32_t Get_WebZoom(int32_t TabHandle) override;
 
     // The view of the first entry keyed by TabHandle, or nothing.
     std::shared_ptr<BrowserView> FindView(int32_t TabHandle) const;
@@ -88,8 +93,10 @@ public:
     void ViewProgressChange(BrowserView& view, int32_t progress, int32_t progress_max) override;
     void ViewStatusTextChange(BrowserView& view, const std::string& text) override;
     void ViewDownload(BrowserView& view, std::shared_ptr<DownloadTransfer> transfer) override;
+    void ViewBrowserKey(BrowserView& view, kivo::BrowserCommand command) override;
+    void ViewFindCount(BrowserView& view, int32_t count) override;
 
-private:
+  private:
     struct ViewEntry {
         std::string key;
         std::shared_ptr<BrowserView> view;

@@ -45,6 +45,14 @@ public:
     virtual void DownloadSaveTo(int32_t, const std::u16string&) {
         throw WebControlError("Member not found: DownloadSaveTo");
     }
+    // The page keys. FindText searches the tab's page (Options: find_options of
+    // browser_keys.h); the count of matches comes back as the FindCount event. FindFinish
+    // ends the search and its marks. SetWebZoom sets the page's zoom in percent, brought into
+    // its range, and returns the zoom set; WebZoom reads it.
+    virtual void FindText(int32_t TabHandle, const std::u16string& Text, int32_t Options) = 0;
+    virtual void FindFinish(int32_t TabHandle) = 0;
+    virtual int32_t SetWebZoom(int32_t TabHandle, int32_t Percent) = 0;
+    virtual int32_t Get_WebZoom(int32_t TabHandle) = 0;
 };
 
 // The event interface is dispatch-only: the receiver gets the DISPID and the arguments, in

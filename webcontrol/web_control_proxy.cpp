@@ -80,6 +80,14 @@ void TWebControl::Invoke(int32_t dispid, std::vector<Value>& arguments) {
                 handler(*this, std::get<bool>(arguments[0]), std::get<std::u16string>(arguments[1]),
                         integer(2));
             break;
+        case DispId::BrowserKey:
+            if (auto handler = OnBrowserKey)
+                handler(*this, integer(0), integer(1));
+            break;
+        case DispId::FindCount:
+            if (auto handler = OnFindCount)
+                handler(*this, integer(0), integer(1));
+            break;
     }
 }
 
@@ -108,6 +116,18 @@ void TWebControl::SaveWebToPicSmall(int32_t TabHandle) { Object().SaveWebToPicSm
 
 void TWebControl::DownloadSaveTo(int32_t DownloadId, const std::u16string& Path) {
     Object().DownloadSaveTo(DownloadId, Path);
+}
+void TWebControl::FindText(int32_t TabHandle, const std::u16string& Text, int32_t Options) {
+    Object().FindText(TabHandle, Text, Options);
+}
+void TWebControl::FindFinish(int32_t TabHandle) {
+    Object().FindFinish(TabHandle);
+}
+int32_t TWebControl::SetWebZoom(int32_t TabHandle, int32_t Percent) {
+    return Object().SetWebZoom(TabHandle, Percent);
+}
+int32_t TWebControl::WebZoom(int32_t TabHandle) {
+    return Object().Get_WebZoom(TabHandle);
 }
 
 void TWebControl::SaveWebToPicSmallAsync(int32_t TabHandle, std::chrono::milliseconds timeout,

@@ -4,7 +4,7 @@
 // a worker is started only by an explicit Connect, which the opening of a tab makes while the
 // session's folders are switched in. A proxy that never connected, failed to, or was
 // disconnected fails every call instead of starting a worker in whatever session is current.
-// Events arrive in the five handler slots.
+// Events arrive in the handler slots.
 #include <functional>
 #include <memory>
 
@@ -26,6 +26,10 @@ public:
                                                  const std::u16string& Url, int32_t TabHandle)>;
     using TNewTab =
         std::function<void(TWebControl& Sender, int32_t& TabHandle, int32_t WebHandle)>;
+    // The page keys.
+    using TBrowserKey =
+        std::function<void(TWebControl& Sender, int32_t Command, int32_t TabHandle)>;
+    using TFindCount = std::function<void(TWebControl& Sender, int32_t Count, int32_t TabHandle)>;
 
     TWebControl() = default;
     ~TWebControl() override;
@@ -37,6 +41,8 @@ public:
     TForeground OnForeground;
     TDocumentComplete OnDocumentComplete;
     TNewTab OnNewTab;
+    TBrowserKey OnBrowserKey;
+    TFindCount OnFindCount;
 
     // Downloads (see type_library.h).
     using TDownloadAsk =
@@ -74,6 +80,11 @@ public:
     void SetParent(int32_t TabHandle);
     void SaveWebToPic(int32_t TabHandle);
     void SaveWebToPicSmall(int32_t TabHandle);
+    // The page keys.
+    void FindText(int32_t TabHandle, const std::u16string& Text, int32_t Options);
+    void FindFinish(int32_t TabHandle);
+    int32_t SetWebZoom(int32_t TabHandle, int32_t Percent);
+    int32_t WebZoom(int32_t TabHandle);
     // The thumbnail without waiting: `done` runs later from the main loop, true once written
     // (see RemoteWebControl::SaveWebToPicSmallAsync); false at once for a proxy not connected.
     void SaveWebToPicSmallAsync(int32_t TabHandle, std::chrono::milliseconds timeout,

@@ -58,6 +58,19 @@ Message InvokeMember(IWebControl& object, const Message& request) {
         case DispId::DownloadSaveTo:
             object.DownloadSaveTo(IntAt(request, 0), TextAt(request, 1));
             break;
+        // The page keys.
+        case DispId::FindText:
+            object.FindText(IntAt(request, 0), TextAt(request, 1), IntAt(request, 2));
+            break;
+        case DispId::FindFinish:
+            object.FindFinish(IntAt(request, 0));
+            break;
+        case DispId::SetWebZoom:
+            result.emplace_back(object.SetWebZoom(IntAt(request, 0), IntAt(request, 1)));
+            break;
+        case DispId::WebZoom:
+            result.emplace_back(object.Get_WebZoom(IntAt(request, 0)));
+            break;
     }
     return kivo::wire::MakeReply(request.id, std::move(result));
 }
@@ -106,6 +119,14 @@ void WebControlEventsSender::DownloadProgress(int32_t DownloadId, int32_t Receiv
 void WebControlEventsSender::DownloadEnded(bool Finished, const std::u16string& Text,
                                            int32_t DownloadId) {
     Raise(DispId::DownloadEnded, {Finished, Text, DownloadId});
+}
+
+void WebControlEventsSender::BrowserKey(int32_t Command, int32_t TabHandle) {
+    Raise(DispId::BrowserKey, {Command, TabHandle});
+}
+
+void WebControlEventsSender::FindCount(int32_t Count, int32_t TabHandle) {
+    Raise(DispId::FindCount, {Count, TabHandle});
 }
 
 void WebControlEventSource::Advise(std::unique_ptr<WebControlEventsSender> subscriber) {

@@ -24,6 +24,9 @@ public:
     void DocumentComplete(bool IsApplication, const std::u16string& Url, int32_t TabHandle);
     // TabHandle comes back as the main process's handler left it.
     void NewTab(int32_t& TabHandle, int32_t WebHandle);
+    // The page keys.
+    void BrowserKey(int32_t Command, int32_t TabHandle);
+    void FindCount(int32_t Count, int32_t TabHandle);
 
     // Downloads (see type_library.h).
     void DownloadAsk(int32_t DownloadId, const std::u16string& SuggestedName, int32_t TabHandle);

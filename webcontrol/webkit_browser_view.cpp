@@ -323,6 +323,14 @@ WebKitBrowserView::WebKitBrowserView(WebKitWebContext* context, BrowserViewEvent
     g_signal_connect(view_.Get(), "web-process-terminated", G_CALLBACK(OnProcessTerminated), this);
     g_signal_connect(view_.Get(), "user-message-received", G_CALLBACK(OnPageMessage), this);
     g_object_set_data(G_OBJECT(view_.Get()), kOwnerKey, this);
+    // The page keys.
+    g_signal_connect(view_.Get(), "key-press-event", G_CALLBACK(OnKeyPress), this);
+    gtk_widget_add_events(GTK_WIDGET(view_.Get()), GDK_SCROLL_MASK | GDK_SMOOTH_SCROLL_MASK);
+    g_signal_connect(view_.Get(), "scroll-event", G_CALLBACK(OnScroll), this);
+    g_signal_connect(view_.Get(), "context-menu", G_CALLBACK(OnContextMenu), this);
+    WebKitFindController* finder = webkit_web_view_get_find_controller(view_.Get());
+    g_signal_connect(finder, "counted-matches", G_CALLBACK(OnCountedMatches), this);
+    g_signal_connect(finder, "failed-to-find-text", G_CALLBACK(OnFailedToFind), this);
 }
 
 WebKitBrowserView* WebKitBrowserView::OfWebView(WebKitWebView* view) {
@@ -356,6 +364,7 @@ WebKitBrowserView::~WebKitBrowserView() {
     if (resubmit_decision_)
         webkit_policy_decision_ignore(resubmit_decision_.Get());
     g_signal_handlers_disconnect_by_data(view_.Get(), this);
+    g_signal_handlers_disconnect_by_data(webkit_web_view_get_find_controller(view_.Get()), this);
     g_signal_handlers_disconnect_by_data(content_.Get(), this);
     g_object_set_data(G_OBJECT(view_.Get()), kOwnerKey, nullptr);
     Unmark();
@@ -822,6 +831,168 @@ void WebKitBrowserView::OnPlugDestroyed(GtkWidget*, gpointer data) {
     auto* self = static_cast<WebKitBrowserView*>(data);
     self->Unmark();
     self->plug_ = nullptr;
+}
+
+void WebKitBrowserView::Find(const std::string& text, int32_t options) {
+    CheckText(text);
+    WebKitFindController* finder = webkit_web_view_get_find_controller(view_.Get());
+    const bool match_case = options & kivo::find_options::kMatchCase;
+    const bool backwards = options & kivo::find_options::kBackwards;
+    guint32 engine_options = WEBKIT_FIND_OPTIONS_WRAP_AROUND;
+    if (!match_case)
+        engine_options |= WEBKIT_FIND_OPTIONS_CASE_INSENSITIVE;
+    if ((options & kivo::find_options::kAgain) && text == find_text_ &&
+        match_case == find_match_case_) {
+        if (backwards)
+            webkit_find_controller_search_previous(finder);
+        else
+            webkit_find_controller_search_next(finder);
+        return;
+    }
+    if (backwards)
+        engine_options |= WEBKIT_FIND_OPTIONS_BACKWARDS;
+    find_text_ = text;
+    find_match_case_ = match_case;
+    webkit_find_controller_search(finder, text.c_str(), engine_options, kivo::kMaxFindMatches);
+    webkit_find_controller_count_matches(finder, text.c_str(), engine_options,
+                                         kivo::kMaxFindMatches);
+}
+
+void WebKitBrowserView::FinishFind() {
+    find_text_.clear();
+    webkit_find_controller_search_finish(webkit_web_view_get_find_controller(view_.Get()));
+}
+
+void WebKitBrowserView::SetZoom(int percent) {
+    webkit_web_view_set_zoom_level(view_.Get(), kivo::ClampZoom(percent) / 100.0);
+}
+
+int WebKitBrowserView::Zoom() const {
+    return static_cast<int>(std::lround(webkit_web_view_get_zoom_level(view_.Get()) * 100));
+}
+
+void WebKitBrowserView::HandOn(kivo::BrowserCommand command) {
+    Guard("browser key", [&] {
+        auto keep = shared_from_this();
+        events_.ViewBrowserKey(*this, command);
+    });
+}
+
+gboolean WebKitBrowserView::OnKeyPress(GtkWidget*, GdkEventKey* event, gpointer data) {
+    const kivo::KeyModifiers modifiers{
+        (event->state & GDK_CONTROL_MASK) != 0, (event->state & GDK_SHIFT_MASK) != 0,
+        (event->state & GDK_MOD1_MASK) != 0, (event->state & GDK_SUPER_MASK) != 0};
+    const kivo::BrowserCommand command = kivo::CommandForKey(event->keyval, modifiers);
+    if (command == kivo::BrowserCommand::NoCommand)
+        return FALSE;
+    static_cast<WebKitBrowserView*>(data)->HandOn(command);
+    return TRUE;
+}
+
+gboolean WebKitBrowserView::OnScroll(GtkWidget*, GdkEventScroll* event, gpointer data) {
+    if (!(event->state & GDK_CONTROL_MASK))
+        return FALSE;
+    double dy = 0;
+    if (event->direction == GDK_SCROLL_UP)
+        dy = -1;
+    else if (event->direction == GDK_SCROLL_DOWN)
+        dy = 1;
+    else if (event->direction == GDK_SCROLL_SMOOTH)
+        dy = event->delta_y;
+    // Sideways or no movement: nothing to zoom, and nothing for the page to scroll either.
+    if (dy != 0)
+        static_cast<WebKitBrowserView*>(data)->HandOn(dy < 0 ? kivo::BrowserCommand::ZoomIn
+                                                             : kivo::BrowserCommand::ZoomOut);
+    return TRUE;
+}
+
+void WebKitBrowserView::OnCountedMatches(WebKitFindController*, guint count, gpointer data) {
+    auto* self = static_cast<WebKitBrowserView*>(data);
+    Guard("find", [&] {
+        auto keep = self->shared_from_this();
+        const int32_t reported = count > static_cast<guint>(kivo::kMaxFindMatches)
+                                     ? kivo::kTooManyMatches
+                                     : static_cast<int32_t>(count);
+        self->events_.ViewFindCount(*self, reported);
+    });
+}
+
+void WebKitBrowserView::OnFailedToFind(WebKitFindController*, gpointer data) {
+    auto* self = static_cast<WebKitBrowserView*>(data);
+    Guard("find", [&] {
+        auto keep = self->shared_from_this();
+        self->events_.ViewFindCount(*self, 0);
+    });
+}
+
+namespace {
+
+struct ContextStep {
+    std::weak_ptr<BrowserView> view;
+    void (BrowserView::*step)();
+};
+
+void RunContextStep(GSimpleAction*, GVariant*, gpointer data) {
+    const auto* step = static_cast<const ContextStep*>(data);
+    Guard("context menu", [&] {
+        if (auto view = step->view.lock())
+            ((*view).*(step->step))();
+    });
+}
+
+void AppendStock(WebKitContextMenu* menu, WebKitContextMenuAction action, const char* label) {
+    webkit_context_menu_append(
+        menu, webkit_context_menu_item_new_from_stock_action_with_label(action, label));
+}
+
+}  // namespace
+
+WebKitContextMenuItem* WebKitBrowserView::StepItem(const char* label, bool enabled,
+                                                   void (BrowserView::*step)()) {
+    GSimpleAction* action = g_simple_action_new("kivo-step", nullptr);
+    g_simple_action_set_enabled(action, enabled);
+    g_signal_connect_data(
+        action, "activate", G_CALLBACK(RunContextStep), new ContextStep{weak_from_this(), step},
+        [](gpointer data, GClosure*) { delete static_cast<ContextStep*>(data); }, GConnectFlags(0));
+    WebKitContextMenuItem* item =
+        webkit_context_menu_item_new_from_gaction(G_ACTION(action), label, nullptr);
+    g_object_unref(action);
+    return item;
+}
+
+gboolean WebKitBrowserView::OnContextMenu(WebKitWebView* view, WebKitContextMenu* menu, GdkEvent*,
+                                          WebKitHitTestResult* hit, gpointer data) {
+    auto* self = static_cast<WebKitBrowserView*>(data);
+    // The engine's own menu speaks the desktop's language and reloads or steps through the
+    // history around the rule on forms sent again: ours offers the same in the program's words.
+    webkit_context_menu_remove_all(menu);
+    const bool editable = webkit_hit_test_result_context_is_editable(hit);
+    if (webkit_hit_test_result_context_is_link(hit)) {
+        // A link opened from here becomes a tab in the same session, as a page's pop-up does.
+        AppendStock(menu, WEBKIT_CONTEXT_MENU_ACTION_OPEN_LINK_IN_NEW_WINDOW,
+                    "在新标签页中打开链接");
+        AppendStock(menu, WEBKIT_CONTEXT_MENU_ACTION_COPY_LINK_TO_CLIPBOARD, "复制链接地址");
+        webkit_context_menu_append(menu, webkit_context_menu_item_new_separator());
+    }
+    if (webkit_hit_test_result_context_is_image(hit)) {
+        AppendStock(menu, WEBKIT_CONTEXT_MENU_ACTION_DOWNLOAD_IMAGE_TO_DISK, "图片另存为");
+        AppendStock(menu, WEBKIT_CONTEXT_MENU_ACTION_COPY_IMAGE_TO_CLIPBOARD, "复制图片");
+        webkit_context_menu_append(menu, webkit_context_menu_item_new_separator());
+    }
+    if (editable)
+        AppendStock(menu, WEBKIT_CONTEXT_MENU_ACTION_CUT, "剪切");
+    if (editable || webkit_hit_test_result_context_is_selection(hit))
+        AppendStock(menu, WEBKIT_CONTEXT_MENU_ACTION_COPY, "复制");
+    if (editable)
+        AppendStock(menu, WEBKIT_CONTEXT_MENU_ACTION_PASTE, "粘贴");
+    if (editable || webkit_hit_test_result_context_is_selection(hit))
+        webkit_context_menu_append(menu, webkit_context_menu_item_new_separator());
+    webkit_context_menu_append(
+        menu, self->StepItem("后退", webkit_web_view_can_go_back(view), &BrowserView::GoBack));
+    webkit_context_menu_append(menu, self->StepItem("前进", webkit_web_view_can_go_forward(view),
+                                                    &BrowserView::GoForward));
+    webkit_context_menu_append(menu, self->StepItem("刷新", true, &BrowserView::Reload));
+    return FALSE;
 }
 
 }  // namespace uitWebControl

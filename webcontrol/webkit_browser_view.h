@@ -78,6 +78,10 @@ public:
     ScrollSize BodyScrollSize() override;
     kivo::imaging::RgbImage Snapshot(bool full_document) override;
     void Focus() override;
+    void Find(const std::string& text, int32_t options) override;
+    void FinishFind() override;
+    void SetZoom(int percent) override;
+    int Zoom() const override;
 
     WebKitWebView* WebView() const { return view_.Get(); }
     // The view that shows `view`, or nothing.
@@ -128,6 +132,17 @@ private:
     static gboolean OnPageMessage(WebKitWebView*, WebKitUserMessage* message, gpointer self);
     static void OnProcessTerminated(WebKitWebView*, WebKitWebProcessTerminationReason,
                                     gpointer self);
+    // The page keys: browser keys and Ctrl+wheel go to the window; the search's count; the
+    // page's own context menu.
+    static gboolean OnKeyPress(GtkWidget*, GdkEventKey* event, gpointer self);
+    static gboolean OnScroll(GtkWidget*, GdkEventScroll* event, gpointer self);
+    void HandOn(kivo::BrowserCommand command);
+    static void OnCountedMatches(WebKitFindController*, guint count, gpointer self);
+    static void OnFailedToFind(WebKitFindController*, gpointer self);
+    static gboolean OnContextMenu(WebKitWebView*, WebKitContextMenu* menu, GdkEvent*,
+                                  WebKitHitTestResult* hit, gpointer self);
+    // A context-menu item that takes a step of this view's as the toolbar's buttons do.
+    WebKitContextMenuItem* StepItem(const char* label, bool enabled, void (BrowserView::*step)());
     static gboolean OnPlugDraw(GtkWidget* plug, cairo_t* cr, gpointer);
     static void OnPlugDestroyed(GtkWidget*, gpointer self);
     // Marks the plug's window with where its document is asked for, and lists it there.
@@ -154,6 +169,9 @@ private:
     GtkWidget* resubmit_box_ = nullptr;  // owned: destroyed with the view
     kivo::GObjectRef<WebKitPolicyDecision> resubmit_decision_;
     std::string status_text_;
+    // The search made last, to go on with; empty when none is on.
+    std::string find_text_;
+    bool find_match_case_ = false;
 };
 
 }  // namespace uitWebControl

@@ -54,6 +54,17 @@ class FakeWebControl final : public IWebControl {
     void SetParent(int32_t) override {}
     void SaveWebToPic(int32_t tab) override { Check(tab); }
     void SaveWebToPicSmall(int32_t tab) override { Check(tab); }
+    // The page keys.
+    void FindText(int32_t tab, const std::u16string&, int32_t) override { Check(tab); }
+    void FindFinish(int32_t tab) override { Check(tab); }
+    int32_t SetWebZoom(int32_t tab, int32_t percent) override {
+        Check(tab);
+        return percent;
+    }
+    int32_t Get_WebZoom(int32_t tab) override {
+        Check(tab);
+        return 100;
+    }
 
   private:
     static void Check(int32_t tab) {

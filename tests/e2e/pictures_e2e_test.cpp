@@ -44,29 +44,6 @@ void InstallFakeImageProgram(const std::string& home) {
               "[Default Applications]\nimage/bmp=kivo-fake-viewer.desktop\n");
 }
 
-// This process reads and sets the clipboard as another program on the desktop would.
-void InitToolkitOnce() {
-    static bool done = false;
-    if (done)
-        return;
-    done = true;
-    const char* bridge = getenv("NO_AT_BRIDGE");
-    const std::string saved = bridge ? bridge : "";
-    setenv("NO_AT_BRIDGE", "1", 1);
-    gtk_init(nullptr, nullptr);
-    if (bridge)
-        setenv("NO_AT_BRIDGE", saved.c_str(), 1);
-    else
-        unsetenv("NO_AT_BRIDGE");
-}
-
-std::string ClipboardText() {
-    gchar* text = gtk_clipboard_wait_for_text(gtk_clipboard_get(GDK_SELECTION_CLIPBOARD));
-    const std::string result = text ? text : "";
-    g_free(text);
-    return result;
-}
-
 // Drags with the left button from one point to another through a few steps, as a hand does.
 void Drag(int x0, int y0, int x1, int y1) {
     Display* display = kivo::test::TestDisplay();
@@ -99,7 +76,7 @@ TEST(PicturesE2E, PageAreaAndScreenExportsGiveWhatWasShown) {
     InstallFakeImageProgram(program.Home());
     program.Start();
     UiDriver ui(program.Pid());
-    InitToolkitOnce();
+    InitClipboardToolkit();
 
     // The start page puts its address into the box when it completes: a user waits for it, and
     // types the address again if it came under the typing all the same.

@@ -378,6 +378,28 @@ document.addEventListener("keypress", function (event) { document.title += event
 </script>)"));
     });
 
+    serve("/words", [](const httplib::Request&, httplib::Response& response) {
+        SendPage(response, Page("Words", R"(<p>An apple a day, one more apple.</p>
+<p>Apple pie.</p>
+<p><button id="focus" type="button">Words</button></p>)"));
+    });
+
+    serve("/links", [](const httplib::Request&, httplib::Response& response) {
+        response.set_header("Set-Cookie", "links=menu; Max-Age=86400; Path=/");
+        SendPage(response,
+                 Page("Links", R"(<p><a id="link" href="/cookies?from=menu">Menu link</a></p>)"));
+    });
+
+    serve("/width", [](const httplib::Request&, httplib::Response& response) {
+        SendPage(response, Page("Width", R"(<p><button id="width" type="button">width:</button></p>
+<script>
+function show() { document.getElementById("width").textContent = "width:" + window.innerWidth; }
+show();
+window.addEventListener("resize", show);
+setInterval(show, 200);
+</script>)"));
+    });
+
     serve("/canvas", [](const httplib::Request& request, httplib::Response& response) {
         const auto duration = NumberParam(request, "ms", 4000, 500, 60000);
         const auto shapes = NumberParam(request, "shapes", 600, 1, 20000);

@@ -50,6 +50,12 @@
 //                         then the title becomes "frames:F/T" and it fetches
 //                         /canvas-done?frames=F&ms=T (F frames drawn in T milliseconds)
 //   /keys                 a page whose title "keys:" grows by every key typed into it
+//   /words                titled "Words": "apple" twice and "Apple" once in its text, and a
+//                         <button id="focus"> named "Words"
+//   /links                titled "Links": sets links=menu; <a id="link"> named "Menu link" to
+//                         /cookies?from=menu
+//   /width                titled "Width": <button id="width"> whose caption is "width:" + the
+//                         page's window.innerWidth, kept up to date
 //   /addtion/search.php   any method; the form field "keyword" (of the query or of a posted
 //                         form) as the page's title and in <pre id="keyword">
 //   /download?name=N&size=S

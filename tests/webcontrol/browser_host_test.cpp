@@ -612,6 +612,8 @@ public:
     }
     void ViewProgressChange(uitWebControl::BrowserView&, int32_t, int32_t) override {}
     void ViewStatusTextChange(uitWebControl::BrowserView&, const std::string&) override {}
+    void ViewBrowserKey(uitWebControl::BrowserView&, kivo::BrowserCommand) override {}
+    void ViewFindCount(uitWebControl::BrowserView&, int32_t) override {}
     int pages = 0;
 };
 

@@ -94,8 +94,13 @@ public:
         if (TabHandle < 0) throw WebControlError("no picture");
         std::this_thread::sleep_for(std::chrono::milliseconds(TabHandle));
     }
+    // The page keys.
+    void FindText(int32_t, const std::u16string&, int32_t) override {}
+    void FindFinish(int32_t) override {}
+    int32_t SetWebZoom(int32_t, int32_t Percent) override { return Percent; }
+    int32_t Get_WebZoom(int32_t) override { return 100; }
 
-private:
+  private:
     gameKivo_TLB::WebControlEventsSender& Events() {
         if (!Subscriber()) throw WebControlError("no subscriber");
         return *Subscriber();

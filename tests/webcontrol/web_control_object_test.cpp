@@ -43,9 +43,16 @@ public:
         return kivo::imaging::RgbImage(page_width, page_height, {10, 20, 30});
     }
     void Focus() override {}
+    void Find(const std::string& text, int32_t options) override {
+        finds.push_back(text + "/" + std::to_string(options));
+    }
+    void FinishFind() override { finds.push_back("finish"); }
+    void SetZoom(int percent) override { zoom = percent; }
+    int Zoom() const override { return zoom; }
 
     std::vector<int32_t> hosts;
-    std::vector<std::string> loads, inputs;
+    std::vector<std::string> loads, inputs, finds;
+    int zoom = 100;
     std::vector<bool> snapshots;
     bool has_document = false;
     std::optional<uitWebControl::ScrollSize> body;
@@ -245,12 +252,49 @@ TEST(MemberDispatch, RefusesUnknownMembersAndWrongArgumentsBeforeRunningAnything
         InvokeMember(object, Invoke(D::Serverhandle, InvokeKind::PropertyPut, {9})).values.empty());
 }
 
+TEST(WorkerObject, PageKeysReachTheViewWithTheZoomKeptInItsRange) {
+    RecordingFactory factory;
+    uitWebControl::TWebControl object(&factory, "/nonexistent/");
+    object.CreateWeb(4);
+    auto view = std::dynamic_pointer_cast<RecordingView>(object.FindView(4));
+    ASSERT_TRUE(view);
+
+    // A zoom of 1000 % or below nothing is brought into the range, never handed on as asked.
+    EXPECT_EQ(object.SetWebZoom(4, 1000), kivo::kMaxZoomPercent);
+    EXPECT_EQ(view->zoom, kivo::kMaxZoomPercent);
+    EXPECT_EQ(object.SetWebZoom(4, -20), kivo::kMinZoomPercent);
+    EXPECT_EQ(object.SetWebZoom(4, 125), 125);
+    EXPECT_EQ(object.Get_WebZoom(4), 125);
+    EXPECT_THROW(object.SetWebZoom(5, 100), WebControlError);
+
+    // An empty text ends the search; a text holding NUL is refused before reaching the page.
+    object.FindText(4, u"word", kivo::find_options::kMatchCase);
+    object.FindText(4, u"", 0);
+    EXPECT_THROW(object.FindText(4, std::u16string(u"a\0b", 3), 0), WebControlError);
+    object.FindFinish(99);  // no such tab: nothing to end
+    EXPECT_EQ(view->finds, (std::vector<std::string>{"word/1", "finish"}));
+
+    // Through the dispatch: the zoom's result crosses back as an integer.
+    using gameKivo_TLB::InvokeKind;
+    const Message zoom = gameKivo_TLB::InvokeMember(
+        object, Invoke(gameKivo_TLB::DispId::SetWebZoom, InvokeKind::Method, {4, 1000}));
+    ASSERT_EQ(zoom.values.size(), 1u);
+    EXPECT_EQ(std::get<int32_t>(zoom.values[0]), kivo::kMaxZoomPercent);
+}
+
 TEST(MemberDispatch, TheTypeLibraryTableMatchesTheContract) {
-    // Interface-table order is the DISPID order 201..216, and every event is described.
-    int32_t expected = 201;
-    for (const auto& member : gameKivo_TLB::IWebControlMembers) EXPECT_EQ(member.dispid, expected++);
+    // Interface-table order is the DISPID order: 201..216 first, later members above them,
+    // each number once; every event is described.
+    const auto& members = gameKivo_TLB::IWebControlMembers;
+    for (size_t i = 0; i < members.size(); ++i) {
+        if (i < 16)
+            EXPECT_EQ(members[i].dispid, 201 + static_cast<int32_t>(i));
+        else
+            EXPECT_GT(members[i].dispid, members[i - 1].dispid);
+    }
     EXPECT_EQ(gameKivo_TLB::FindEvent(205)->argument_count, 2);
-    EXPECT_EQ(gameKivo_TLB::FindEvent(206), nullptr);
+    EXPECT_EQ(gameKivo_TLB::FindEvent(gameKivo_TLB::DispId::FindCount)->argument_count, 2);
+    EXPECT_EQ(gameKivo_TLB::FindEvent(200), nullptr);
     EXPECT_EQ(gameKivo_TLB::CLASS_WebControl.size(), 38u);
 }
 

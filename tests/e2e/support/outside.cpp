@@ -1,9 +1,13 @@
 #include "tests/e2e/support/outside.h"
 
+#include <gtk/gtk.h>
+// After the toolkit: the X headers define macros that clash with it.
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 #include <sqlite3.h>
+
+#include <stdlib.h>
 
 #include <filesystem>
 #include <stdexcept>
@@ -100,6 +104,29 @@ std::vector<std::string> FolderEntries(const std::string& folder, const std::str
             names.push_back(name);
     }
     return names;
+}
+
+void InitClipboardToolkit() {
+    static bool done = false;
+    if (done)
+        return;
+    done = true;
+    const char* bridge = getenv("NO_AT_BRIDGE");
+    const std::string saved = bridge ? bridge : "";
+    setenv("NO_AT_BRIDGE", "1", 1);
+    gtk_init(nullptr, nullptr);
+    if (bridge)
+        setenv("NO_AT_BRIDGE", saved.c_str(), 1);
+    else
+        unsetenv("NO_AT_BRIDGE");
+}
+
+std::string ClipboardText() {
+    InitClipboardToolkit();
+    gchar* text = gtk_clipboard_wait_for_text(gtk_clipboard_get(GDK_SELECTION_CLIPBOARD));
+    const std::string result = text ? text : "";
+    g_free(text);
+    return result;
 }
 
 }  // namespace kivo::e2e

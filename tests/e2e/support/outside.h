@@ -28,6 +28,12 @@ unsigned long ScreenPixel(int x, int y);
 std::vector<std::vector<std::string>> QueryDatabase(const std::string& path,
                                                     const std::string& sql);
 
+// The desktop's clipboard as another program reads it: the toolkit of this process is set up
+// once, without joining the accessibility bus, by either call.
+void InitClipboardToolkit();
+// The clipboard's text, empty when it holds none.
+std::string ClipboardText();
+
 // The names of the entries of a folder matching `contains` ("" for all); none when it is missing.
 std::vector<std::string> FolderEntries(const std::string& folder, const std::string& contains = "");
 

@@ -7,6 +7,7 @@
 #include <glib.h>
 
 #include <map>
+#include <set>
 #include <sstream>
 #include <stdexcept>
 #include <utility>
@@ -257,6 +258,20 @@ void ClickAt(int x, int y, Button button, int count) {
     }
 }
 
+void WheelAt(int x, int y, Button wheel, bool control) {
+    Display* d = Xdisplay();
+    const KeyCode ctrl = XKeysymToKeycode(d, XK_Control_L);
+    if (control) {
+        XTestFakeKeyEvent(d, ctrl, True, CurrentTime);
+        XSync(d, False);
+    }
+    ClickAt(x, y, wheel);
+    if (control) {
+        XTestFakeKeyEvent(d, ctrl, False, CurrentTime);
+        XSync(d, False);
+    }
+}
+
 void Click(const Element& element, Button button, int count) {
     const Element::Box box = element.Extents();
     if (box.width <= 0 || box.height <= 0)
@@ -270,6 +285,11 @@ void Key(KeyCode code, bool down) {
     Display* d = Xdisplay();
     XTestFakeKeyEvent(d, code, down, CurrentTime);
     XSync(d, False);
+}
+
+// Key symbols that stand for one Unicode character, as KeySymOf makes them.
+bool IsUnicodeKeySym(KeySym sym) {
+    return sym >= 0x01000100 && sym <= 0x0110FFFF;
 }
 
 KeySym KeySymOf(char32_t c) {
@@ -322,11 +342,20 @@ void TypeText(const std::string& text) {
         if (remapped.count(sym) || FindKey(d, sym)) continue;
         int per_code = 0;
         KeySym* map = XGetKeyboardMapping(d, min_code, max_code - min_code + 1, &per_code);
+        // A code is spare when it has no symbol, or only characters an earlier test process
+        // gave it (no keyboard map has those of its own): the display outlives each test, so
+        // without taking those back the spare codes would run out over a whole run.
+        std::set<KeyCode> ours;
+        for (const auto& [unused, code] : remapped) ours.insert(code);
         KeyCode spare = 0;
         for (int code = max_code; code >= min_code && !spare; --code) {
-            bool empty = true;
-            for (int k = 0; k < per_code; ++k) empty &= map[(code - min_code) * per_code + k] == NoSymbol;
-            if (empty) spare = static_cast<KeyCode>(code);
+            bool empty = true, typed_before = !ours.count(static_cast<KeyCode>(code));
+            for (int k = 0; k < per_code; ++k) {
+                const KeySym held = map[(code - min_code) * per_code + k];
+                empty &= held == NoSymbol;
+                typed_before &= held == NoSymbol || IsUnicodeKeySym(held);
+            }
+            if (empty || typed_before) spare = static_cast<KeyCode>(code);
         }
         XFree(map);
         if (!spare) throw std::runtime_error("no spare key code left for typing");

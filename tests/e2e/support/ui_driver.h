@@ -88,11 +88,13 @@ class UiDriver {
 
 // Real input through the XTest extension on the test display; each waits until the X server
 // has processed the events.
-enum class Button { Left = 1, Middle = 2, Right = 3 };
+enum class Button { Left = 1, Middle = 2, Right = 3, WheelUp = 4, WheelDown = 5 };
 void MovePointer(int x, int y);
 void ClickAt(int x, int y, Button button = Button::Left, int count = 1);
 // Clicks the centre of the element's box on the screen.
 void Click(const Element& element, Button button = Button::Left, int count = 1);
+// Turns the wheel one notch over the point, with Ctrl held down when `control`.
+void WheelAt(int x, int y, Button wheel, bool control = false);
 // Types UTF-8 text key by key; characters without a key of their own (Chinese, for instance)
 // are typed through a spare key code given that character for the rest of the run.
 void TypeText(const std::string& text);

@@ -63,7 +63,7 @@ void TFindBar::Close() {
         try {
             tab->WebControl().SetFoucseWeb(tab->TabHandle());
         } catch (const std::exception&) {
-            links_.DiscardIfWorkerGone(tab);
+            links_.MarkIfWorkerGone(tab);
         }
     }
 }
@@ -96,7 +96,7 @@ void TFindBar::Search(int32_t again_options) {
     } catch (const std::exception&) {
         searched_tab_ = 0;
         lblCount_.set_text("");
-        links_.DiscardIfWorkerGone(tab);
+        links_.MarkIfWorkerGone(tab);
     }
 }
 

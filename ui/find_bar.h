@@ -17,8 +17,8 @@ class TFindBar : public sigc::trackable {
     // What the bar reaches of the rest of the window.
     struct TLinks {
         std::function<N_TRzTabSheet*()> ActiveTab;
-        // After a failed call: discards the tab when its worker has gone.
-        std::function<void(N_TRzTabSheet* tab)> DiscardIfWorkerGone;
+        // After a failed call: the tab shows its page ended when its worker has gone.
+        std::function<void(N_TRzTabSheet* tab)> MarkIfWorkerGone;
     };
 
     explicit TFindBar(TLinks links);

@@ -54,7 +54,7 @@ void TPageCommands::Zoom(BrowserCommand command) {
             tab->WebControl().SetWebZoom(tab->TabHandle(), ZoomAfter(command, tab->ZoomPercent));
         links_.ShowZoom(tab->ZoomPercent);
     } catch (const std::exception&) {
-        links_.DiscardIfWorkerGone(tab);
+        links_.MarkIfWorkerGone(tab);
     }
 }
 

@@ -21,8 +21,8 @@ class TPageCommands : public sigc::trackable {
         // Ctrl+F: the find bar.
         std::function<void()> OpenFind;
         std::function<void(int percent)> ShowZoom;
-        // After a failed call: discards the tab when its worker has gone.
-        std::function<void(N_TRzTabSheet* tab)> DiscardIfWorkerGone;
+        // After a failed call: the tab shows its page ended when its worker has gone.
+        std::function<void(N_TRzTabSheet* tab)> MarkIfWorkerGone;
     };
 
     explicit TPageCommands(TLinks links) : links_(std::move(links)) {}

@@ -1,5 +1,7 @@
 #include "ui/find_bar.h"
 
+#include <gdk/gdkx.h>
+
 #include <utility>
 
 #include "platform/text.h"
@@ -45,8 +47,27 @@ void TFindBar::Open() {
     bar_.show();
     // The keys typed next go to the box, even when they went to the page until now.
     if (auto* window = dynamic_cast<Gtk::Window*>(bar_.get_toplevel())) {
-        if (auto gdk_window = window->get_window())
+        if (auto gdk_window = window->get_window()) {
             gdk_window->focus(GDK_CURRENT_TIME);
+            // The page is another program's window inside ours, and X gives the keys to the
+            // window under the pointer when the keyboard's window holds it. The toolkit's own
+            // small focus window holds no page: it takes the keyboard as when the desktop offers
+            // it (WM_TAKE_FOCUS), so the keys come to the box wherever the pointer is.
+            GdkWindow* native = gdk_window->gobj();
+            if (GDK_IS_X11_WINDOW(native)) {
+                Display* display = GDK_WINDOW_XDISPLAY(native);
+                XEvent offer{};
+                offer.xclient.type = ClientMessage;
+                offer.xclient.window = GDK_WINDOW_XID(native);
+                offer.xclient.message_type = XInternAtom(display, "WM_PROTOCOLS", False);
+                offer.xclient.format = 32;
+                offer.xclient.data.l[0] =
+                    static_cast<long>(XInternAtom(display, "WM_TAKE_FOCUS", False));
+                offer.xclient.data.l[1] = CurrentTime;
+                XSendEvent(display, offer.xclient.window, False, NoEventMask, &offer);
+                XFlush(display);
+            }
+        }
     }
     edtFind_.grab_focus();
     edtFind_.select_region(0, -1);

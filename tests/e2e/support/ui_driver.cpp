@@ -339,7 +339,15 @@ void TypeText(const std::string& text) {
     XDisplayKeycodes(d, &min_code, &max_code);
     for (char32_t c : CodePoints(text)) {
         const KeySym sym = KeySymOf(c);
-        if (remapped.count(sym) || FindKey(d, sym)) continue;
+        if (remapped.count(sym))
+            continue;
+        if (const auto found = FindKey(d, sym)) {
+            // A character an earlier test process gave a spare code: keep that code for this
+            // text, so that taking back codes for the next characters cannot take it.
+            if (IsUnicodeKeySym(sym))
+                remapped[sym] = found->first;
+            continue;
+        }
         int per_code = 0;
         KeySym* map = XGetKeyboardMapping(d, min_code, max_code - min_code + 1, &per_code);
         // A code is spare when it has no symbol, or only characters an earlier test process
@@ -355,10 +363,12 @@ void TypeText(const std::string& text) {
                 empty &= held == NoSymbol;
                 typed_before &= held == NoSymbol || IsUnicodeKeySym(held);
             }
-            if (empty || typed_before) spare = static_cast<KeyCode>(code);
+            if (empty || typed_before)
+                spare = static_cast<KeyCode>(code);
         }
         XFree(map);
-        if (!spare) throw std::runtime_error("no spare key code left for typing");
+        if (!spare)
+            throw std::runtime_error("no spare key code left for typing");
         KeySym syms[2] = {sym, sym};
         XChangeKeyboardMapping(d, spare, 2, syms, 1);
         XSync(d, False);
@@ -371,8 +381,10 @@ void TypeText(const std::string& text) {
         bool shifted = false;
         if (auto it = remapped.find(sym); it != remapped.end()) {
             code = it->second;
+        } else if (const auto found = FindKey(d, sym)) {
+            std::tie(code, shifted) = *found;
         } else {
-            std::tie(code, shifted) = *FindKey(d, sym);
+            throw std::runtime_error("no key types the character U+" + std::to_string(c));
         }
         if (shifted)
             Key(shift, true);

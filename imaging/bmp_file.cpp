@@ -8,6 +8,7 @@
 #include <atomic>
 #include <cerrno>
 #include <cstring>
+#include <functional>
 
 #include "platform/unique_fd.h"
 
@@ -117,26 +118,46 @@ std::vector<std::uint8_t> EncodeBmp24(const RgbImage& image) {
     return file;
 }
 
-RgbImage DecodeBmp(std::span<const std::uint8_t> bytes) {
-    if (bytes.size() < kFileHeaderSize + 4)
+namespace {
+
+// Where a file keeps its pixels, as its headers say.
+struct BmpLayout {
+    std::int64_t width = 0, height = 0;
+    bool top_down = false;
+    std::size_t pixel_offset = 0, stride = 0, bytes_per_pixel = 0;
+    // Byte positions of red, green and blue within a pixel (blue first, as files store them).
+    int red = 2, green = 1, blue = 0;
+
+    // Where row y (counted from the top) starts, from the start of the file.
+    std::size_t RowAt(std::int64_t y) const {
+        return pixel_offset + static_cast<std::size_t>(top_down ? y : height - 1 - y) * stride;
+    }
+};
+
+// Reads the headers from `head`, the file's first bytes, and checks them against the length of
+// the whole file: every row the headers promise lies within the file.
+BmpLayout ParseLayout(std::span<const std::uint8_t> head, std::size_t file_size) {
+    if (head.size() < kFileHeaderSize + 4)
         Damaged("file is too short");
-    if (bytes[0] != 'B' || bytes[1] != 'M')
+    if (head[0] != 'B' || head[1] != 'M')
         Damaged("no bitmap signature");
-    const std::size_t pixel_offset = Get32(bytes, 10);
-    const std::size_t header_size = Get32(bytes, kFileHeaderSize);
-    if (header_size < kInfoHeaderSize || header_size > bytes.size() - kFileHeaderSize) {
+    BmpLayout layout;
+    layout.pixel_offset = Get32(head, 10);
+    const std::size_t header_size = Get32(head, kFileHeaderSize);
+    if (header_size < kInfoHeaderSize || header_size > head.size() - kFileHeaderSize) {
         Damaged(header_size < kInfoHeaderSize ? "unsupported header" : "header is cut off");
     }
     const std::size_t h = kFileHeaderSize;
-    const std::int64_t width = static_cast<std::int32_t>(Get32(bytes, h + 4));
-    const std::int64_t signed_height = static_cast<std::int32_t>(Get32(bytes, h + 8));
-    const std::uint16_t planes = Get16(bytes, h + 12);
-    const std::uint16_t bits = Get16(bytes, h + 14);
-    const std::uint32_t compression = Get32(bytes, h + 16);
+    layout.width = static_cast<std::int32_t>(Get32(head, h + 4));
+    const std::int64_t signed_height = static_cast<std::int32_t>(Get32(head, h + 8));
+    const std::uint16_t planes = Get16(head, h + 12);
+    const std::uint16_t bits = Get16(head, h + 14);
+    const std::uint32_t compression = Get32(head, h + 16);
 
-    const bool top_down = signed_height < 0;
-    const std::int64_t height = top_down ? -signed_height : signed_height;
-    if (width <= 0 || height <= 0 || width > kMaxSide || height > kMaxSide) {
+    layout.top_down = signed_height < 0;
+    layout.height = layout.top_down ? -signed_height : signed_height;
+    if (layout.width <= 0 || layout.height <= 0 || layout.width > kMaxSide ||
+        layout.height > kMaxSide) {
         Damaged("picture size out of range");
     }
     if (planes != 1)
@@ -144,45 +165,87 @@ RgbImage DecodeBmp(std::span<const std::uint8_t> bytes) {
     if (bits != 24 && bits != 32)
         Damaged("only 24 and 32 bits per pixel are read");
 
-    // Byte positions of red, green and blue within a pixel (blue first, as files store them).
-    int red = 2, green = 1, blue = 0;
     if (compression == kBitFields && bits == 32) {
         // The masks follow a 40-byte header, or lie inside a larger one.
         const std::size_t masks = h + kInfoHeaderSize;
-        if (masks + 12 > bytes.size())
+        if (masks + 12 > head.size())
             Damaged("channel masks are cut off");
-        red = MaskByte(Get32(bytes, masks));
-        green = MaskByte(Get32(bytes, masks + 4));
-        blue = MaskByte(Get32(bytes, masks + 8));
-        if (red == green || green == blue || red == blue)
+        layout.red = MaskByte(Get32(head, masks));
+        layout.green = MaskByte(Get32(head, masks + 4));
+        layout.blue = MaskByte(Get32(head, masks + 8));
+        if (layout.red == layout.green || layout.green == layout.blue || layout.red == layout.blue)
             Damaged("overlapping channel masks");
     } else if (compression != kUncompressed) {
         Damaged("compressed bitmaps are not read");
     }
 
-    const std::size_t bytes_per_pixel = bits / 8;
-    const std::size_t stride = RowStride(static_cast<std::size_t>(width), bits);
-    const std::size_t row_bytes = static_cast<std::size_t>(width) * bytes_per_pixel;
-    if (pixel_offset < h + header_size || pixel_offset > bytes.size()) {
+    layout.bytes_per_pixel = bits / 8;
+    layout.stride = RowStride(static_cast<std::size_t>(layout.width), bits);
+    const std::size_t row_bytes = static_cast<std::size_t>(layout.width) * layout.bytes_per_pixel;
+    if (layout.pixel_offset < h + header_size || layout.pixel_offset > file_size) {
         Damaged("pixel data offset out of range");
     }
     // The last row need not carry its padding.
-    const std::size_t needed = stride * static_cast<std::size_t>(height - 1) + row_bytes;
-    if (bytes.size() - pixel_offset < needed)
+    const std::size_t needed =
+        layout.stride * static_cast<std::size_t>(layout.height - 1) + row_bytes;
+    if (file_size - layout.pixel_offset < needed)
         Damaged("pixel data is cut off");
+    return layout;
+}
 
-    RgbImage image(static_cast<int>(width), static_cast<int>(height));
-    for (std::int64_t y = 0; y < height; ++y) {
-        const std::size_t file_row = static_cast<std::size_t>(top_down ? y : height - 1 - y);
-        const std::uint8_t* source = bytes.data() + pixel_offset + file_row * stride;
-        std::uint8_t* target = image.Row(static_cast<int>(y));
-        for (std::int64_t x = 0; x < width; ++x, source += bytes_per_pixel, target += 3) {
-            target[0] = source[red];
-            target[1] = source[green];
-            target[2] = source[blue];
+// Copies `width` pixels of a file row into RGB order.
+void TakeRow(const BmpLayout& layout, const std::uint8_t* source, std::uint8_t* target) {
+    if (layout.bytes_per_pixel == 3 && layout.red == 2 && layout.green == 1 && layout.blue == 0) {
+        // The files the workers write: fixed positions, which the compiler turns into a fast loop.
+        for (std::int64_t x = 0; x < layout.width; ++x, source += 3, target += 3) {
+            target[0] = source[2];
+            target[1] = source[1];
+            target[2] = source[0];
         }
+        return;
     }
+    for (std::int64_t x = 0; x < layout.width; ++x, source += layout.bytes_per_pixel, target += 3) {
+        target[0] = source[layout.red];
+        target[1] = source[layout.green];
+        target[2] = source[layout.blue];
+    }
+}
+
+// Adds a file row's red, green and blue to the sums of their columns.
+void AddRow(const BmpLayout& layout, const std::uint8_t* source, std::uint32_t* sums) {
+    if (layout.bytes_per_pixel == 3 && layout.red == 2 && layout.green == 1 && layout.blue == 0) {
+        for (std::int64_t x = 0; x < layout.width; ++x, source += 3, sums += 3) {
+            sums[0] += source[2];
+            sums[1] += source[1];
+            sums[2] += source[0];
+        }
+        return;
+    }
+    for (std::int64_t x = 0; x < layout.width; ++x, source += layout.bytes_per_pixel, sums += 3) {
+        sums[0] += source[layout.red];
+        sums[1] += source[layout.green];
+        sums[2] += source[layout.blue];
+    }
+}
+
+// DecodeBmp for the top `top_rows(width)` rows of the picture (all of them when it has fewer).
+RgbImage DecodeTop(std::span<const std::uint8_t> bytes,
+                   const std::function<std::int64_t(int width)>& top_rows) {
+    const BmpLayout layout = ParseLayout(bytes, bytes.size());
+    const std::int64_t rows =
+        top_rows
+            ? std::clamp<std::int64_t>(top_rows(static_cast<int>(layout.width)), 0, layout.height)
+            : layout.height;
+    RgbImage image(static_cast<int>(layout.width), static_cast<int>(rows));
+    for (std::int64_t y = 0; y < rows; ++y)
+        TakeRow(layout, bytes.data() + layout.RowAt(y), image.Row(static_cast<int>(y)));
     return image;
+}
+
+}  // namespace
+
+RgbImage DecodeBmp(std::span<const std::uint8_t> bytes) {
+    return DecodeTop(bytes, {});
 }
 
 void WriteBmp24(const std::string& path, const RgbImage& image) {
@@ -224,7 +287,9 @@ void WriteWholeFile(const std::string& path, std::span<const std::uint8_t> data)
 
 namespace {
 
-std::vector<std::uint8_t> ReadFileBytes(const std::string& path) {
+// Opens a picture file for reading; `size` gets its length. Throws ImageFileError naming the
+// path for anything but a readable plain file.
+UniqueFd OpenPictureFile(const std::string& path, std::size_t& size) {
     UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
     if (!fd.Valid())
         throw ImageFileError(SystemError("cannot open", path));
@@ -233,26 +298,37 @@ std::vector<std::uint8_t> ReadFileBytes(const std::string& path) {
         throw ImageFileError(SystemError("cannot read", path));
     if (!S_ISREG(info.st_mode))
         throw ImageFileError("\"" + path + "\" is not a file");
+    size = static_cast<std::size_t>(std::max<off_t>(info.st_size, 0));
+    return fd;
+}
 
-    std::vector<std::uint8_t> data;
-    data.reserve(static_cast<std::size_t>(std::max<off_t>(info.st_size, 0)));
-    std::uint8_t buffer[65536];
+std::vector<std::uint8_t> ReadFileBytes(const std::string& path) {
+    std::size_t size = 0;
+    const UniqueFd fd = OpenPictureFile(path, size);
+
+    // Read straight into place; a file that grows meanwhile is read to its end all the same.
+    std::vector<std::uint8_t> data(size + 1);
+    std::size_t filled = 0;
     for (;;) {
-        const ssize_t n = ::read(fd.Get(), buffer, sizeof buffer);
+        if (filled == data.size())
+            data.resize(data.size() * 2);
+        const ssize_t n = ::read(fd.Get(), data.data() + filled, data.size() - filled);
         if (n < 0 && errno == EINTR)
             continue;
         if (n < 0)
             throw ImageFileError(SystemError("cannot read", path));
         if (n == 0)
             break;
-        data.insert(data.end(), buffer, buffer + n);
+        filled += static_cast<std::size_t>(n);
     }
+    data.resize(filled);
     return data;
 }
 
-RgbImage DecodeFile(std::span<const std::uint8_t> data, const std::string& path) {
+RgbImage DecodeFile(std::span<const std::uint8_t> data, const std::string& path,
+                    const std::function<std::int64_t(int width)>& top_rows = {}) {
     try {
-        return DecodeBmp(data);
+        return DecodeTop(data, top_rows);
     } catch (const ImageFileError& error) {
         throw ImageFileError("\"" + path + "\" is " + error.what());
     }
@@ -278,6 +354,110 @@ bool IsPlainBmp24(std::span<const std::uint8_t> data) {
 
 RgbImage ReadBmp(const std::string& path) {
     return DecodeFile(ReadFileBytes(path), path);
+}
+
+namespace {
+
+// Reads `size` bytes at `offset`; false when the file ends before them.
+bool ReadAt(int fd, std::uint8_t* into, std::size_t size, std::size_t offset,
+            const std::string& path) {
+    while (size > 0) {
+        const ssize_t n = ::pread(fd, into, size, static_cast<off_t>(offset));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0)
+            throw ImageFileError(SystemError("cannot read", path));
+        if (n == 0)
+            return false;
+        into += n;
+        offset += static_cast<std::size_t>(n);
+        size -= static_cast<std::size_t>(n);
+    }
+    return true;
+}
+
+// The headers any file we read fit in; larger ones are taken as damage.
+constexpr std::size_t kMostHeadBytes = 4096;
+
+}  // namespace
+
+RgbImage ReadBmpScaled(const std::string& path,
+                       const std::function<std::int64_t(int width)>& crop_rows, int width,
+                       int height) {
+    if (width <= 0 || height <= 0 || width > kMaxSide || height > kMaxSide)
+        throw std::invalid_argument("the picture cannot be scaled to that size");
+    std::size_t file_size = 0;
+    const UniqueFd fd = OpenPictureFile(path, file_size);
+    auto damaged = [&](const std::string& why) {
+        return ImageFileError("\"" + path + "\" is not a readable bitmap: " + why);
+    };
+
+    std::vector<std::uint8_t> head(std::min(file_size, kMostHeadBytes));
+    if (!ReadAt(fd.Get(), head.data(), head.size(), 0, path))
+        throw damaged("file is too short");
+    BmpLayout layout;
+    try {
+        layout = ParseLayout(head, file_size);
+    } catch (const ImageFileError& error) {
+        throw ImageFileError("\"" + path + "\" is " + error.what());
+    }
+    const std::int64_t crop = crop_rows(static_cast<int>(layout.width));
+    if (crop <= 0 || crop > kMaxSide)
+        throw std::invalid_argument("the picture cannot be cut to that many rows");
+
+    // Target column tx covers file columns [first[tx], first[tx + 1]), at least one of them.
+    const auto span = [](std::int64_t index, std::int64_t from, std::int64_t to) {
+        return index * from / to;
+    };
+    std::vector<std::int64_t> first(static_cast<std::size_t>(width) + 1);
+    for (int tx = 0; tx <= width; ++tx) first[tx] = span(tx, layout.width, width);
+
+    RgbImage result(width, height);
+    const std::size_t row_bytes = static_cast<std::size_t>(layout.width) * layout.bytes_per_pixel;
+    std::vector<std::uint8_t> band;
+    // Sums of red, green and blue down the file rows under one target row, column by column.
+    std::vector<std::uint32_t> columns(static_cast<std::size_t>(layout.width) * 3);
+    for (int ty = 0; ty < height; ++ty) {
+        const std::int64_t y0 = span(ty, crop, height);
+        const std::int64_t y1 = std::max(y0 + 1, span(ty + 1, crop, height));
+        std::fill(columns.begin(), columns.end(), 0u);
+        // The file's rows under this target row, read in one piece.
+        const std::int64_t last = std::min(y1, layout.height);
+        if (y0 < last) {
+            const std::size_t start = std::min(layout.RowAt(y0), layout.RowAt(last - 1));
+            const std::size_t end = std::max(layout.RowAt(y0), layout.RowAt(last - 1)) + row_bytes;
+            band.resize(end - start);
+            if (!ReadAt(fd.Get(), band.data(), band.size(), start, path))
+                throw damaged("pixel data is cut off");
+            for (std::int64_t y = y0; y < last; ++y)
+                AddRow(layout, band.data() + (layout.RowAt(y) - start), columns.data());
+        }
+        // Below the picture's end the cut is white.
+        if (y1 > layout.height) {
+            const auto white = static_cast<std::uint32_t>(255 * (y1 - std::max(y0, layout.height)));
+            for (std::uint32_t& sum : columns) sum += white;
+        }
+        std::uint8_t* target = result.Row(ty);
+        for (int tx = 0; tx < width; ++tx) {
+            const std::int64_t x0 = first[tx];
+            const std::int64_t x1 = std::max(x0 + 1, first[tx + 1]);
+            const std::uint64_t count = static_cast<std::uint64_t>((x1 - x0) * (y1 - y0));
+            std::uint64_t r = 0, g = 0, b = 0;
+            for (const std::uint32_t* sum = &columns[x0 * 3]; sum < &columns[x1 * 3]; sum += 3) {
+                r += sum[0];
+                g += sum[1];
+                b += sum[2];
+            }
+            target[tx * 3] = static_cast<std::uint8_t>((r + count / 2) / count);
+            target[tx * 3 + 1] = static_cast<std::uint8_t>((g + count / 2) / count);
+            target[tx * 3 + 2] = static_cast<std::uint8_t>((b + count / 2) / count);
+        }
+    }
+    return result;
+}
+
+RgbImage ReadBmpTop(const std::string& path, const std::function<std::int64_t(int width)>& rows) {
+    return DecodeFile(ReadFileBytes(path), path, rows);
 }
 
 void ReencodeBitmap(const std::string& path) {

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <span>
 #include <stdexcept>
 #include <string>
@@ -38,6 +39,19 @@ void WriteWholeFile(const std::string& path, std::span<const std::uint8_t> data)
 
 // Throws ImageFileError when the file cannot be read or is not a picture DecodeBmp takes.
 RgbImage ReadBmp(const std::string& path);
+
+// As ReadBmp, but only the picture's top `rows(width)` rows are taken (all of them when it has
+// fewer); the file is still checked whole.
+RgbImage ReadBmpTop(const std::string& path, const std::function<std::int64_t(int width)>& rows);
+
+// The picture's top `crop_rows(width)` rows (white below its end when it has fewer), shrunk or
+// stretched to width x height: each pixel is the average of the file's pixels it covers. Only
+// those rows are read, a few at a time, so a large file costs no large memory. Throws
+// ImageFileError as ReadBmp does (also for a file cut short while it is read), and
+// std::invalid_argument for a size or a number of rows out of range.
+RgbImage ReadBmpScaled(const std::string& path,
+                       const std::function<std::int64_t(int width)>& crop_rows, int width,
+                       int height);
 
 // Reads the picture file and writes it back under the same path as a 24-bit file. The new file
 // replaces the old one in one step: when the write fails the old file is still there.

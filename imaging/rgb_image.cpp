@@ -26,12 +26,22 @@ std::uint8_t Over(std::uint32_t channel, std::uint32_t alpha, std::uint32_t back
 
 RgbImage::RgbImage(int width, int height, Rgb fill) : width_(width), height_(height) {
     CheckSides(width, height);
-    pixels_.resize(static_cast<std::size_t>(width) * static_cast<std::size_t>(height) * 3);
-    for (std::size_t i = 0; i < pixels_.size(); i += 3) {
+    const std::size_t size = static_cast<std::size_t>(width) * static_cast<std::size_t>(height) * 3;
+    if (fill.r == fill.g && fill.g == fill.b) {
+        pixels_.assign(size, fill.r);  // white and the greys: one byte throughout
+        return;
+    }
+    pixels_.resize(size);
+    if (size == 0)
+        return;
+    // The first row pixel by pixel, the others as copies of it.
+    const std::size_t row = static_cast<std::size_t>(width) * 3;
+    for (std::size_t i = 0; i < row; i += 3) {
         pixels_[i] = fill.r;
         pixels_[i + 1] = fill.g;
         pixels_[i + 2] = fill.b;
     }
+    for (std::size_t at = row; at < size; at += row) std::memcpy(&pixels_[at], pixels_.data(), row);
 }
 
 RgbImage FitToSize(const RgbImage& image, int width, int height, Rgb fill) {
@@ -56,21 +66,22 @@ RgbImage FromPremultipliedArgb32(int width, int height, int stride,
     RgbImage result(width, height);
     for (int y = 0; y < height; ++y) {
         const std::uint8_t* source = bytes.data() + static_cast<std::size_t>(stride) * y;
-        for (int x = 0; x < width; ++x) {
+        std::uint8_t* target = result.Row(y);
+        for (int x = 0; x < width; ++x, source += 4, target += 3) {
             std::uint32_t word;
-            std::memcpy(&word, source + static_cast<std::size_t>(x) * 4, sizeof word);
+            std::memcpy(&word, source, sizeof word);
             const std::uint32_t a = word >> 24;
             const std::uint32_t r = (word >> 16) & 0xFF;
             const std::uint32_t g = (word >> 8) & 0xFF;
             const std::uint32_t b = word & 0xFF;
             if (a == 255) {
-                result.Set(x, y,
-                           {static_cast<std::uint8_t>(r), static_cast<std::uint8_t>(g),
-                            static_cast<std::uint8_t>(b)});
+                target[0] = static_cast<std::uint8_t>(r);
+                target[1] = static_cast<std::uint8_t>(g);
+                target[2] = static_cast<std::uint8_t>(b);
             } else {
-                result.Set(
-                    x, y,
-                    {Over(r, a, background.r), Over(g, a, background.g), Over(b, a, background.b)});
+                target[0] = Over(r, a, background.r);
+                target[1] = Over(g, a, background.g);
+                target[2] = Over(b, a, background.b);
             }
         }
     }

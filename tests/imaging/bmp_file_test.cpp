@@ -259,6 +259,32 @@ TEST_F(BmpFileTest, DamagedFilesAreRefused) {
     EXPECT_THROW(DecodeBmp(masked), ImageFileError);
 }
 
+// Reading only the top rows gives exactly those rows of the whole picture, whichever way the file
+// stores them, and still refuses a file cut short below them.
+TEST_F(BmpFileTest, TopRowsAreThoseOfTheWholePicture) {
+    const RgbImage image = Pattern(7, 5);
+    const std::string bottom_up = PathOf("bottom-up"), top_down = PathOf("top-down");
+    WriteBmp24(bottom_up, image);
+    Store(top_down, Make32BitFile(image, true, 40, true));
+    for (const std::string& path : {bottom_up, top_down}) {
+        SCOPED_TRACE(path);
+        for (int rows : {0, 1, 3, 5, 9}) {
+            int asked_width = 0;
+            const RgbImage top = ReadBmpTop(path, [&](int width) {
+                asked_width = width;
+                return rows;
+            });
+            EXPECT_EQ(asked_width, 7);
+            EXPECT_EQ(top, FitToSize(image, 7, std::min(rows, 5))) << rows;
+        }
+        EXPECT_EQ(ReadBmpTop(path, {}), image);
+    }
+    std::vector<std::uint8_t> cut = Contents(bottom_up);
+    cut.resize(cut.size() - 30);  // the bottom rows, stored first, are whole; the top ones not
+    Store(bottom_up, cut);
+    EXPECT_THROW(ReadBmpTop(bottom_up, [](int) { return 1; }), ImageFileError);
+}
+
 TEST_F(BmpFileTest, ReadErrorsNameTheFile) {
     const std::string missing = PathOf("missing");
     try {

@@ -40,8 +40,11 @@ TEST(ThumbnailCells, CellsShareThePanelWithTenPixelGuttersAndMargins) {
     EXPECT_EQ(CellOf(340, 250, 3, 3, 0), (CellRect{10, 10, 100, 70}));
     EXPECT_EQ(CellOf(340, 250, 3, 3, 4), (CellRect{120, 90, 100, 70}));
     EXPECT_EQ(CellOf(340, 250, 3, 3, 8), (CellRect{230, 170, 100, 70}));
-    // Leftover pixels go to the last column and row: the far margin stays 10.
+    // Leftover pixels go one each to the first columns and rows: the far margin stays 10.
+    EXPECT_EQ(CellOf(342, 252, 3, 3, 0), (CellRect{10, 10, 101, 71}));
+    EXPECT_EQ(CellOf(342, 252, 3, 3, 4), (CellRect{121, 91, 101, 71}));
     const CellRect last = CellOf(342, 252, 3, 3, 8);
+    EXPECT_EQ(last, (CellRect{232, 172, 100, 70}));
     EXPECT_EQ(last.x + last.width, 342 - kCellGutter);
     EXPECT_EQ(last.y + last.height, 252 - kCellGutter);
     // The strip: eight in a row.
@@ -121,9 +124,64 @@ TEST_F(ThumbnailFiles, AWholeFileLoadsCutAndEveryDamagedOneIsRefused) {
              {"text", {'<', 'h', 't', 'm', 'l', '>'}},
              {"nothing", {}}}) {
         EXPECT_THROW(LoadThumbnailPicture(Write(name, bytes), 110, 56), std::exception) << name;
+        EXPECT_THROW(LoadThumbnailScaled(Write(name, bytes), 110, 56), std::exception) << name;
     }
-    EXPECT_THROW(LoadThumbnailPicture(home_.Path() + "/missing", 110, 56), imaging::ImageFileError);
-    EXPECT_THROW(LoadThumbnailPicture(home_.Path(), 110, 56), imaging::ImageFileError);
+    for (const auto& load : {LoadThumbnailPicture, LoadThumbnailScaled}) {
+        EXPECT_THROW(load(home_.Path() + "/missing", 110, 56), imaging::ImageFileError);
+        EXPECT_THROW(load(home_.Path(), 110, 56), imaging::ImageFileError);
+        EXPECT_THROW(load(Write("good", good), 0, 56), std::invalid_argument);
+    }
+}
+
+// What a cell shows: the cut picture with each pixel the average of those it covers; white where
+// the page ends above the cut; a small page stretched pixel by pixel.
+TEST_F(ThumbnailFiles, ScaledPictureAveragesTheCutPicture) {
+    // 8 x 6 page into a 4 x 2 cell: the cut is 8 x 4, each cell pixel a 2 x 2 block of it.
+    RgbImage page(8, 6);
+    for (int y = 0; y < 6; ++y)
+        for (int x = 0; x < 8; ++x)
+            page.Set(x, y,
+                     {static_cast<std::uint8_t>(x * 30), static_cast<std::uint8_t>(y * 40),
+                      static_cast<std::uint8_t>(x == 0 ? 255 : 0)});
+    const std::string file = Write("page", imaging::EncodeBmp24(page));
+    const RgbImage cell = LoadThumbnailScaled(file, 4, 2);
+    const RgbImage cut = LoadThumbnailPicture(file, 4, 2);
+    ASSERT_EQ(cell.Width(), 4);
+    ASSERT_EQ(cell.Height(), 2);
+    for (int y = 0; y < 2; ++y) {
+        for (int x = 0; x < 4; ++x) {
+            int sums[3] = {0, 0, 0};
+            for (int dy = 0; dy < 2; ++dy)
+                for (int dx = 0; dx < 2; ++dx) {
+                    const auto c = cut.At(2 * x + dx, 2 * y + dy);
+                    sums[0] += c.r, sums[1] += c.g, sums[2] += c.b;
+                }
+            EXPECT_EQ(cell.At(x, y), (imaging::Rgb{static_cast<std::uint8_t>((sums[0] + 2) / 4),
+                                                   static_cast<std::uint8_t>((sums[1] + 2) / 4),
+                                                   static_cast<std::uint8_t>((sums[2] + 2) / 4)}))
+                << x << ", " << y;
+        }
+    }
+
+    // The Part's wide page: its 300 rows fill 300 of the cut's 509, the rest is white.
+    const std::string wide = Write("wide", imaging::EncodeBmp24(RgbImage(1000, 300, {200, 0, 0})));
+    const RgbImage small = LoadThumbnailScaled(wide, 110, 56);
+    EXPECT_EQ(small.At(55, 0), (imaging::Rgb{200, 0, 0}));
+    EXPECT_EQ(small.At(55, 31), (imaging::Rgb{200, 0, 0}));
+    EXPECT_EQ(small.At(55, 34), imaging::kWhite);
+    EXPECT_EQ(small.At(109, 55), imaging::kWhite);
+
+    // A 2 x 1 page into a 4 x 2 cell (the cut is the page): each page pixel becomes 2 x 2.
+    RgbImage tiny(2, 1);
+    tiny.Set(0, 0, {1, 2, 3});
+    tiny.Set(1, 0, {4, 5, 6});
+    const RgbImage stretched = LoadThumbnailScaled(Write("tiny", imaging::EncodeBmp24(tiny)), 4, 2);
+    EXPECT_EQ(stretched.At(0, 0), (imaging::Rgb{1, 2, 3}));
+    EXPECT_EQ(stretched.At(1, 0), (imaging::Rgb{1, 2, 3}));
+    EXPECT_EQ(stretched.At(2, 0), (imaging::Rgb{4, 5, 6}));
+    EXPECT_EQ(stretched.At(3, 0), (imaging::Rgb{4, 5, 6}));
+    EXPECT_EQ(stretched.At(0, 1), (imaging::Rgb{1, 2, 3}));
+    EXPECT_EQ(stretched.At(3, 1), (imaging::Rgb{4, 5, 6}));
 }
 
 }  // namespace

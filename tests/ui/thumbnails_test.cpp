@@ -4,8 +4,11 @@
 #include <gtest/gtest.h>
 #include <gtkmm.h>
 
+#include <algorithm>
+#include <atomic>
 #include <filesystem>
 #include <map>
+#include <thread>
 
 #include "imaging/bmp_file.h"
 #include "ui/pictures/thumbnail_grid.h"
@@ -105,8 +108,11 @@ TEST_F(Thumbnails, GridShowsTheFirstNineTabsAndGoesToTheClickedOne) {
 
     OpenTabs(12);
     grid.spSC9Click();
-    EXPECT_TRUE(grid_shown_);
-    ASSERT_TRUE(test::PumpUntil([&] { return !grid.Loading(); }, 10s));
+    EXPECT_TRUE(grid.Showing());
+    // The grid covers the tabs once the files' pictures are in, whole.
+    ASSERT_TRUE(test::PumpUntil([&] { return grid_shown_; }, 10s));
+    EXPECT_FALSE(grid.Loading());
+    EXPECT_TRUE(grid.Widget().get_visible());
     for (int k = 0; k < 9; ++k) {
         EXPECT_EQ(grid.Cell(k).Tag, k);
         EXPECT_EQ(Colour(grid.Cell(k)), (imaging::Rgb{static_cast<std::uint8_t>(10 * k), 100, 200}))
@@ -118,9 +124,14 @@ TEST_F(Thumbnails, GridShowsTheFirstNineTabsAndGoesToTheClickedOne) {
     // A fresh picture replaces the cell's; a failed one keeps the last.
     WritePicture(4, {1, 2, 3});
     asked_.at(handles_[4])(true);
-    EXPECT_EQ(Colour(grid.Cell(4)), (imaging::Rgb{1, 2, 3}));
+    EXPECT_TRUE(test::PumpUntil(
+        [&] {
+            return !grid.Loading() && Colour(grid.Cell(4)) == imaging::Rgb{1, 2, 3};
+        },
+        10s));
     WritePicture(5, {7, 7, 7});
     asked_.at(handles_[5])(false);
+    test::PumpUntil([&] { return !grid.Loading(); }, 10s);
     EXPECT_EQ(Colour(grid.Cell(5)), (imaging::Rgb{50, 100, 200}));
 
     // The hint shows in the caption under the pointer.
@@ -159,6 +170,7 @@ TEST_F(Thumbnails, TabsThatGoWhileTheirPicturesLoadAndBadFilesLeaveTheDigit) {
     WritePicture(2, {5, 5, 5});
     handles_.pop_back();
     asked_.at(103)(true);
+    test::PumpUntil([&] { return !grid.Loading(); }, 10s);
     EXPECT_FALSE(grid.Cell(2).HasPicture());
     // An empty cell does nothing when clicked.
     grid.img1Click(3);
@@ -202,6 +214,58 @@ TEST_F(Thumbnails, StripShowsTheOtherTabsOfTheFirstNineAndCloses) {
 
     strip.RzURLLabel2Click();
     EXPECT_FALSE(strip.Showing());
+}
+
+// The threads that read the pictures: every step comes back on the main loop, and work not yet
+// started when they go is dropped without its step.
+TEST(PictureThreads, FinishOnTheMainLoopAndDropWaitingWorkWhenGone) {
+    const auto main_thread = std::this_thread::get_id();
+    std::vector<int> finished;
+    std::atomic<int> started{0};
+    std::atomic<bool> release{false};
+    {
+        std::jthread releaser;  // ends after the threads, which wait for it
+        TPictureThreads threads(2);
+        for (int i = 0; i < 20; ++i) {
+            threads.Post([&, i]() -> TPictureThreads::Finish {
+                ++started;
+                return [&, i] {
+                    EXPECT_EQ(std::this_thread::get_id(), main_thread);
+                    finished.push_back(i);
+                };
+            });
+        }
+        threads.Post([] { return TPictureThreads::Finish{}; });  // a step may be empty
+        EXPECT_EQ(threads.Pending(), 21);
+        ASSERT_TRUE(test::PumpUntil([&] { return threads.Pending() == 0; }, 10s));
+        std::sort(finished.begin(), finished.end());
+        EXPECT_EQ(finished.size(), 20u);
+        EXPECT_EQ(finished.front(), 0);
+        EXPECT_EQ(finished.back(), 19);
+
+        // One slow piece of work holds both threads' queue; the rest never starts.
+        finished.clear();
+        started = 0;
+        for (int i = 0; i < 2; ++i) {
+            threads.Post([&]() -> TPictureThreads::Finish {
+                ++started;
+                while (!release) std::this_thread::sleep_for(1ms);
+                return [&] { finished.push_back(-1); };
+            });
+        }
+        for (int i = 0; i < 5; ++i)
+            threads.Post([&]() -> TPictureThreads::Finish {
+                ++started;
+                return [] {};
+            });
+        while (started < 2) std::this_thread::sleep_for(1ms);
+        releaser = std::jthread([&] {
+            std::this_thread::sleep_for(50ms);
+            release = true;
+        });
+    }
+    EXPECT_EQ(started, 2);
+    EXPECT_TRUE(finished.empty());
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <thread>
 
 #include "ui/pictures.h"
 #include "ui/pictures/thumbnail_layout.h"
@@ -62,14 +63,15 @@ void TThumbnailCell::on_realize() {
     get_window()->set_cursor(Gdk::Cursor::create(get_display(), "pointer"));
 }
 
-void TThumbnailCell::SetPicture(const imaging::RgbImage& picture, int width, int height) {
-    auto full = ToPixbuf(picture);
-    picture_ = full->scale_simple(std::max(width, 1), std::max(height, 1), Gdk::INTERP_BILINEAR);
+void TThumbnailCell::SetPicture(Glib::RefPtr<Gdk::Pixbuf> picture) {
+    picture_ = std::move(picture);
+    drawn_.clear();
     queue_draw();
 }
 
 void TThumbnailCell::Clear() {
     picture_.reset();
+    drawn_.clear();
     queue_draw();
 }
 
@@ -96,7 +98,12 @@ bool TThumbnailCell::on_draw(const Cairo::RefPtr<Cairo::Context>& cr) {
         cr->save();
         cr->translate(kCellBorder, kCellBorder);
         cr->scale(inner_w / picture_->get_width(), inner_h / picture_->get_height());
-        Gdk::Cairo::set_source_pixbuf(cr, picture_, 0, 0);
+        if (!drawn_) {
+            drawn_ = Cairo::RefPtr<Cairo::Surface>(new Cairo::Surface(
+                gdk_cairo_surface_create_from_pixbuf(picture_->gobj(), 1, get_window()->gobj()),
+                true));
+        }
+        cr->set_source(drawn_, 0, 0);
         cr->paint();
         cr->restore();
         return true;
@@ -114,10 +121,12 @@ bool TThumbnailCell::on_draw(const Cairo::RefPtr<Cairo::Context>& cr) {
     return true;
 }
 
-TThumbnailLoader::TThumbnailLoader(TThumbnailLinks& links) : links_(links) {}
+TThumbnailLoader::TThumbnailLoader(TThumbnailLinks& links)
+    : links_(links), threads_(std::clamp(std::thread::hardware_concurrency(), 1u, 4u)) {}
 
 TThumbnailLoader::~TThumbnailLoader() {
-    idle_.disconnect();
+    fresh_idle_.disconnect();
+    StopWaitingForPaint();
 }
 
 bool TThumbnailLoader::StillShows(const Job& job) const {
@@ -125,40 +134,72 @@ bool TThumbnailLoader::StillShows(const Job& job) const {
            links_.TabHandle(job.cell->Tag) == job.handle;
 }
 
-void TThumbnailLoader::Run(const Job& job) {
+bool TThumbnailLoader::Run(const Job& job, std::function<void()> shown) {
     if (!StillShows(job))
-        return;  // the tab went or moved meanwhile: the cell keeps its digit
+        return false;  // the tab went or moved meanwhile: the cell keeps its digit
+    const unsigned read = ++last_read_[job.cell];
     const std::string file = ThumbnailFile(links_.WorkPath(), job.handle);
-    try {
-        job.cell->SetPicture(LoadThumbnailPicture(file, job.width, job.height), job.width,
-                             job.height);
-    } catch (const std::exception&) {
-        // A missing or damaged file shows nothing new.
-    }
+    threads_.Post([this, job, read, file, shown = std::move(shown)]() -> TPictureThreads::Finish {
+        // On a thread: only the file and the sizes are touched here.
+        auto picture = std::make_shared<imaging::RgbImage>();
+        try {
+            *picture = LoadThumbnailScaled(file, job.width, job.height);
+        } catch (const std::exception&) {
+            // A missing or damaged file shows nothing new.
+        }
+        return [this, job, read, picture, shown] {
+            // Back on the main loop: the cell takes it if nothing newer was asked meanwhile.
+            if (!picture->Empty() && last_read_[job.cell] == read && StillShows(job))
+                job.cell->SetPicture(ToPixbuf(*picture));
+            if (shown)
+                shown();
+        };
+    });
+    return true;
 }
 
-void TThumbnailLoader::LoadNow(TThumbnailCell& cell, int width, int height) {
+void TThumbnailLoader::LoadOne(TThumbnailCell& cell, int width, int height) {
     Run({&cell, cell.ShownHandle, width, height});
 }
 
-bool TThumbnailLoader::Step() {
-    if (!queue_.empty()) {
-        const Job job = queue_.front();
-        queue_.pop_front();
-        Run(job);
-    }
-    if (!queue_.empty())
-        return true;
-    // After the next frame, which shows the pictures read so far.
-    if (!fresh_.empty() && !fresh_idle_.connected()) {
-        fresh_idle_ = Glib::signal_idle().connect(
-            [this] {
+void TThumbnailLoader::FileShown(unsigned load) {
+    if (load != load_ || --files_left_ > 0)
+        return;
+    if (auto files_read = std::exchange(files_read_, {}))
+        files_read();
+    if (fresh_.empty() || fresh_idle_.connected())
+        return;
+    // After the frame that shows the pictures read from the files, so that the workers' drawing
+    // does not hold that frame up. A cell is asked to draw again whatever happens meanwhile.
+    fresh_idle_ = Glib::signal_idle().connect(
+        [this] {
+            TThumbnailCell* cell = fresh_.empty() ? nullptr : fresh_.front().cell;
+            GdkWindow* window = cell && cell->get_realized() ? cell->get_window()->gobj() : nullptr;
+            GdkFrameClock* clock = window ? gdk_window_get_frame_clock(window) : nullptr;
+            if (!clock || !cell->get_mapped()) {
                 AskFresh();
                 return false;
-            },
-            Glib::PRIORITY_DEFAULT_IDLE);
+            }
+            after_paint_ = g_signal_connect_swapped(
+                clock, "after-paint",
+                G_CALLBACK(+[](TThumbnailLoader* self) { self->AfterPaint(); }), this);
+            painting_clock_ = GObjectRef<GdkFrameClock>::Share(clock);
+            cell->queue_draw();
+            return false;
+        },
+        Glib::PRIORITY_DEFAULT_IDLE);
+}
+
+void TThumbnailLoader::AfterPaint() {
+    StopWaitingForPaint();
+    AskFresh();
+}
+
+void TThumbnailLoader::StopWaitingForPaint() {
+    if (painting_clock_) {
+        g_signal_handler_disconnect(painting_clock_.Get(), after_paint_);
+        painting_clock_.Reset();
     }
-    return false;
 }
 
 void TThumbnailLoader::AskFresh() {
@@ -178,14 +219,14 @@ void TThumbnailLoader::AskFresh() {
 }
 
 void TThumbnailLoader::Load(const std::vector<TThumbnailCell*>& cells, int width, int height,
-                            bool fresh) {
-    queue_.clear();
+                            bool fresh, std::function<void()> files_read) {
+    std::vector<Job> jobs;
     for (TThumbnailCell* cell : cells) {
         if (cell->ShownHandle != 0)
-            queue_.push_back({cell, cell->ShownHandle, width, height});
+            jobs.push_back({cell, cell->ShownHandle, width, height});
     }
     if (fresh && links_.FreshPicture) {
-        fresh_.assign(queue_.begin(), queue_.end());
+        fresh_ = jobs;
     } else {
         // A reload of the same tabs (a new size) still gets the fresh pictures asked before.
         for (Job& job : fresh_) {
@@ -193,10 +234,14 @@ void TThumbnailLoader::Load(const std::vector<TThumbnailCell*>& cells, int width
             job.height = height;
         }
     }
-    if (!idle_.connected()) {
-        idle_ = Glib::signal_idle().connect(sigc::mem_fun(*this, &TThumbnailLoader::Step),
-                                            Glib::PRIORITY_HIGH_IDLE);
+    const unsigned load = ++load_;
+    files_read_ = std::move(files_read);
+    files_left_ = 1;  // held until every file is on its way, so none can finish the count early
+    for (const Job& job : jobs) {
+        if (Run(job, [this, load] { FileShown(load); }))
+            ++files_left_;
     }
+    FileShown(load);
 }
 
 void StyleCaptionBar(Gtk::Widget& bar) {

@@ -1,19 +1,21 @@
 #pragma once
 // What the grid and the strip of tab thumbnails share: the cell that shows one tab's picture (or
 // its digit while it has none), the links through which both reach the window, and the loading of
-// pictures a few at a time so that the window keeps answering meanwhile.
+// pictures on threads of their own so that the window keeps answering meanwhile.
 #include <gtkmm.h>
 
 #include <chrono>
 #include <cstdint>
-#include <deque>
 #include <functional>
+#include <map>
 #include <memory>
 #include <set>
 #include <string>
 #include <vector>
 
 #include "imaging/rgb_image.h"
+#include "platform/gobject_ref.h"
+#include "ui/pictures/picture_threads.h"
 
 namespace kivo {
 
@@ -52,8 +54,8 @@ class TThumbnailCell : public Gtk::EventBox {
     int Tag = -1;
     int32_t ShownHandle = 0;
 
-    // A page picture already cut to the cell's shape; it is scaled to `width` x `height` here.
-    void SetPicture(const imaging::RgbImage& picture, int width, int height);
+    // A picture already cut and scaled to the inside of the frame.
+    void SetPicture(Glib::RefPtr<Gdk::Pixbuf> picture);
     void Clear();
     bool HasPicture() const { return static_cast<bool>(picture_); }
     // The picture as scaled for the cell (empty without one).
@@ -69,23 +71,29 @@ class TThumbnailCell : public Gtk::EventBox {
     int digit_;
     bool hot_ = false;
     Glib::RefPtr<Gdk::Pixbuf> picture_;
+    // The picture as the display keeps it, made at its first drawing: later frames (the frame
+    // turning orange under the pointer, say) draw it without sending it to the display again.
+    Cairo::RefPtr<Cairo::Surface> drawn_;
 };
 
-// Cells waiting for their picture, loaded one per turn of the main loop: a long row of files
-// never holds the window for more than one file's read.
+// Loads the cells' pictures on threads of its own; each cell takes its picture on the main loop,
+// so a long row of files or a slow disk never holds the window.
 class TThumbnailLoader {
   public:
     explicit TThumbnailLoader(TThumbnailLinks& links);
     ~TThumbnailLoader();
 
-    // Forgets what waits and loads the pictures of `cells` (those showing a tab), each cut to
-    // the given size. With `fresh`, once those are drawn, asks each tab's worker for a fresh
-    // picture, all at once, and loads each as it comes: the files show first, undisturbed by the
-    // workers' drawing.
-    void Load(const std::vector<TThumbnailCell*>& cells, int width, int height, bool fresh);
-    // Loads one cell's picture now, if its tab is still the one it was put for.
-    void LoadNow(TThumbnailCell& cell, int width, int height);
-    bool Busy() const { return !queue_.empty(); }
+    // Loads the pictures of `cells` (those showing a tab), each cut to the given size; pictures
+    // asked for earlier and not yet shown are not shown. With `fresh`, once those are drawn, asks
+    // each tab's worker for a fresh picture, all at once, and loads each as it comes: the files
+    // show first, undisturbed by the workers' drawing. `files_read` runs once the cells have
+    // taken the pictures of their files (or found none).
+    void Load(const std::vector<TThumbnailCell*>& cells, int width, int height, bool fresh,
+              std::function<void()> files_read = {});
+    // Loads one cell's picture, if its tab is still the one it was put for.
+    void LoadOne(TThumbnailCell& cell, int width, int height);
+    // Pictures being read, or read and not yet shown.
+    bool Busy() const { return threads_.Pending() > 0; }
 
   private:
     struct Job {
@@ -94,19 +102,33 @@ class TThumbnailLoader {
         int width, height;
     };
     bool StillShows(const Job& job) const;
-    void Run(const Job& job);
-    bool Step();
+    // Reads the job's file on a thread; `shown` runs once the cell has taken the picture (or the
+    // file gave none).
+    bool Run(const Job& job, std::function<void()> shown = {});
+    void FileShown(unsigned load);
     void AskFresh();
+    void AfterPaint();
+    void StopWaitingForPaint();
 
     TThumbnailLinks& links_;
-    std::deque<Job> queue_;
+    // Only the picture last asked for a cell is shown: later reads may finish first.
+    std::map<TThumbnailCell*, unsigned> last_read_;
+    // The files of the latest Load still to be shown, before its fresh pictures are asked for.
+    unsigned load_ = 0;
+    int files_left_ = 0;
+    std::function<void()> files_read_;
     // Tabs whose worker is drawing a fresh picture: not asked again meanwhile.
     std::set<int32_t> asking_;
     // Cells whose tab's worker is to be asked for a fresh picture once the files are shown.
     std::vector<Job> fresh_;
-    sigc::connection idle_, fresh_idle_;
+    sigc::connection fresh_idle_;
+    // The frame clock whose next painting is awaited before the workers are asked.
+    GObjectRef<GdkFrameClock> painting_clock_;
+    gulong after_paint_ = 0;
     // Dropped with the loader, so that answers arriving later touch nothing.
     std::shared_ptr<int> alive_ = std::make_shared<int>(0);
+    // Last: its threads end first, before anything their work reaches.
+    TPictureThreads threads_;
 };
 
 // The look of the caption bars of the grid and the strip.

@@ -32,6 +32,10 @@ TThumbnailGrid::TThumbnailGrid(TLinks links) : links_(std::move(links)), loader_
     pnlBase.hide();
 }
 
+TThumbnailGrid::~TThumbnailGrid() {
+    reveal_timer_.disconnect();
+}
+
 std::pair<int, int> TThumbnailGrid::ImageSize() const {
     // Once laid out, the cells tell; before, the panel's share of the area it will cover.
     const TThumbnailCell& first = *cells_[0];
@@ -48,11 +52,25 @@ void TThumbnailGrid::spSC9Click() {
         links_.Tabs.ShowInfo("请您在至少打开2个以上的地址时使用此功能！", "提示");
         return;
     }
-    links_.ShowGrid(true);
     showing_ = true;
-    pnlBase.show();
     // Until the grid has been laid out, its size is that of the tab area it covers.
     Fill(true);
+    if (!pnlBase.get_visible() && !reveal_timer_.connected()) {
+        reveal_timer_ = Glib::signal_timeout().connect(
+            [this] {
+                Reveal();
+                return false;
+            },
+            static_cast<unsigned>(kGridRevealTime.count()));
+    }
+}
+
+void TThumbnailGrid::Reveal() {
+    reveal_timer_.disconnect();
+    if (!showing_ || pnlBase.get_visible())
+        return;
+    links_.ShowGrid(true);
+    pnlBase.show();
 }
 
 void TThumbnailGrid::Fill(bool fresh) {
@@ -70,7 +88,7 @@ void TThumbnailGrid::Fill(bool fresh) {
         shown.push_back(&cell);
     }
     filled_size_ = ImageSize();
-    loader_.Load(shown, filled_size_.first, filled_size_.second, fresh);
+    loader_.Load(shown, filled_size_.first, filled_size_.second, fresh, [this] { Reveal(); });
 }
 
 void TThumbnailGrid::pnlSC9Resize(Gtk::Allocation&) {
@@ -87,7 +105,7 @@ void TThumbnailGrid::PageComplete(int tab_index) {
     cell.Tag = tab_index;
     cell.ShownHandle = links_.Tabs.TabHandle(tab_index);
     const auto [w, h] = ImageSize();
-    loader_.LoadNow(cell, w, h);
+    loader_.LoadOne(cell, w, h);
 }
 
 void TThumbnailGrid::img1Click(int k) {

@@ -11,6 +11,8 @@
 
 namespace kivo {
 
+inline constexpr std::chrono::milliseconds kGridRevealTime{150};
+
 class TThumbnailGrid {
   public:
     struct TLinks {
@@ -24,12 +26,15 @@ class TThumbnailGrid {
     };
 
     explicit TThumbnailGrid(TLinks links);
+    ~TThumbnailGrid();
 
     Gtk::Widget& Widget() { return pnlBase; }
     bool Showing() const { return showing_; }
 
     // "9格显示": shows the grid with the first nine tabs' pictures and asks their workers for
-    // fresh ones; with at most one tab open it only says so.
+    // fresh ones; with at most one tab open it only says so. The grid covers the tabs once the
+    // pictures of its files are read, so that it appears whole rather than digit by digit; a slow
+    // disk holds it back at most kGridRevealTime.
     void spSC9Click();
     // A tab's page completed: its cell, if it has one, takes the new picture.
     void PageComplete(int tab_index);
@@ -44,12 +49,15 @@ class TThumbnailGrid {
 
   private:
     void Fill(bool fresh);
+    // Covers the tab control with the grid, if it is still wanted and not shown yet.
+    void Reveal();
     void pnlSC9Resize(Gtk::Allocation& allocation);
     // The size of a cell's picture.
     std::pair<int, int> ImageSize() const;
 
     TLinks links_;
     bool showing_ = false;
+    sigc::connection reveal_timer_;
     // The size of the cells' pictures at the last filling.
     std::pair<int, int> filled_size_;
     std::string caption_text_;

@@ -13,8 +13,10 @@ namespace {
 std::pair<int, int> Span(int length, int count, int i) {
     const int room = std::max(0, length - kCellGutter * (count + 1));
     const int share = room / count;
-    const int start = kCellGutter + i * (share + kCellGutter);
-    const int size = i == count - 1 ? room - share * (count - 1) : share;
+    const int extra =
+        room % count;  // one more pixel each for the first cells, as the toolkit lays them out
+    const int start = kCellGutter + i * (share + kCellGutter) + std::min(i, extra);
+    const int size = share + (i < extra ? 1 : 0);
     return {start, size};
 }
 
@@ -66,7 +68,18 @@ imaging::RgbImage LoadThumbnailPicture(const std::string& file, int image_width,
     // A control of no size takes no picture: nothing is read for it.
     if (image_width <= 0 || image_height <= 0)
         throw std::invalid_argument("the cell has no size");
-    return CropThumbnail(imaging::ReadBmp(file), image_width, image_height);
+    // Only the rows the cut keeps are taken from the file.
+    const imaging::RgbImage top = imaging::ReadBmpTop(
+        file, [&](int width) { return ThumbnailCropHeight(width, image_width, image_height); });
+    return CropThumbnail(top, image_width, image_height);
+}
+
+imaging::RgbImage LoadThumbnailScaled(const std::string& file, int image_width, int image_height) {
+    if (image_width <= 0 || image_height <= 0)
+        throw std::invalid_argument("the cell has no size");
+    return imaging::ReadBmpScaled(
+        file, [&](int width) { return ThumbnailCropHeight(width, image_width, image_height); },
+        image_width, image_height);
 }
 
 std::string ThumbnailFile(const std::string& work_path, int32_t tab_handle) {

@@ -36,7 +36,8 @@ struct CellRect {
 
 // Cell `k` (0-based, row by row) of `columns` x `rows` cells of equal share inside a panel of
 // width x height, with kCellGutter pixels between cells and along the sides. Leftover pixels of
-// the division go to the last column and row, so the cells reach the far margin exactly. A panel
+// the division go one each to the first columns and rows, as the toolkit's grid gives them, so
+// the cells reach the far margin exactly. A panel
 // too small for the gutters gives cells of no size.
 CellRect CellOf(int width, int height, int columns, int rows, int k);
 
@@ -65,6 +66,11 @@ imaging::RgbImage LoadThumbnailPicture(const std::string& file, int image_width,
 
 // The thumbnail file the tab's worker writes after each completed page: `work_path` (ending
 // with "/") + "WebImage/" + the decimal TabHandle.
+// The picture LoadThumbnailPicture cuts, scaled to image_width x image_height, each pixel the
+// average of those it covers: what a cell shows. Reads only the rows the cut keeps, a few at a
+// time. Throws as LoadThumbnailPicture does.
+imaging::RgbImage LoadThumbnailScaled(const std::string& file, int image_width, int image_height);
+
 std::string ThumbnailFile(const std::string& work_path, int32_t tab_handle);
 
 }  // namespace kivo

@@ -65,8 +65,9 @@ TEST(WritablePlaces, AProgramFolderIsInstalledWithTheMarkerOrWhenItCannotBeWritt
 
     chmod(app.c_str(), 0555);
     // The superuser writes anywhere: for it only the marker tells.
-    if (geteuid() != 0)
+    if (geteuid() != 0) {
         EXPECT_TRUE(kivo::RunsInstalled(app));
+    }
     chmod(app.c_str(), 0755);
 }
 

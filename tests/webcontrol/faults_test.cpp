@@ -21,7 +21,7 @@ using kivo::ConnectionError;
 using namespace std::chrono_literals;
 
 class Faults : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         worker_ = kivo::test::CopyExecutable(KIVO_MISBEHAVING_WORKER, home_.Path(), "kivo-misfit");
         kivo::UserSettings settings;
@@ -102,7 +102,8 @@ TEST_F(Faults, AFloodingWorkerIsCutOffWithLittleBuffered) {
     const pid_t pid = Start(web, "flood");
     std::string nested;
     web.OnStatusTextChange = [&](TWebControl& sender, const std::u16string&, int32_t tab) {
-        if (!nested.empty()) return;
+        if (!nested.empty())
+            return;
         // A large message to the flooding worker: while it cannot be sent, what the worker
         // keeps sending must not pile up.
         nested = Failure([&] { sender.Navigate(tab, u"x", std::u16string(4u << 20, u'a')); });
@@ -117,8 +118,7 @@ TEST_F(Faults, AWorkerThatStaysAfterReleaseIsEndedOnQuit) {
     pid_t pid = 0;
     {
         TWebControl web;
-        pid = Start(web, "");
-        kill(pid, SIGSTOP);  // cannot see the release, let alone end
+        pid = Start(web, "linger");  // stays when its connection is closed
     }
     EXPECT_TRUE(kivo::test::ProcessRunning(pid));
     gameKivo_TLB::EndReleasedWorkers(200ms);

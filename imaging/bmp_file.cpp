@@ -336,18 +336,19 @@ RgbImage DecodeFile(std::span<const std::uint8_t> data, const std::string& path,
 
 // Whether the bytes are laid out exactly as EncodeBmp24 writes them: such a file is already
 // what a re-encoding would give.
-bool IsPlainBmp24(std::span<const std::uint8_t> data) {
+// `head` holds the file's first bytes, `file_size` is its length.
+bool IsPlainBmp24(std::span<const std::uint8_t> head, std::size_t file_size) {
     constexpr std::size_t offset = kFileHeaderSize + kInfoHeaderSize;
-    if (data.size() < offset || data[0] != 'B' || data[1] != 'M' || Get32(data, 10) != offset)
+    if (head.size() < offset || head[0] != 'B' || head[1] != 'M' || Get32(head, 10) != offset)
         return false;
-    const auto info = data.subspan(kFileHeaderSize);
+    const auto info = head.subspan(kFileHeaderSize);
     const std::uint32_t width = Get32(info, 4), height = Get32(info, 8);
     if (Get32(info, 0) != kInfoHeaderSize || width == 0 || height == 0 ||
         width > static_cast<std::uint32_t>(kMaxSide) ||
         height > static_cast<std::uint32_t>(kMaxSide) || Get16(info, 12) != 1 ||
         Get16(info, 14) != 24 || Get32(info, 16) != kUncompressed)
         return false;
-    return data.size() == offset + RowStride(width, 24) * height;
+    return file_size == offset + RowStride(width, 24) * height;
 }
 
 }  // namespace
@@ -461,10 +462,16 @@ RgbImage ReadBmpTop(const std::string& path, const std::function<std::int64_t(in
 }
 
 void ReencodeBitmap(const std::string& path) {
-    const std::vector<std::uint8_t> data = ReadFileBytes(path);
-    if (IsPlainBmp24(data))
-        return;
-    WriteBmp24(path, DecodeFile(data, path));
+    {
+        // Its headers and length tell whether the file is already as it would be written.
+        std::size_t size = 0;
+        const UniqueFd fd = OpenPictureFile(path, size);
+        std::uint8_t head[kFileHeaderSize + kInfoHeaderSize];
+        if (size >= sizeof head && ReadAt(fd.Get(), head, sizeof head, 0, path) &&
+            IsPlainBmp24(head, size))
+            return;
+    }
+    WriteBmp24(path, DecodeFile(ReadFileBytes(path), path));
 }
 
 }  // namespace kivo::imaging

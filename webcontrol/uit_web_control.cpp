@@ -30,12 +30,18 @@ std::function<void(const std::string&)>& MessageBoxShow() {
     return show;
 }
 
-std::string KeyOf(int32_t TabHandle) { return std::to_string(TabHandle); }
+std::string KeyOf(int32_t TabHandle) {
+    return std::to_string(TabHandle);
+}
 
 }  // namespace
 
-int32_t ServerWindowHandle() { return server_window_handle; }
-void SetServerWindowHandle(int32_t handle) { server_window_handle = handle; }
+int32_t ServerWindowHandle() {
+    return server_window_handle;
+}
+void SetServerWindowHandle(int32_t handle) {
+    server_window_handle = handle;
+}
 
 void SetUncaughtErrorSink(std::function<void(const std::string&)> sink) {
     UncaughtSink() = std::move(sink);
@@ -71,15 +77,18 @@ void SetMessageBox(std::function<void(const std::string&)> show) {
 PictureSize PagePictureSize(ScrollSize body, bool capped) {
     PictureSize size{body.width + kVerticalScrollBarWidth + 3,
                      body.height + kVerticalScrollBarWidth + 3};
-    if (capped && size.height > 2 * size.width) size.height = 2 * size.width;
+    if (capped && size.height > 2 * size.width)
+        size.height = 2 * size.width;
     return size;
 }
 
 std::shared_ptr<BrowserView> TWebControl::FindView(int32_t TabHandle) const {
-    if (!ViewList) return nullptr;
+    if (!ViewList)
+        return nullptr;
     const std::string key = KeyOf(TabHandle);
     for (const ViewEntry& entry : *ViewList) {
-        if (kivo::EqualsIgnoringAsciiCase(entry.key, key)) return entry.view;
+        if (kivo::EqualsIgnoringAsciiCase(entry.key, key))
+            return entry.view;
     }
     return nullptr;
 }
@@ -87,7 +96,8 @@ std::shared_ptr<BrowserView> TWebControl::FindView(int32_t TabHandle) const {
 int32_t TWebControl::TabOfView(const BrowserView* view) const {
     if (ViewList) {
         for (const ViewEntry& entry : *ViewList) {
-            if (entry.view.get() == view) return std::stoi(entry.key);
+            if (entry.view.get() == view)
+                return std::stoi(entry.key);
         }
     }
     throw WebControlError("the view is not listed");
@@ -95,7 +105,8 @@ int32_t TWebControl::TabOfView(const BrowserView* view) const {
 
 std::shared_ptr<BrowserView> TWebControl::NeedView(int32_t TabHandle) const {
     auto view = FindView(TabHandle);
-    if (!view) throw WebControlError("no browser view for the tab " + KeyOf(TabHandle));
+    if (!view)
+        throw WebControlError("no browser view for the tab " + KeyOf(TabHandle));
     return view;
 }
 
@@ -108,19 +119,24 @@ std::string TWebControl::TempPath(int32_t TabHandle) const {
 }
 
 std::shared_ptr<BrowserView> TWebControl::CreateView(int32_t TabHandle, BrowserView* related) {
-    if (!factory_) throw WebControlError("this worker has no browser engine");
+    if (!factory_)
+        throw WebControlError("this worker has no browser engine");
     return factory_->CreateView(TabHandle, *this, related);
 }
 
 void TWebControl::AppendView(int32_t TabHandle, std::shared_ptr<BrowserView> view) {
-    if (!ViewList) ViewList.emplace();
+    if (!ViewList)
+        ViewList.emplace();
     ViewList->push_back(ViewEntry{KeyOf(TabHandle), std::move(view)});
 }
 
-void TWebControl::EmbedWindow(BrowserView& view, int32_t host) { view.EmbedInto(host); }
+void TWebControl::EmbedWindow(BrowserView& view, int32_t host) {
+    view.EmbedInto(host);
+}
 
 int32_t TWebControl::CreateWeb(int32_t TabHandle) {
-    if (!ViewList) ViewList.emplace();
+    if (!ViewList)
+        ViewList.emplace();
     auto view = CreateView(TabHandle, nullptr);
     AppendView(TabHandle, view);
     EmbedWindow(*view, TabHandle);
@@ -138,17 +154,23 @@ void TWebControl::Navigate(int32_t TabHandle, const std::u16string& Url,
 
 void TWebControl::LoginWeb(const std::u16string& Name, const std::u16string& Value,
                            int32_t TabHandle) {
-    if (Name.empty()) return;
+    if (Name.empty())
+        return;
     NeedView(TabHandle)->SetInputValue(Utf16ToUtf8(Name), Utf16ToUtf8(Value));
 }
 
-int32_t TWebControl::Get_WebHandle(int32_t TabHandle) { return NeedView(TabHandle)->WindowHandle(); }
+int32_t TWebControl::Get_WebHandle(int32_t TabHandle) {
+    return NeedView(TabHandle)->WindowHandle();
+}
 
-void TWebControl::WebRefresh(int32_t TabHandle) { NeedView(TabHandle)->Reload(); }
+void TWebControl::WebRefresh(int32_t TabHandle) {
+    NeedView(TabHandle)->Reload();
+}
 
 void TWebControl::WebForward(int32_t TabHandle) {
     try {
-        if (auto view = FindView(TabHandle)) view->GoForward();
+        if (auto view = FindView(TabHandle))
+            view->GoForward();
     } catch (const std::exception&) {
         // Nothing to go to: the call still succeeds.
     }
@@ -156,28 +178,34 @@ void TWebControl::WebForward(int32_t TabHandle) {
 
 void TWebControl::WebBack(int32_t TabHandle) {
     try {
-        if (auto view = FindView(TabHandle)) view->GoBack();
+        if (auto view = FindView(TabHandle))
+            view->GoBack();
     } catch (const std::exception&) {
     }
 }
 
 std::u16string TWebControl::Get_WebUrl(int32_t TabHandle) {
     auto view = NeedView(TabHandle);
-    if (view->HasDocument()) return Utf8ToUtf16(view->DocumentUrl());
+    if (view->HasDocument())
+        return Utf8ToUtf16(view->DocumentUrl());
     return Utf8ToUtf16(view->LocationUrl());
 }
 
 std::u16string TWebControl::Get_WebTitle(int32_t TabHandle) {
     auto view = NeedView(TabHandle);
-    if (!view->HasDocument()) throw WebControlError("the view has no document yet");
+    if (!view->HasDocument())
+        throw WebControlError("the view has no document yet");
     return Utf8ToUtf16(view->DocumentTitle());
 }
 
-void TWebControl::Set_Serverhandle(int32_t Value) { SetServerWindowHandle(Value); }
+void TWebControl::Set_Serverhandle(int32_t Value) {
+    SetServerWindowHandle(Value);
+}
 
 void TWebControl::FreeWeb(int32_t TabHandle) {
     try {
-        if (!ViewList) return;
+        if (!ViewList)
+            return;
         const std::string key = KeyOf(TabHandle);
         for (auto it = ViewList->begin(); it != ViewList->end(); ++it) {
             if (kivo::EqualsIgnoringAsciiCase(it->key, key)) {
@@ -237,7 +265,10 @@ kivo::imaging::RgbImage TWebControl::DrawPicture(BrowserView& view, std::optiona
         body->height + kVerticalScrollBarWidth + 3 <= kMaxDrawnSide) {
         const PictureSize size = PagePictureSize(*body, capped);
         try {
-            return kivo::imaging::FitToSize(view.Snapshot(true), size.width, size.height);
+            kivo::imaging::RgbImage whole = view.Snapshot(true);
+            if (whole.Width() == size.width && whole.Height() == size.height)
+                return whole;  // already the size wanted: no copy
+            return kivo::imaging::FitToSize(whole, size.width, size.height);
         } catch (const std::exception& e) {
             ReportUncaught(std::string("the whole page cannot be drawn: ") + e.what());
         }
@@ -312,13 +343,15 @@ void TWebControl::ViewDocumentComplete(BrowserView& view, bool top_level, const 
         }
         EmbedWindow(view, tab);
     }
-    if (auto* events = Subscriber()) events->DocumentComplete(top_level, Utf8ToUtf16(url), tab);
+    if (auto* events = Subscriber())
+        events->DocumentComplete(top_level, Utf8ToUtf16(url), tab);
 }
 
 std::shared_ptr<BrowserView> TWebControl::ViewNewWindow(BrowserView& opener) {
     auto keep = opener.shared_from_this();
     int32_t tab = TabOfView(&opener);
-    if (auto* events = Subscriber()) events->NewTab(tab, 0);
+    if (auto* events = Subscriber())
+        events->NewTab(tab, 0);
     auto view = CreateView(tab, &opener);
     EmbedWindow(*view, tab);
     AppendView(tab, view);
@@ -327,12 +360,14 @@ std::shared_ptr<BrowserView> TWebControl::ViewNewWindow(BrowserView& opener) {
 
 void TWebControl::ViewProgressChange(BrowserView& view, int32_t progress, int32_t progress_max) {
     const int32_t tab = TabOfView(&view);
-    if (auto* events = Subscriber()) events->ProgressChange(progress, progress_max, tab);
+    if (auto* events = Subscriber())
+        events->ProgressChange(progress, progress_max, tab);
 }
 
 void TWebControl::ViewStatusTextChange(BrowserView& view, const std::string& text) {
     const int32_t tab = TabOfView(&view);
-    if (auto* events = Subscriber()) events->StatusTextChange(Utf8ToUtf16(text), tab);
+    if (auto* events = Subscriber())
+        events->StatusTextChange(Utf8ToUtf16(text), tab);
 }
 
 void TWebControl::ViewBrowserKey(BrowserView& view, kivo::BrowserCommand command) {

@@ -251,6 +251,7 @@ TThumbnailLinks TFrmMultOpenApp::ThumbnailLinks() {
         }
         tab->WebControl().SaveWebToPicSmallAsync(handle, kFreshPictureTime, std::move(done));
     };
+    links.PictureWritten = [this](int32_t handle) { thumbnailGrid_.PictureWritten(handle); };
     links.WorkPath = [] { return WorkPath(); };
     links.ShowInfo = [this](const std::string& text, const std::string& caption) {
         ShowMessageBox(text, caption, Gtk::MESSAGE_INFO, MessageButtons::Ok, this);

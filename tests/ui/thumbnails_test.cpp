@@ -179,6 +179,54 @@ TEST_F(Thumbnails, TabsThatGoWhileTheirPicturesLoadAndBadFilesLeaveTheDigit) {
     EXPECT_TRUE(grid.Showing());
 }
 
+TEST_F(Thumbnails, AHiddenGridKeepsPicturesWhoseFilesStayAndReadsOnlyNewOnes) {
+    Gtk::Window window;
+    TThumbnailGrid grid({Links(), [this](bool shown) { grid_shown_ = shown; },
+                         [] {
+                             return std::pair{900, 600};
+                         },
+                         [] {}});
+    window.add(grid.Widget());
+    window.set_default_size(900, 627);
+    window.show_all();
+    OpenTabs(3);
+    grid.spSC9Click();
+    ASSERT_TRUE(test::PumpUntil([&] { return grid_shown_ && asked_.size() == 3; }, 10s));
+    grid.img1Click(0);
+
+    // Hidden: a fresh picture the strip asked for is taken at once; a file replaced without a
+    // word is read at the next showing.
+    WritePicture(1, {1, 1, 1});
+    grid.PictureWritten(handles_[1]);
+    ASSERT_TRUE(test::PumpUntil(
+        [&] {
+            return !grid.Loading() && Colour(grid.Cell(1)) == imaging::Rgb{1, 1, 1};
+        },
+        10s));
+    WritePicture(2, {2, 2, 2});
+    grid.spSC9Click();
+    EXPECT_FALSE(grid_shown_);  // still reading the third
+    ASSERT_TRUE(test::PumpUntil([&] { return grid_shown_; }, 10s));
+    EXPECT_EQ(Colour(grid.Cell(0)), (imaging::Rgb{0, 100, 200}));
+    EXPECT_EQ(Colour(grid.Cell(2)), (imaging::Rgb{2, 2, 2}));
+
+    // Nothing new: the grid shows at once, with nothing to read.
+    grid.img1Click(0);
+    grid.spSC9Click();
+    EXPECT_TRUE(grid_shown_);
+    EXPECT_FALSE(grid.Loading());
+    EXPECT_EQ(Colour(grid.Cell(1)), (imaging::Rgb{1, 1, 1}));
+
+    // A tab gone from its place takes its picture with it.
+    handles_[1] = 999;
+    WritePicture(1, {9, 9, 9});
+    grid.img1Click(0);
+    grid.spSC9Click();
+    EXPECT_FALSE(grid.Cell(1).HasPicture());
+    ASSERT_TRUE(test::PumpUntil([&] { return !grid.Loading(); }, 10s));
+    EXPECT_EQ(Colour(grid.Cell(1)), (imaging::Rgb{9, 9, 9}));
+}
+
 TEST_F(Thumbnails, StripShowsTheOtherTabsOfTheFirstNineAndCloses) {
     Gtk::Window window;
     Gtk::Box area{Gtk::ORIENTATION_VERTICAL};

@@ -63,16 +63,30 @@ void TThumbnailCell::on_realize() {
     get_window()->set_cursor(Gdk::Cursor::create(get_display(), "pointer"));
 }
 
-void TThumbnailCell::SetPicture(Glib::RefPtr<Gdk::Pixbuf> picture) {
+void TThumbnailCell::ShowTab(int index, int32_t handle) {
+    Tag = index;
+    if (handle != ShownHandle || handle == 0)
+        Clear();
+    ShownHandle = handle;
+}
+
+void TThumbnailCell::SetPicture(Glib::RefPtr<Gdk::Pixbuf> picture, std::optional<FileStamp> from) {
     picture_ = std::move(picture);
+    picture_from_ = from;
     drawn_.clear();
     queue_draw();
 }
 
 void TThumbnailCell::Clear() {
     picture_.reset();
+    picture_from_.reset();
     drawn_.clear();
     queue_draw();
+}
+
+bool TThumbnailCell::HoldsPictureOf(const FileStamp& file, int width, int height) const {
+    return picture_ && picture_from_ == file && picture_->get_width() == width &&
+           picture_->get_height() == height;
 }
 
 void TThumbnailCell::SetHot(bool hot) {
@@ -139,22 +153,34 @@ bool TThumbnailLoader::Run(const Job& job, std::function<void()> shown) {
         return false;  // the tab went or moved meanwhile: the cell keeps its digit
     const unsigned read = ++last_read_[job.cell];
     const std::string file = ThumbnailFile(links_.WorkPath(), job.handle);
-    threads_.Post([this, job, read, file, shown = std::move(shown)]() -> TPictureThreads::Finish {
-        // On a thread: only the file and the sizes are touched here.
-        auto picture = std::make_shared<imaging::RgbImage>();
-        try {
-            *picture = LoadThumbnailScaled(file, job.width, job.height);
-        } catch (const std::exception&) {
-            // A missing or damaged file shows nothing new.
-        }
-        return [this, job, read, picture, shown] {
-            // Back on the main loop: the cell takes it if nothing newer was asked meanwhile.
-            if (!picture->Empty() && last_read_[job.cell] == read && StillShows(job))
-                job.cell->SetPicture(ToPixbuf(*picture));
-            if (shown)
-                shown();
-        };
-    });
+    // Taken before the reading: should the file be replaced meanwhile, the next refresh reads
+    // it again rather than keep a picture it takes for the newer file's.
+    const std::optional<FileStamp> stamp = StampOf(file);
+    if (!stamp || job.cell->HoldsPictureOf(*stamp, job.width, job.height)) {
+        // No file: the digit. Or the cell shows this very file at this size already.
+        if (!stamp)
+            job.cell->Clear();
+        if (shown)
+            shown();
+        return true;
+    }
+    threads_.Post(
+        [this, job, read, file, stamp, shown = std::move(shown)]() -> TPictureThreads::Finish {
+            // On a thread: only the file and the sizes are touched here.
+            auto picture = std::make_shared<imaging::RgbImage>();
+            try {
+                *picture = LoadThumbnailScaled(file, job.width, job.height);
+            } catch (const std::exception&) {
+                // A missing or damaged file shows nothing new.
+            }
+            return [this, job, read, stamp, picture, shown] {
+                // Back on the main loop: the cell takes it if nothing newer was asked meanwhile.
+                if (!picture->Empty() && last_read_[job.cell] == read && StillShows(job))
+                    job.cell->SetPicture(ToPixbuf(*picture), stamp);
+                if (shown)
+                    shown();
+            };
+        });
     return true;
 }
 
@@ -212,8 +238,11 @@ void TThumbnailLoader::AskFresh() {
             if (alive.expired())
                 return;
             asking_.erase(job.handle);
-            if (written)
-                Run(job);
+            if (!written)
+                return;
+            Run(job);
+            if (links_.PictureWritten)
+                links_.PictureWritten(job.handle);
         });
     }
 }
@@ -238,8 +267,9 @@ void TThumbnailLoader::Load(const std::vector<TThumbnailCell*>& cells, int width
     files_read_ = std::move(files_read);
     files_left_ = 1;  // held until every file is on its way, so none can finish the count early
     for (const Job& job : jobs) {
-        if (Run(job, [this, load] { FileShown(load); }))
-            ++files_left_;
+        ++files_left_;  // before the run, which may show a picture the cell holds at once
+        if (!Run(job, [this, load] { FileShown(load); }))
+            --files_left_;
     }
     FileShown(load);
 }

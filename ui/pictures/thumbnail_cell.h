@@ -9,6 +9,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <optional>
 #include <set>
 #include <string>
 #include <vector>
@@ -16,6 +17,7 @@
 #include "imaging/rgb_image.h"
 #include "platform/gobject_ref.h"
 #include "ui/pictures/picture_threads.h"
+#include "ui/pictures/thumbnail_layout.h"
 
 namespace kivo {
 
@@ -32,6 +34,8 @@ struct TThumbnailLinks {
     // Asks the tab's worker for a fresh thumbnail file; `done` runs later from the main loop
     // with true once the file was written. Never waits.
     std::function<void(int32_t tab_handle, std::function<void(bool written)> done)> FreshPicture;
+    // A fresh picture asked for by the grid or the strip was written (may be empty).
+    std::function<void(int32_t tab_handle)> PictureWritten;
     // The folder that holds "WebImage/" (see WorkPath), ending with "/".
     std::function<std::string()> WorkPath;
     // An information message box owned by the window.
@@ -54,10 +58,16 @@ class TThumbnailCell : public Gtk::EventBox {
     int Tag = -1;
     int32_t ShownHandle = 0;
 
-    // A picture already cut and scaled to the inside of the frame.
-    void SetPicture(Glib::RefPtr<Gdk::Pixbuf> picture);
+    // Puts the tab at `index` with its handle on the cell (-1 and 0 for none). The picture stays
+    // while the handle does: it is the same tab's, and a refresh replaces it once read.
+    void ShowTab(int index, int32_t handle);
+    // A picture already cut and scaled to the inside of the frame, read from the file version
+    // `from` when known.
+    void SetPicture(Glib::RefPtr<Gdk::Pixbuf> picture, std::optional<FileStamp> from = {});
     void Clear();
     bool HasPicture() const { return static_cast<bool>(picture_); }
+    // Whether the cell already shows what reading that version of its file at that size gives.
+    bool HoldsPictureOf(const FileStamp& file, int width, int height) const;
     // The picture as scaled for the cell (empty without one).
     Glib::RefPtr<Gdk::Pixbuf> Picture() const { return picture_; }
     void SetHot(bool hot);
@@ -71,6 +81,7 @@ class TThumbnailCell : public Gtk::EventBox {
     int digit_;
     bool hot_ = false;
     Glib::RefPtr<Gdk::Pixbuf> picture_;
+    std::optional<FileStamp> picture_from_;
     // The picture as the display keeps it, made at its first drawing: later frames (the frame
     // turning orange under the pointer, say) draw it without sending it to the display again.
     Cairo::RefPtr<Cairo::Surface> drawn_;

@@ -75,18 +75,12 @@ void TThumbnailGrid::Reveal() {
 
 void TThumbnailGrid::Fill(bool fresh) {
     std::vector<TThumbnailCell*> shown;
-    for (auto& cell : cells_) {
-        cell->Clear();
-        cell->Tag = -1;
-        cell->ShownHandle = 0;
-    }
     const std::vector<int> tabs = GridCellTabs(links_.Tabs.TabCount());
     for (size_t k = 0; k < tabs.size(); ++k) {
-        TThumbnailCell& cell = *cells_[k];
-        cell.Tag = tabs[k];
-        cell.ShownHandle = links_.Tabs.TabHandle(tabs[k]);
-        shown.push_back(&cell);
+        cells_[k]->ShowTab(tabs[k], links_.Tabs.TabHandle(tabs[k]));
+        shown.push_back(cells_[k].get());
     }
+    for (size_t k = tabs.size(); k < cells_.size(); ++k) cells_[k]->ShowTab(-1, 0);
     filled_size_ = ImageSize();
     loader_.Load(shown, filled_size_.first, filled_size_.second, fresh, [this] { Reveal(); });
 }
@@ -102,10 +96,20 @@ void TThumbnailGrid::PageComplete(int tab_index) {
         return;  // no cell for it
     TThumbnailCell& cell = *cells_[tab_index];
     // The cell follows the tab at its place, as the grid's next refresh would.
-    cell.Tag = tab_index;
-    cell.ShownHandle = links_.Tabs.TabHandle(tab_index);
+    cell.ShowTab(tab_index, links_.Tabs.TabHandle(tab_index));
     const auto [w, h] = ImageSize();
     loader_.LoadOne(cell, w, h);
+}
+
+void TThumbnailGrid::PictureWritten(int32_t tab_handle) {
+    if (showing_ || tab_handle == 0)
+        return;  // a grid on show asked for the picture itself
+    for (auto& cell : cells_) {
+        if (cell->ShownHandle == tab_handle && links_.Tabs.TabHandle(cell->Tag) == tab_handle) {
+            const auto [w, h] = ImageSize();
+            loader_.LoadOne(*cell, w, h);
+        }
+    }
 }
 
 void TThumbnailGrid::img1Click(int k) {

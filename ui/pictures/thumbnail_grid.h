@@ -38,6 +38,9 @@ class TThumbnailGrid {
     void spSC9Click();
     // A tab's page completed: its cell, if it has one, takes the new picture.
     void PageComplete(int tab_index);
+    // A fresh picture of the tab was written while the grid is hidden (the strip asked for it):
+    // the cell showing the tab takes it, so the grid next shows it without reading.
+    void PictureWritten(int32_t tab_handle);
     void img1Click(int k);
     void img1MouseEnter(int k);
     void img1MouseLeave(int k);

@@ -1,5 +1,7 @@
 #include "ui/pictures/thumbnail_layout.h"
 
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <stdexcept>
 
@@ -84,6 +86,16 @@ imaging::RgbImage LoadThumbnailScaled(const std::string& file, int image_width, 
 
 std::string ThumbnailFile(const std::string& work_path, int32_t tab_handle) {
     return work_path + "WebImage/" + std::to_string(tab_handle);
+}
+
+std::optional<FileStamp> StampOf(const std::string& file) {
+    struct stat info {};
+    if (::stat(file.c_str(), &info) != 0)
+        return std::nullopt;
+    return FileStamp{
+        static_cast<std::uint64_t>(info.st_dev), static_cast<std::uint64_t>(info.st_ino),
+        static_cast<std::int64_t>(info.st_mtim.tv_sec) * 1'000'000'000 + info.st_mtim.tv_nsec,
+        static_cast<std::int64_t>(info.st_size)};
 }
 
 }  // namespace kivo

@@ -3,6 +3,7 @@
 // and of the 8-strip shows, where the cells lie, how a page picture is cut to a cell's shape, and
 // where a tab's thumbnail file lives.
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -64,13 +65,27 @@ imaging::RgbImage CropThumbnail(const imaging::RgbImage& page, int image_width, 
 // file that is missing, damaged or not a picture, std::invalid_argument as CropThumbnail.
 imaging::RgbImage LoadThumbnailPicture(const std::string& file, int image_width, int image_height);
 
-// The thumbnail file the tab's worker writes after each completed page: `work_path` (ending
-// with "/") + "WebImage/" + the decimal TabHandle.
 // The picture LoadThumbnailPicture cuts, scaled to image_width x image_height, each pixel the
 // average of those it covers: what a cell shows. Reads only the rows the cut keeps, a few at a
 // time. Throws as LoadThumbnailPicture does.
 imaging::RgbImage LoadThumbnailScaled(const std::string& file, int image_width, int image_height);
 
+// The thumbnail file the tab's worker writes after each completed page: `work_path` (ending
+// with "/") + "WebImage/" + the decimal TabHandle.
 std::string ThumbnailFile(const std::string& work_path, int32_t tab_handle);
+
+// Which version of a file a picture was read from. The workers replace a thumbnail file whole
+// (a new file renamed over the old), so a file with the same stamp holds the same picture.
+struct FileStamp {
+    std::uint64_t device = 0;
+    std::uint64_t inode = 0;
+    std::int64_t modified_ns = 0;
+    std::int64_t size = 0;
+
+    friend bool operator==(const FileStamp&, const FileStamp&) = default;
+};
+
+// The file's stamp; none when it cannot be found.
+std::optional<FileStamp> StampOf(const std::string& file);
 
 }  // namespace kivo

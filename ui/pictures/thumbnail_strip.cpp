@@ -64,18 +64,12 @@ void TThumbnailStrip::LoadSC8(bool fresh) {
     if (count <= 1)
         return;
     std::vector<TThumbnailCell*> shown;
-    for (auto& cell : cells_) {
-        cell->Clear();
-        cell->Tag = -1;
-        cell->ShownHandle = 0;
-    }
     const std::vector<int> tabs = StripCellTabs(count, links_.CurrentIndex());
     for (size_t k = 0; k < tabs.size(); ++k) {
-        TThumbnailCell& cell = *cells_[k];
-        cell.Tag = tabs[k];
-        cell.ShownHandle = links_.TabHandle(tabs[k]);
-        shown.push_back(&cell);
+        cells_[k]->ShowTab(tabs[k], links_.TabHandle(tabs[k]));
+        shown.push_back(cells_[k].get());
     }
+    for (size_t k = tabs.size(); k < cells_.size(); ++k) cells_[k]->ShowTab(-1, 0);
     filled_size_ = ImageSize();
     loader_.Load(shown, filled_size_.first, filled_size_.second, fresh);
     pnlBaseSC8.show();

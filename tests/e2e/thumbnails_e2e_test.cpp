@@ -39,9 +39,9 @@ std::vector<Element> PageTabs(const UiDriver& ui) {
     return tabs;
 }
 
-// The screen colour in a cell, once it is the expected one (a fresh picture may still be on its
-// way). The point lies high in the cell: a page shorter than the cell's shape leaves the lower
-// part of its picture white.
+// The screen colour in the middle of a cell, once it is the expected one (a fresh picture may
+// still be on its way). The pages fill their views, so a picture white in the middle would mean
+// a page squeezed into less than its tab's area.
 bool CellShows(const UiDriver& ui, const std::string& name, unsigned long colour,
                unsigned long* seen) {
     return WaitUntil(
@@ -50,7 +50,7 @@ bool CellShows(const UiDriver& ui, const std::string& name, unsigned long colour
             if (!cell || !cell.Showing())
                 return false;
             const Element::Box box = cell.Extents();
-            *seen = ScreenPixel(box.x + box.width / 2, box.y + box.height / 5);
+            *seen = ScreenPixel(box.x + box.width / 2, box.y + box.height / 2);
             return *seen == colour;
         },
         20s);
@@ -101,6 +101,14 @@ TEST(Thumbnails, TheGridShowsTheTabsPagesAndACellClickGoesToItsTabWithTheStrip) 
         return tabs.size() == 12 && tabs[3].Selected();
     })) << ::testing::PrintToString(ui.TabNames());
     ASSERT_TRUE(ui.WaitFor(ATSPI_ROLE_PUSH_BUTTON, "小缩略图8"));
+    // The strip keeps its height right under the tabs, which keep all the rest.
+    const Element strip = ui.Find(ATSPI_ROLE_FILLER, "八格缩略图");
+    const auto tab_lists = ui.FindAll(
+        [](const Element& e) { return e.Role() == ATSPI_ROLE_PAGE_TAB_LIST && e.Showing(); });
+    ASSERT_TRUE(strip && !tab_lists.empty()) << Tree(ui.App());
+    EXPECT_EQ(strip.Extents().height, 145);
+    EXPECT_EQ(tab_lists.front().Extents().y + tab_lists.front().Extents().height,
+              strip.Extents().y);
     ExpectCell(ui, "小缩略图2", kColours[0]);
     ExpectCell(ui, "小缩略图3", kColours[1]);
     for (int k = 4; k <= 8; ++k) ExpectCell(ui, "小缩略图" + std::to_string(k), kColours[k - 1]);

@@ -230,10 +230,12 @@ TEST_F(Thumbnails, AHiddenGridKeepsPicturesWhoseFilesStayAndReadsOnlyNewOnes) {
 TEST_F(Thumbnails, StripShowsTheOtherTabsOfTheFirstNineAndCloses) {
     Gtk::Window window;
     Gtk::Box area{Gtk::ORIENTATION_VERTICAL};
+    Gtk::Label page("the tab's page");  // takes all the height the strip leaves
     TThumbnailStrip strip(Links());
+    area.pack_start(page, Gtk::PACK_EXPAND_WIDGET);
     area.pack_end(strip.Widget(), Gtk::PACK_SHRINK);
     window.add(area);
-    window.set_default_size(1000, 300);
+    window.set_default_size(1000, 600);
     window.show_all();
     EXPECT_FALSE(strip.Showing());
 
@@ -242,6 +244,8 @@ TEST_F(Thumbnails, StripShowsTheOtherTabsOfTheFirstNineAndCloses) {
     strip.LoadSC8();
     EXPECT_TRUE(strip.Showing());
     ASSERT_TRUE(test::PumpUntil([&] { return !strip.Loading(); }, 10s));
+    test::PumpUntil([&] { return strip.Widget().get_allocated_height() > 1; }, 5s);
+    EXPECT_EQ(strip.Widget().get_allocated_height(), kStripHeight);
     for (int k = 0; k < 8; ++k) {
         EXPECT_EQ(strip.Cell(k).Tag, k);
         EXPECT_TRUE(strip.Cell(k).HasPicture()) << k;

@@ -9,6 +9,9 @@ TThumbnailStrip::TThumbnailStrip(TThumbnailLinks links)
     pnlBaseSC8.get_accessible()->set_name("八格缩略图");
     pnlBaseSC8.get_style_context()->add_class("kivo-thumb-panel");
     pnlBaseSC8.set_size_request(-1, kStripHeight);
+    // Its cells fill the strip, but the strip itself keeps its height: without this their wish
+    // to grow would reach the window, which would then take height from the tab's page for it.
+    pnlBaseSC8.set_vexpand(false);
     StyleCaptionBar(pnlSC8Top);
     pnlSC8Top.set_size_request(-1, kStripCaptionHeight);
     lblSC8Top.set_xalign(0);

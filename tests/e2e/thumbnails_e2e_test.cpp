@@ -133,6 +133,11 @@ TEST(Thumbnails, TheGridShowsTheTabsPagesAndACellClickGoesToItsTabWithTheStrip) 
     ASSERT_TRUE(close && close.Extents().y > 300) << Tree(ui.App());
     Click(close);
     EXPECT_TRUE(ui.WaitGone(ATSPI_ROLE_PUSH_BUTTON, "小缩略图1"));
+
+    // Shown again, the grid has the same pictures, the strip's fresh ones among them.
+    Click(sc9);
+    ASSERT_TRUE(ui.WaitFor(ATSPI_ROLE_PUSH_BUTTON, "缩略图9")) << Tree(ui.App());
+    for (int k = 2; k <= 9; ++k) ExpectCell(ui, "缩略图" + std::to_string(k), kColours[k - 2]);
 }
 
 }  // namespace

@@ -84,6 +84,8 @@ public:
     std::string Address;
     // The tab's page process or worker ended without the user closing the tab.
     bool PageEnded = false;
+    // Counts the page completions the tab has heard of; see TTabStrip::UpdateTabHint.
+    uint64_t PageCompletions = 0;
     // The page's zoom in percent as last set by the browser keys; the view keeps it from page to
     // page, and the status bar shows it without asking the worker.
     int ZoomPercent = 100;

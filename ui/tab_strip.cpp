@@ -544,10 +544,20 @@ void TTabStrip::FitTabCaption(N_TRzTabSheet& Tab) {
 
 N_TRzTabSheet* TTabStrip::UpdateTabHint(int32_t TabHandle) {
     N_TRzTabSheet* tab = FindTabByHandle(TabHandle);
-    if (tab && tab->AllowChangeCaption)
-        tab->SetHint(
-            TabHint(tab->LoginUser, PageName(Utf16ToUtf8(tab->WebControl().WebTitle(TabHandle)),
-                                             Utf16ToUtf8(tab->WebControl().WebUrl(TabHandle)))));
+    if (!tab || !tab->AllowChangeCaption)
+        return tab;
+    // While the worker answers, it may report its next page, whose handler then runs inside
+    // these calls: this older completion must not put the older page's name back.
+    const uint64_t completion = ++tab->PageCompletions;
+    const std::shared_ptr<TWebControl> control = tab->SharedWebControl();
+    if (!control)
+        return tab;
+    const std::string url = Utf16ToUtf8(control->WebUrl(TabHandle));
+    const std::string title = Utf16ToUtf8(control->WebTitle(TabHandle));
+    tab = FindTabByHandle(TabHandle);  // may have been closed meanwhile
+    if (!tab || tab->PageCompletions != completion)
+        return nullptr;
+    tab->SetHint(TabHint(tab->LoginUser, PageName(title, url)));
     return tab;
 }
 

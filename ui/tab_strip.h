@@ -121,6 +121,8 @@ class TTabStrip : public sigc::trackable {
     void N19Click();
 
     void FitTabCaption(N_TRzTabSheet& Tab);
+    // Names the tab after its page; null when the tab is gone, or when a newer page of it
+    // completed while the worker was asked for this one.
     N_TRzTabSheet* UpdateTabHint(int32_t TabHandle);
 
   private:

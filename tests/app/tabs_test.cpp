@@ -1098,3 +1098,25 @@ TEST_F(Tabs, TheLinkAddressLeavesTheStatusBarWithThePointer) {
 }
 
 }  // namespace
+
+namespace {
+
+// The worker reports the next page while the window still asks about the blank one; the older
+// report must not win. A race, so it is run a dozen times with different head starts.
+TEST_F(Tabs, ABlankTabSentOnAtOnceIsNamedByThePageItReached) {
+    window_->OpenGame("about:blank", "", "");  // the last tab never closes
+    for (int i = 0; i < 12; ++i) {
+        N_TRzTabSheet* tab = window_->OpenGame("about:blank", "", "");
+        kivo::test::PumpFor(std::chrono::milliseconds(i % 4 * 3));
+        const std::string name = "reached" + std::to_string(i);
+        const std::string url = server_.Url("/title?t=" + name);
+        tab->WebControl().Navigate(tab->TabHandle(), kivo::Utf8ToUtf16(url), u"");
+        ASSERT_TRUE(HintBecomes(tab, name)) << "round " << i;
+        kivo::test::PumpFor(50ms);  // a late report of the blank page would come now
+        EXPECT_EQ(tab->Hint(), name);
+        EXPECT_EQ(tab->Address, url);  // what the tab reopens after a crash
+        ASSERT_TRUE(window_->TabStrip().CloseActiveTab());
+    }
+}
+
+}  // namespace

@@ -60,6 +60,9 @@ public:
     virtual void Reload() = 0;
 
     virtual bool HasDocument() const = 0;
+    // How many top-level loads have started; a completion reported after a newer load started
+    // is out of date.
+    virtual uint64_t LoadsStarted() const { return 0; }
     virtual std::string DocumentUrl() = 0;
     // The address the view shows or loads (empty before the first navigation).
     virtual std::string LocationUrl() = 0;

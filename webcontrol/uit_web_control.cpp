@@ -328,6 +328,7 @@ int32_t TWebControl::Get_WebZoom(int32_t TabHandle) {
 void TWebControl::ViewDocumentComplete(BrowserView& view, bool top_level, const std::string& url) {
     auto keep = view.shared_from_this();
     const int32_t tab = TabOfView(&view);
+    const uint64_t loads = view.LoadsStarted();
     if (top_level) {
         try {
             const std::string path = WebImagePath(tab);
@@ -342,6 +343,10 @@ void TWebControl::ViewDocumentComplete(BrowserView& view, bool top_level, const 
                 ReportUncaught(e.what());
         }
         EmbedWindow(view, tab);
+        // Drawing the picture runs the loop, so the next page may have started meanwhile, and
+        // may even have reported its own completion: this one would come after it.
+        if (view.LoadsStarted() != loads)
+            return;
     }
     if (auto* events = Subscriber())
         events->DocumentComplete(top_level, Utf8ToUtf16(url), tab);

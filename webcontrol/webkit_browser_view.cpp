@@ -650,8 +650,10 @@ void WebKitBrowserView::OnLoadChanged(WebKitWebView* view, WebKitLoadEvent event
     auto* self = static_cast<WebKitBrowserView*>(data);
     Guard("page completion", [&] {
         auto keep = self->shared_from_this();
-        if (event == WEBKIT_LOAD_STARTED)
+        if (event == WEBKIT_LOAD_STARTED) {
+            ++self->loads_started_;
             self->swallow_finish_ = std::exchange(self->post_document_next_, false);
+        }
         if (event == WEBKIT_LOAD_COMMITTED)
             self->has_document_ = true;
         if (event != WEBKIT_LOAD_FINISHED)

@@ -71,6 +71,7 @@ public:
     void GoForward() override;
     void Reload() override;
     bool HasDocument() const override { return has_document_; }
+    uint64_t LoadsStarted() const override { return loads_started_; }
     std::string DocumentUrl() override;
     std::string LocationUrl() override;
     std::string DocumentTitle() override;
@@ -156,6 +157,7 @@ private:
     int32_t host_ = 0;
     uint32_t marked_window_ = 0;
     bool has_document_ = false;
+    uint64_t loads_started_ = 0;
     // Document scripts go through the page process's extension (see page_messages.h).
     bool page_extension_ = false;
     bool frame_script_ = false;

@@ -11,6 +11,7 @@
 #include "app/identity.h"
 #include "app/server_switches.h"
 #include "app/upgrade.h"
+#include "app/x11_display.h"
 #include "data/data_module.h"
 #include "platform/instance_mutex.h"
 #include "platform/paths.h"
@@ -56,6 +57,7 @@ void RegisterThisServer() {
 }  // namespace
 
 int RunMainRole(int argc, char** argv, const std::vector<std::string>& arguments) {
+    ChooseX11Display();
     // 1. One main process per user.
     std::unique_ptr<NamedProcessLock> instance_mutex;
     try {
@@ -90,7 +92,7 @@ int RunMainRole(int argc, char** argv, const std::vector<std::string>& arguments
     }
 
     if (!gtk_init_check(&argc, &argv)) {
-        std::cerr << "gameKivo: cannot open the display; set DISPLAY to a running X server\n";
+        std::cerr << NoX11DisplayMessage("gameKivo") << '\n';
         return 1;
     }
     Gtk::Main kit(argc, argv);

@@ -11,6 +11,7 @@
 #include "app/com_server.h"
 #include "app/frm_client.h"
 #include "app/server_switches.h"
+#include "app/x11_display.h"
 #include "platform/paths.h"
 #include "platform/user_settings.h"
 #include "session/shell_folders.h"
@@ -42,8 +43,9 @@ void KeepCopiedText() {
 }  // namespace
 
 int RunWorkerRole(int argc, char** argv, const std::vector<std::string>& arguments) {
+    ChooseX11Display();
     if (!gtk_init_check(&argc, &argv)) {
-        std::cerr << "gameKivo worker: cannot open the display\n";
+        std::cerr << NoX11DisplayMessage("gameKivo worker") << '\n';
         return 1;
     }
     uitWebControl::PrepareEngineProcess();

@@ -86,14 +86,19 @@ bool LooksLikeAddress(std::string_view text) {
     return lower == "localhost" || port || host.find('.') != std::string_view::npos;
 }
 
+std::string AddressForView(std::string_view address) {
+    const std::string_view text = Trimmed(address);
+    if (!HasScheme(text) && LooksLikeAddress(text))
+        return "http://" + std::string(text);
+    return std::string(text);
+}
+
 std::string AddressForTyped(std::string_view typed, const std::string& search_address) {
     const std::string_view text = Trimmed(typed);
     if (text.empty())
         return {};
-    if (HasScheme(text))
-        return std::string(text);
-    if (LooksLikeAddress(text))
-        return "http://" + std::string(text);
+    if (HasScheme(text) || LooksLikeAddress(text))
+        return AddressForView(text);
     return search_address + std::string(text);
 }
 

@@ -1,5 +1,5 @@
 #pragma once
-// What the go button opens for the text typed into the address box.
+// What a view opens for an address, and the go button for the text typed into the address box.
 #include <string>
 #include <string_view>
 #include <vector>
@@ -13,6 +13,12 @@ bool HasScheme(std::string_view text);
 // Whether a text without scheme reads as an address: no blanks, and a host that is "localhost",
 // holds a dot, carries a port or is a bracketed IPv6 address.
 bool LooksLikeAddress(std::string_view text);
+
+// The address a view is given for an address from anywhere (the catalogue, an account, the
+// history, the favorites, the last session, a page): blanks around it dropped, and "http://"
+// before it when it has no scheme but reads as an address ("www.game.com"). Anything else is
+// passed as it is.
+std::string AddressForView(std::string_view address);
 
 // The address to open for `typed`: the text itself when it has a scheme, "http://" before it when
 // it reads as an address, else a search for it (`search_address` followed by the text). Blanks

@@ -18,6 +18,7 @@
 #include "ui/accounts/frm_open_type.h"
 #include "ui/accounts/frm_save_table.h"
 #include "ui/accounts/login_info.h"
+#include "ui/address_rules.h"
 #include "ui/catalogue/catalogue_edit.h"
 #include "ui/catalogue/frm_save_url.h"
 #include "ui/catalogue/history.h"
@@ -312,6 +313,8 @@ void TFrmMultOpenApp::BuildTopBar() {
     OpenTitleRowDrag(pnlMainBtn);
 
     btnLeftCLose.signal_clicked().connect([this] { leftPanel_.btnSpotClick(); });
+    btnLeftOpen.signal_clicked().connect([this] { leftPanel_.btnSpotClick(); });
+    btnLeftOpen.set_no_show_all(true);
     btnAddList.signal_clicked().connect([this] { btnAddListClick(); });
     btnSaveForm.signal_clicked().connect([this] { btnSaveFormClick(); });
     btnHome.signal_clicked().connect([this] {
@@ -320,8 +323,9 @@ void TFrmMultOpenApp::BuildTopBar() {
         } catch (const std::exception&) {
         }
     });
-    for (PictureButton* button : {&btnLeftCLose, &navigationBar_.btnBack, &navigationBar_.btnNext,
-                                  &navigationBar_.btnRefresh, &btnHome, &btnAddList, &btnSaveForm})
+    for (PictureButton* button :
+         {&btnLeftCLose, &btnLeftOpen, &navigationBar_.btnBack, &navigationBar_.btnNext,
+          &navigationBar_.btnRefresh, &btnHome, &btnAddList, &btnSaveForm})
         RzPanel1.pack_start(*button, Gtk::PACK_SHRINK);
     RzPanel1.set_size_request(473 - 63, -1);
     RzPanel1.set_valign(Gtk::ALIGN_CENTER);
@@ -769,6 +773,10 @@ void TFrmMultOpenApp::BuildLeftPanel() {
         if (section == Section::Favorites)
             favorites_.Repaint();
     };
+    leftPanel_.OnShownChanged = [this](bool shown) {
+        btnLeftCLose.set_visible(shown);
+        btnLeftOpen.set_visible(!shown);
+    };
     leftPanel_.OnGoBBSClick = [this] {
         OpenGameDroppingErrors(MakerUrl("/thread-42296-1-1.html"), "FlashGame");
     };
@@ -996,13 +1004,15 @@ N_TRzTabSheet* TFrmMultOpenApp::OpenGame(const std::string& Url, const std::stri
                                          const std::string& CacheDir) {
     N_TRzTabSheet* tab = nullptr;
     const std::string folder = FreeSessionFolder(CacheDir);
+    const std::string address = AddressForView(Url);
     RunInSession(CacheFolders, folder, [&] {
         tab = tabStrip_.NewGameTab();
         tab->GameUrlID.assign(1, '0');  // free browsing
         tab->SessionFolder = folder;
-        tab->Address = Url;
+        tab->Address = address;
         try {
-            tab->WebControl().Navigate(tab->TabHandle(), Utf8ToUtf16(Url), Utf8ToUtf16(PostData));
+            tab->WebControl().Navigate(tab->TabHandle(), Utf8ToUtf16(address),
+                                       Utf8ToUtf16(PostData));
         } catch (const std::exception&) {
             tabStrip_.MarkIfWorkerGone(tab);
             throw;
@@ -1051,13 +1061,14 @@ N_TRzTabSheet* TFrmMultOpenApp::OpenAddressTab(const catalogue::CatalogueNode& N
                                                const std::string& cache_path,
                                                const std::function<void(N_TRzTabSheet&)>& arm) {
     N_TRzTabSheet* tab = nullptr;
+    const std::string address = AddressForView(Node.Value);
     RunInSession(CacheFolders, cache_path, [&] {
         tab = tabStrip_.NewGameTab();
         tab->GameUrlID = Node.ID;
         tab->SessionFolder = cache_path;
-        tab->Address = Node.Value;
+        tab->Address = address;
         try {
-            tab->WebControl().Navigate(tab->TabHandle(), Utf8ToUtf16(Node.Value), u"");
+            tab->WebControl().Navigate(tab->TabHandle(), Utf8ToUtf16(address), u"");
         } catch (const std::exception&) {
             tabStrip_.MarkIfWorkerGone(tab);
             throw;

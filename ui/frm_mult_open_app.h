@@ -238,7 +238,9 @@ class TFrmMultOpenApp : public Gtk::Window {
     Gtk::MenuItem miRestore{"显示主窗口"};
     Gtk::Box pnlIEToolBar{Gtk::ORIENTATION_HORIZONTAL};
     Gtk::Box RzPanel1{Gtk::ORIENTATION_HORIZONTAL, 2};
+    // One of the two shows, as the left panel is shown or hidden.
     PictureButton btnLeftCLose{Glyph::LeftPanel, 29, 25, "隐藏左栏"};
+    PictureButton btnLeftOpen{Glyph::LeftPanel, 29, 25, "显示左栏"};
     PictureButton btnHome{Glyph::Home, 57, 25, "主页"};
     PictureButton btnAddList{Glyph::AddList, 29, 25, "添加到游戏列表"};
     PictureButton btnSaveForm{Glyph::SaveForm, 29, 25, "保存登录表单"};

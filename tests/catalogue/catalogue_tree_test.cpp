@@ -183,10 +183,13 @@ TEST_F(CatalogueTree, RowsAndMenuItemsAreNamedByTheirCaptions) {
     EXPECT_NE(AccessibleText(first_row).find("添加新游戏"), std::string::npos)
         << AccessibleText(first_row);
     g_object_unref(first_row);
-    for (Gtk::MenuItem* item :
-         {&web->N13, &web->MenuItem2, &web->N16, &web->MenuItem7, &web->N17, &web->N8})
+    // The captions show no mnemonic marker, neither on the screen nor to a screen reader.
+    for (Gtk::MenuItem* item : {&web->N13, &web->MenuItem2, &web->MenuItem3, &web->N16,
+                                &web->MenuItem7, &web->N17, &web->N8}) {
         EXPECT_EQ(item->get_accessible()->get_name(), item->get_label());
-    EXPECT_EQ(web->N13.get_label(), "快速登录&");
+        EXPECT_EQ(item->get_label().raw().find('&'), std::string::npos) << item->get_label();
+    }
+    EXPECT_EQ(web->N13.get_label(), "快速登录");
     EXPECT_FALSE(web->MenuItem3.get_visible());
 }
 

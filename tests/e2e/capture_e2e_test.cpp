@@ -164,7 +164,7 @@ TEST(Capture, ALoginFormTypedIntoThePageIsSavedAsAnAccountAndDeletedWithItsFolde
 
     // Maintenance from the address menu lists the account and deletes it with its folders.
     Click(WaitForShowing(ui, "登录页"), Button::Right);
-    const Element maintain = ui.WaitFor(ATSPI_ROLE_MENU_ITEM, "维护登录信息&");
+    const Element maintain = ui.WaitFor(ATSPI_ROLE_MENU_ITEM, "维护登录信息");
     ASSERT_TRUE(maintain);
     Click(maintain);
     const Element account = WaitForCheck(ui, "A");

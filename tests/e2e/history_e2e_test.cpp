@@ -46,11 +46,11 @@ void SeedCatalogue(const std::string& database, const std::string& url) {
 // Right-presses a row and reads whether the address menu's edit and delete items are enabled.
 std::pair<bool, bool> AddressMenuItemsEnabled(const UiDriver& ui, const Element& row) {
     Click(row, Button::Right);
-    const Element edit = WaitForShowing(ui, ATSPI_ROLE_MENU_ITEM, "修改此地址&");
-    const Element remove = WaitForShowing(ui, ATSPI_ROLE_MENU_ITEM, "删除此地址&");
+    const Element edit = WaitForShowing(ui, ATSPI_ROLE_MENU_ITEM, "修改此地址");
+    const Element remove = WaitForShowing(ui, ATSPI_ROLE_MENU_ITEM, "删除此地址");
     const std::pair<bool, bool> enabled{edit && edit.Enabled(), remove && remove.Enabled()};
     PressKeys("Escape");
-    WaitUntil([&] { return NoneShowing(ui, "修改此地址&"); });
+    WaitUntil([&] { return NoneShowing(ui, "修改此地址"); });
     return enabled;
 }
 

@@ -136,6 +136,17 @@ TEST(AddressForTyped, AddsTheSchemeToAddressesAndSearchesForTheRest) {
     EXPECT_EQ(kivo::AddressForTyped(" \t", search), "");
 }
 
+// Addresses that reach a view from elsewhere than the address box: never a search.
+TEST(AddressForView, AddsTheSchemeToAddressesAndLeavesTheRestAsItIs) {
+    EXPECT_EQ(kivo::AddressForView("www.game.com"), "http://www.game.com");
+    EXPECT_EQ(kivo::AddressForView(" 127.0.0.1:8765/login?a=1\n"), "http://127.0.0.1:8765/login?a=1");
+    EXPECT_EQ(kivo::AddressForView("https://a.example/x"), "https://a.example/x");
+    EXPECT_EQ(kivo::AddressForView("kivo://pages/news/"), "kivo://pages/news/");
+    EXPECT_EQ(kivo::AddressForView("about:blank"), "about:blank");
+    EXPECT_EQ(kivo::AddressForView("my game"), "my game") << "not an address: left to the view";
+    EXPECT_EQ(kivo::AddressForView(""), "");
+}
+
 TEST(SearchAddress, RealSitesOnlineTheProgramsPageOfflineAndOneOverrideForTests) {
     unsetenv("KIVO_SEARCH_SITE");
     EXPECT_TRUE(kivo::SearchAddress(0).starts_with("https://"));

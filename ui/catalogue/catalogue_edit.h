@@ -36,14 +36,14 @@ inline constexpr const char* kDeleteUrlQuestion =
 inline constexpr const char* kDeleteGameQuestion =
     "你确认删除此游戏吗？\n删除后此游戏下所有记录都将被删除！";
 
-// ---- menus ----
-inline constexpr const char* kQuickLoginItem = "快速登录&";
-inline constexpr const char* kMaintainLoginItem = "维护登录信息&";
-inline constexpr const char* kClearCacheItem = "清理缓存&";
-inline constexpr const char* kEditUrlItem = "修改此地址&";
-inline constexpr const char* kDeleteUrlItem = "删除此地址&";
+// ---- menus, as shown and named (the "&" that marks a mnemonic in a caption is not shown) ----
+inline constexpr const char* kQuickLoginItem = "快速登录";
+inline constexpr const char* kMaintainLoginItem = "维护登录信息";
+inline constexpr const char* kClearCacheItem = "清理缓存";
+inline constexpr const char* kEditUrlItem = "修改此地址";
+inline constexpr const char* kDeleteUrlItem = "删除此地址";
 inline constexpr const char* kRenameGameItem = "修改游戏名称";
-inline constexpr const char* kDeleteGameItem = "删除此游戏&";
+inline constexpr const char* kDeleteGameItem = "删除此游戏";
 
 // ---- the address dialog ----
 inline constexpr const char* kSaveUrlTitle = "保存游戏地址";

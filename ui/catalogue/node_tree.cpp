@@ -57,6 +57,14 @@ Glib::RefPtr<Gdk::Pixbuf> DrawIcon(int index) {
     return Gdk::Pixbuf::create(surface, 0, 0, 16, 16);
 }
 
+// Whether two paths name the same row; the empty path (no row) is only the same as itself. The
+// toolkit's comparison takes no empty path.
+bool SameRow(const Gtk::TreeModel::Path& a, const Gtk::TreeModel::Path& b) {
+    if (a.empty() || b.empty())
+        return a.empty() && b.empty();
+    return a == b;
+}
+
 }  // namespace
 
 Glib::RefPtr<Gdk::Pixbuf> TreeIcon(int index) {
@@ -92,7 +100,7 @@ TNodeTree::TNodeTree(TContextNode& context, const std::string& name)
         name_cell_, [this](Gtk::CellRenderer* cell, const Gtk::TreeModel::iterator& row) {
             auto* text = static_cast<Gtk::CellRendererText*>(cell);
             text->property_text() = NodeRef(row).Name;
-            const bool hot = !hot_path_.empty() && store_->get_path(row) == hot_path_;
+            const bool hot = SameRow(store_->get_path(row), hot_path_);
             text->property_underline() = hot ? Pango::UNDERLINE_SINGLE : Pango::UNDERLINE_NONE;
         });
     hint_cell_.property_foreground() = "#FF0000";
@@ -235,7 +243,7 @@ bool TNodeTree::ViewButtonRelease(GdkEventButton* event) {
 bool TNodeTree::ViewMotion(GdkEventMotion* event) {
     auto row = RowAtPointer(event->x, event->y);
     Gtk::TreeModel::Path path = row ? store_->get_path(row) : Gtk::TreeModel::Path();
-    if (path != hot_path_) {
+    if (!SameRow(path, hot_path_)) {
         hot_path_ = path;
         view_.queue_draw();
     }

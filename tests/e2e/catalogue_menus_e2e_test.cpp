@@ -69,8 +69,7 @@ TEST(CatalogueMenus, CaptionsShowNoMarkerAndAnAddressWithoutASchemeOpensEveryWay
     EXPECT_NE(std::find(game_menu.begin(), game_menu.end(), "删除此游戏"), game_menu.end())
         << ::testing::PrintToString(game_menu);
     for (const auto* menu : {&address_menu, &game_menu})
-        for (const std::string& item : *menu)
-            EXPECT_EQ(item.find('&'), std::string::npos) << item;
+        for (const std::string& item : *menu) EXPECT_EQ(item.find('&'), std::string::npos) << item;
 
     // A click opens the address as a web address.
     Click(WaitForShowing(ui, "无协议地址"));

@@ -62,8 +62,8 @@ TEST(WaylandSession, WithoutAnXServerTheProgramSaysSoAndEndsWithStatusOne) {
     ProgramUnderTest program({.env = session});
     const auto status = program.WaitForEnd(60s);
     ASSERT_TRUE(status.has_value()) << "still running\n" << program.Output();
-    EXPECT_TRUE(WIFEXITED(*status) && WEXITSTATUS(*status) == 1)
-        << "status " << *status << "\n" << program.Output();
+    EXPECT_TRUE(WIFEXITED(*status) && WEXITSTATUS(*status) == 1) << "status " << *status << "\n"
+                                                                 << program.Output();
     EXPECT_NE(program.Output().find("cannot reach an X server"), std::string::npos)
         << program.Output();
 }

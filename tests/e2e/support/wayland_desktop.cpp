@@ -7,6 +7,7 @@
 #include <stdlib.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <filesystem>
 #include <fstream>
@@ -80,8 +81,7 @@ Window FindWindow(Display* display, Window window, const std::function<bool(Wind
 
 bool Viewable(Display* display, Window window) {
     XWindowAttributes attributes{};
-    return XGetWindowAttributes(display, window, &attributes) &&
-           attributes.map_state == IsViewable;
+    return XGetWindowAttributes(display, window, &attributes) && attributes.map_state == IsViewable;
 }
 
 // Whether the compositor's output window covers the whole test display from its top left
@@ -112,6 +112,35 @@ bool OutputCoversTestDisplay() {
            attributes.height == DisplayHeight(display, DefaultScreen(display));
 }
 
+// Whether a window manager runs on the display that makes windows fullscreen when asked.
+bool WindowManagerMakesFullscreen(Display* display) {
+    const Atom supported = XInternAtom(display, "_NET_SUPPORTED", False);
+    const Atom fullscreen = XInternAtom(display, "_NET_WM_STATE_FULLSCREEN", False);
+    Atom type = None;
+    int format = 0;
+    unsigned long count = 0, after = 0;
+    unsigned char* data = nullptr;
+    if (XGetWindowProperty(display, DefaultRootWindow(display), supported, 0, 4096, False, XA_ATOM,
+                           &type, &format, &count, &after, &data) != Success ||
+        !data)
+        return false;
+    const auto* atoms = reinterpret_cast<const Atom*>(data);
+    const bool found = std::find(atoms, atoms + count, fullscreen) != atoms + count;
+    XFree(data);
+    return found;
+}
+
+// The compositor's output over the whole test display: fullscreen under a window manager, else
+// a window of the display's size, which lands at its top left corner.
+std::vector<std::string> OutputArguments() {
+    Display* display = kivo::test::TestDisplay();
+    if (WindowManagerMakesFullscreen(display))
+        return {"--fullscreen"};
+    const int screen = DefaultScreen(display);
+    return {"--width=" + std::to_string(DisplayWidth(display, screen)),
+            "--height=" + std::to_string(DisplayHeight(display, screen))};
+}
+
 }  // namespace
 
 WaylandDesktop::WaylandDesktop() {
@@ -126,12 +155,13 @@ WaylandDesktop::WaylandDesktop() {
     runtime_ = pattern;
     socket_ = kSocketName;
     // setsid: a process group of its own, ended whole with its shell and XWayland.
-    compositor_ = kivo::ChildProcess::Start(
-        "/usr/bin/setsid",
-        {"setsid", kCompositor, "--backend=x11-backend.so", "--use-pixman", "--fullscreen",
-         "--no-config", "--idle-time=0", "--xwayland", "--socket=" + socket_,
-         "--log=" + runtime_ + "/compositor.log"},
-        {}, {{"XDG_RUNTIME_DIR", runtime_}});
+    std::vector<std::string> arguments{
+        "setsid",       kCompositor,           "--backend=x11-backend.so",
+        "--use-pixman", "--no-config",         "--idle-time=0",
+        "--xwayland",   "--socket=" + socket_, "--log=" + runtime_ + "/compositor.log"};
+    for (std::string& argument : OutputArguments()) arguments.push_back(std::move(argument));
+    compositor_ = kivo::ChildProcess::Start("/usr/bin/setsid", arguments, {},
+                                            {{"XDG_RUNTIME_DIR", runtime_}});
     group_ = compositor_.Pid();
     // Its socket, its XWayland's display and its output over the test display.
     const bool started = PollUntil(
@@ -159,7 +189,8 @@ WaylandDesktop::~WaylandDesktop() {
 void WaylandDesktop::End() {
     if (group_ > 0) {
         kill(-group_, SIGTERM);
-        if (!PollUntil([&] { return compositor_.Pid() <= 0 || compositor_.TryWait() != -1; }, 10s)) {
+        if (!PollUntil([&] { return compositor_.Pid() <= 0 || compositor_.TryWait() != -1; },
+                       10s)) {
             kill(-group_, SIGKILL);
             compositor_.Wait();
         }

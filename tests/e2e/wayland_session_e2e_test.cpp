@@ -25,7 +25,8 @@ TEST(WaylandSession, TheProgramRunsThroughXWaylandOpensASecondTabAndQuitsWhole) 
     UiDriver ui(program.Pid());
 
     // The window, the home tab and its worker's page.
-    ASSERT_TRUE(WaitUntil([&] { return desktop.ShowsWindow(kivo::kMainWindowCaption); }, 60s))
+    ASSERT_TRUE(WaitUntil(
+        [&] { return desktop.ShowsWindow(kivo::kMainWindowClass, kivo::kMainWindowCaption); }, 60s))
         << program.Output() << desktop.Log();
     ASSERT_TRUE(WaitUntil([&] { return ui.TabNames().size() == 1 && ShowsAPage(ui); }, 60s))
         << program.Output() << Tree(ui.App());

@@ -17,6 +17,7 @@
 #include <stdexcept>
 #include <thread>
 
+#include "platform/x11_windows.h"
 #include "tests/support/test_support.h"
 
 namespace kivo::e2e {
@@ -49,19 +50,6 @@ std::string ReadFile(const std::string& path) {
 }
 
 using DisplayPtr = std::unique_ptr<Display, decltype(&XCloseDisplay)>;
-
-std::string TextProperty(Display* display, Window window, const char* name) {
-    Atom type = None;
-    int format = 0;
-    unsigned long count = 0, after = 0;
-    unsigned char* data = nullptr;
-    XGetWindowProperty(display, window, XInternAtom(display, name, False), 0, 1024, False,
-                       AnyPropertyType, &type, &format, &count, &after, &data);
-    std::string text = data && format == 8 ? std::string(reinterpret_cast<char*>(data), count) : "";
-    if (data)
-        XFree(data);
-    return text;
-}
 
 // The first window below `window` (itself included) for which `match` holds.
 Window FindWindow(Display* display, Window window, const std::function<bool(Window)>& match) {
@@ -212,14 +200,12 @@ std::vector<std::pair<std::string, std::string>> WaylandDesktop::SessionEnvironm
             {"DISPLAY", x_display_}};
 }
 
-bool WaylandDesktop::ShowsWindow(const std::string& title) const {
+bool WaylandDesktop::ShowsWindow(const std::string& window_class, const std::string& title) const {
     DisplayPtr display(XOpenDisplay(x_display_.c_str()), &XCloseDisplay);
     if (!display)
         return false;
-    return FindWindow(display.get(), DefaultRootWindow(display.get()), [&](Window w) {
-               return TextProperty(display.get(), w, "_NET_WM_NAME") == title &&
-                      Viewable(display.get(), w);
-           }) != None;
+    const unsigned long window = kivo::FindTopLevelWindow(display.get(), window_class, title);
+    return window != 0 && Viewable(display.get(), window);
 }
 
 std::string WaylandDesktop::Log() const {

@@ -27,8 +27,8 @@ class WaylandDesktop {
     // WAYLAND_DISPLAY and DISPLAY (XWayland's).
     std::vector<std::pair<std::string, std::string>> SessionEnvironment() const;
     const std::string& XDisplay() const { return x_display_; }
-    // Whether XWayland shows a window of this title (mapped and viewable).
-    bool ShowsWindow(const std::string& title) const;
+    // Whether XWayland shows a top-level window of this class and title (mapped, viewable).
+    bool ShowsWindow(const std::string& window_class, const std::string& title) const;
     // What the compositor logged, for failure messages.
     std::string Log() const;
 

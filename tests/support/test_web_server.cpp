@@ -301,7 +301,12 @@ setInterval(function () {
 
     // Every kind of input a login page may hold, one framed field that is not the page's own, and
     // fields named for the account dialog to take.
-    serve("/account-form", [](const httplib::Request&, httplib::Response& response) {
+    serve("/account-form", [](const httplib::Request& request, httplib::Response& response) {
+        // Names that a stored "name=value" line could not hold.
+        const std::string odd =
+            request.get_param_value("odd") == "1"
+                ? R"(<p><input name="odd=name"><input name="two&#10;lines"></p>)"
+                : "";
         SendPage(response, Page("Account form", R"(<form id="account" action="/login-submit">
 <input type="hidden" name="token" value="t">
 <p>User <input name="user" value="initial"></p>
@@ -309,7 +314,7 @@ setInterval(function () {
 <p>Password <input type="password" name="pass"></p>
 <p><input type="text" value="unnamed"><input type="checkbox" name="remember" checked>
 <input type="email" name="mail" value="m@x"><textarea name="note">n</textarea></p>
-</form>
+)" + odd + R"(</form>
 <iframe id="frame" src="/account-form-frame" width="300" height="80"></iframe>)"));
     });
     serve("/account-form-frame", [](const httplib::Request&, httplib::Response& response) {

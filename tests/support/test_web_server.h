@@ -35,6 +35,8 @@
 //                         <button id="submit" type="submit">; the title mirrors the two
 //                         inputs as "fields:" + a JSON array of their values
 //   /login-submit         where that form goes; shows what it received like /echo
+//   /account-form         every kind of input a login page may hold and a framed field; with
+//                         ?odd=1 also text inputs named "odd=name" and "two\nlines"
 //   /account-login?late=MS
 //                         a login page for saved accounts: <input name="UserName"> and
 //                         <input name="PassWord" type="password">, drawn by script MS

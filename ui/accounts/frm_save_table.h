@@ -30,9 +30,6 @@ inline constexpr const char* kNameMissing = "请填写一个表单名字！";
 inline constexpr const char* kNameNotFolder =
     "这个名字不能用作账号的缓存文件夹名（不能含“/"
     "”或“\\”、不能以“.”开头、不能太长），请换一个名字！";
-// Shown under the lists after a capture that left fields out, with their count.
-inline constexpr const char* kFieldsLeftOutBefore = "已略去 ";
-inline constexpr const char* kFieldsLeftOutAfter = " 个名字含换行或“=”的字段";
 inline constexpr const char* kSaved = "保存完成！";
 inline constexpr const char* kSaveFailed = "保存失败请重试！";
 inline constexpr const char* kDeleteFailed = "删除失败，请重试！";

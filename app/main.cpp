@@ -2,6 +2,7 @@
 // process loads the module of the main role from the program folder and runs it.
 #include <dlfcn.h>
 
+#include <exception>
 #include <iostream>
 #include <string>
 #include <vector>
@@ -17,6 +18,12 @@ int main(int argc, char** argv) {
     if (arguments.size() == 1 && arguments[0] == "--version") {
         std::cout << "gameKivo " << kivo::kFileVersion << '\n';
         return 0;
+    }
+    try {
+        kivo::SettleHomeVariable();
+    } catch (const std::exception& e) {
+        std::cerr << "gameKivo: " << e.what() << '\n';
+        return 1;
     }
     if (kivo::IsWorkerRole(arguments)) return kivo::RunWorkerRole(argc, argv, arguments);
 

@@ -24,6 +24,9 @@ inline constexpr const char* kInsertGame =
 // game ID text, description text, hint text (empty), address text, new ID text.
 inline constexpr const char* kInsertGameUrl =
     "insert into MAIN.[t_gameurllist] (GAMEID,URLNAME,URLHINT,URLVALUE,ID) VALUES (?,?,?,?,?);";
+// address ID text. Columns: URLVALUE.
+inline constexpr const char* kSelectGameUrlValue =
+    "Select URLVALUE From MAIN.[t_gameurllist] WHERE ID=?";
 // address text, description text, address ID text.
 inline constexpr const char* kUpdateGameUrl =
     "update t_gameurllist set urlvalue=?,urlname=? where id=?";

@@ -1,8 +1,20 @@
 #pragma once
 // Where the program and the user's files live. Every folder returned ends with "/".
+#include <optional>
 #include <string>
 
 namespace kivo {
+
+// The user's home folder, ending with "/": $HOME when it is an absolute path, else the home
+// the password database gives this user. Throws std::runtime_error with a text for the user
+// when there is neither: the program never falls back to a folder other users share.
+std::string HomeFolder();
+// The same from `home` ($HOME, null when unset) and the password database's home (nothing when
+// it has none), so that the rule can be checked without changing the process.
+std::string HomeFolderFrom(const char* home, const std::optional<std::string>& recorded_home);
+// Makes sure $HOME names the user's home (see HomeFolder), so that everything the program and
+// its libraries keep under it lands there; throws like HomeFolder.
+void SettleHomeVariable();
 
 // The folder of the running executable (the program folder).
 std::string AppPath();
@@ -12,8 +24,13 @@ std::string ExecutablePath();
 std::string ConfigFolder();
 // $XDG_DATA_HOME/gameKivo/ (else ~/.local/share/gameKivo/): the ordinary browsing profile.
 std::string ProfileFolder();
-// $XDG_RUNTIME_DIR/ (else a private per-user folder under /tmp, made on demand).
+// $XDG_RUNTIME_DIR/ (else a private per-user folder under /tmp, made on demand with mode 0700;
+// throws when that name is taken by a link, a file or another user's folder).
 std::string RuntimeFolder();
+// Makes `folder` (ending with "/") a private folder of this user and returns it: made with mode
+// 0700 when missing, narrowed to 0700 when wider. Throws when the name is a link, not a
+// folder, or another user's.
+std::string PrivateFolder(const std::string& folder);
 // $XDG_CACHE_HOME/gameKivo/ (else ~/.cache/gameKivo/).
 std::string UserCacheFolder();
 

@@ -61,6 +61,14 @@ std::vector<uint32_t> FindProcessesByName(const std::string& name) {
     return ids;
 }
 
+bool IsTrustedExecutable(const std::string& path) {
+    struct stat info {};
+    if (path.empty() || path.front() != '/' || stat(path.c_str(), &info) != 0)
+        return false;
+    const bool owner = info.st_uid == getuid() || info.st_uid == 0;
+    return S_ISREG(info.st_mode) && owner && (info.st_mode & (S_IWGRP | S_IWOTH)) == 0;
+}
+
 void KillOtherProcesses(const std::string& name_or_path) {
     const auto self = static_cast<uint32_t>(getpid());
     for (uint32_t pid : FindProcessesByName(FileNamePart(name_or_path))) {

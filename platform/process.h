@@ -19,6 +19,10 @@ std::vector<uint32_t> FindProcessesByName(const std::string& name);
 // except the calling process. Failures are skipped; nothing waits for the processes to go.
 void KillOtherProcesses(const std::string& name_or_path);
 
+// Whether the program file at `path` may be started on this user's behalf: a regular file
+// owned by this user or by root that nobody else can write to.
+bool IsTrustedExecutable(const std::string& path);
+
 // A started program. Destroying the object does not end the program; a program that was not
 // waited for is reaped in the background once it ends, so it never lingers as a zombie.
 class ChildProcess {

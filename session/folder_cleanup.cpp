@@ -112,16 +112,20 @@ void CheckFolder(const std::string& folder) {
         throw std::invalid_argument("\"" + folder + "\" is not an absolute folder");
 }
 
-// Removes every entry of root + "KivoCache/" whose name contains "AppTemp", except the
-// accounts' folders.
-void RemoveTempSessions(const std::string& root, const std::set<std::string>& account_folders) {
+// root + "KivoCache/", opened without following a link there.
+UniqueFd OpenSessionsFolder(const std::string& root) {
     CheckFolder(root);
     UniqueFd root_fd(open(root.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     if (!root_fd.Valid())
-        return;
+        return root_fd;
+    return OpenFolderAt(root_fd.Get(), std::string(kSessionsFolder).c_str());
+}
+
+// Removes every entry of root + "KivoCache/" whose name contains "AppTemp", except the
+// accounts' folders.
+void RemoveTempSessions(const std::string& root, const std::set<std::string>& account_folders) {
     DirHandle handle;
-    const auto names =
-        EntryNames(OpenFolderAt(root_fd.Get(), std::string(kSessionsFolder).c_str()), handle);
+    const auto names = EntryNames(OpenSessionsFolder(root), handle);
     for (const std::string& name : names) {
         if (name.find(kTempSessionMark) != std::string::npos && !account_folders.contains(name))
             RemoveTree(dirfd(handle.get()), name);
@@ -145,6 +149,12 @@ void DeleteFolderTree(const std::string& path) {
         !S_ISDIR(info.st_mode))
         return;
     RemoveEntry(parent.Get(), split.name, info.st_dev);
+}
+
+bool DeleteSessionFolder(const std::string& root, const std::string& name) {
+    CheckSessionName(name);
+    const UniqueFd sessions = OpenSessionsFolder(root);
+    return sessions.Valid() && RemoveTree(sessions.Get(), name);
 }
 
 std::set<std::string> AccountFolderNames(const std::vector<std::string>& stored_folders) {

@@ -19,6 +19,12 @@ bool DeleteFolder(const std::string& path);
 // (a file, a symbolic link) is left as it is. Throws like DeleteFolder for a bad path.
 void DeleteFolderTree(const std::string& path);
 
+// Removes the session folder `name` of root + "KivoCache/" with everything in it. A
+// "KivoCache" that is a symbolic link is not looked into. Returns true when it is gone; throws
+// std::invalid_argument for a root that is not an absolute folder or a name CheckSessionName
+// refuses.
+bool DeleteSessionFolder(const std::string& root, const std::string& name);
+
 // The folder names of saved accounts' session folders, from their stored forms (the accounts'
 // CACHEPATH values); stored forms that name no session folder are left out.
 std::set<std::string> AccountFolderNames(const std::vector<std::string>& stored_folders);

@@ -11,6 +11,7 @@
 #include "data/statements.h"
 #include "platform/paths.h"
 #include "platform/text.h"
+#include "platform/web_origin.h"
 #include "session/folder_cleanup.h"
 #include "session/session_names.h"
 #include "session/shell_folders.h"
@@ -1047,7 +1048,7 @@ void TFrmMultOpenApp::OpenGameForAccounts(const catalogue::CatalogueNode& Node,
     const std::vector<accounts::TUser> users = form.CheckedUsers();
     for (const accounts::TUser& user : users) {
         if (client_open)
-            OpenAccountTab(Node, user);
+            OpenAccountTab(Node, user, Node.Value);
         AddHistory(Node, Parent);
     }
     if (users.empty()) {
@@ -1079,13 +1080,16 @@ N_TRzTabSheet* TFrmMultOpenApp::OpenAddressTab(const catalogue::CatalogueNode& N
 }
 
 N_TRzTabSheet* TFrmMultOpenApp::OpenAccountTab(const catalogue::CatalogueNode& Node,
-                                               const accounts::TUser& user) {
+                                               const accounts::TUser& user,
+                                               const std::string& site) {
     return OpenAddressTab(Node, user.CACHEPATH, [&](N_TRzTabSheet& tab) {
         // Armed once the navigation has started; the fill waits for the page.
-        tab.LoginAcc = true;
         tab.LoginInfo = accounts::LoadLoginInfo(*database_, libMain, user.Id);
         tab.LoginUser = user.UName;
         tab.LoginUserId = user.Id;
+        tab.LoginSite = site;
+        // An address of another site (a restored tab's last page) opens unfilled.
+        tab.LoginAcc = IsAccountSite(site, Node.Value);
     });
 }
 
@@ -1098,7 +1102,7 @@ void TFrmMultOpenApp::ReopenTab(N_TRzTabSheet& tab) {
         tabStrip_.ReconnectTab(tab);
         const std::string address = tab.Address.empty() ? "about:blank" : tab.Address;
         tab.WebControl().Navigate(tab.TabHandle(), Utf8ToUtf16(address), u"");
-        tab.LoginAcc = !tab.LoginInfo.empty();
+        tab.LoginAcc = !tab.LoginInfo.empty() && IsAccountSite(tab.LoginSite, address);
         // The new view starts at 100 %: it takes the zoom the tab shows.
         if (tab.ZoomPercent != 100)
             tab.ZoomPercent = tab.WebControl().SetWebZoom(tab.TabHandle(), tab.ZoomPercent);
@@ -1129,7 +1133,8 @@ void TFrmMultOpenApp::RestoreTab(const SessionTab& entry) {
             catalogue::CatalogueNode node;
             node.ID = entry.GameUrlID;
             node.Value = entry.Url;
-            OpenAccountTab(node, users.front());
+            OpenAccountTab(node, users.front(),
+                           accounts::AddressValue(*database_, entry.GameUrlID));
             return;
         }
     }

@@ -163,9 +163,10 @@ class TFrmMultOpenApp : public Gtk::Window {
     N_TRzTabSheet* OpenAddressTab(const catalogue::CatalogueNode& Node,
                                   const std::string& cache_path,
                                   const std::function<void(N_TRzTabSheet&)>& arm);
-    // Opens one tab of a catalogue address for a saved account, armed to fill its login form.
-    N_TRzTabSheet* OpenAccountTab(const catalogue::CatalogueNode& Node,
-                                  const accounts::TUser& user);
+    // Opens one tab of a catalogue address for a saved account whose own address is `site`,
+    // armed to fill its login form when the address is of that site.
+    N_TRzTabSheet* OpenAccountTab(const catalogue::CatalogueNode& Node, const accounts::TUser& user,
+                                  const std::string& site);
     // Opens the page of a tab whose page ended again: its address in a new worker on its
     // session folder, an account tab armed with its login info.
     void ReopenTab(N_TRzTabSheet& tab);

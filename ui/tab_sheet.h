@@ -72,6 +72,9 @@ public:
 
     std::string LoginInfo;
     std::string LoginUser;
+    // The catalogue address of the account the tab was opened for: its values are filled only
+    // into pages of that address's site.
+    std::string LoginSite;
     bool LoginAcc = false;
     bool TabLocked = false;
     std::string TabPassword;

@@ -582,21 +582,33 @@ void TTabStrip::WebControl1DocumentComplete(TWebControl&, bool IsApplication,
 
 void TTabStrip::StartLoginFill(N_TRzTabSheet& tab, int32_t TabHandle) {
     using accounts::TLoginFill;
-    auto fill = std::make_shared<TLoginFill>(LoginFillCalls(tab.LoginInfo),
+    auto fill = std::make_shared<TLoginFill>(LoginFillCalls(tab.LoginInfo), tab.LoginSite,
                                              TLoginFill::Clock::now() + accounts::kFieldWait);
-    // Sends what the page has; false once nothing is left to wait for.
+    // Sends what the page has while the tab shows the account's site; false once nothing is
+    // left to wait for.
     auto run = [this, fill, TabHandle] {
         N_TRzTabSheet* sheet = FindTabByHandle(TabHandle);
         if (!sheet || !sheet->HasWebControl())
             return false;
-        TWebControl& control = sheet->WebControl();
+        const std::shared_ptr<TWebControl> control = sheet->SharedWebControl();
         const auto send = [&](const std::string& name, const std::string& value) {
-            control.LoginWeb(Utf8ToUtf16(name), Utf8ToUtf16(value), TabHandle);
+            control->LoginWeb(Utf8ToUtf16(name), Utf8ToUtf16(value), TabHandle);
         };
-        return fill->Run(send, TLoginFill::Clock::now()) == TLoginFill::Outcome::Again;
+        try {
+            const std::string page = Utf16ToUtf8(control->WebUrl(TabHandle));
+            return fill->Run(send, page, TLoginFill::Clock::now()) == TLoginFill::Outcome::Again;
+        } catch (const std::exception&) {
+            return false;  // the page cannot be asked where it is: nothing more is sent
+        }
     };
     loginFills_[TabHandle].disconnect();
     loginFills_.erase(TabHandle);
+    // The worker checks every field it writes against the account's site, in the page itself.
+    try {
+        tab.WebControl().LoginSite(TabHandle, Utf8ToUtf16(tab.LoginSite));
+    } catch (const std::exception&) {
+        return;
+    }
     if (run())
         loginFills_[TabHandle] = Glib::signal_timeout().connect(
             [this, run, TabHandle] {

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "imaging/rgb_image.h"
 #include "webcontrol/download_list.h"
@@ -68,8 +69,11 @@ public:
     virtual std::string LocationUrl() = 0;
     virtual std::string DocumentTitle() = 0;
     // Sets the value of the first element in document order whose id or name equals `name`
-    // ignoring letter case; throws when there is none or it is not an input element.
-    virtual void SetInputValue(const std::string& name, const std::string& value) = 0;
+    // ignoring letter case, in the top-level document only and only while that document's
+    // origin is one of `origins` (each "scheme://host:port", see OriginText); throws when the
+    // page is of another origin, or there is no such element or it is not an input element.
+    virtual void SetInputValue(const std::string& name, const std::string& value,
+                               const std::vector<std::string>& origins) = 0;
     virtual ScrollSize BodyScrollSize() = 0;
     // The whole document, or just what the view shows.
     virtual kivo::imaging::RgbImage Snapshot(bool full_document) = 0;

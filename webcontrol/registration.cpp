@@ -1,5 +1,6 @@
 #include "webcontrol/registration.h"
 
+#include "platform/process.h"
 #include "webcontrol/type_library.h"
 
 namespace gameKivo_TLB {
@@ -38,7 +39,8 @@ void UnregisterServer(kivo::UserSettings& settings) {
 
 std::optional<std::string> RegisteredServer(const kivo::UserSettings& settings) {
     auto server = settings.Read(ClassKey() + "\\LocalServer32", "");
-    if (server && server->empty()) return std::nullopt;
+    // A program someone else could have put or changed there is never started.
+    if (!server || !kivo::IsTrustedExecutable(*server)) return std::nullopt;
     return server;
 }
 

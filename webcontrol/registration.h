@@ -12,7 +12,8 @@ namespace gameKivo_TLB {
 void RegisterServer(kivo::UserSettings& settings, const std::string& server_executable);
 // Removes every record RegisterServer wrote.
 void UnregisterServer(kivo::UserSettings& settings);
-// The registered server executable, or nothing.
+// The registered server executable, or nothing: also when that file is not one this user may
+// start (see IsTrustedExecutable).
 std::optional<std::string> RegisteredServer(const kivo::UserSettings& settings);
 
 }  // namespace gameKivo_TLB

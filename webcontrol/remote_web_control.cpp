@@ -135,6 +135,10 @@ void RemoteWebControl::LoginWeb(const std::u16string& Name, const std::u16string
     Invoke(DispId::LoginWeb, InvokeKind::Method, Values({Name, Value, TabHandle}));
 }
 
+void RemoteWebControl::Set_LoginSite(int32_t TabHandle, const std::u16string& Url) {
+    Invoke(DispId::LoginSite, InvokeKind::PropertyPut, Values({TabHandle, Url}));
+}
+
 int32_t RemoteWebControl::Get_WebHandle(int32_t TabHandle) {
     return std::get<int32_t>(
         Result(DispId::WebHandle, InvokeKind::PropertyGet, Values({TabHandle})));

@@ -19,6 +19,7 @@ public:
     void Navigate(int32_t TabHandle, const std::u16string& Url,
                   const std::u16string& PostData) override;
     int32_t CreateWeb(int32_t TabHandle) override;
+    void Set_LoginSite(int32_t TabHandle, const std::u16string& Url) override;
     void LoginWeb(const std::u16string& Name, const std::u16string& Value,
                   int32_t TabHandle) override;
     int32_t Get_WebHandle(int32_t TabHandle) override;

@@ -52,6 +52,8 @@ inline constexpr int32_t FindText = 217;
 inline constexpr int32_t FindFinish = 218;
 inline constexpr int32_t SetWebZoom = 219;
 inline constexpr int32_t WebZoom = 220;
+// IWebControl: the site a tab's login fill is meant for
+inline constexpr int32_t LoginSite = 240;
 // IWebControlEvents
 inline constexpr int32_t ProgressChange = 201;
 inline constexpr int32_t StatusTextChange = 202;
@@ -85,7 +87,7 @@ using enum WireType;
 using enum InvokeKind;
 
 // IWebControl, in interface-table order.
-inline constexpr std::array<MemberDescription, 20> IWebControlMembers{{
+inline constexpr std::array<MemberDescription, 21> IWebControlMembers{{
     {DispId::Navigate, "Navigate", Method, 3, {Integer, Text, Text}, false, Integer},
     {DispId::CreateWeb, "CreateWeb", Method, 1, {Integer}, true, Integer},
     {DispId::LoginWeb, "LoginWeb", Method, 3, {Text, Text, Integer}, false, Integer},
@@ -107,6 +109,8 @@ inline constexpr std::array<MemberDescription, 20> IWebControlMembers{{
     {DispId::FindFinish, "FindFinish", Method, 1, {Integer}, false, Integer},
     {DispId::SetWebZoom, "SetWebZoom", Method, 2, {Integer, Integer}, true, Integer},
     {DispId::WebZoom, "WebZoom", PropertyGet, 1, {Integer}, true, Integer},
+    // The login fill's site.
+    {DispId::LoginSite, "LoginSite", PropertyPut, 2, {Integer, Text}, false, Integer},
 }};
 
 struct EventDescription {

@@ -8,6 +8,7 @@
 
 #include "imaging/bmp_file.h"
 #include "platform/text.h"
+#include "platform/web_origin.h"
 #include "webcontrol/post_form.h"
 
 namespace uitWebControl {
@@ -152,11 +153,24 @@ void TWebControl::Navigate(int32_t TabHandle, const std::u16string& Url,
         view->NavigatePost(Utf16ToUtf8(Url), PostBodyBytes(PostData));
 }
 
+void TWebControl::Set_LoginSite(int32_t TabHandle, const std::u16string& Url) {
+    login_sites_[TabHandle] = Utf16ToUtf8(Url);
+}
+
 void TWebControl::LoginWeb(const std::u16string& Name, const std::u16string& Value,
                            int32_t TabHandle) {
     if (Name.empty())
         return;
-    NeedView(TabHandle)->SetInputValue(Utf16ToUtf8(Name), Utf16ToUtf8(Value));
+    auto view = NeedView(TabHandle);
+    const auto site = login_sites_.find(TabHandle);
+    std::vector<std::string> origins;
+    if (site != login_sites_.end()) {
+        for (const kivo::WebOrigin& origin : kivo::AccountSiteOrigins(site->second))
+            origins.push_back(kivo::OriginText(origin));
+    }
+    if (origins.empty())
+        throw WebControlError("the tab has no site its login values may go to");
+    view->SetInputValue(Utf16ToUtf8(Name), Utf16ToUtf8(Value), origins);
 }
 
 int32_t TWebControl::Get_WebHandle(int32_t TabHandle) {

@@ -3,6 +3,7 @@
 // tab window they are shown in, executes the members of the web-control interface, writes the
 // page pictures and raises the views' events to the main process.
 #include <functional>
+#include <map>
 #include <memory>
 #include <optional>
 #include <string>
@@ -59,6 +60,7 @@ public:
     int32_t CreateWeb(int32_t TabHandle) override;
     void LoginWeb(const std::u16string& Name, const std::u16string& Value,
                   int32_t TabHandle) override;
+    void Set_LoginSite(int32_t TabHandle, const std::u16string& Url) override;
     int32_t Get_WebHandle(int32_t TabHandle) override;
     void WebRefresh(int32_t TabHandle) override;
     void WebForward(int32_t TabHandle) override;
@@ -122,6 +124,8 @@ public:
     DownloadList downloads_;
     // Absent until the first CreateWeb.
     std::optional<std::vector<ViewEntry>> ViewList;
+    // The account address each tab's login fill is meant for (see Set_LoginSite).
+    std::map<int32_t, std::string> login_sites_;
     // The failure of a page picture has been shown once; later ones go to the log.
     bool picture_failure_shown_ = false;
 };

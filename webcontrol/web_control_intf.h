@@ -53,6 +53,12 @@ public:
     virtual void FindFinish(int32_t TabHandle) = 0;
     virtual int32_t SetWebZoom(int32_t TabHandle, int32_t Percent) = 0;
     virtual int32_t Get_WebZoom(int32_t TabHandle) = 0;
+    // The address of the account whose values LoginWeb fills into the tab's page: LoginWeb then
+    // writes only into a page of that address's site (see AccountSiteOrigins), checked in the
+    // page itself as it writes, and refuses every other.
+    virtual void Set_LoginSite(int32_t, const std::u16string&) {
+        throw WebControlError("Member not found: LoginSite");
+    }
 };
 
 // The event interface is dispatch-only: the receiver gets the DISPID and the arguments, in

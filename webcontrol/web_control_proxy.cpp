@@ -100,6 +100,9 @@ void TWebControl::LoginWeb(const std::u16string& Name, const std::u16string& Val
                            int32_t TabHandle) {
     Object().LoginWeb(Name, Value, TabHandle);
 }
+void TWebControl::LoginSite(int32_t TabHandle, const std::u16string& Url) {
+    Object().Set_LoginSite(TabHandle, Url);
+}
 int32_t TWebControl::WebHandle(int32_t TabHandle) { return Object().Get_WebHandle(TabHandle); }
 void TWebControl::WebRefresh(int32_t TabHandle) { Object().WebRefresh(TabHandle); }
 void TWebControl::WebForward(int32_t TabHandle) { Object().WebForward(TabHandle); }

@@ -67,6 +67,7 @@ public:
     void Navigate(int32_t TabHandle, const std::u16string& Url, const std::u16string& PostData);
     int32_t CreateWeb(int32_t TabHandle);
     void LoginWeb(const std::u16string& Name, const std::u16string& Value, int32_t TabHandle);
+    void LoginSite(int32_t TabHandle, const std::u16string& Url);
     int32_t WebHandle(int32_t TabHandle);
     void WebRefresh(int32_t TabHandle);
     void WebForward(int32_t TabHandle);

@@ -42,6 +42,7 @@ Message InvokeMember(IWebControl& object, const Message& request) {
         case DispId::LoginWeb:
             object.LoginWeb(TextAt(request, 0), TextAt(request, 1), IntAt(request, 2));
             break;
+        case DispId::LoginSite: object.Set_LoginSite(IntAt(request, 0), TextAt(request, 1)); break;
         case DispId::WebHandle: result.emplace_back(object.Get_WebHandle(IntAt(request, 0))); break;
         case DispId::WebRefresh: object.WebRefresh(IntAt(request, 0)); break;
         case DispId::WebForward: object.WebForward(IntAt(request, 0)); break;

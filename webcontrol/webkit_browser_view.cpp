@@ -50,7 +50,11 @@ constexpr const char* kFrameScript = R"(
 })();
 )";
 
+// `origins`: the origins the page may have, "scheme://host:port" separated by spaces.
 constexpr const char* kSetInputScript = R"(
+var port = location.port || (location.protocol === "https:" ? "443" : "80");
+var here = location.protocol.slice(0, -1) + "://" + location.hostname + ":" + port;
+if (origins.split(" ").indexOf(here) < 0) return "elsewhere";
 var wanted = name.toLowerCase();
 var all = document.getElementsByTagName("*");
 for (var i = 0; i < all.length; i++) {
@@ -586,10 +590,15 @@ std::string WebKitBrowserView::DocumentTitle() {
     return QueryDocument(kivo::page::kQueryTitle, "return document.title;");
 }
 
-void WebKitBrowserView::SetInputValue(const std::string& name, const std::string& value) {
+void WebKitBrowserView::SetInputValue(const std::string& name, const std::string& value,
+                                      const std::vector<std::string>& origins) {
     CheckText(name);
     CheckText(value);
-    const std::string outcome = CallDocumentScript(kSetInputScript, {{"name", name}, {"value", value}});
+    std::string allowed;
+    for (const std::string& origin : origins) allowed += (allowed.empty() ? "" : " ") + origin;
+    const std::string outcome = CallDocumentScript(
+        kSetInputScript, {{"name", name}, {"value", value}, {"origins", allowed}});
+    if (outcome == "elsewhere") throw WebControlError("the page is not of the account's site");
     if (outcome == "missing") throw WebControlError("the page has no element \"" + name + "\"");
     if (outcome != "ok") throw WebControlError("the element \"" + name + "\" is not an input element");
 }

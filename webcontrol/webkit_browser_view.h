@@ -75,7 +75,8 @@ public:
     std::string DocumentUrl() override;
     std::string LocationUrl() override;
     std::string DocumentTitle() override;
-    void SetInputValue(const std::string& name, const std::string& value) override;
+    void SetInputValue(const std::string& name, const std::string& value,
+                       const std::vector<std::string>& origins) override;
     ScrollSize BodyScrollSize() override;
     kivo::imaging::RgbImage Snapshot(bool full_document) override;
     void Focus() override;

@@ -144,6 +144,9 @@ TEST_F(Accounts, AllAccountsAreCheckedInListOrderButNeverTheHeader) {
     EXPECT_FALSE(form.lstSelectUser()[0].Checked);
 }
 
+constexpr const char* kSite = "http://127.0.0.1:8080/login";
+constexpr const char* kPage = "http://127.0.0.1:8080/login?step=2";
+
 TEST(LoginFill, AMissingFieldIsAskedForAgainUntilTheDeadlineThenEndsTheFill) {
     using Clock = TLoginFill::Clock;
     const Clock::time_point start{};
@@ -156,22 +159,45 @@ TEST(LoginFill, AMissingFieldIsAskedForAgainUntilTheDeadlineThenEndsTheFill) {
         sent.push_back(name + "=" + value);
     };
 
-    TLoginFill fill({{"user", "a"}, {"pass", "b"}, {"code", "c"}}, deadline);
-    EXPECT_EQ(fill.Run(send, start), TLoginFill::Outcome::Again);
+    TLoginFill fill({{"user", "a"}, {"pass", "b"}, {"code", "c"}}, kSite, deadline);
+    EXPECT_EQ(fill.Run(send, kPage, start), TLoginFill::Outcome::Again);
     EXPECT_EQ(sent, (std::vector<std::string>{"user=a"}));
     present.insert("pass");  // drawn by the page's script meanwhile
-    EXPECT_EQ(fill.Run(send, start + kFieldRetryInterval), TLoginFill::Outcome::Again);
+    EXPECT_EQ(fill.Run(send, kPage, start + kFieldRetryInterval), TLoginFill::Outcome::Again);
     EXPECT_EQ(sent, (std::vector<std::string>{"user=a", "pass=b"}));  // not sent twice
     // "code" never comes: at the deadline the fill ends there.
-    EXPECT_EQ(fill.Run(send, deadline), TLoginFill::Outcome::Failed);
+    EXPECT_EQ(fill.Run(send, kPage, deadline), TLoginFill::Outcome::Failed);
     EXPECT_EQ(fill.Filled(), 2u);
 
-    TLoginFill late({{"user", "a"}, {"code", "c"}, {"pass", "b"}}, deadline);
-    EXPECT_EQ(late.Run(send, deadline + std::chrono::seconds(1)), TLoginFill::Outcome::Failed);
+    TLoginFill late({{"user", "a"}, {"code", "c"}, {"pass", "b"}}, kSite, deadline);
+    EXPECT_EQ(late.Run(send, kPage, deadline + std::chrono::seconds(1)),
+              TLoginFill::Outcome::Failed);
     present.insert("code");
-    TLoginFill whole({{"user", "a"}, {"code", "c"}}, deadline);
-    EXPECT_EQ(whole.Run(send, start), TLoginFill::Outcome::Done);
-    EXPECT_EQ(TLoginFill({}, deadline).Run(send, start), TLoginFill::Outcome::Done);
+    TLoginFill whole({{"user", "a"}, {"code", "c"}}, kSite, deadline);
+    EXPECT_EQ(whole.Run(send, kPage, start), TLoginFill::Outcome::Done);
+    EXPECT_EQ(TLoginFill({}, kSite, deadline).Run(send, kPage, start), TLoginFill::Outcome::Done);
+}
+
+TEST(LoginFill, AfterTheTabLeavesTheAccountsSiteNothingMoreIsSent) {
+    const TLoginFill::Clock::time_point start{};
+    std::vector<std::string> sent;
+    const TLoginFill::Send send = [&](const std::string& name, const std::string&) {
+        if (name == "pass")
+            throw std::runtime_error("not drawn yet");
+        sent.push_back(name);
+    };
+    TLoginFill fill({{"user", "a"}, {"pass", "b"}}, kSite, start + kFieldWait);
+    EXPECT_EQ(fill.Run(send, kPage, start), TLoginFill::Outcome::Again);
+    // The page sent the tab to another site before the password field came.
+    EXPECT_EQ(fill.Run(send, "http://localhost:8080/login", start), TLoginFill::Outcome::Elsewhere);
+    EXPECT_EQ(sent, std::vector<std::string>{"user"});
+
+    // A first page of another site gets nothing at all.
+    TLoginFill redirected({{"user", "a"}}, kSite, start + kFieldWait);
+    EXPECT_EQ(redirected.Run(send, "http://127.0.0.1:8081/login", start),
+              TLoginFill::Outcome::Elsewhere);
+    EXPECT_EQ(redirected.Run(send, "about:blank", start), TLoginFill::Outcome::Elsewhere);
+    EXPECT_EQ(sent.size(), 1u);
 }
 
 }  // namespace

@@ -164,6 +164,14 @@ TEST_F(AccountStore, SessionFoldersAreDeletedBelowBothRootsAndNowhereElse) {
     EXPECT_TRUE(fs::exists(folder_.Path() / "x"));
     EXPECT_TRUE(fs::exists(root + "KivoCache/B"));
 
+    // A "KivoCache" that is a link is not followed: what it points to stays.
+    const std::string linked = (folder_.Path() / "linked").string() + "/";
+    fs::create_directories(folder_.Path() / "elsewhere/B/Cache");
+    fs::create_directories(linked);
+    fs::create_symlink(folder_.Path() / "elsewhere", linked + "KivoCache");
+    kivo::accounts::DeleteAccountFolders("KivoCache\\B", linked, "");
+    EXPECT_TRUE(fs::exists(folder_.Path() / "elsewhere/B/Cache"));
+
     // Without a cache root only the program folder's copy is meant.
     EXPECT_EQ(kivo::accounts::AccountFolders("KivoCache\\B", app, ""),
               std::vector<std::string>{app + "KivoCache/B/"});

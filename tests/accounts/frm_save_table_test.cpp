@@ -70,9 +70,15 @@ class SaveTable : public ::testing::Test {
 };
 
 TEST_F(SaveTable, ACapturedFormIsEditedAndSavedWithItsCheckedFieldsOnly) {
-    captured_ = {{"pass", "first"}, {"user", "bob"}, {"extra", "e"}};
+    // Names that would break the stored "name=value" lines are left out, and the dialog says so.
+    captured_ = {{"pass", "first"}, {"a\nb", "x"}, {"user", "bob"},
+                 {"k=v", "y"},      {"c\r", "z"},  {"extra", "e"}};
     auto form = Open(false);
     ASSERT_EQ(form->Fields().size(), 3u);
+    EXPECT_EQ(form->Fields()[1].Name, "user");
+    EXPECT_TRUE(form->lblLeftOut.get_visible());
+    EXPECT_EQ(form->lblLeftOut.get_text(), std::string(kivo::accounts::kFieldsLeftOutBefore) + "3" +
+                                               kivo::accounts::kFieldsLeftOutAfter);
     EXPECT_TRUE(form->FieldChecked(0) && form->FieldChecked(1) && form->FieldChecked(2));
     EXPECT_EQ(form->edtNewName.get_text(), "first") << "the first field, a password here, names it";
 
@@ -125,6 +131,7 @@ TEST_F(SaveTable, APageThatCannotBeReadLeavesTheFieldsEmptyAndAccountsAreDeleted
     auto form = Open(false);
     EXPECT_EQ(messages_, std::vector<std::string>{kivo::accounts::kPageNotReady});
     EXPECT_TRUE(form->Fields().empty());
+    EXPECT_FALSE(form->lblLeftOut.get_visible());
     form.reset();
 
     form = Open(true);

@@ -109,6 +109,27 @@ TEST_F(Roles, RegistrationIsWrittenAndRemovedWithoutAWindow) {
     EXPECT_EQ(Running(), 0u);
 }
 
+TEST_F(Roles, AWorkerOthersCouldHaveChangedIsNeverStarted) {
+    kivo::UserSettings settings;
+    gameKivo_TLB::RegisterServer(settings, exe_);
+    ASSERT_EQ(Registered(), exe_);
+    // Writable by the group or by everyone, or another user's: as if none were registered.
+    for (const mode_t mode : {0775, 0757}) {
+        chmod(exe_.c_str(), mode);
+        EXPECT_FALSE(Registered().has_value()) << std::oct << mode;
+        TWebControl web;
+        EXPECT_THROW(web.Connect(), gameKivo_TLB::WebControlError);
+    }
+    chmod(exe_.c_str(), 0755);
+    if (geteuid() == 0) {
+        ASSERT_EQ(chown(exe_.c_str(), 65534, 65534), 0);
+        EXPECT_FALSE(Registered().has_value());
+        ASSERT_EQ(chown(exe_.c_str(), 0, 0), 0);
+    }
+    EXPECT_EQ(Registered(), exe_);
+    EXPECT_EQ(Running(), 0u);
+}
+
 TEST_F(Roles, WithoutItsModuleTheMainRoleEndsAtOnceAndAWorkerStillRuns) {
     const std::string bare = home_.Path() + "/without-module";
     std::filesystem::create_directories(bare);

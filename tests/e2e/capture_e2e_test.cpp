@@ -1,6 +1,7 @@
 // Saving a login form as an account, driven from outside: a catalogue address opened, a user
 // name and password typed into its page with real keys, the form saved under a name, and the
-// account deleted again from the address menu with its session folders.
+// account deleted again from the address menu with its session folders. Fields whose names a
+// stored line could not hold are left out, with a word in the dialog.
 #include <gtest/gtest.h>
 #include <sqlite3.h>
 
@@ -94,7 +95,7 @@ TEST(Capture, ALoginFormTypedIntoThePageIsSavedAsAnAccountAndDeletedWithItsFolde
     ProgramOptions options;
     options.start = false;
     ProgramUnderTest program(options);
-    AddCatalogue(program.DatabasePath(), program.Server().Url("/account-form"));
+    AddCatalogue(program.DatabasePath(), program.Server().Url("/account-form?odd=1"));
     program.Start();
     UiDriver ui(program.Pid());
 
@@ -122,8 +123,11 @@ TEST(Capture, ALoginFormTypedIntoThePageIsSavedAsAnAccountAndDeletedWithItsFolde
     Click(ui.WaitFor(ATSPI_ROLE_PUSH_BUTTON, "保存登录表单"));
     for (const char* field : {"user", "nick", "pass"})
         EXPECT_TRUE(WaitForCheck(ui, field)) << field;
-    for (const char* absent : {"token", "remember", "mail", "framed"})
+    for (const char* absent : {"token", "remember", "mail", "framed", "odd=name", "two\nlines"})
         EXPECT_FALSE(ui.Find(ATSPI_ROLE_CHECK_BOX, absent)) << absent;
+    // Names a stored line could not hold are left out, and the dialog says how many.
+    EXPECT_TRUE(WaitForShowing(ui, std::string(kivo::accounts::kFieldsLeftOutBefore) + "2" +
+                                       kivo::accounts::kFieldsLeftOutAfter));
     const Element name = ui.WaitFor(ATSPI_ROLE_TEXT, "描述");
     ASSERT_TRUE(name);
     EXPECT_EQ(name.Text(), "alice") << "the first field proposes the name";

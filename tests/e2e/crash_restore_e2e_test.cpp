@@ -1,7 +1,8 @@
 // A tab whose page process or worker is killed stays, says so and comes back logged in when the
 // user presses "重新打开", and never by itself; a killed program offers its tabs again at the
-// next start, and yes brings each back in its session. Driven from outside; what is checked is
-// what the window, the local server's log and the per-user list file show.
+// next start, and yes brings each back in its session; an account's tab that had moved on to
+// another site comes back there without the account's values. Driven from outside; what is
+// checked is what the window, the local server's log and the per-user list file show.
 #include <gtest/gtest.h>
 #include <signal.h>
 
@@ -89,6 +90,17 @@ std::pair<pid_t, std::string> OpenAccountTab(ProgramUnderTest& program, const Ui
     return {started.front(), *SessionsSeeing(program, kFilled).begin()};
 }
 
+// Kills the program, starts it again with an empty server log and answers its question with yes.
+void RestartRestoring(ProgramUnderTest& program) {
+    kill(program.Pid(), SIGKILL);
+    ASSERT_TRUE(program.WaitForEnd(30s).has_value());
+    program.Server().ClearRequests();
+    program.Start();
+    UiDriver ui(program.Pid());
+    ASSERT_TRUE(WaitForShowing(ui, kQuestion)) << Tree(ui.App()) << program.Output();
+    Click(ui.WaitFor(ATSPI_ROLE_PUSH_BUTTON, "是"));
+}
+
 TEST(CrashedTab, AKilledPageProcessOrWorkerComesBackLoggedInOnlyWhenAsked) {
     ProgramUnderTest program({.start = false});
     SeedLoginPage(program);
@@ -158,13 +170,8 @@ TEST(LastSession, AKilledProgramOffersItsTabsAgainAndYesBringsThemBackInTheirSes
     for (const auto& request : program.Server().RequestsTo("/account-ping"))
         old_sessions.insert(Session(request));
 
-    kill(program.Pid(), SIGKILL);
-    ASSERT_TRUE(program.WaitForEnd(30s).has_value());
-    program.Server().ClearRequests();
-    program.Start();
+    ASSERT_NO_FATAL_FAILURE(RestartRestoring(program));
     UiDriver ui(program.Pid());
-    ASSERT_TRUE(WaitForShowing(ui, kQuestion)) << Tree(ui.App()) << program.Output();
-    Click(ui.WaitFor(ATSPI_ROLE_PUSH_BUTTON, "是"));
 
     // The account tab logs in again in its own session; the free one has a fresh session.
     EXPECT_TRUE(WaitUntil(
@@ -195,6 +202,50 @@ TEST(LastSession, AKilledProgramOffersItsTabsAgainAndYesBringsThemBackInTheirSes
         return FileText(ListPath(program)).find("account-login") == std::string::npos;
     })) << FileText(ListPath(program));
     EXPECT_EQ(next.TabNames().size(), 1u);
+}
+
+TEST(LastSession, AnAccountTabThatMovedToAnotherSiteComesBackThereUnfilled) {
+    ProgramUnderTest program({.start = false});
+    Seed(program.DatabasePath(), {{"去他站",
+                                   AddressLeavingTheSite(program),
+                                   {{"账号丁", "KivoCache\\账号丁", "d-user", "d-pass"}}}});
+    program.Start();
+    const auto settled = [&] { return ReportsFrom(program, "/account-settled", "localhost"); };
+    const auto never_filled = [&] {
+        for (const auto& report : ReportsFrom(program, "/account-seen", "localhost"))
+            EXPECT_EQ(report.query, "u=&p=") << "the other site was given the account's values";
+        for (const auto& report : settled()) EXPECT_EQ(report.query, "u=&p=");
+    };
+    {
+        UiDriver ui(program.Pid());
+        ASSERT_TRUE(WaitUntil([&] { return ui.TabNames().size() == 1; })) << program.Output();
+        const auto before = program.Workers();
+        QuickLogin(ui, "去他站", "账号丁");
+        ASSERT_TRUE(WaitUntil([&] { return settled().size() == 1; }, 60s)) << program.Output();
+
+        // Its page process dies: "重新打开" opens the other site's page again, unfilled.
+        const auto started = NewWorkers(program, before);
+        ASSERT_EQ(started.size(), 1u);
+        const pid_t page = PageProcessOf(started.front());
+        ASSERT_GT(page, 0);
+        kill(page, SIGKILL);
+        const Element reopen = ui.WaitFor(ATSPI_ROLE_PUSH_BUTTON, kReopen, 60s);
+        ASSERT_TRUE(reopen) << program.Output();
+        Click(reopen);
+        ASSERT_TRUE(WaitUntil([&] { return settled().size() == 2; }, 60s)) << program.Output();
+        never_filled();
+        ASSERT_TRUE(WaitUntil([&] {
+            return FileText(ListPath(program)).find("localhost") != std::string::npos;
+        })) << FileText(ListPath(program));
+    }
+
+    // Restored at the next start: the same page, in the account's tab, still unfilled.
+    ASSERT_NO_FATAL_FAILURE(RestartRestoring(program));
+    UiDriver ui(program.Pid());
+    ASSERT_TRUE(WaitUntil([&] { return settled().size() == 1; }, 90s)) << program.Output();
+    never_filled();
+    EXPECT_TRUE(HasTabStartingWith(ui, "[账号丁]")) << ::testing::PrintToString(ui.TabNames());
+    EXPECT_TRUE(program.Running()) << program.Output();
 }
 
 TEST(LastSession, ADamagedListOrAHugeAddressIsLeftOutWithAWordAndNoQuestion) {

@@ -1,14 +1,16 @@
 // Saved accounts opened from an address's quick-login menu, driven from outside: each account in
 // a tab and a session of its own with its login form filled, all of them at once, a plain click
-// with nothing filled, a form drawn by script after the page has completed, and an opening that
-// fails part way. The database is seeded before the start as another installation would have
-// left it; what is checked is what the local server, the folders and the settings file see.
+// with nothing filled, a form drawn by script after the page has completed, an opening that
+// fails part way, and an address that sends the tab on to another site, which gets nothing. The
+// database is seeded before the start as another installation would have left it; what is checked
+// is what the local server, the folders and the settings file see.
 #include <gtest/gtest.h>
 #include <sqlite3.h>
 
 #include <algorithm>
 #include <set>
 #include <string>
+#include <vector>
 
 #include "platform/text.h"
 #include "platform/user_settings.h"
@@ -117,6 +119,36 @@ TEST(QuickLogin, FormsDrawnLateAreFilledAndAFailedAccountEndsTheOpening) {
     EXPECT_TRUE(FolderEntries(program.Home() + "/data/gameKivo", "outside").empty());
     EXPECT_EQ(kivo::UserSettings().Read(kivo::kUserShellFoldersKey, kivo::kCookiesValue),
               "/home/me/cookies");
+    EXPECT_TRUE(program.Running()) << program.Output();
+}
+
+TEST(QuickLogin, AnAccountsValuesNeverReachAnotherSite) {
+    ProgramUnderTest program({.start = false});
+    // Both addresses send the tab on a second after they have loaded, before any login form is
+    // there: one to a login page of another site, the other to one of its own site.
+    const std::string own = program.Server().Url("/account-login");
+    Seed(program.DatabasePath(), {{"去他站",
+                                   AddressLeavingTheSite(program),
+                                   {{"账号丁", "KivoCache\\账号丁", "d-user", "d-pass"}}},
+                                  {"留本站",
+                                   program.Server().Url("/go-later?ms=1000&to=" + QueryValue(own)),
+                                   {{"账号戊", "KivoCache\\账号戊", "e-user", "e-pass"}}}});
+    program.Start();
+    UiDriver ui(program.Pid());
+    ASSERT_TRUE(WaitUntil([&] { return ui.TabNames().size() == 1; })) << program.Output();
+
+    QuickLogin(ui, "去他站", "账号丁");
+    ASSERT_TRUE(WaitUntil(
+        [&] { return !ReportsFrom(program, "/account-settled", "localhost").empty(); }, 60s))
+        << program.Output();
+    EXPECT_EQ(ReportsFrom(program, "/account-settled", "localhost")[0].query, "u=&p=");
+    for (const ReceivedRequest& seen : ReportsFrom(program, "/account-seen", "localhost"))
+        EXPECT_EQ(seen.query, "u=&p=") << "the other site was given the account's values";
+
+    // A page of the account's own site reached the same way is filled.
+    QuickLogin(ui, "留本站", "账号戊");
+    EXPECT_TRUE(WaitUntil([&] { return !SessionsSeeing(program, "u=e-user&p=e-pass").empty(); }))
+        << program.Output();
     EXPECT_TRUE(program.Running()) << program.Output();
 }
 

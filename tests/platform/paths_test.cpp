@@ -176,3 +176,67 @@ TEST(CopyFileOnce, CopiesAtOnceLeaveOneWholeFileAndNeverReplaceIt) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(HomeFolder, ComesFromHomeOrTheUserListAndNeverFromASharedFolder) {
+    EXPECT_EQ(kivo::HomeFolderFrom("/home/ann", "/home/recorded"), "/home/ann/");
+    // Unset, empty or relative: the user list's home stands in.
+    for (const char* home : {static_cast<const char*>(nullptr), "", "relative/home"})
+        EXPECT_EQ(kivo::HomeFolderFrom(home, "/home/recorded"), "/home/recorded/");
+    // Neither: the start is refused with a word on what to do, never /tmp.
+    for (const std::optional<std::string>& recorded :
+         {std::optional<std::string>{}, std::optional<std::string>{""},
+          std::optional<std::string>{"nohome"}}) {
+        try {
+            kivo::HomeFolderFrom(nullptr, recorded);
+            ADD_FAILURE() << "a home was made up";
+        } catch (const std::runtime_error& e) {
+            EXPECT_NE(std::string(e.what()).find("Set HOME"), std::string::npos) << e.what();
+        }
+    }
+}
+
+TEST(HomeFolder, TheProgramWithoutHomeTakesTheUsersOwn) {
+    // The settings folder follows the home the user list gives, not /tmp.
+    kivo::test::TempHome temp;
+    unsetenv("XDG_CONFIG_HOME");
+    unsetenv("HOME");
+    const std::string config = kivo::ConfigFolder();
+    EXPECT_EQ(config.rfind("/tmp/", 0), std::string::npos) << config;
+    kivo::SettleHomeVariable();
+    ASSERT_NE(std::getenv("HOME"), nullptr);
+    EXPECT_EQ(kivo::HomeFolder() + ".config/gameKivo/", config);
+}
+
+TEST(PrivateFolder, IsMadeForThisUserOnlyAndNeverALink) {
+    kivo::test::TempHome home;
+    const std::string folder = home.Path() + "/run/";
+    EXPECT_EQ(kivo::PrivateFolder(folder), folder);
+    struct stat info {};
+    ASSERT_EQ(lstat(folder.c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 07777, 0700u);
+
+    chmod(folder.c_str(), 0777);  // left open by some earlier run
+    kivo::PrivateFolder(folder);
+    ASSERT_EQ(lstat(folder.c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 07777, 0700u);
+
+    // A link to a folder someone else prepared is refused, and so is a file.
+    fs::create_directories(home.Path() + "/prepared");
+    chmod((home.Path() + "/prepared").c_str(), 0777);
+    fs::create_directory_symlink(home.Path() + "/prepared", home.Path() + "/link");
+    EXPECT_THROW(kivo::PrivateFolder(home.Path() + "/link/"), std::runtime_error);
+    ASSERT_EQ(lstat((home.Path() + "/prepared").c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 07777, 0777u) << "the link's target was changed";
+    WriteFile(home.Path() + "/file", "x");
+    EXPECT_THROW(kivo::PrivateFolder(home.Path() + "/file/"), std::runtime_error);
+    // Another user's folder: only the superuser can make one to try with.
+    if (geteuid() == 0) {
+        fs::create_directories(home.Path() + "/theirs");
+        ASSERT_EQ(chown((home.Path() + "/theirs").c_str(), 65534, 65534), 0);
+        EXPECT_THROW(kivo::PrivateFolder(home.Path() + "/theirs/"), std::runtime_error);
+    }
+}
+
+}  // namespace

@@ -111,7 +111,7 @@ TestWebServer::TestWebServer() : server_(std::make_unique<httplib::Server>()) {
             Record({request.method, request.path,
                     question == std::string::npos ? "" : request.target.substr(question + 1),
                     request.get_header_value("Content-Type"), request.body,
-                    request.get_header_value("Cookie")});
+                    request.get_header_value("Cookie"), request.get_header_value("Host")});
             page(request, response);
         };
         server_->Get(pattern, handler);
@@ -301,7 +301,12 @@ setInterval(function () {
 
     // Every kind of input a login page may hold, one framed field that is not the page's own, and
     // fields named for the account dialog to take.
-    serve("/account-form", [](const httplib::Request&, httplib::Response& response) {
+    serve("/account-form", [](const httplib::Request& request, httplib::Response& response) {
+        // Names that a stored "name=value" line could not hold.
+        const std::string odd =
+            request.get_param_value("odd") == "1"
+                ? R"(<p><input name="odd=name"><input name="two&#10;lines"></p>)"
+                : "";
         SendPage(response, Page("Account form", R"(<form id="account" action="/login-submit">
 <input type="hidden" name="token" value="t">
 <p>User <input name="user" value="initial"></p>
@@ -309,7 +314,7 @@ setInterval(function () {
 <p>Password <input type="password" name="pass"></p>
 <p><input type="text" value="unnamed"><input type="checkbox" name="remember" checked>
 <input type="email" name="mail" value="m@x"><textarea name="note">n</textarea></p>
-</form>
+)" + odd + R"(</form>
 <iframe id="frame" src="/account-form-frame" width="300" height="80"></iframe>)"));
     });
     serve("/account-form-frame", [](const httplib::Request&, httplib::Response& response) {
@@ -317,8 +322,9 @@ setInterval(function () {
     });
     serve("/account-login", [this](const httplib::Request& request, httplib::Response& response) {
         const auto late = NumberParam(request, "late", 0, 0, kMaxDelayMs);
-        if (!late) {
-            SendBadRequest(response, "late must be a whole number");
+        const auto settle = NumberParam(request, "settle", 0, 0, kMaxDelayMs);
+        if (!late || !settle) {
+            SendBadRequest(response, "late and settle must be whole numbers");
             return;
         }
         // A browser without the session cookie is given one of its own.
@@ -333,6 +339,13 @@ function drawForm() {
       '<form method="post" action="/login-submit"><input name="UserName">' +
       '<input name="PassWord" type="password"></form>';
 }
+if ()" + std::to_string(*settle) + R"( > 0) window.addEventListener("load", function () {
+  setTimeout(function () {
+    var user = document.getElementsByName("UserName")[0], pass = document.getElementsByName("PassWord")[0];
+    new Image().src = "/account-settled?u=" + encodeURIComponent(user ? user.value : "") +
+                      "&p=" + encodeURIComponent(pass ? pass.value : "");
+  }, )" + std::to_string(*settle) + R"();
+});
 if ()" + std::to_string(*late) + R"( === 0) drawForm();
 else window.addEventListener("load", function () { setTimeout(drawForm, )" +
                                                   std::to_string(*late) + R"(); });
@@ -347,6 +360,23 @@ setInterval(function () {
   told = query;
   new Image().src = "/account-seen?" + query;
 }, 20);
+</script>)"));
+    });
+
+    serve("/go-later", [](const httplib::Request& request, httplib::Response& response) {
+        const auto delay = NumberParam(request, "ms", 1000, 0, kMaxDelayMs);
+        if (!delay) {
+            SendBadRequest(response, "ms must be a whole number");
+            return;
+        }
+        SendPage(response, Page("Going", "<p id=\"to\" data-to=\"" +
+                                             HtmlEscape(request.get_param_value("to")) + R"("></p>
+<script>
+window.addEventListener("load", function () {
+  setTimeout(function () {
+    location.href = document.getElementById("to").getAttribute("data-to");
+  }, )" + std::to_string(*delay) + R"();
+});
 </script>)"));
     });
 

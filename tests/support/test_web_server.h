@@ -35,6 +35,8 @@
 //                         <button id="submit" type="submit">; the title mirrors the two
 //                         inputs as "fields:" + a JSON array of their values
 //   /login-submit         where that form goes; shows what it received like /echo
+//   /account-form         every kind of input a login page may hold and a framed field; with
+//                         ?odd=1 also text inputs named "odd=name" and "two\nlines"
 //   /account-login?late=MS
 //                         a login page for saved accounts: <input name="UserName"> and
 //                         <input name="PassWord" type="password">, drawn by script MS
@@ -42,7 +44,12 @@
 //                         a browser without the cookie "sid" gets "sid=s" + a new number; the
 //                         page loads /account-ping, which shows its session in the server's log;
 //                         the title mirrors the fields as "fields:" + a JSON array (null while
-//                         a field is not there)
+//                         a field is not there); with &settle=MS it fetches
+//                         /account-settled?u=USER&p=PASSWORD with what the fields hold MS
+//                         milliseconds after the page has loaded
+//   /go-later?ms=MS&to=URL
+//                         titled "Going": sends the tab to URL MS milliseconds (default 1000)
+//                         after it has loaded
 //   /slow?ms=N            answers after N milliseconds (at most 10000)
 //   /title?t=TEXT         a page whose title is TEXT
 //   /canvas?ms=N&shapes=K a 640 × 480 canvas animated by requestAnimationFrame, K circles a frame
@@ -86,6 +93,8 @@ struct ReceivedRequest {
     std::string content_type;  // the Content-Type header, empty when absent
     std::string body;          // the raw body bytes
     std::string cookie;        // the Cookie header, empty when absent
+    std::string host;          // the Host header: "127.0.0.1:PORT", or "localhost:PORT" when
+                               // the page was asked for by that name
 };
 
 class TestWebServer {

@@ -436,10 +436,20 @@ TEST_F(BrowserHost, MembersWithAndWithoutADocument) {
     EXPECT_THROW(web.WebTitle(tab), WebControlError);
 }
 
-TEST_F(BrowserHost, LoginWebSetsInputsOnlyAndLiterally) {
+TEST_F(BrowserHost, LoginWebSetsInputsOnlyAndLiterallyAndOnlyOnTheAccountsSite) {
     TWebControl web;
     Watch(web);
     const int32_t tab = Open(web, "/login");
+    // Without a site, with another host, port or scheme, nothing is written.
+    const std::string port = std::to_string(server_.Port());
+    EXPECT_THROW(web.LoginWeb(u"username", u"x", tab), WebControlError);
+    for (const std::string& other :
+         {"http://localhost:" + port + "/login", std::string("http://127.0.0.1:1/login"),
+          "https://127.0.0.1:" + port + "/"}) {
+        web.LoginSite(tab, Utf8ToUtf16(other));
+        EXPECT_THROW(web.LoginWeb(u"username", u"x", tab), WebControlError) << other;
+    }
+    web.LoginSite(tab, Utf8ToUtf16(server_.Url("/elsewhere-on-the-site")));
     const std::u16string nasty = u"a\"b'c\\d\n</script><script>document.title='pwned'</script>";
     web.LoginWeb(u"username", nasty, tab);  // by name, other letter case
     web.LoginWeb(u"PASSWORD", u"密码", tab);  // by id, other letter case
@@ -460,6 +470,8 @@ TEST_F(BrowserHost, TheMainSideReadsTheLoginFieldsOfAViewAsTypedAndAHungWorkerOn
     TWebControl web;
     Watch(web);
     const int32_t tab = Open(web, "/account-form");
+    web.LoginSite(tab, Utf8ToUtf16(server_.Url("/")));
+    EXPECT_THROW(web.LoginWeb(u"framed", u"x", tab), WebControlError);  // a frame's is not filled
     // Values as the page holds them now, not as its markup said.
     web.LoginWeb(u"user", u"玩家 \"1\"\n</script>", tab);
     web.LoginWeb(u"pass", u"p=w'd", tab);
@@ -592,6 +604,7 @@ TEST_F(BrowserHost, DocumentScriptsAnswerTheSameThroughThePageExtensionAndWithou
         completions_.clear();
         web.Navigate(tab, Utf8ToUtf16(server_.Url("/login")), u"");
         ASSERT_TRUE(WaitForTopLevel());
+        web.LoginSite(tab, Utf8ToUtf16(server_.Url("/login")));
         web.LoginWeb(u"UserName", u"\"quoted\" \\ name", tab);
         EXPECT_THROW(web.LoginWeb(u"server", u"x", tab), WebControlError);
         EXPECT_THROW(web.LoginWeb(u"nothing-here", u"x", tab), WebControlError);

@@ -31,8 +31,11 @@ public:
     std::string DocumentUrl() override { return "document-url"; }
     std::string LocationUrl() override { return "location-url"; }
     std::string DocumentTitle() override { return "title"; }
-    void SetInputValue(const std::string& name, const std::string& value) override {
-        inputs.push_back(name + "=" + value);
+    void SetInputValue(const std::string& name, const std::string& value,
+                       const std::vector<std::string>& origins) override {
+        std::string sites;
+        for (const std::string& origin : origins) sites += " " + origin;
+        inputs.push_back(name + "=" + value + sites);
     }
     uitWebControl::ScrollSize BodyScrollSize() override {
         if (!body) throw std::runtime_error("no body");
@@ -133,8 +136,13 @@ TEST(WorkerObject, MembersReachTheirView) {
     EXPECT_EQ(object.Get_WebTitle(3), u"title");
     EXPECT_EQ(object.Get_WebUrl(3), u"document-url");
 
+    // Only with a site, whose origins go with every field written.
+    EXPECT_THROW(object.LoginWeb(u"用户", u"x", 3), WebControlError);
+    object.Set_LoginSite(3, u"http://game.example/login");
     object.LoginWeb(u"用户", u"\"'<x>", 3);
-    EXPECT_EQ(view->inputs, std::vector<std::string>{"用户=\"'<x>"});
+    EXPECT_EQ(view->inputs,
+              std::vector<std::string>{"用户=\"'<x> http://game.example:80 "
+                                       "https://game.example:80 https://game.example:443"});
     EXPECT_NO_THROW(object.WebBack(3));  // the view's error is swallowed
 }
 

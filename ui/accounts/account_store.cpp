@@ -34,6 +34,16 @@ std::vector<TUser> LoadUsers(TDISQLite3Database& db, const std::string& url_id) 
     return users;
 }
 
+bool IsStorableFieldName(std::string_view name) {
+    return name.find_first_of("\r\n=") == std::string_view::npos;
+}
+
+std::string AddressValue(TDISQLite3Database& db, const std::string& url_id) {
+    TDISQLite3Statement statement = db.Prepare16(data::sql::kSelectGameUrlValue);
+    statement.Bind_Str(1, url_id);
+    return statement.Step() == TDISQLite3Statement::kRow ? statement.Column_Str(0) : "";
+}
+
 bool IsBlankName(std::string_view name) {
     return name.find_first_not_of(" \t\r\n\v\f") == std::string_view::npos;
 }
@@ -129,10 +139,12 @@ std::vector<std::string> AccountFolders(std::string_view cache_path, const std::
 
 void DeleteAccountFolders(std::string_view cache_path, const std::string& work_path,
                           const std::string& cache_root) {
-    for (const std::string& folder : AccountFolders(cache_path, work_path, cache_root)) {
+    for (const std::string& root : {work_path, cache_root}) {
         try {
-            DeleteFolder(folder);
+            if (!root.empty())
+                DeleteSessionFolder(root, SessionFolderName(cache_path));
         } catch (const std::exception&) {
+            // A stored form that names no folder below "KivoCache/" is never touched.
         }
     }
 }

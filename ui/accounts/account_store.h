@@ -30,10 +30,21 @@ struct TEle {
     std::string Value;
 };
 
+// Whether a captured field's name can be kept: the login-info text holds one "name=value" line
+// per field, so a name with CR, LF or "=" would break it.
+bool IsStorableFieldName(std::string_view name);
+// What the account dialog says after a capture that left such fields out: their count between.
+inline constexpr const char* kFieldsLeftOutBefore = "已略去 ";
+inline constexpr const char* kFieldsLeftOutAfter = " 个名字含换行或“=”的字段";
+
 // The accounts of the address `url_id` (at most 1000), in the order the database returns them.
 std::vector<TUser> SelectUsers(data::TDISQLite3Database& db, const std::string& url_id);
 // The same, sorted by name as the lists show them.
 std::vector<TUser> LoadUsers(data::TDISQLite3Database& db, const std::string& url_id);
+
+// The catalogue address of the address ID `url_id`, the site its accounts are filled into;
+// empty when there is no such address.
+std::string AddressValue(data::TDISQLite3Database& db, const std::string& url_id);
 
 // Whether `name` can name an account: not blank, and usable as the name of its session folder.
 bool IsBlankName(std::string_view name);

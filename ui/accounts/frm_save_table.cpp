@@ -59,6 +59,12 @@ TFrmSaveTable::TFrmSaveTable(TSaveTableHost host)
     Body().put(lblname, kFieldListX, kListTop + kFieldListHeight + 10);
     Body().put(edtNewName, kFieldListX + 36, kListTop + kFieldListHeight + 6);
     Body().put(RzLabel3, kFieldListX, kListTop + kFieldListHeight + 34);
+    lblLeftOut.set_line_wrap(true);
+    lblLeftOut.set_max_width_chars(14);
+    lblLeftOut.set_xalign(0);
+    lblLeftOut.override_color(Gdk::RGBA("#C00000"));
+    lblLeftOut.set_no_show_all(true);
+    Body().put(lblLeftOut, kUserListX, kListTop + kListHeight + 38);
 
     btnDelete.set_label("删除");
     btnSave.set_label("保存");
@@ -160,6 +166,18 @@ void TFrmSaveTable::Capture() {
     } catch (const std::exception&) {
         Message(kPageNotReady, Gtk::MESSAGE_INFO);
         return;
+    }
+    // A name that would break the stored lines is left out, and the dialog says so.
+    const auto left_out =
+        std::erase_if(fields, [](const TEle& field) { return !IsStorableFieldName(field.Name); });
+    if (left_out > 0) {
+        const std::string text =
+            kFieldsLeftOutBefore + std::to_string(left_out) + kFieldsLeftOutAfter;
+        lblLeftOut.set_text(text);
+        lblLeftOut.get_accessible()->set_name(text);
+        lblLeftOut.show();
+    } else {
+        lblLeftOut.hide();
     }
     FillFields(std::move(fields));
     if (!fields_.empty())

@@ -80,6 +80,8 @@ class TFrmSaveTable : public TBorderlessDialog {
     Gtk::Entry edtNewName;
     Gtk::ListBox lstElec;
     Gtk::Label RzLabel3;
+    // Says how many captured fields were left out for their names; hidden when none was.
+    Gtk::Label lblLeftOut;
     Gtk::Button btnDelete, btnSave, btnClose;
     Gtk::Button& btnSysClose = TBorderlessDialog::btnClose;
 

@@ -2,9 +2,14 @@
 
 #include <exception>
 
+#include "platform/web_origin.h"
+
 namespace kivo::accounts {
 
-TLoginFill::Outcome TLoginFill::Run(const Send& send, Clock::time_point now) {
+TLoginFill::Outcome TLoginFill::Run(const Send& send, std::string_view page_url,
+                                    Clock::time_point now) {
+    if (next_ < calls_.size() && !IsAccountSite(account_url_, page_url))
+        return Outcome::Elsewhere;
     for (; next_ < calls_.size(); ++next_) {
         try {
             send(calls_[next_].first, calls_[next_].second);

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <sqlite3.h>
 
+#include <cctype>
 #include <cstdio>
 #include <set>
 #include <string>
@@ -109,6 +110,42 @@ inline std::multiset<std::string> SessionsSeeing(ProgramUnderTest& program,
         if (request.query == query)
             sessions.insert(Session(request));
     return sessions;
+}
+
+// `text` with every byte but letters and digits written as "%" and two hexadecimal digits.
+inline std::string QueryValue(const std::string& text) {
+    std::string encoded;
+    for (unsigned char c : text) {
+        if (std::isalnum(c)) {
+            encoded += static_cast<char>(c);
+        } else {
+            char hex[4];
+            snprintf(hex, sizeof hex, "%%%02X", c);
+            encoded += hex;
+        }
+    }
+    return encoded;
+}
+
+// The requests to `path` asked for under the host name `host` (the server answers to
+// "127.0.0.1" and "localhost" alike).
+inline std::vector<kivo::test::ReceivedRequest> ReportsFrom(ProgramUnderTest& program,
+                                                            const std::string& path,
+                                                            const std::string& host) {
+    std::vector<kivo::test::ReceivedRequest> reports;
+    for (const kivo::test::ReceivedRequest& request : program.Server().RequestsTo(path))
+        if (request.host.rfind(host + ":", 0) == 0)
+            reports.push_back(request);
+    return reports;
+}
+
+// An address that sends the tab on to the account login page of another site (the same server
+// asked for as "localhost") a second after it has loaded; that page reports what its fields
+// hold to /account-settled six seconds after it has loaded, when any fill is long over.
+inline std::string AddressLeavingTheSite(ProgramUnderTest& program) {
+    const std::string elsewhere = "http://localhost:" + std::to_string(program.Server().Port()) +
+                                  "/account-login?settle=6000";
+    return program.Server().Url("/go-later?ms=1000&to=" + QueryValue(elsewhere));
 }
 
 }  // namespace kivo::e2e

@@ -4,6 +4,8 @@
 #include <sys/wait.h>
 
 #include <exception>
+#include <filesystem>
+#include <string_view>
 
 #include "platform/process.h"
 #include "platform/unique_fd.h"
@@ -26,6 +28,15 @@ bool SandboxStarts(const std::string& tool) {
     } catch (const std::exception&) {
         return false;
     }
+}
+
+bool BusFolderExists(const std::string& address) {
+    constexpr std::string_view kPath = "unix:path=";
+    if (!address.starts_with(kPath))
+        return true;  // no bus, or one not on a socket path
+    const std::string path = address.substr(kPath.size(), address.find(',') - kPath.size());
+    std::error_code error;
+    return std::filesystem::is_directory(std::filesystem::path(path).parent_path(), error);
 }
 
 bool PageSandboxAvailable() {

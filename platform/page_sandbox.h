@@ -21,4 +21,9 @@ bool SandboxStarts(const std::string& tool);
 // Whether this process's pages get the sandbox: tried once per process.
 bool PageSandboxAvailable();
 
+// Whether the engine's sandbox can reach the D-Bus bus at `address` (a D-Bus address, empty for
+// none): its proxy binds the folder of a socket path, and a bus whose folder has gone (left
+// behind by an accessibility bus of an earlier session) makes the engine end the process.
+bool BusFolderExists(const std::string& address);
+
 }  // namespace kivo

@@ -622,7 +622,7 @@ void TFrmMultOpenApp::FormCreate() {
 
 void TFrmMultOpenApp::TellOfMissingSandbox() {
     // Said once per run: every worker finds the same and stays silent.
-    if (PageSandboxAvailable())
+    if (uitWebControl::PageSandboxUsable())
         return;
     std::cerr << "gameKivo: " << kNoSandboxNotice << '\n';
     statusBar_.ShowNotice(kNoSandboxNotice);

@@ -671,7 +671,9 @@ void TTabStrip::OpenInSessionOf(int32_t OpenerHandle, const std::string& url) {
     tab->SessionFolder = opener->SessionFolder;
     try {
         proxy->CreateWeb(tab->TabHandle());
+        allow_switch_ = true;
         pcMain.set_current_page(pcMain.page_num(*tab));
+        allow_switch_ = false;
         proxy->SetParent(tab->TabHandle());
         proxy->Navigate(tab->TabHandle(), Utf8ToUtf16(url), u"");
     } catch (const std::exception&) {

@@ -229,8 +229,34 @@ void RegisterMakerPages(WebKitWebContext* context) {
 // one: it sees the system's files read-only and, of the user's, only what the engine binds for
 // it (its session's data is kept by the network process, outside). The extension is read from
 // the program folder.
+// The accessibility bus the engine's sandbox would proxy for the pages, as the engine finds it:
+// the environment, else the display's root window.
+static std::string AccessibilityBusAddress() {
+    if (const char* address = std::getenv("AT_SPI_BUS_ADDRESS"); address && *address) return address;
+    GdkDisplay* display = gdk_display_get_default();
+    if (!display || !GDK_IS_X11_DISPLAY(display)) return {};
+    Display* x = gdk_x11_display_get_xdisplay(display);
+    Atom type = 0;
+    int format = 0;
+    unsigned long count = 0, after = 0;
+    unsigned char* data = nullptr;
+    std::string address;
+    if (XGetWindowProperty(x, DefaultRootWindow(x), XInternAtom(x, "AT_SPI_BUS", False), 0, 1024,
+                           False, AnyPropertyType, &type, &format, &count, &after, &data) == Success &&
+        data && format == 8)
+        address.assign(reinterpret_cast<const char*>(data), count);
+    if (data) XFree(data);
+    return address;
+}
+
+bool PageSandboxUsable() {
+    static const bool usable =
+        kivo::PageSandboxAvailable() && kivo::BusFolderExists(AccessibilityBusAddress());
+    return usable;
+}
+
 static void EnablePageSandbox(WebKitWebContext* context, const std::string& extension_folder) {
-    if (!kivo::PageSandboxAvailable()) return;
+    if (!PageSandboxUsable()) return;
     webkit_web_context_set_sandbox_enabled(context, TRUE);
     std::error_code error;
     if (!extension_folder.empty() && std::filesystem::is_directory(extension_folder, error))

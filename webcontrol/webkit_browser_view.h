@@ -34,6 +34,10 @@ void PrepareEngineProcess();
 // Gives a view of this process that choice.
 void ApplyMachineCompositing(WebKitWebView* view);
 
+// Whether this process's pages run in the engine's sandbox: the machine can make one and the
+// engine can reach what it proxies into it (see page_sandbox.h).
+bool PageSandboxUsable();
+
 // Serves the maker's pages in this web context.
 void RegisterMakerPages(WebKitWebContext* context);
 

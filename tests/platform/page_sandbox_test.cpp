@@ -18,4 +18,13 @@ TEST(PageSandbox, OnlyATrialRunThatSucceedsCounts) {
     EXPECT_EQ(kivo::PageSandboxAvailable(), kivo::SandboxStarts(kivo::kSandboxTool));
 }
 
+TEST(PageSandbox, ABusWhoseFolderHasGoneCannotBeReached) {
+    EXPECT_TRUE(kivo::BusFolderExists(""));
+    EXPECT_TRUE(kivo::BusFolderExists("unix:abstract=/tmp/dbus-x,guid=1"));
+    EXPECT_TRUE(kivo::BusFolderExists("unix:path=/tmp/bus"));
+    EXPECT_TRUE(kivo::BusFolderExists("unix:path=/tmp/bus,guid=0123"));
+    EXPECT_FALSE(kivo::BusFolderExists("unix:path=/nonexistent/at-spi/bus_0"));
+    EXPECT_FALSE(kivo::BusFolderExists("unix:path=/nonexistent/at-spi/bus_0,guid=0123"));
+}
+
 }  // namespace

@@ -725,7 +725,7 @@ TEST_F(BrowserHost, PicturesOfAHugePageAreMadeWithinAFixedMemoryBound) {
     const pid_t worker = web.DefaultInterface()->WorkerPid();
     EXPECT_LT(PeakKiB(worker), kBoundKiB);
     for (pid_t process : kivo::test::DescendantsOf(worker))
-        EXPECT_LT(PeakKiB(process), kBoundKiB) << ProcessCommand(process);
+        EXPECT_LT(PeakKiB(process), kBoundKiB) << kivo::test::ProcessCommand(process);
 }
 
 TEST_F(BrowserHost, APictureFailureIsShownOncePerWorker) {

@@ -129,6 +129,11 @@ namespace {
 
 constexpr const char* kPartialEnding = ".part";
 
+// The file the engine writes a download into before it takes the name it was given.
+std::string EngineFileOf(const std::string& path) {
+    return path + ".wkdownload";
+}
+
 bool LooksPartial(const std::filesystem::path& path) {
     const std::string name = path.filename().string();
     return path.is_absolute() && name.size() > 6 && name.front() == '.' &&
@@ -166,9 +171,11 @@ void RemoveLeftPartialDownloads(const std::string& journal) {
         if (entry.is_regular_file(error) && !entry.is_symlink(error)) {
             const std::filesystem::path partial(FileText(listed));
             struct stat info {};
-            if (LooksPartial(partial) && ::lstat(partial.c_str(), &info) == 0 &&
-                S_ISREG(info.st_mode))
-                ::unlink(partial.c_str());
+            if (LooksPartial(partial)) {
+                for (const std::string& file : {partial.string(), EngineFileOf(partial.string())})
+                    if (::lstat(file.c_str(), &info) == 0 && S_ISREG(info.st_mode))
+                        ::unlink(file.c_str());
+            }
         }
         ::unlink(listed.c_str());
     }
@@ -224,8 +231,10 @@ void PartialDownload::Unlist() {
 }
 
 PartialDownload::~PartialDownload() {
-    if (!committed_)
+    if (!committed_) {
         ::unlink(path_.c_str());
+        ::unlink(EngineFileOf(path_).c_str());
+    }
     Unlist();
 }
 

@@ -30,8 +30,9 @@ bool RoomFor(const std::string& folder, uint64_t bytes);
 // ($XDG_DATA_HOME/gameKivo/PartialDownloads/).
 std::string PartialDownloadJournal();
 // Removes the partial files that `journal` lists, left by a worker that was ended in the
-// middle of a download, and empties the list. Only hidden files ending with ".part" that are
-// no links are removed, whatever the list says.
+// middle of a download (with the file the engine was writing beside each), and empties the
+// list. Only hidden files ending with ".part" that are no links are removed, whatever the list
+// says.
 void RemoveLeftPartialDownloads(const std::string& journal);
 
 // A hidden file of its own beside the destination, made empty at construction, that receives

@@ -286,15 +286,19 @@ TEST(DownloadsE2E, ClosingARunningDownloadsTabAsksAndAKilledWorkersPartialFileGo
         const pid_t worker = NewWorker(program, before);
         PressChooserButton(ui, "保存");
         ASSERT_FALSE(WaitForDownloadText(ui, "下载中").empty());
-        ASSERT_TRUE(WaitUntil([&] { return NamesIn(downloads).size() == 1; }));
-        const std::string partial = NamesIn(downloads).front();
-        EXPECT_TRUE(partial.starts_with(".killed.bin.") && partial.ends_with(".part")) << partial;
+        // The partial file, and the engine's own file beside it while it writes.
+        ASSERT_TRUE(WaitUntil([&] {
+            const auto names = NamesIn(downloads);
+            return std::any_of(names.begin(), names.end(), [](const std::string& name) {
+                return name.starts_with(".killed.bin.") && name.ends_with(".part");
+            });
+        })) << ::testing::PrintToString(NamesIn(downloads));
         ASSERT_GT(worker, 0);
         kill(worker, SIGKILL);
     }
     kill(program.Pid(), SIGKILL);
     ASSERT_TRUE(program.WaitForEnd(30s).has_value());
-    EXPECT_EQ(NamesIn(downloads).size(), 1u);
+    EXPECT_FALSE(NamesIn(downloads).empty());
 
     // The next start removes it.
     program.Start();

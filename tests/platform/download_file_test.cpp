@@ -143,11 +143,12 @@ TEST(PartialDownload, WhatAKilledWriterLeftIsRemovedAndNothingElse) {
     if (writer == 0) {
         PartialDownload* killed = new PartialDownload(folder + "/big.bin", journal);
         std::ofstream(killed->Path(), std::ios::binary) << "half";
+        std::ofstream(killed->Path() + ".wkdownload", std::ios::binary) << "the engine's half";
         _exit(0);
     }
     int status = 0;
     ASSERT_EQ(waitpid(writer, &status, 0), writer);
-    ASSERT_EQ(NamesIn(folder).size(), 2u);
+    ASSERT_EQ(NamesIn(folder).size(), 3u);
 
     // Entries that name what no download made are only dropped.
     const std::string precious = folder + "/precious.txt";

@@ -13,6 +13,7 @@
 #include "app/upgrade.h"
 #include "app/x11_display.h"
 #include "data/data_module.h"
+#include "platform/download_file.h"
 #include "platform/instance_mutex.h"
 #include "platform/paths.h"
 #include "platform/process.h"
@@ -72,8 +73,10 @@ int RunMainRole(int argc, char** argv, const std::vector<std::string>& arguments
         return 1;
     }
 
-    // 2. Workers left behind by an earlier main process that did not end cleanly.
+    // 2. Workers left behind by an earlier main process that did not end cleanly, and the
+    // partial files of the downloads they were in the middle of.
     KillOtherProcesses(kProcessSweepName);
+    RemoveLeftPartialDownloads(PartialDownloadJournal());
 
     // 3. The component server and its registration switches.
     const ServerSwitches switches = ParseServerSwitches(arguments);

@@ -2,6 +2,8 @@
 
 #include <fcntl.h>
 #include <glib.h>
+#include <stdio.h>
+#include <sys/stat.h>
 #include <sys/statvfs.h>
 #include <unistd.h>
 
@@ -11,6 +13,7 @@
 #include <filesystem>
 #include <random>
 
+#include "platform/paths.h"
 #include "platform/unique_fd.h"
 
 namespace kivo {
@@ -38,6 +41,24 @@ std::string ValidUtf8(std::string_view text) {
     std::string result = valid;
     g_free(valid);
     return result;
+}
+
+// Format characters that change how a name reads without showing themselves: zero-width
+// marks and joiners, and the bidirectional embeddings, overrides and isolates that would show
+// "exe.txt" for "txt.exe".
+bool IsInvisibleFormat(gunichar c) {
+    return (c >= 0x200B && c <= 0x200F) || (c >= 0x202A && c <= 0x202E) ||
+           (c >= 0x2066 && c <= 0x2069);
+}
+
+std::string WithoutInvisibleFormats(const std::string& text) {
+    std::string kept;
+    for (const char* at = text.c_str(); *at; at = g_utf8_next_char(at)) {
+        const char* next = g_utf8_next_char(at);
+        if (!IsInvisibleFormat(g_utf8_get_char(at)))
+            kept.append(at, next);
+    }
+    return kept;
 }
 
 std::string ShortenKeepingExtension(const std::string& name) {
@@ -70,7 +91,7 @@ std::string SafeDownloadName(std::string_view suggested) {
     const size_t slash = suggested.find_last_of("/\\");
     if (slash != std::string_view::npos)
         suggested.remove_prefix(slash + 1);
-    std::string name = ValidUtf8(suggested);
+    std::string name = WithoutInvisibleFormats(ValidUtf8(suggested));
     for (char& c : name) {
         if (IsControl(static_cast<unsigned char>(c)))
             c = '_';
@@ -100,7 +121,68 @@ bool RoomFor(const std::string& folder, uint64_t bytes) {
     return bytes <= available;
 }
 
-PartialDownload::PartialDownload(std::string destination) : destination_(std::move(destination)) {
+std::string PartialDownloadJournal() {
+    return ProfileFolder() + "PartialDownloads/";
+}
+
+namespace {
+
+constexpr const char* kPartialEnding = ".part";
+
+// The file the engine writes a download into before it takes the name it was given.
+std::string EngineFileOf(const std::string& path) {
+    return path + ".wkdownload";
+}
+
+bool LooksPartial(const std::filesystem::path& path) {
+    const std::string name = path.filename().string();
+    return path.is_absolute() && name.size() > 6 && name.front() == '.' &&
+           name.ends_with(kPartialEnding);
+}
+
+std::string FileText(const std::string& path) {
+    UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW));
+    if (!fd.Valid())
+        return {};
+    char buffer[4096];
+    const ssize_t read = ::read(fd.Get(), buffer, sizeof buffer);
+    return read > 0 ? std::string(buffer, static_cast<size_t>(read)) : std::string();
+}
+
+// Moves `from` onto `to` unless a file is there already.
+bool RenameWithoutReplacing(const std::string& from, const std::string& to) {
+    if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0)
+        return true;
+    if (errno != EINVAL && errno != ENOSYS)
+        return false;
+    // A file system without that rename: a new link fails as well when the name is taken.
+    if (::link(from.c_str(), to.c_str()) != 0)
+        return false;
+    ::unlink(from.c_str());
+    return true;
+}
+
+}  // namespace
+
+void RemoveLeftPartialDownloads(const std::string& journal) {
+    std::error_code error;
+    for (const auto& entry : std::filesystem::directory_iterator(journal, error)) {
+        const std::string listed = entry.path().string();
+        if (entry.is_regular_file(error) && !entry.is_symlink(error)) {
+            const std::filesystem::path partial(FileText(listed));
+            struct stat info {};
+            if (LooksPartial(partial)) {
+                for (const std::string& file : {partial.string(), EngineFileOf(partial.string())})
+                    if (::lstat(file.c_str(), &info) == 0 && S_ISREG(info.st_mode))
+                        ::unlink(file.c_str());
+            }
+        }
+        ::unlink(listed.c_str());
+    }
+}
+
+PartialDownload::PartialDownload(std::string destination, std::string journal)
+    : destination_(std::move(destination)) {
     const std::filesystem::path target(destination_);
     const std::string name = target.filename().string();
     if (!target.is_absolute() || name.empty() || name == "." || name == "..")
@@ -112,11 +194,15 @@ PartialDownload::PartialDownload(std::string destination) : destination_(std::mo
     // Hidden while incomplete, and never a name the user could have chosen.
     const std::string base = folder + "/." + std::string(Utf8Prefix(name, 180)) + ".";
     for (int attempt = 0; attempt < 100; ++attempt) {
-        const std::string candidate = base + RandomSuffix() + ".part";
+        const std::string suffix = RandomSuffix();
+        const std::string candidate = base + suffix + kPartialEnding;
         UniqueFd fd(
             ::open(candidate.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0666));
         if (fd.Valid()) {
             path_ = candidate;
+            replaces_ = std::filesystem::exists(std::filesystem::symlink_status(destination_, error));
+            if (!journal.empty())
+                List(journal, suffix);
             return;
         }
         if (errno != EEXIST)
@@ -125,19 +211,45 @@ PartialDownload::PartialDownload(std::string destination) : destination_(std::mo
     throw DownloadFileError("无法在此文件夹写入文件");
 }
 
+void PartialDownload::List(const std::string& journal, const std::string& suffix) {
+    // Without its entry the download still works; only a kill would leave its file behind.
+    std::error_code error;
+    std::filesystem::create_directories(journal, error);
+    const std::string entry = journal + suffix + "-" + std::to_string(::getpid());
+    UniqueFd fd(::open(entry.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0600));
+    if (!fd.Valid())
+        return;
+    if (::write(fd.Get(), path_.data(), path_.size()) == static_cast<ssize_t>(path_.size()))
+        listed_ = entry;
+    else
+        ::unlink(entry.c_str());
+}
+
+void PartialDownload::Unlist() {
+    if (!listed_.empty())
+        ::unlink(std::exchange(listed_, {}).c_str());
+}
+
 PartialDownload::~PartialDownload() {
-    if (!committed_)
+    if (!committed_) {
         ::unlink(path_.c_str());
+        ::unlink(EngineFileOf(path_).c_str());
+    }
+    Unlist();
 }
 
 void PartialDownload::Commit() {
-    if (std::rename(path_.c_str(), destination_.c_str()) != 0) {
-        const std::string reason = Reason();
+    const bool moved = replaces_ ? std::rename(path_.c_str(), destination_.c_str()) == 0
+                                 : RenameWithoutReplacing(path_, destination_);
+    if (!moved) {
+        const std::string reason = errno == EEXIST ? "此位置已有同名文件，未覆盖" : Reason();
         ::unlink(path_.c_str());
         committed_ = true;
+        Unlist();
         throw DownloadFileError("无法保存为 " + destination_ + "（" + reason + "）");
     }
     committed_ = true;
+    Unlist();
 }
 
 }  // namespace kivo

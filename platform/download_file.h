@@ -26,12 +26,24 @@ std::string DownloadFolder();
 // Whether the file system of `folder` has room for `bytes` more; true when it cannot be told.
 bool RoomFor(const std::string& folder, uint64_t bytes);
 
+// The folder where this user's partial download files are listed while they exist
+// ($XDG_DATA_HOME/gameKivo/PartialDownloads/).
+std::string PartialDownloadJournal();
+// Removes the partial files that `journal` lists, left by a worker that was ended in the
+// middle of a download (with the file the engine was writing beside each), and empties the
+// list. Only hidden files ending with ".part" that are no links are removed, whatever the list
+// says.
+void RemoveLeftPartialDownloads(const std::string& journal);
+
 // A hidden file of its own beside the destination, made empty at construction, that receives
 // the transfer. Commit renames it onto the destination; without a commit it is removed.
 class PartialDownload {
   public:
-    // `destination`: an absolute path of a file in an existing folder. Throws DownloadFileError.
-    explicit PartialDownload(std::string destination);
+    // `destination`: an absolute path of a file in an existing folder. A file already there is
+    // one the user chose to replace; one that appears there later is never replaced. While it
+    // exists, the partial file is listed in the folder `journal` unless that is empty. Throws
+    // DownloadFileError.
+    explicit PartialDownload(std::string destination, std::string journal = {});
     ~PartialDownload();
     PartialDownload(const PartialDownload&) = delete;
     PartialDownload& operator=(const PartialDownload&) = delete;
@@ -39,12 +51,17 @@ class PartialDownload {
     const std::string& Path() const { return path_; }
     const std::string& Destination() const { return destination_; }
     // The complete file takes the destination's place (replacing a file the user chose to
-    // replace). Throws DownloadFileError; the partial file is then removed.
+    // replace, and no other). Throws DownloadFileError; the partial file is then removed.
     void Commit();
 
   private:
+    void List(const std::string& journal, const std::string& suffix);
+    void Unlist();
+
     std::string destination_;
     std::string path_;
+    std::string listed_;  // its entry in the journal, while there is one
+    bool replaces_ = false;
     bool committed_ = false;
 };
 

@@ -1,5 +1,6 @@
 #include "ui/downloads.h"
 
+#include <algorithm>
 #include <cstdio>
 
 #include "platform/download_file.h"
@@ -64,12 +65,40 @@ void TDownloads::WorkersEnded() {
             ++it;
             continue;
         }
-        if (it->second.chooser)
-            it->second.chooser->hide();
         links_.ShowDownloadText(
             DownloadFailedText(it->second.name, worker ? "页面已意外结束" : "页面已关闭"));
-        it = entries_.erase(it);
+        auto ended = it++;
+        Close(ended);
     }
+    ShowNextChooser();
+}
+
+bool TDownloads::Running(const TWebControl& worker) const {
+    return std::any_of(entries_.begin(), entries_.end(),
+                       [&](const auto& entry) { return entry.first.first == &worker; });
+}
+
+void TDownloads::Abandon(const TWebControl& worker) {
+    for (auto it = entries_.begin(); it != entries_.end();) {
+        if (it->first.first != &worker) {
+            ++it;
+            continue;
+        }
+        links_.ShowDownloadText(DownloadCancelledText(it->second.name));
+        auto given_up = it++;
+        Close(given_up);
+    }
+    ShowNextChooser();
+}
+
+void TDownloads::Close(std::map<Key, Entry>::iterator entry) {
+    if (entry->second.chooser) {
+        auto chooser = std::move(entry->second.chooser);
+        chooser->hide();
+        // Dropped from the main loop: this may run inside the chooser's own signal.
+        Glib::signal_idle().connect_once([chooser] {});
+    }
+    entries_.erase(entry);
 }
 
 void TDownloads::Ask(const std::weak_ptr<TWebControl>& worker, int32_t id,
@@ -82,6 +111,24 @@ void TDownloads::Ask(const std::weak_ptr<TWebControl>& worker, int32_t id,
     entry.worker = worker;
     // The worker made the name safe already; it is made safe here all the same.
     entry.name = SafeDownloadName(name);
+    entry.turn = ++turns_;
+    ShowNextChooser();
+}
+
+void TDownloads::ShowNextChooser() {
+    const bool choosing = std::any_of(entries_.begin(), entries_.end(),
+                                      [](const auto& entry) { return entry.second.chooser; });
+    if (choosing)
+        return;
+    // The downloads wait in the order they asked.
+    auto next = entries_.end();
+    for (auto it = entries_.begin(); it != entries_.end(); ++it)
+        if (!it->second.chosen && (next == entries_.end() || it->second.turn < next->second.turn))
+            next = it;
+    if (next == entries_.end())
+        return;
+    const Key key = next->first;
+    Entry& entry = next->second;
     entry.chooser = Gtk::FileChooserNative::create(kDownloadChooserTitle, *links_.Owner(),
                                                    Gtk::FILE_CHOOSER_ACTION_SAVE, "保存", "取消");
     entry.chooser->set_modal(false);
@@ -102,6 +149,8 @@ void TDownloads::Answer(Key key, int response) {
     entry.chooser->hide();
     // Dropped from the main loop: this runs inside the chooser's own signal.
     Glib::signal_idle().connect_once([chooser = std::move(entry.chooser)] {});
+    entry.chosen = true;
+    Glib::signal_idle().connect_once([this] { ShowNextChooser(); });
     auto worker = entry.worker.lock();
     const std::string name = entry.name;
     if (path.empty()) {
@@ -131,7 +180,7 @@ void TDownloads::Answer(Key key, int response) {
 void TDownloads::Progress(const TWebControl& worker, int32_t id, int32_t received_kib,
                           int32_t expected_kib) {
     auto it = entries_.find({&worker, id});
-    if (it == entries_.end() || it->second.chooser)
+    if (it == entries_.end() || !it->second.chosen)
         return;
     links_.ShowDownloadText(DownloadProgressText(it->second.name, received_kib, expected_kib));
 }
@@ -142,13 +191,10 @@ void TDownloads::Ended(const TWebControl& worker, int32_t id, bool finished,
     if (it == entries_.end())
         return;
     const std::string name = it->second.name;
-    if (it->second.chooser) {
-        // Failed while the user was still choosing: the question is void.
-        auto chooser = std::move(it->second.chooser);
-        chooser->hide();
-    }
-    entries_.erase(it);
+    // Failed while the user was still choosing or waiting to: the question is void.
+    Close(it);
     links_.ShowDownloadText(finished ? DownloadFinishedText(text) : DownloadFailedText(name, text));
+    ShowNextChooser();
 }
 
 }  // namespace kivo

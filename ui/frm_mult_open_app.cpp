@@ -9,6 +9,7 @@
 
 #include "app/identity.h"
 #include "data/statements.h"
+#include "platform/page_sandbox.h"
 #include "platform/paths.h"
 #include "platform/text.h"
 #include "platform/web_origin.h"
@@ -201,6 +202,13 @@ TTabStrip::TLinks TFrmMultOpenApp::TabStripLinks() {
     };
     links.ShowProgress = [this](int percent) { statusBar_.ShowProgress(percent); };
     links.ShowStatusText = [this](const std::string& text) { statusBar_.ShowStatusText(text); };
+    links.DownloadsRunning = [this](const TWebControl& worker) {
+        return downloads_.Running(worker);
+    };
+    links.AbandonDownloads = [this](const TWebControl& worker) { downloads_.Abandon(worker); };
+    links.ShowNotice = [this](const std::string& text, std::function<void()> click) {
+        statusBar_.ShowNotice(text, std::move(click));
+    };
     links.RecordVisitedUrl = [this](const std::string& url) {
         navigationBar_.RecordVisitedUrl(url);
     };
@@ -601,6 +609,7 @@ void TFrmMultOpenApp::FormCreate() {
     FormShow();
     if (QuitRequested_)
         return;
+    TellOfMissingSandbox();
     tmrAd_ = Glib::signal_timeout().connect(
         [this] {
             tmrAdTimer();
@@ -614,6 +623,14 @@ void TFrmMultOpenApp::FormCreate() {
     }
     Glib::signal_idle().connect_once(
         sigc::track_obj([this] { lastSession_.OfferLastSession(); }, lastSession_));
+}
+
+void TFrmMultOpenApp::TellOfMissingSandbox() {
+    // Said once per run: every worker finds the same and stays silent.
+    if (uitWebControl::PageSandboxUsable())
+        return;
+    std::cerr << "gameKivo: " << kNoSandboxNotice << '\n';
+    statusBar_.ShowNotice(kNoSandboxNotice);
 }
 
 void TFrmMultOpenApp::FormShow() {

@@ -183,6 +183,8 @@ class TFrmMultOpenApp : public Gtk::Window {
     void RegisterHotKeys();
     void UnregisterHotKeys();
     void FormShow();
+    // Where the pages run without their sandbox, the user is told.
+    void TellOfMissingSandbox();
     void tmrAdTimer();
     // Opens the promotion mini window, once per run.
     void ShowMiniWindow();

@@ -40,6 +40,11 @@ TStatusBar::TStatusBar(TLinks links) : links_(std::move(links)) {
     spDownload.set_max_width_chars(48);
     spDownload.set_no_show_all(true);
     sbWeb.pack_start(spDownload, Gtk::PACK_SHRINK);
+    spNotice.set_relief(Gtk::RELIEF_NONE);
+    spNotice.set_can_focus(false);
+    spNotice.set_no_show_all(true);
+    spNotice.signal_clicked().connect([this] { spNoticeClick(); });
+    sbWeb.pack_start(spNotice, Gtk::PACK_SHRINK);
     for (Gtk::Button* pane : {&spSC9, &spWebConfig, &spMenu, &spBug})
         sbWeb.pack_end(*pane, Gtk::PACK_SHRINK);
     spZoom.set_margin_end(6);
@@ -81,6 +86,21 @@ void TStatusBar::ShowDownloadText(const std::string& text) {
     spDownload.set_text(text);
     spDownload.set_tooltip_text(text);
     spDownload.set_visible(!text.empty());
+}
+
+void TStatusBar::ShowNotice(const std::string& text, std::function<void()> click) {
+    noticeClick_ = std::move(click);
+    spNotice.set_label(text);
+    spNotice.get_accessible()->set_name(text);
+    spNotice.set_visible(!text.empty());
+}
+
+void TStatusBar::spNoticeClick() {
+    auto click = std::move(noticeClick_);
+    noticeClick_ = nullptr;
+    spNotice.hide();
+    if (click)
+        click();
 }
 
 void TStatusBar::ShowZoom(int percent) {

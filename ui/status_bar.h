@@ -34,6 +34,11 @@ class TStatusBar {
     std::string StatusText() const { return spText.get_text(); }
     // The downloads' own pane: what the last download did; hidden until there is one.
     void ShowDownloadText(const std::string& text);
+    // The notices' pane: a word for the user that stays until the next one; a click on it runs
+    // `click` when there is one and hides the pane.
+    void ShowNotice(const std::string& text, std::function<void()> click = {});
+    std::string NoticeText() const { return spNotice.get_visible() ? spNotice.get_label() : ""; }
+    void spNoticeClick();
     // The active page's zoom, in percent.
     void ShowZoom(int percent);
 
@@ -51,6 +56,8 @@ class TStatusBar {
     Gtk::Label spText;
     Gtk::Label spDownload;
     Gtk::Label spZoom;
+    Gtk::Button spNotice;
+    std::function<void()> noticeClick_;
     Gtk::Button spBug, spMenu, spWebConfig, spSC9;
     Gtk::Menu pmPic;
 };

@@ -12,6 +12,11 @@ namespace kivo {
 
 inline constexpr int kTabWidth = 130;
 inline constexpr const char* kLoadingCaption = "载入中";
+// Asked before the last tab of a worker that still downloads closes.
+inline constexpr const char* kCloseWhileDownloadingQuestion =
+    "此页面的下载尚未完成，关闭后下载将被取消。是否关闭？";
+// The status bar's word on a pop-up that did not open; a click on it opens the page.
+inline constexpr const char* kPopupBlockedNotice = "已阻止弹出窗口";
 
 // The caption for `hint` on a tab `tab_width` pixels wide; `text_width` measures a text in the
 // tab's font. The first prefix wider than the limit is kept and followed by "..". An empty

@@ -96,6 +96,7 @@ TWebControl& N_TRzTabSheet::ConnectWebControl() {
             handlers_.WatchDownloads(proxy);
         proxy->OnBrowserKey = handlers_.BrowserKey;
         proxy->OnFindCount = handlers_.FindCount;
+        proxy->OnPopupBlocked = handlers_.PopupBlocked;
         proxy_ = proxy;
         proxy->Connect();
         proxy->Serverhandle(handlers_.ServerWindow);

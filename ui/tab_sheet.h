@@ -44,6 +44,7 @@ struct TabEventHandlers {
     // The page keys.
     TWebControl::TBrowserKey BrowserKey;
     TWebControl::TFindCount FindCount;
+    TWebControl::TPopupBlocked PopupBlocked;
     int32_t ServerWindow = 0;
     // Takes the download events of a new proxy.
     std::function<void(const std::shared_ptr<TWebControl>& proxy)> WatchDownloads;

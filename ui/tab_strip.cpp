@@ -4,6 +4,7 @@
 
 #include "platform/text.h"
 #include "ui/accounts/login_fill.h"
+#include "webcontrol/page_gates.h"
 
 namespace kivo {
 
@@ -155,6 +156,9 @@ TabEventHandlers TTabStrip::Handlers() {
     handlers.FindCount = [this](TWebControl&, int32_t count, int32_t tab) {
         if (links_.FindCount)
             links_.FindCount(count, tab);
+    };
+    handlers.PopupBlocked = [this](TWebControl&, const std::u16string& url, int32_t tab) {
+        WebControl1PopupBlocked(Utf16ToUtf8(url), tab);
     };
     handlers.ServerWindow = links_.ServerWindow();
     handlers.WatchDownloads = links_.WatchDownloads;
@@ -314,6 +318,8 @@ bool TTabStrip::pcMainClose() {
             return false;
         if (active->TabLocked && !links_.Confirm("是否关闭当前页面？", "提示"))
             return false;
+        if (!ConfirmDownloadsEnd(*active))
+            return false;
         // A tab whose page ended has nothing left to free in a worker.
         if (active->HasWebControl() && !active->PageEnded)
             active->WebControl().FreeWeb(active->TabHandle());
@@ -321,6 +327,23 @@ bool TTabStrip::pcMainClose() {
     } catch (const std::exception&) {
         return false;
     }
+}
+
+bool TTabStrip::ConfirmDownloadsEnd(N_TRzTabSheet& tab) {
+    // The worker ends with its last tab, and its downloads with it.
+    const auto proxy = tab.SharedWebControl();
+    if (!proxy || tab.PageEnded || !links_.DownloadsRunning || !links_.DownloadsRunning(*proxy))
+        return true;
+    const auto sharing = std::count_if(sheets_.begin(), sheets_.end(), [&](const auto& sheet) {
+        return sheet->SharedWebControl() == proxy;
+    });
+    if (sharing > 1)
+        return true;
+    if (!links_.Confirm(kCloseWhileDownloadingQuestion, "提示") || !IsLive(&tab))
+        return false;
+    if (links_.AbandonDownloads)
+        links_.AbandonDownloads(*proxy);
+    return true;
 }
 
 bool TTabStrip::CloseActiveTab() {
@@ -635,6 +658,40 @@ void TTabStrip::WebControl1NewTab(TWebControl& Sender, int32_t& TabHandle, int32
     if (opener)
         tab->SessionFolder = opener->SessionFolder;  // a page of the opener's session
     TabHandle = tab->TabHandle();
+}
+
+void TTabStrip::WebControl1PopupBlocked(const std::string& url, int32_t TabHandle) {
+    if (!links_.ShowNotice)
+        return;
+    // The notice stays until the next one: a click opens the last page refused.
+    links_.ShowNotice(kPopupBlockedNotice, [this, url, TabHandle] {
+        try {
+            OpenInSessionOf(TabHandle, url);
+        } catch (const std::exception&) {
+            // The opener's worker has gone: nothing to open the page in.
+        }
+    });
+}
+
+void TTabStrip::OpenInSessionOf(int32_t OpenerHandle, const std::string& url) {
+    N_TRzTabSheet* opener = FindTabByHandle(OpenerHandle);
+    if (!opener || !opener->HasWebControl() || opener->PageEnded || !IsPopupAddress(url))
+        return;
+    std::shared_ptr<TWebControl> proxy = opener->SharedWebControl();
+    N_TRzTabSheet* tab = AppendTab();
+    tab->ShareWebControl(proxy);
+    tab->SessionFolder = opener->SessionFolder;
+    try {
+        proxy->CreateWeb(tab->TabHandle());
+        allow_switch_ = true;
+        pcMain.set_current_page(pcMain.page_num(*tab));
+        allow_switch_ = false;
+        proxy->SetParent(tab->TabHandle());
+        proxy->Navigate(tab->TabHandle(), Utf8ToUtf16(url), u"");
+    } catch (const std::exception&) {
+        DestroyTab(tab);
+        throw;
+    }
 }
 
 void TTabStrip::WebControl1ProgressChange(TWebControl&, int32_t Progress, int32_t ProgressMax,

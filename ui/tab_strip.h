@@ -55,6 +55,11 @@ class TTabStrip : public sigc::trackable {
         // the count of a search's matches.
         std::function<void(int32_t command, int32_t TabHandle)> BrowserKey;
         std::function<void(int32_t count, int32_t TabHandle)> FindCount;
+        // Whether a worker still has downloads that have not ended, and giving them up.
+        std::function<bool(const TWebControl& worker)> DownloadsRunning;
+        std::function<void(const TWebControl& worker)> AbandonDownloads;
+        // A word in the status bar; a click on it runs `click`.
+        std::function<void(const std::string& text, std::function<void()> click)> ShowNotice;
     };
 
     explicit TTabStrip(TLinks links);
@@ -68,6 +73,9 @@ class TTabStrip : public sigc::trackable {
     // tab then stays with its "loading" caption).
     N_TRzTabSheet* NewGameTab();
     N_TRzTabSheet* FindTabByHandle(int32_t TabHandle);
+    // Opens `url` in a new tab in the session of the tab `OpenerHandle`, sharing its worker as
+    // the page's own pop-ups do; nothing when that tab or its worker has gone.
+    void OpenInSessionOf(int32_t OpenerHandle, const std::string& url);
     N_TRzTabSheet* ActiveTab();
     int TabCount() const { return static_cast<int>(sheets_.size()); }
     N_TRzTabSheet* Tab(int index);
@@ -99,6 +107,10 @@ class TTabStrip : public sigc::trackable {
     void WebControl1NewTab(TWebControl& Sender, int32_t& TabHandle, int32_t WebHandle);
     void WebControl1ProgressChange(TWebControl& Sender, int32_t Progress, int32_t ProgressMax,
                                    int32_t TabHandle);
+    // Whether the tab may close though its worker still downloads: asks when the worker ends
+    // with it.
+    bool ConfirmDownloadsEnd(N_TRzTabSheet& tab);
+    void WebControl1PopupBlocked(const std::string& url, int32_t TabHandle);
     void WebControl1StatusTextChange(TWebControl& Sender, const std::u16string& Text,
                                      int32_t TabHandle);
     void WebControl1Foreground(TWebControl& Sender);

@@ -34,6 +34,8 @@ public:
     // the window; the count of matches of the view's search (kTooManyMatches for too many).
     virtual void ViewBrowserKey(BrowserView& view, kivo::BrowserCommand command) = 0;
     virtual void ViewFindCount(BrowserView& view, int32_t count) = 0;
+    // The page asked for a window at `url` that was refused (see page_gates.h).
+    virtual void ViewPopupBlocked(BrowserView&, const std::string& /*url*/) {}
 };
 
 struct ScrollSize {

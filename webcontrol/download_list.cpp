@@ -52,7 +52,9 @@ void DownloadList::Add(std::shared_ptr<DownloadTransfer> transfer, int32_t tab) 
     entry.id = next_id_++;
     entry.tab = tab;
     entry.transfer = std::move(transfer);
+    DownloadTransfer& added = *entry.transfer;
     entries_.push_back(std::move(entry));
+    added.Attached();
 }
 
 void DownloadList::SaveTo(int32_t id, const std::string& path) {
@@ -72,7 +74,8 @@ void DownloadList::SaveTo(int32_t id, const std::string& path) {
         return;
     }
     try {
-        entry->partial = std::make_unique<kivo::PartialDownload>(path);
+        entry->partial =
+            std::make_unique<kivo::PartialDownload>(path, kivo::PartialDownloadJournal());
     } catch (const kivo::DownloadFileError& e) {
         Fail(*entry, e.what());
         return;

@@ -25,6 +25,9 @@ class DownloadTransfer {
     virtual void Start(const std::string& path) = 0;
     // Stops the transfer; it reports nothing more afterwards.
     virtual void Cancel() = 0;
+    // `events` is set now: a naming that came while the transfer waited to be taken (held until
+    // the user allowed the page's download) is reported now.
+    virtual void Attached() {}
 
     // Where the transfer reports; set by the list that takes it.
     DownloadTransferEvents* events = nullptr;

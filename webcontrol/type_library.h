@@ -69,6 +69,8 @@ inline constexpr int32_t DownloadEnded = 228;
 // IWebControlEvents: the page keys
 inline constexpr int32_t BrowserKey = 206;
 inline constexpr int32_t FindCount = 207;
+// IWebControlEvents: a pop-up the page asked for that did not open
+inline constexpr int32_t PopupBlocked = 208;
 }  // namespace DispId
 
 inline constexpr int kMaxArguments = 3;
@@ -121,7 +123,7 @@ struct EventDescription {
 };
 
 // IWebControlEvents. NewTab's first argument (TabHandle) is in and out.
-inline constexpr std::array<EventDescription, 7> IWebControlEventsMembers{{
+inline constexpr std::array<EventDescription, 8> IWebControlEventsMembers{{
     {DispId::ProgressChange, "ProgressChange", 3, {Integer, Integer, Integer}},
     {DispId::StatusTextChange, "StatusTextChange", 2, {Text, Integer}},
     {DispId::Foreground, "Foreground", 0, {}},
@@ -131,6 +133,9 @@ inline constexpr std::array<EventDescription, 7> IWebControlEventsMembers{{
     // the count of a search's matches.
     {DispId::BrowserKey, "BrowserKey", 2, {Integer, Integer}},
     {DispId::FindCount, "FindCount", 2, {Integer, Integer}},
+    // PopupBlocked(Url, TabHandle): the page of the tab asked for a window without the user's
+    // asking; none opened.
+    {DispId::PopupBlocked, "PopupBlocked", 2, {Text, Integer}},
 }};
 
 // Downloads. DownloadSaveTo(DownloadId, Path): an empty path cancels. DownloadAsk(DownloadId,

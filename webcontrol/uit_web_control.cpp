@@ -83,6 +83,15 @@ PictureSize PagePictureSize(ScrollSize body, bool capped) {
     return size;
 }
 
+bool DrawsWholeDocument(ScrollSize body, bool capped) {
+    const PictureSize whole = PagePictureSize(body, false);
+    if (body.width < 0 || body.height < 0 || whole.width > kMaxDrawnSide ||
+        whole.height > kMaxDrawnSide)
+        return false;
+    const int64_t pixels = int64_t{whole.width} * whole.height;
+    return pixels <= (capped ? kMaxThumbnailPixels : kMaxFullPicturePixels);
+}
+
 std::shared_ptr<BrowserView> TWebControl::FindView(int32_t TabHandle) const {
     if (!ViewList)
         return nullptr;
@@ -273,10 +282,7 @@ void TWebControl::SaveViewPicture(const std::string& path, BrowserView& view, bo
 
 kivo::imaging::RgbImage TWebControl::DrawPicture(BrowserView& view, std::optional<ScrollSize> body,
                                                  bool capped) {
-    // The engine draws a whole document at most this high and wide; a larger one is drawn as
-    // far as the view shows it.
-    if (body && body->width + kVerticalScrollBarWidth + 3 <= kMaxDrawnSide &&
-        body->height + kVerticalScrollBarWidth + 3 <= kMaxDrawnSide) {
+    if (body && DrawsWholeDocument(*body, capped)) {
         const PictureSize size = PagePictureSize(*body, capped);
         try {
             kivo::imaging::RgbImage whole = view.Snapshot(true);
@@ -393,6 +399,12 @@ void TWebControl::ViewBrowserKey(BrowserView& view, kivo::BrowserCommand command
     const int32_t tab = TabOfView(&view);
     if (auto* events = Subscriber())
         events->BrowserKey(static_cast<int32_t>(command), tab);
+}
+
+void TWebControl::ViewPopupBlocked(BrowserView& view, const std::string& url) {
+    const int32_t tab = TabOfView(&view);
+    if (auto* events = Subscriber())
+        events->PopupBlocked(Utf8ToUtf16(url), tab);
 }
 
 void TWebControl::ViewFindCount(BrowserView& view, int32_t count) {

@@ -2,6 +2,7 @@
 // TWebControl, the object a worker serves: it owns the worker's browser views, keyed by the
 // tab window they are shown in, executes the members of the web-control interface, writes the
 // page pictures and raises the views' events to the main process.
+#include <cstdint>
 #include <functional>
 #include <map>
 #include <memory>
@@ -36,6 +37,11 @@ void SetMessageBox(std::function<void(const std::string&)> show);
 inline constexpr int kVerticalScrollBarWidth = 17;
 // The largest side of a picture the engine draws of a whole document.
 inline constexpr int kMaxDrawnSide = 32767;
+// The most pixels of a whole document drawn for a thumbnail and for a full picture: drawing
+// takes four bytes a pixel in the page's process and again in the worker, so a page larger
+// than that is drawn as far as the view shows it, whatever size it claims.
+inline constexpr int64_t kMaxThumbnailPixels = int64_t{4096} * 4096;
+inline constexpr int64_t kMaxFullPicturePixels = int64_t{8192} * 8192;
 
 struct PictureSize {
     int width = 0;
@@ -44,6 +50,8 @@ struct PictureSize {
 // The size of a page picture for the body's scroll size; `capped`: at most twice as high as
 // wide.
 PictureSize PagePictureSize(ScrollSize body, bool capped);
+// Whether the whole document of that body is drawn for the picture, rather than the view.
+bool DrawsWholeDocument(ScrollSize body, bool capped);
 
 class TWebControl final : public gameKivo_TLB::IWebControl,
                           public gameKivo_TLB::WebControlEventSource,
@@ -97,6 +105,7 @@ public:
     void ViewDownload(BrowserView& view, std::shared_ptr<DownloadTransfer> transfer) override;
     void ViewBrowserKey(BrowserView& view, kivo::BrowserCommand command) override;
     void ViewFindCount(BrowserView& view, int32_t count) override;
+    void ViewPopupBlocked(BrowserView& view, const std::string& url) override;
 
   private:
     struct ViewEntry {

@@ -88,6 +88,10 @@ void TWebControl::Invoke(int32_t dispid, std::vector<Value>& arguments) {
             if (auto handler = OnFindCount)
                 handler(*this, integer(0), integer(1));
             break;
+        case DispId::PopupBlocked:
+            if (auto handler = OnPopupBlocked)
+                handler(*this, std::get<std::u16string>(arguments[0]), integer(1));
+            break;
     }
 }
 

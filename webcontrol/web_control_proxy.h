@@ -30,6 +30,8 @@ public:
     using TBrowserKey =
         std::function<void(TWebControl& Sender, int32_t Command, int32_t TabHandle)>;
     using TFindCount = std::function<void(TWebControl& Sender, int32_t Count, int32_t TabHandle)>;
+    using TPopupBlocked =
+        std::function<void(TWebControl& Sender, const std::u16string& Url, int32_t TabHandle)>;
 
     TWebControl() = default;
     ~TWebControl() override;
@@ -43,6 +45,7 @@ public:
     TNewTab OnNewTab;
     TBrowserKey OnBrowserKey;
     TFindCount OnFindCount;
+    TPopupBlocked OnPopupBlocked;
 
     // Downloads (see type_library.h).
     using TDownloadAsk =

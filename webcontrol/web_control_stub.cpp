@@ -130,6 +130,10 @@ void WebControlEventsSender::FindCount(int32_t Count, int32_t TabHandle) {
     Raise(DispId::FindCount, {Count, TabHandle});
 }
 
+void WebControlEventsSender::PopupBlocked(const std::u16string& Url, int32_t TabHandle) {
+    Raise(DispId::PopupBlocked, {Url, TabHandle});
+}
+
 void WebControlEventSource::Advise(std::unique_ptr<WebControlEventsSender> subscriber) {
     if (subscriber_) throw WebControlError("Connection limit reached: the object has a subscriber");
     subscriber_ = std::move(subscriber);

@@ -27,6 +27,7 @@ public:
     // The page keys.
     void BrowserKey(int32_t Command, int32_t TabHandle);
     void FindCount(int32_t Count, int32_t TabHandle);
+    void PopupBlocked(const std::u16string& Url, int32_t TabHandle);
 
     // Downloads (see type_library.h).
     void DownloadAsk(int32_t DownloadId, const std::u16string& SuggestedName, int32_t TabHandle);

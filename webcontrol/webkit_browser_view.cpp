@@ -12,11 +12,13 @@
 #include <string_view>
 
 #include "platform/gl_renderer.h"
+#include "platform/page_sandbox.h"
 #include "platform/paths.h"
 #include "platform/x11_windows.h"
 #include "webcontrol/document_access.h"
 #include "webcontrol/document_server.h"
 #include "webcontrol/maker_pages.h"
+#include "webcontrol/page_guard.h"
 #include "webcontrol/page_messages.h"
 #include "webcontrol/post_form.h"
 #include "webcontrol/uit_web_control.h"
@@ -187,36 +189,7 @@ void ApplyMachineCompositing(WebKitWebView* view) {
 }
 
 GtkWidget* NewResubmitQuestion(int32_t owner_window) {
-    GtkWidget* box = gtk_message_dialog_new(nullptr, GTK_DIALOG_MODAL, GTK_MESSAGE_QUESTION,
-                                            GTK_BUTTONS_NONE, "%s", kResubmitQuestion);
-    gtk_window_set_title(GTK_WINDOW(box), kResubmitCaption);
-    GtkWidget* yes = gtk_dialog_add_button(GTK_DIALOG(box), "是", GTK_RESPONSE_YES);
-    GtkWidget* no = gtk_dialog_add_button(GTK_DIALOG(box), "否", GTK_RESPONSE_NO);
-    for (GtkWidget* button : {yes, no})
-        atk_object_set_name(gtk_widget_get_accessible(button),
-                            gtk_button_get_label(GTK_BUTTON(button)));
-    gtk_dialog_set_default_response(GTK_DIALOG(box), GTK_RESPONSE_NO);
-    gtk_widget_grab_focus(no);
-    gtk_widget_realize(box);
-    // The main window lives in another process: the question stays above it and in its middle.
-    GdkDisplay* display = gtk_widget_get_display(box);
-    const auto owner_id = static_cast<Window>(static_cast<uint32_t>(owner_window));
-    if (owner_id != 0 && GDK_IS_X11_DISPLAY(display) &&
-        kivo::WindowExists(gdk_x11_display_get_xdisplay(display), owner_id)) {
-        if (GdkWindow* owner = gdk_x11_window_foreign_new_for_display(display, owner_id)) {
-            gdk_window_set_transient_for(gtk_widget_get_window(box), owner);
-            int x = 0, y = 0, width = 0, height = 0;
-            gdk_window_get_origin(owner, &x, &y);
-            GtkRequisition size{};
-            gtk_widget_get_preferred_size(box, nullptr, &size);
-            width = gdk_window_get_width(owner);
-            height = gdk_window_get_height(owner);
-            gtk_window_move(GTK_WINDOW(box), x + (width - size.width) / 2,
-                            y + (height - size.height) / 2);
-            g_object_unref(owner);
-        }
-    }
-    return box;
+    return NewPageQuestion(owner_window, kResubmitCaption, kResubmitQuestion, "是", "否");
 }
 
 // The body of a form posted to one of the program's own pages; a form is small, so whatever
@@ -256,6 +229,44 @@ void RegisterMakerPages(WebKitWebContext* context) {
         nullptr, nullptr);
 }
 
+// Every page process of the context runs in the engine's sandbox where the machine can make
+// one: it sees the system's files read-only and, of the user's, only what the engine binds for
+// it (its session's data is kept by the network process, outside). The extension is read from
+// the program folder.
+// The accessibility bus the engine's sandbox would proxy for the pages, as the engine finds it:
+// the environment, else the display's root window.
+static std::string AccessibilityBusAddress() {
+    if (const char* address = std::getenv("AT_SPI_BUS_ADDRESS"); address && *address) return address;
+    GdkDisplay* display = gdk_display_get_default();
+    if (!display || !GDK_IS_X11_DISPLAY(display)) return {};
+    Display* x = gdk_x11_display_get_xdisplay(display);
+    Atom type = 0;
+    int format = 0;
+    unsigned long count = 0, after = 0;
+    unsigned char* data = nullptr;
+    std::string address;
+    if (XGetWindowProperty(x, DefaultRootWindow(x), XInternAtom(x, "AT_SPI_BUS", False), 0, 1024,
+                           False, AnyPropertyType, &type, &format, &count, &after, &data) == Success &&
+        data && format == 8)
+        address.assign(reinterpret_cast<const char*>(data), count);
+    if (data) XFree(data);
+    return address;
+}
+
+bool PageSandboxUsable() {
+    static const bool usable =
+        kivo::PageSandboxAvailable() && kivo::BusFolderExists(AccessibilityBusAddress());
+    return usable;
+}
+
+static void EnablePageSandbox(WebKitWebContext* context, const std::string& extension_folder) {
+    if (!PageSandboxUsable()) return;
+    webkit_web_context_set_sandbox_enabled(context, TRUE);
+    std::error_code error;
+    if (!extension_folder.empty() && std::filesystem::is_directory(extension_folder, error))
+        webkit_web_context_add_path_to_sandbox(context, extension_folder.c_str(), TRUE);
+}
+
 WebKitEngine::WebKitEngine(const kivo::SessionFolders& folders, const std::string& extension_folder) {
     kivo::MakeFolders(folders.Cookies);
     kivo::MakeFolders(folders.Cache);
@@ -272,6 +283,7 @@ WebKitEngine::WebKitEngine(const kivo::SessionFolders& folders, const std::strin
     // Games are often served in frames from another host than the portal's.
     webkit_cookie_manager_set_accept_policy(cookies, WEBKIT_COOKIE_POLICY_ACCEPT_ALWAYS);
     webkit_web_context_set_cache_model(context_.Get(), WEBKIT_CACHE_MODEL_WEB_BROWSER);
+    EnablePageSandbox(context_.Get(), extension_folder);
     // Without the extension the document scripts run from here, which works as well but needs a
     // script engine in this process.
     std::error_code error;
@@ -327,6 +339,10 @@ WebKitBrowserView::WebKitBrowserView(WebKitWebContext* context, BrowserViewEvent
     g_signal_connect(view_.Get(), "web-process-terminated", G_CALLBACK(OnProcessTerminated), this);
     g_signal_connect(view_.Get(), "user-message-received", G_CALLBACK(OnPageMessage), this);
     g_object_set_data(G_OBJECT(view_.Get()), kOwnerKey, this);
+    guard_ = std::make_unique<PageGuard>(
+        view_.Get(), [this](std::shared_ptr<DownloadTransfer> transfer) {
+            StartDownload(std::move(transfer));
+        });
     // The page keys.
     g_signal_connect(view_.Get(), "key-press-event", G_CALLBACK(OnKeyPress), this);
     gtk_widget_add_events(GTK_WIDGET(view_.Get()), GDK_SCROLL_MASK | GDK_SMOOTH_SCROLL_MASK);
@@ -342,6 +358,10 @@ WebKitBrowserView* WebKitBrowserView::OfWebView(WebKitWebView* view) {
 }
 
 void WebKitBrowserView::DownloadBegan(std::shared_ptr<DownloadTransfer> transfer) {
+    guard_->DownloadBegan(std::move(transfer));
+}
+
+void WebKitBrowserView::StartDownload(std::shared_ptr<DownloadTransfer> transfer) {
     auto keep = shared_from_this();
     events_.ViewDownload(*this, std::move(transfer));
 }
@@ -361,6 +381,7 @@ void WebKitBrowserView::InstallFrameScript() {
 }
 
 WebKitBrowserView::~WebKitBrowserView() {
+    guard_.reset();
     if (resubmit_box_) {
         g_signal_handlers_disconnect_by_data(resubmit_box_, this);
         gtk_widget_destroy(std::exchange(resubmit_box_, nullptr));
@@ -775,8 +796,13 @@ void WebKitBrowserView::OnLoadStartedClearStatus(WebKitWebView*, WebKitLoadEvent
         static_cast<WebKitBrowserView*>(data)->ClearStatusText();
 }
 
-GtkWidget* WebKitBrowserView::OnCreate(WebKitWebView*, WebKitNavigationAction*, gpointer data) {
+GtkWidget* WebKitBrowserView::OnCreate(WebKitWebView*, WebKitNavigationAction* action,
+                                       gpointer data) {
     auto* self = static_cast<WebKitBrowserView*>(data);
+    if (!self->guard_->AllowPopup(action)) {
+        self->PopupBlocked(action);
+        return nullptr;
+    }
     GtkWidget* created = nullptr;
     Guard("new window", [&] {
         auto keep = self->shared_from_this();
@@ -785,6 +811,24 @@ GtkWidget* WebKitBrowserView::OnCreate(WebKitWebView*, WebKitNavigationAction*, 
             created = GTK_WIDGET(webkit->WebView());
     });
     return created;
+}
+
+void WebKitBrowserView::PopupBlocked(WebKitNavigationAction* action) {
+    WebKitURIRequest* request = webkit_navigation_action_get_request(action);
+    const char* uri = request ? webkit_uri_request_get_uri(request) : nullptr;
+    const std::string url = uri ? uri : "";
+    Guard("blocked pop-up", [&] {
+        auto keep = shared_from_this();
+        events_.ViewPopupBlocked(*this, url);
+    });
+}
+
+void WebKitBrowserView::OpenInNewTab(const std::string& url) {
+    Guard("link in a new tab", [&] {
+        auto keep = shared_from_this();
+        if (auto view = events_.ViewNewWindow(*this))
+            view->Navigate(url);
+    });
 }
 
 void WebKitBrowserView::OnFrameComplete(WebKitUserContentManager*, WebKitJavascriptResult* result,
@@ -951,12 +995,34 @@ void RunContextStep(GSimpleAction*, GVariant*, gpointer data) {
     });
 }
 
+struct OpenLink {
+    std::weak_ptr<BrowserView> view;
+    std::string url;
+};
+
+void RunOpenLink(GSimpleAction*, GVariant*, gpointer data) {
+    const auto* link = static_cast<const OpenLink*>(data);
+    if (auto view = std::dynamic_pointer_cast<WebKitBrowserView>(link->view.lock()))
+        view->OpenInNewTab(link->url);
+}
+
 void AppendStock(WebKitContextMenu* menu, WebKitContextMenuAction action, const char* label) {
     webkit_context_menu_append(
         menu, webkit_context_menu_item_new_from_stock_action_with_label(action, label));
 }
 
 }  // namespace
+
+WebKitContextMenuItem* WebKitBrowserView::OpenLinkItem(const char* url) {
+    GSimpleAction* action = g_simple_action_new("kivo-open-link", nullptr);
+    g_signal_connect_data(
+        action, "activate", G_CALLBACK(RunOpenLink), new OpenLink{weak_from_this(), url ? url : ""},
+        [](gpointer data, GClosure*) { delete static_cast<OpenLink*>(data); }, GConnectFlags(0));
+    WebKitContextMenuItem* item =
+        webkit_context_menu_item_new_from_gaction(G_ACTION(action), "在新标签页中打开链接", nullptr);
+    g_object_unref(action);
+    return item;
+}
 
 WebKitContextMenuItem* WebKitBrowserView::StepItem(const char* label, bool enabled,
                                                    void (BrowserView::*step)()) {
@@ -979,9 +1045,10 @@ gboolean WebKitBrowserView::OnContextMenu(WebKitWebView* view, WebKitContextMenu
     webkit_context_menu_remove_all(menu);
     const bool editable = webkit_hit_test_result_context_is_editable(hit);
     if (webkit_hit_test_result_context_is_link(hit)) {
-        // A link opened from here becomes a tab in the same session, as a page's pop-up does.
-        AppendStock(menu, WEBKIT_CONTEXT_MENU_ACTION_OPEN_LINK_IN_NEW_WINDOW,
-                    "在新标签页中打开链接");
+        // A link opened from here becomes a tab in the same session, as a page's pop-up does;
+        // the user chose it, so no rule on pop-ups holds it back.
+        webkit_context_menu_append(
+            menu, self->OpenLinkItem(webkit_hit_test_result_get_link_uri(hit)));
         AppendStock(menu, WEBKIT_CONTEXT_MENU_ACTION_COPY_LINK_TO_CLIPBOARD, "复制链接地址");
         webkit_context_menu_append(menu, webkit_context_menu_item_new_separator());
     }

@@ -15,6 +15,7 @@
 #include "webcontrol/browser_view.h"
 #include "webcontrol/compositing_choice.h"
 #include "webcontrol/cookie_jar_sync.h"
+#include "webcontrol/page_guard.h"
 
 namespace uitWebControl {
 
@@ -32,6 +33,10 @@ GlCompositing MachineCompositing();
 void PrepareEngineProcess();
 // Gives a view of this process that choice.
 void ApplyMachineCompositing(WebKitWebView* view);
+
+// Whether this process's pages run in the engine's sandbox: the machine can make one and the
+// engine can reach what it proxies into it (see page_sandbox.h).
+bool PageSandboxUsable();
 
 // Serves the maker's pages in this web context.
 void RegisterMakerPages(WebKitWebContext* context);
@@ -88,8 +93,10 @@ public:
     WebKitWebView* WebView() const { return view_.Get(); }
     // The view that shows `view`, or nothing.
     static WebKitBrowserView* OfWebView(WebKitWebView* view);
-    // The page began a download: the worker object takes it.
+    // The page began a download: the worker object takes it, when the page may download it.
     void DownloadBegan(std::shared_ptr<DownloadTransfer> transfer);
+    // The user's choice of a link in the page's context menu: a new tab in the same session.
+    void OpenInNewTab(const std::string& url);
     // The JSON list of the top-level document's input elements (see document_access.h).
     std::string InputElementsJson();
 
@@ -129,6 +136,9 @@ private:
     // Reports an empty status text unless that is what was reported last.
     void ClearStatusText();
     static GtkWidget* OnCreate(WebKitWebView*, WebKitNavigationAction*, gpointer self);
+    // A pop-up that the page asked for by itself did not open: the main window tells the user.
+    void PopupBlocked(WebKitNavigationAction* action);
+    void StartDownload(std::shared_ptr<DownloadTransfer> transfer);
     static void OnFrameComplete(WebKitUserContentManager*, WebKitJavascriptResult* result,
                                 gpointer self);
     static gboolean OnPageMessage(WebKitWebView*, WebKitUserMessage* message, gpointer self);
@@ -144,6 +154,7 @@ private:
     static gboolean OnContextMenu(WebKitWebView*, WebKitContextMenu* menu, GdkEvent*,
                                   WebKitHitTestResult* hit, gpointer self);
     // A context-menu item that takes a step of this view's as the toolbar's buttons do.
+    WebKitContextMenuItem* OpenLinkItem(const char* url);
     WebKitContextMenuItem* StepItem(const char* label, bool enabled, void (BrowserView::*step)());
     static gboolean OnPlugDraw(GtkWidget* plug, cairo_t* cr, gpointer);
     static void OnPlugDestroyed(GtkWidget*, gpointer self);
@@ -175,6 +186,8 @@ private:
     // The search made last, to go on with; empty when none is on.
     std::string find_text_;
     bool find_match_case_ = false;
+    // What the page may start by itself: pop-ups and downloads.
+    std::unique_ptr<PageGuard> guard_;
 };
 
 }  // namespace uitWebControl

@@ -1,6 +1,8 @@
 #include "webcontrol/webkit_download.h"
 
+#include <optional>
 #include <string>
+#include <utility>
 
 #include "platform/gobject_ref.h"
 #include "webcontrol/download_list.h"
@@ -45,6 +47,15 @@ class WebKitTransfer final : public DownloadTransfer {
         g_free(uri);
     }
 
+    void Attached() override {
+        if (!named_)
+            return;
+        const auto [name, expected] = *std::exchange(named_, std::nullopt);
+        Report([&](DownloadTransferEvents& e, DownloadTransfer& t) {
+            e.TransferNamed(t, name, expected);
+        });
+    }
+
     void Cancel() override {
         if (!download_)
             return;
@@ -67,6 +78,10 @@ class WebKitTransfer final : public DownloadTransfer {
         const uint64_t expected = response ? webkit_uri_response_get_content_length(response) : 0;
         const std::string name = suggested ? suggested : "";
         // The answer comes later, from the user: the transfer waits for Start or Cancel.
+        if (!self->events) {
+            self->named_ = std::pair{name, expected};  // told once a list takes it
+            return TRUE;
+        }
         self->Report([&](DownloadTransferEvents& e, DownloadTransfer& t) {
             e.TransferNamed(t, name, expected);
         });
@@ -98,6 +113,7 @@ class WebKitTransfer final : public DownloadTransfer {
 
     kivo::GObjectRef<WebKitDownload> download_;
     bool ended_ = false;
+    std::optional<std::pair<std::string, uint64_t>> named_;
 };
 
 void OnDownloadStarted(WebKitWebContext*, WebKitDownload* download, gpointer) {

@@ -168,10 +168,18 @@ TEST_F(Tabs, PageTitlesNameTheTabsAndFollowTheActiveOne) {
     EXPECT_TRUE(HintBecomes(first, "[张三]first"));
 }
 
+// A pop-up the page opened by itself was refused; the status bar's notice opens it.
+void OpenRefusedPopup(TFrmMultOpenApp& window) {
+    ASSERT_TRUE(kivo::test::PumpUntil(
+        [&] { return window.StatusBar().NoticeText() == kivo::kPopupBlockedNotice; }, 20s));
+    window.StatusBar().spNoticeClick();
+}
+
 TEST_F(Tabs, APopupTabSharesItsOpenersWorkerUntilBothAreClosed) {
     N_TRzTabSheet* keeper = Open("/title?t=keeper");
     ASSERT_TRUE(HintBecomes(keeper, "keeper"));
     N_TRzTabSheet* opener = Open("/popup?auto=1");
+    OpenRefusedPopup(*window_);
     ASSERT_TRUE(kivo::test::PumpUntil([&] { return window_->TabCount() == 3; }, 20s));
     N_TRzTabSheet* popup = window_->Tab(2);
     ASSERT_TRUE(HintBecomes(popup, "Cookies"));
@@ -931,6 +939,7 @@ TEST_F(Tabs, AProtectedTabTheStripPicksStaysCoveredUntilItsPasswordIsGiven) {
 TEST_F(Tabs, APopUpOfAKilledWorkerIsOfferedAgainInItsOpenersSession) {
     N_TRzTabSheet* opener =
         window_->OpenGame(server_.Url("/setcookie?name=k&value=v&popup=1"), "", "");
+    OpenRefusedPopup(*window_);
     ASSERT_TRUE(kivo::test::PumpUntil([&] { return window_->TabCount() == 2; }, 20s));
     N_TRzTabSheet* popup = window_->Tab(1);
     ASSERT_TRUE(HintBecomes(popup, "Cookies"));

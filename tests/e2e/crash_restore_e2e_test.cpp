@@ -27,20 +27,12 @@ constexpr const char* kReopen = "重新打开";
 constexpr const char* kQuestion = "是否恢复上次打开的页面？";
 constexpr const char* kFilled = "u=a-user&p=a-pass";
 
-std::string ProcessName(pid_t pid) {
-    std::ifstream comm("/proc/" + std::to_string(pid) + "/comm");
-    std::string name;
-    std::getline(comm, name);
-    return name;
-}
-
-// The engine's page process among the worker's children.
+// The engine's page process below the worker.
 pid_t PageProcessOf(pid_t worker) {
     pid_t found = -1;
     WaitUntil([&] {
-        for (pid_t child : kivo::test::ChildrenOf(worker))
-            if (ProcessName(child).rfind("WebKitWebProc", 0) == 0)
-                found = child;
+        for (pid_t page : kivo::test::PageProcessesBelow(worker))
+            found = page;
         return found > 0;
     });
     return found;

@@ -3,7 +3,9 @@
 // where the server's name points), what the status bar says, and that a cancel or a failure
 // leaves no file behind.
 #include <gtest/gtest.h>
+#include <signal.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 
@@ -11,6 +13,8 @@
 #include "tests/e2e/support/steps.h"
 #include "tests/e2e/support/ui_driver.h"
 #include "tests/support/files.h"
+#include "ui/tab_rules.h"
+#include "webcontrol/page_gates.h"
 
 namespace {
 
@@ -169,6 +173,138 @@ TEST(DownloadsE2E, CancelADroppedConnectionAndAFullDiskLeaveNoFile) {
     EXPECT_EQ(WaitForDownloadText(ui, "下载失败：huge.bin"), "下载失败：huge.bin（磁盘空间不足）");
     EXPECT_TRUE(NamesIn(downloads).empty()) << ::testing::PrintToString(NamesIn(downloads));
     EXPECT_TRUE(DownloadText(ui, "下载完成：").empty());
+}
+
+// The worker that started since `before`.
+pid_t NewWorker(ProgramUnderTest& program, const std::vector<pid_t>& before) {
+    pid_t found = -1;
+    WaitUntil([&] {
+        for (pid_t pid : program.Workers())
+            if (std::find(before.begin(), before.end(), pid) == before.end()) found = pid;
+        return found > 0;
+    });
+    return found;
+}
+
+size_t ChoosersShowing(const UiDriver& ui) {
+    return ui.FindAll([](const Element& e) {
+                 return e.Role() == ATSPI_ROLE_PUSH_BUTTON && e.Name() == "保存" && e.Showing();
+             }).size();
+}
+
+// The page of a new tab starts two downloads by itself; the user answers the question its
+// worker asks about the second with `answer`.
+pid_t OpenTwoDownloads(ProgramUnderTest& program, const UiDriver& ui, const std::string& answer) {
+    const auto before = program.Workers();
+    Go(ui, program.Server().Url("/two-downloads"));
+    const pid_t worker = NewWorker(program, before);
+    EXPECT_GT(worker, 0);
+    const UiDriver question(worker);
+    const Element button = question.WaitFor(ATSPI_ROLE_PUSH_BUTTON, answer, 60s);
+    EXPECT_TRUE(button) << "no question about the second download\n" << Tree(question.App());
+    if (!button)
+        return worker;
+    EXPECT_TRUE(WaitForShowing(question, kivo::kMultipleDownloadsQuestion));
+    Click(button);
+    EXPECT_TRUE(question.WaitGone(ATSPI_ROLE_PUSH_BUTTON, answer));
+    return worker;
+}
+
+TEST(DownloadsE2E, APageDownloadingByItselfAsksOnceAndChoosersOpenOneAtATime) {
+    ProgramOptions options;
+    options.start = false;
+    ProgramUnderTest program(options);
+    const std::string downloads = program.Home() + "/Downloads";
+    SetDownloadFolder(program.Home(), downloads);
+    program.Start();
+    UiDriver ui(program.Pid());
+    WaitForStartPage(ui);
+
+    // Allowed: both come, the second chooser only once the first is answered.
+    OpenTwoDownloads(program, ui, "允许");
+    ASSERT_TRUE(ui.WaitFor(ATSPI_ROLE_PUSH_BUTTON, "保存", 60s)) << program.Output();
+    ASSERT_TRUE(WaitUntil([&] { return program.Server().RequestsTo("/download").size() == 2; }));
+    kivo::test::PumpFor(2s);  // room for a second chooser to come too soon
+    EXPECT_EQ(ChoosersShowing(ui), 1u);
+    Element name_box = NameBoxOfSaveDialog(ui);
+    ASSERT_TRUE(name_box);
+    EXPECT_TRUE(WaitUntil([&] { return name_box.Text() == "first.bin"; }, 10s)) << name_box.Text();
+    PressChooserButton(ui, "保存");
+    ASSERT_TRUE(WaitUntil([&] { return ChoosersShowing(ui) == 1; }, 60s));
+    name_box = NameBoxOfSaveDialog(ui);
+    EXPECT_TRUE(WaitUntil([&] { return name_box.Text() == "second.bin"; }, 10s)) << name_box.Text();
+    PressChooserButton(ui, "保存");
+    EXPECT_TRUE(WaitUntil([&] { return NamesIn(downloads).size() == 2; }, 60s));
+    EXPECT_EQ(NamesIn(downloads), (std::vector<std::string>{"first.bin", "second.bin"}));
+
+    // Refused: the first one still asks for its file, the second never does.
+    OpenTwoDownloads(program, ui, "阻止");
+    ASSERT_TRUE(ui.WaitFor(ATSPI_ROLE_PUSH_BUTTON, "保存", 60s));
+    PressChooserButton(ui, "取消");
+    kivo::test::PumpFor(2s);  // room for a chooser that should not come
+    EXPECT_EQ(ChoosersShowing(ui), 0u);
+    EXPECT_EQ(NamesIn(downloads), (std::vector<std::string>{"first.bin", "second.bin"}));
+}
+
+TEST(DownloadsE2E, ClosingARunningDownloadsTabAsksAndAKilledWorkersPartialFileGoesAtTheNextStart) {
+    ProgramOptions options;
+    options.start = false;
+    ProgramUnderTest program(options);
+    const std::string downloads = program.Home() + "/Downloads";
+    SetDownloadFolder(program.Home(), downloads);
+    program.Start();
+    {
+        UiDriver ui(program.Pid());
+        WaitForStartPage(ui);
+        ASSERT_TRUE(BeginDownload(program, ui, "/download?name=slow.bin&size=4000000&mode=slow"));
+        PressChooserButton(ui, "保存");
+        ASSERT_FALSE(WaitForDownloadText(ui, "下载中").empty()) << program.Output();
+
+        // "否" keeps the tab and its download; "是" closes it and says the download is over.
+        const auto close = [&](const std::string& answer) {
+            const auto tabs = Tabs(ui);
+            ASSERT_EQ(tabs.size(), 2u);
+            Activate(tabs[1]);
+            ClickCloseButton(tabs[1]);
+            ASSERT_TRUE(WaitForShowing(ui, kivo::kCloseWhileDownloadingQuestion))
+                << "the tab closed unasked";
+            Click(ui.WaitFor(ATSPI_ROLE_PUSH_BUTTON, answer));
+        };
+        close("否");
+        EXPECT_TRUE(WaitUntil([&] { return NoneShowing(ui, kivo::kCloseWhileDownloadingQuestion); }));
+        EXPECT_EQ(ui.TabNames().size(), 2u);
+        EXPECT_FALSE(DownloadText(ui, "下载中").empty());
+        close("是");
+        EXPECT_EQ(WaitForDownloadText(ui, "下载已取消："), "下载已取消：slow.bin");
+        EXPECT_TRUE(WaitUntil([&] { return ui.TabNames().size() == 1; }));
+        EXPECT_TRUE(WaitUntil([&] { return NamesIn(downloads).empty(); }, 60s))
+            << ::testing::PrintToString(NamesIn(downloads));
+
+        // A worker killed in the middle of a download cannot remove its partial file.
+        const auto before = program.Workers();
+        ASSERT_TRUE(BeginDownload(program, ui, "/download?name=killed.bin&size=4000000&mode=slow"));
+        const pid_t worker = NewWorker(program, before);
+        PressChooserButton(ui, "保存");
+        ASSERT_FALSE(WaitForDownloadText(ui, "下载中").empty());
+        // The partial file, and the engine's own file beside it while it writes.
+        ASSERT_TRUE(WaitUntil([&] {
+            const auto names = NamesIn(downloads);
+            return std::any_of(names.begin(), names.end(), [](const std::string& name) {
+                return name.starts_with(".killed.bin.") && name.ends_with(".part");
+            });
+        })) << ::testing::PrintToString(NamesIn(downloads));
+        ASSERT_GT(worker, 0);
+        kill(worker, SIGKILL);
+    }
+    kill(program.Pid(), SIGKILL);
+    ASSERT_TRUE(program.WaitForEnd(30s).has_value());
+    EXPECT_FALSE(NamesIn(downloads).empty());
+
+    // The next start removes it.
+    program.Start();
+    UiDriver ui(program.Pid());
+    EXPECT_TRUE(WaitUntil([&] { return NamesIn(downloads).empty(); }, 60s))
+        << ::testing::PrintToString(NamesIn(downloads));
 }
 
 }  // namespace

@@ -28,19 +28,6 @@ constexpr const char* kAskUnlock = "请输入解除保护的密码";
 constexpr const char* kAskName = "请输入一个新的名字";
 constexpr const char* kAskClose = "是否关闭当前页面？";
 
-// The page tabs of the strip, left to right.
-std::vector<Element> Tabs(const UiDriver& ui) {
-    std::vector<Element> tabs;
-    auto strips = ui.FindAll(
-        [](const Element& e) { return e.Role() == ATSPI_ROLE_PAGE_TAB_LIST && e.Showing(); });
-    if (strips.empty())
-        return tabs;
-    for (const Element& tab : strips.front().Children())
-        if (tab.Role() == ATSPI_ROLE_PAGE_TAB)
-            tabs.push_back(tab);
-    return tabs;
-}
-
 bool TabCountIs(const UiDriver& ui, size_t count) {
     return WaitUntil([&] { return ui.TabNames().size() == count; });
 }
@@ -61,22 +48,6 @@ std::string LabelContaining(const UiDriver& ui, const std::string& part) {
          }))
         return e.Name();
     return "";
-}
-
-// Clicks a tab and waits until it is the selected one.
-void Activate(const Element& tab) {
-    Click(tab);
-    EXPECT_TRUE(WaitUntil([&] { return tab.Selected(); })) << tab.Describe();
-}
-
-// Clicks the close button drawn at the right end of the active tab. The strip does not
-// expose the widgets of its tabs to the accessibility interface, and a tab's box there is
-// that of its caption, which shrinks when the button shows; the caption begins after the
-// tab's icon and the tab is of fixed width, so the button is found from where it begins.
-void ClickCloseButton(const Element& tab) {
-    constexpr int kIconAndSpacing = 24;
-    const Element::Box box = tab.Extents();
-    ClickAt(box.x - kIconAndSpacing + kivo::kTabWidth - 10, box.y + box.height / 2);
 }
 
 // Opens the menu of a tab (activated first: the menu belongs to the active tab) and clicks

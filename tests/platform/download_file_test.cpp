@@ -3,6 +3,9 @@
 #include <glib.h>
 #include <gtest/gtest.h>
 
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <filesystem>
 #include <fstream>
 
@@ -36,6 +39,15 @@ TEST(SafeDownloadName, KeepsOrdinaryNamesAndMendsStrangeOnes) {
     const std::string mended = SafeDownloadName("\xff\xfe.bin");
     EXPECT_TRUE(g_utf8_validate(mended.data(), static_cast<gssize>(mended.size()), nullptr));
     EXPECT_TRUE(mended.ends_with(".bin")) << mended;
+}
+
+TEST(SafeDownloadName, InvisibleFormatCharactersCannotDisguiseTheExtension) {
+    // "invoice" + right-to-left override + "gpj.exe" reads as "invoiceexe.jpg".
+    EXPECT_EQ(SafeDownloadName("invoice\u202Egpj.exe"), "invoicegpj.exe");
+    EXPECT_EQ(SafeDownloadName("a\u200Bb\u200Fc\u202Ad\u2066e\u2069.txt"), "abcde.txt");
+    EXPECT_EQ(SafeDownloadName("\u2067\u200D"), "download");
+    // Their neighbours stay: an ordinary dash and a narrow no-break space.
+    EXPECT_EQ(SafeDownloadName("a\u2010b\u202Fc.txt"), "a\u2010b\u202Fc.txt");
 }
 
 TEST(SafeDownloadName, ALongNameIsCutOnACharacterKeepingItsExtension) {
@@ -97,6 +109,57 @@ TEST(PartialDownload, RefusesWhatIsNoFileInAFolderAndCleansUpAFailedCommit) {
     EXPECT_THROW(partial.Commit(), kivo::DownloadFileError);
     EXPECT_FALSE(fs::exists(partial.Path()));
     EXPECT_TRUE(fs::is_directory(taken + "/inside"));
+}
+
+TEST(PartialDownload, NeverReplacesAFileThatAppearedWhileItWasWritten) {
+    kivo::test::TempHome home;
+    const std::string folder = home.Path() + "/downloads";
+    fs::create_directories(folder);
+    const std::string destination = folder + "/game.bin";
+    PartialDownload partial(destination);
+    std::ofstream(partial.Path(), std::ios::binary) << "downloaded";
+    std::ofstream(destination, std::ios::binary) << "someone else's";
+    EXPECT_THROW(partial.Commit(), kivo::DownloadFileError);
+    EXPECT_EQ(ReadBytes(destination), "someone else's");
+    EXPECT_EQ(NamesIn(folder), std::vector<std::string>{"game.bin"});
+}
+
+TEST(PartialDownload, WhatAKilledWriterLeftIsRemovedAndNothingElse) {
+    kivo::test::TempHome home;
+    const std::string folder = home.Path() + "/downloads";
+    const std::string journal = home.Path() + "/journal/";
+    fs::create_directories(folder);
+    {
+        PartialDownload finished(folder + "/done.bin", journal);
+        EXPECT_EQ(NamesIn(journal).size(), 1u);
+        std::ofstream(finished.Path(), std::ios::binary) << "done";
+        finished.Commit();
+    }
+    EXPECT_TRUE(NamesIn(journal).empty());
+
+    // A writer killed in the middle: no destructor runs.
+    const pid_t writer = fork();
+    ASSERT_GE(writer, 0);
+    if (writer == 0) {
+        PartialDownload* killed = new PartialDownload(folder + "/big.bin", journal);
+        std::ofstream(killed->Path(), std::ios::binary) << "half";
+        std::ofstream(killed->Path() + ".wkdownload", std::ios::binary) << "the engine's half";
+        _exit(0);
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(writer, &status, 0), writer);
+    ASSERT_EQ(NamesIn(folder).size(), 3u);
+
+    // Entries that name what no download made are only dropped.
+    const std::string precious = folder + "/precious.txt";
+    std::ofstream(precious) << "keep";
+    fs::create_symlink(precious, folder + "/.link.part");
+    std::ofstream(journal + "planted") << precious;
+    std::ofstream(journal + "planted-link") << folder + "/.link.part";
+
+    kivo::RemoveLeftPartialDownloads(journal);
+    EXPECT_EQ(NamesIn(folder), (std::vector<std::string>{".link.part", "done.bin", "precious.txt"}));
+    EXPECT_TRUE(NamesIn(journal).empty());
 }
 
 TEST(RoomFor, TellsWhetherTheDiskCanTakeTheDownload) {

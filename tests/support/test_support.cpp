@@ -92,6 +92,34 @@ std::vector<pid_t> ChildrenOf(pid_t parent) {
     return children;
 }
 
+std::vector<pid_t> DescendantsOf(pid_t ancestor) {
+    std::vector<pid_t> found = ChildrenOf(ancestor);
+    for (size_t next = 0; next < found.size(); ++next) {
+        const auto below = ChildrenOf(found[next]);
+        found.insert(found.end(), below.begin(), below.end());
+    }
+    return found;
+}
+
+std::string ProcessCommand(pid_t pid) {
+    std::ifstream cmdline("/proc/" + std::to_string(pid) + "/cmdline");
+    std::string command;
+    std::getline(cmdline, command, '\0');
+    return command;
+}
+
+std::vector<pid_t> PageProcessesBelow(pid_t ancestor) {
+    std::vector<pid_t> pages;
+    for (pid_t process : DescendantsOf(ancestor)) {
+        // The sandbox tool names the page process's program among its own arguments.
+        std::ifstream comm("/proc/" + std::to_string(process) + "/comm");
+        std::string name;
+        std::getline(comm, name);
+        if (name.rfind("WebKitWebProc", 0) == 0) pages.push_back(process);
+    }
+    return pages;
+}
+
 Display* TestDisplay() {
     static Display* display = std::getenv("DISPLAY") ? XOpenDisplay(nullptr) : nullptr;
     return display;

@@ -44,6 +44,13 @@ void PumpFor(std::chrono::milliseconds time);
 bool ProcessRunning(pid_t pid);
 // The direct children of a process.
 std::vector<pid_t> ChildrenOf(pid_t parent);
+// Every process below a process: its children, theirs, and so on (the engine starts a page
+// process through the sandbox tool, two generations down).
+std::vector<pid_t> DescendantsOf(pid_t ancestor);
+// The process's program as it was started (the first word of its command line).
+std::string ProcessCommand(pid_t pid);
+// The engine's page processes below a process.
+std::vector<pid_t> PageProcessesBelow(pid_t ancestor);
 
 // The test display, opened once; nothing when there is no DISPLAY.
 Display* TestDisplay();

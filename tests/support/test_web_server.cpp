@@ -10,6 +10,7 @@
 #include <iterator>
 #include <optional>
 #include <stdexcept>
+#include <thread>
 
 namespace kivo::test {
 
@@ -239,6 +240,18 @@ window.addEventListener("load", function () {
             body +=
                 "\n<script>window.addEventListener('load', function () { "
                 "window.open('/cookies'); });</script>";
+        }
+        // A page that opens windows for ever, each time it can.
+        if (request.get_param_value("loop") == "1") {
+            body +=
+                "\n<script>var opened = 0; setInterval(function () { "
+                "window.open('/cookies?loop=' + (++opened)); }, 50);</script>";
+        }
+        // A login flow that opens its window when a key is pressed in the page.
+        if (request.get_param_value("key") == "1") {
+            body +=
+                "\n<script>document.addEventListener('keydown', function () { "
+                "window.open('/cookies?key=1'); });</script>";
         }
         SendPage(response, Page("Popup", body));
     });
@@ -479,6 +492,17 @@ requestAnimationFrame(draw);
     });
 
     // Anything else is recorded too, then answered "not found".
+    // A page that starts two downloads by itself, one after the other.
+    serve("/two-downloads", [](const httplib::Request&, httplib::Response& response) {
+        SendPage(response,
+                 Page("Two downloads",
+                      "<script>"
+                      "location.href = '/download?name=first.bin&size=1000';"
+                      "setTimeout(function () {"
+                      " location.href = '/download?name=second.bin&size=2000'; }, 1000);"
+                      "</script>"));
+    });
+
     serve("/download", [](const httplib::Request& request, httplib::Response& response) {
         std::string name = request.get_param_value("name");
         std::replace_if(
@@ -496,12 +520,16 @@ requestAnimationFrame(draw);
             size = std::min<uint64_t>(size, 16u << 20);
         }
         const uint64_t cut_at = mode == "cut" ? size / 2 : size;
+        // "slow": a chunk at a time, with a pause before each, so that it runs for a while.
+        const bool slow = mode == "slow";
         response.set_content_provider(
             size, "application/octet-stream",
-            [cut_at](size_t offset, size_t length, httplib::DataSink& sink) {
+            [cut_at, slow](size_t offset, size_t length, httplib::DataSink& sink) {
                 if (offset >= cut_at)
                     return false;  // the connection drops
-                const size_t chunk = std::min<size_t>({length, 64 * 1024, cut_at - offset});
+                if (slow)
+                    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+                const size_t chunk = std::min<size_t>({length, slow ? size_t{16 * 1024} : size_t{64 * 1024}, cut_at - offset});
                 const std::string bytes = DownloadBytes(chunk, offset);
                 return sink.write(bytes.data(), bytes.size());
             });

@@ -289,7 +289,7 @@ TEST_F(BrowserHost, ANavigationThatCancelsAPostStillCompletes) {
 // Whether a page process of the worker has loaded the extension.
 bool PageProcessHasExtension(TWebControl& web) {
     bool found = false;
-    for (pid_t child : kivo::test::ChildrenOf(web.DefaultInterface()->WorkerPid())) {
+    for (pid_t child : kivo::test::PageProcessesBelow(web.DefaultInterface()->WorkerPid())) {
         std::ifstream maps("/proc/" + std::to_string(child) + "/maps");
         std::string line;
         while (std::getline(maps, line)) found |= line.find("/page-extension/") != std::string::npos;
@@ -392,7 +392,20 @@ TEST_F(BrowserHost, PicturesOfATallPage) {
     EXPECT_EQ(header[28], 24);  // bits per pixel
 }
 
-TEST_F(BrowserHost, APopupBecomesAViewOfTheTabTheMainSideReturned) {
+// Presses a key in the page of the tab.
+void PressKeyIn(TWebControl& web, int32_t tab, Window toplevel) {
+    Display* display = kivo::test::TestDisplay();
+    XSetInputFocus(display, toplevel, RevertToParent, CurrentTime);
+    XSync(display, False);
+    web.SetFoucseWeb(tab);
+    kivo::test::PumpFor(500ms);
+    const KeyCode code = XKeysymToKeycode(display, XK_space);
+    XTestFakeKeyEvent(display, code, True, CurrentTime);
+    XTestFakeKeyEvent(display, code, False, CurrentTime);
+    XSync(display, False);
+}
+
+TEST_F(BrowserHost, APopupOpenedForTheUsersKeyBecomesAViewOfTheTabTheMainSideReturned) {
     TWebControl web;
     Watch(web);
     Open(web, "/setcookie?name=opener&value=42");
@@ -403,7 +416,9 @@ TEST_F(BrowserHost, APopupBecomesAViewOfTheTabTheMainSideReturned) {
         EXPECT_EQ(web_handle, 0);
         tab = popup_tab.Handle();
     };
-    const int32_t tab = Open(web, "/popup?auto=1");
+    const int32_t tab = Open(web, "/popup?key=1");
+    PressKeyIn(web, tab, static_cast<Window>(tab_->Toplevel()));
+    ASSERT_TRUE(kivo::test::PumpUntil([&] { return asked_for != 0; }, 30s));
     EXPECT_EQ(asked_for, tab);
     ASSERT_TRUE(kivo::test::PumpUntil(
         [&] {
@@ -417,6 +432,24 @@ TEST_F(BrowserHost, APopupBecomesAViewOfTheTabTheMainSideReturned) {
     const auto cookies = server_.RequestsTo("/cookies");
     ASSERT_FALSE(cookies.empty());
     EXPECT_NE(cookies.back().cookie.find("opener=42"), std::string::npos);
+}
+
+TEST_F(BrowserHost, PopupsThePageOpensByItselfAreReportedNotOpened) {
+    TWebControl web;
+    Watch(web);
+    int32_t new_tabs = 0;
+    web.OnNewTab = [&](TWebControl&, int32_t&, int32_t) { ++new_tabs; };
+    std::vector<std::string> blocked;
+    web.OnPopupBlocked = [&](TWebControl&, const std::u16string& url, int32_t tab) {
+        EXPECT_EQ(tab, tab_->Handle());
+        blocked.push_back(Utf16ToUtf8(url));
+    };
+    Open(web, "/popup?auto=1&loop=1");
+    ASSERT_TRUE(kivo::test::PumpUntil([&] { return blocked.size() >= 5; }, 30s));
+    EXPECT_EQ(blocked.front(), server_.Url("/cookies"));
+    EXPECT_EQ(new_tabs, 0);
+    EXPECT_EQ(web.WebCount(), 1);
+    EXPECT_TRUE(server_.RequestsTo("/cookies").empty());
 }
 
 TEST_F(BrowserHost, MembersWithAndWithoutADocument) {
@@ -663,12 +696,8 @@ TEST_F(BrowserHost, AKilledPageProcessEndsTheWorker) {
     const int32_t tab = Open(web, "/title?t=alive");
     const pid_t worker = web.DefaultInterface()->WorkerPid();
     bool killed = false;
-    for (pid_t child : kivo::test::ChildrenOf(worker)) {
-        std::ifstream cmdline("/proc/" + std::to_string(child) + "/cmdline");
-        std::string name;
-        std::getline(cmdline, name, '\0');
-        if (name.find("WebProcess") != std::string::npos) killed |= kill(child, SIGKILL) == 0;
-    }
+    for (pid_t page : kivo::test::PageProcessesBelow(worker))
+        killed |= kill(page, SIGKILL) == 0;
     ASSERT_TRUE(killed);
     EXPECT_TRUE(kivo::test::PumpUntil([&] { return !kivo::test::ProcessRunning(worker); }, 30s));
     EXPECT_THROW(web.WebTitle(tab), std::exception);
@@ -684,6 +713,32 @@ TEST_F(BrowserHost, PicturesOfAPageTallerThanTheEngineDrawsWhole) {
     web.SaveWebToPic(tab);
     auto full = Gdk::Pixbuf::create_from_file(home_.Path() + "/Temp/" + std::to_string(tab));
     EXPECT_GT(full->get_height(), 0);
+}
+
+// The most memory a process has held at once, in KiB; 0 when it cannot be read.
+long PeakKiB(pid_t pid) {
+    std::ifstream status("/proc/" + std::to_string(pid) + "/status");
+    std::string line;
+    while (std::getline(status, line))
+        if (line.rfind("VmHWM:", 0) == 0) return std::atol(line.c_str() + 6);
+    return 0;
+}
+
+TEST_F(BrowserHost, PicturesOfAHugePageAreMadeWithinAFixedMemoryBound) {
+    constexpr long kBoundKiB = 1024 * 1024;  // drawing it whole takes four times that
+    TWebControl web;
+    Watch(web);
+    const int32_t tab = Open(web, "/wide-tall?w=32000&h=32000");
+    ASSERT_TRUE(completions_.at(0).picture_existed);
+    auto small = Gdk::Pixbuf::create_from_file(WebImage(tab));
+    EXPECT_GT(small->get_width(), 0);
+    web.SaveWebToPic(tab);
+    auto full = Gdk::Pixbuf::create_from_file(home_.Path() + "/Temp/" + std::to_string(tab));
+    EXPECT_GT(full->get_height(), 0);
+    const pid_t worker = web.DefaultInterface()->WorkerPid();
+    EXPECT_LT(PeakKiB(worker), kBoundKiB);
+    for (pid_t process : kivo::test::DescendantsOf(worker))
+        EXPECT_LT(PeakKiB(process), kBoundKiB) << kivo::test::ProcessCommand(process);
 }
 
 TEST_F(BrowserHost, APictureFailureIsShownOncePerWorker) {

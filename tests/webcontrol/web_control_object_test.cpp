@@ -146,6 +146,18 @@ TEST(WorkerObject, MembersReachTheirView) {
     EXPECT_NO_THROW(object.WebBack(3));  // the view's error is swallowed
 }
 
+TEST(WorkerObject, OnlyAPageOfBoundedSizeIsDrawnWhole) {
+    using uitWebControl::DrawsWholeDocument;
+    EXPECT_TRUE(DrawsWholeDocument({1280, 3000}, true));
+    EXPECT_FALSE(DrawsWholeDocument({32000, 32000}, true));
+    EXPECT_FALSE(DrawsWholeDocument({32000, 32000}, false));
+    // A long page: too many pixels for a thumbnail, still drawn whole for the full picture.
+    EXPECT_FALSE(DrawsWholeDocument({1280, 20000}, true));
+    EXPECT_TRUE(DrawsWholeDocument({1280, 20000}, false));
+    // A thin page beyond what the engine draws on one side.
+    EXPECT_FALSE(DrawsWholeDocument({100, 40000}, false));
+}
+
 TEST(WorkerObject, PicturesAreCutToTheBodyAndWrittenAs24BitFiles) {
     EXPECT_EQ(uitWebControl::PagePictureSize({300, 900}, true).width, 320);
     EXPECT_EQ(uitWebControl::PagePictureSize({300, 900}, true).height, 640);

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "tests/e2e/support/ui_driver.h"
+#include "ui/tab_rules.h"
 
 namespace kivo::e2e {
 
@@ -62,6 +63,35 @@ inline Element NameBoxOfSaveDialog(const UiDriver& ui) {
          }))
         return e;
     return {};
+}
+
+// The page tabs of the strip, left to right.
+inline std::vector<Element> Tabs(const UiDriver& ui) {
+    std::vector<Element> tabs;
+    auto strips = ui.FindAll(
+        [](const Element& e) { return e.Role() == ATSPI_ROLE_PAGE_TAB_LIST && e.Showing(); });
+    if (strips.empty())
+        return tabs;
+    for (const Element& tab : strips.front().Children())
+        if (tab.Role() == ATSPI_ROLE_PAGE_TAB)
+            tabs.push_back(tab);
+    return tabs;
+}
+
+// Clicks a tab and waits until it is the selected one.
+inline void Activate(const Element& tab) {
+    Click(tab);
+    EXPECT_TRUE(WaitUntil([&] { return tab.Selected(); })) << tab.Describe();
+}
+
+// Clicks the close button drawn at the right end of the active tab. The strip does not
+// expose the widgets of its tabs to the accessibility interface, and a tab's box there is
+// that of its caption, which shrinks when the button shows; the caption begins after the
+// tab's icon and the tab is of fixed width, so the button is found from where it begins.
+inline void ClickCloseButton(const Element& tab) {
+    constexpr int kIconAndSpacing = 24;
+    const Element::Box box = tab.Extents();
+    ClickAt(box.x - kIconAndSpacing + kivo::kTabWidth - 10, box.y + box.height / 2);
 }
 
 }  // namespace kivo::e2e

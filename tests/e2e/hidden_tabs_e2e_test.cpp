@@ -14,6 +14,7 @@
 #include "tests/e2e/support/outside.h"
 #include "tests/e2e/support/program_under_test.h"
 #include "tests/e2e/support/steps.h"
+#include "tests/e2e/support/tray_hosts.h"
 #include "tests/e2e/support/ui_driver.h"
 
 namespace {
@@ -118,6 +119,7 @@ bool ToggleKeepRunning(const UiDriver& ui, const std::string& tab_name) {
 }
 
 TEST(HiddenTabs, TabsBehindRunHiddenWithoutDrawingAndComeBackAsTheyAreWithoutAReload) {
+    StatusNotifierHost tray;  // a desktop with a tray: the boss key hides the window
     ProgramUnderTest program;
     UiDriver ui(program.Pid());
     ASSERT_TRUE(WaitUntil([&] { return ui.TabNames().size() == 1; })) << program.Output();

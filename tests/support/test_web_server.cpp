@@ -446,15 +446,17 @@ requestAnimationFrame(draw);
     serve("/game", [](const httplib::Request& request, httplib::Response& response) {
         const std::string id = request.get_param_value("id");
         const auto shapes = NumberParam(request, "shapes", 100, 1, 20000);
+        const auto every = NumberParam(request, "every", 5, 1, 600);
         if (id.empty() || id.size() > 32 ||
             id.find_first_not_of("abcdefghijklmnopqrstuvwxyz0123456789") != std::string::npos ||
-            !shapes) {
+            !shapes || !every) {
             SendBadRequest(response, "id must be 1 to 32 small letters or digits");
             return;
         }
         SendPage(response, Page("game-" + id, R"page(<canvas id="canvas" width="640" height="480"></canvas>
 <script>
-var id = ")page" + id + R"page(", shapes = )page" + std::to_string(*shapes) + R"page(;
+var id = ")page" + id + R"page(", shapes = )page" + std::to_string(*shapes) +
+                                               ", every = " + std::to_string(*every) + R"page(;
 var load = Math.random().toString(36).slice(2), frames = 0, ticks = 0, firstFrameWanted = false;
 var context = document.getElementById("canvas").getContext("2d");
 function now() { return Math.round((performance.timeOrigin + performance.now()) * 1000); }
@@ -475,7 +477,7 @@ function draw(time) {
 requestAnimationFrame(draw);
 setInterval(function() {
   ticks++;
-  if (ticks % 5 == 0) report("/game-report");
+  if (ticks % every == 0) report("/game-report");
 }, 100);
 document.addEventListener("visibilitychange", function() {
   firstFrameWanted = document.visibilityState == "visible";

@@ -26,6 +26,7 @@
 #include "ui/catalogue/history.h"
 #include "ui/frm_close_type.h"
 #include "ui/frm_input.h"
+#include "ui/keep_running.h"
 #include "ui/message_box.h"
 #include "ui/pictures.h"
 #include "ui/side/clear_cache.h"
@@ -67,7 +68,10 @@ TFrmMultOpenApp::TFrmMultOpenApp(data::TDISQLite3Database* database)
       tabStrip_(TabStripLinks()),
       statusBar_(StatusBarLinks()),
       thumbnailGrid_({ThumbnailLinks(),
-                      [this](bool shown) { tabStrip_.Area().set_visible(!shown); },
+                      [this](bool shown) {
+                          tabStrip_.Area().set_visible(!shown);
+                          UpdatePagesShown();
+                      },
                       [this] {
                           const Gtk::Allocation area = tabStrip_.Widget().get_allocation();
                           return std::pair{area.get_width(), area.get_height()};
@@ -110,6 +114,9 @@ TFrmMultOpenApp::TFrmMultOpenApp(data::TDISQLite3Database* database)
     BuildTopBar();
     BuildTabArea();
     BuildMenus();
+    // Hidden to the tray or by the boss key, no tab is shown.
+    signal_map().connect([this] { UpdatePagesShown(); }, true);
+    signal_unmap().connect([this] { UpdatePagesShown(); }, true);
 
     // A 1-pixel line along each edge, around everything else.
     for (Gtk::EventBox* line : {&imgLineTop, &imgLineBottom, &imgLineLeft, &imgLineRight})
@@ -918,7 +925,17 @@ bool TFrmMultOpenApp::on_window_state_event(GdkEventWindowState* event) {
             iconified_to_tray_ = false;
         }
     }
-    return Gtk::Window::on_window_state_event(event);
+    const bool handled = Gtk::Window::on_window_state_event(event);
+    UpdatePagesShown();
+    return handled;
+}
+
+void TFrmMultOpenApp::UpdatePagesShown() {
+    const Glib::RefPtr<Gdk::Window> window = get_window();
+    const bool away = !get_mapped() || !window ||
+                      (window->get_state() &
+                       (Gdk::WINDOW_STATE_ICONIFIED | Gdk::WINDOW_STATE_WITHDRAWN));
+    tabStrip_.SetTabsCovered(away || !tabStrip_.Area().get_visible());
 }
 
 bool TFrmMultOpenApp::on_delete_event(GdkEventAny*) {
@@ -1083,6 +1100,7 @@ N_TRzTabSheet* TFrmMultOpenApp::OpenAddressTab(const catalogue::CatalogueNode& N
     RunInSession(CacheFolders, cache_path, [&] {
         tab = tabStrip_.NewGameTab();
         tab->GameUrlID = Node.ID;
+        tab->KeepRunning = KeepsRunning(UserSettings(), Node.ID);
         tab->SessionFolder = cache_path;
         tab->Address = address;
         try {

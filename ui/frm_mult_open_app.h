@@ -145,6 +145,9 @@ class TFrmMultOpenApp : public Gtk::Window {
     void on_show() override;
 
   private:
+    // Tells the tab strip whether anything covers the tabs: the window hidden or minimised, or
+    // the 9-grid over them.
+    void UpdatePagesShown();
     // The session folder names of the saved accounts, which the exit clean-up keeps; nothing
     // when they cannot be read.
     std::optional<std::set<std::string>> AccountFolders();

@@ -1,6 +1,7 @@
 #include "ui/tab_sheet.h"
 
 #include "ui/tab_rules.h"
+#include "webcontrol/page_shown.h"
 
 namespace kivo {
 
@@ -52,6 +53,7 @@ N_TRzTabSheet::N_TRzTabSheet(const TabEventHandlers& handlers)
     signal_size_allocate().connect(sigc::mem_fun(*this, &N_TRzTabSheet::FrameResize));
     // A view that goes away must not take the tab's window with it.
     signal_plug_removed().connect([] { return true; }, false);
+    signal_plug_added().connect([this] { MarkViewWindow(); });
     icon_.set(TabIcon());
     label_.set_xalign(0);
     label_.set_width_chars(1);
@@ -66,6 +68,17 @@ N_TRzTabSheet::N_TRzTabSheet(const TabEventHandlers& handlers)
     tab_label_.show_all();
     close_button_.hide();
     close_button_.set_no_show_all(true);
+}
+
+void N_TRzTabSheet::SetPageShown(bool shown) {
+    if (shown == page_shown_)
+        return;
+    page_shown_ = shown;
+    MarkViewWindow();
+}
+
+void N_TRzTabSheet::MarkViewWindow() {
+    page::MarkPageShown(gtk_socket_get_plug_window(gobj()), page_shown_);
 }
 
 N_TRzTabSheet::~N_TRzTabSheet() {

@@ -93,6 +93,12 @@ public:
     // The page's zoom in percent as last set by the browser keys; the view keeps it from page to
     // page, and the status bar shows it without asking the worker.
     int ZoomPercent = 100;
+    // "后台继续运行": the page keeps drawing while the tab is not shown.
+    bool KeepRunning = false;
+    // Whether the worker draws the page. A page not drawn is hidden to the engine while its
+    // timers, network and sound go on. Each new view window of the tab is told again.
+    void SetPageShown(bool shown);
+    bool PageShown() const { return page_shown_; }
 
     const std::string& Hint() const { return hint_; }
     void SetHint(const std::string& hint);
@@ -114,12 +120,14 @@ private:
     void tmrTimer();
     void FrameResize(Gtk::Allocation& allocation);
     void UpdateLabel();
+    void MarkViewWindow();
 
     TabEventHandlers handlers_;
     std::shared_ptr<TWebControl> proxy_;
     std::string hint_;
     std::string caption_;
     bool current_ = false;
+    bool page_shown_ = true;  // as a view window without the mark
     Gtk::Box tab_label_{Gtk::ORIENTATION_HORIZONTAL, 4};
     Gtk::Image icon_;
     Gtk::Label label_;

@@ -5,6 +5,7 @@
 #include "platform/text.h"
 #include "ui/accounts/login_fill.h"
 #include "webcontrol/page_gates.h"
+#include "ui/keep_running.h"
 
 namespace kivo {
 
@@ -98,10 +99,15 @@ void TTabStrip::BuildMenus() {
             N31Click();
     });
     N22.signal_activate().connect([this] { N22Click(); });
+    miKeepRunning.signal_activate().connect([this] {
+        if (!syncing_marks_)
+            miKeepRunningClick();
+    });
     popTab.append(N11);
     popTab.append(*Gtk::manage(new Gtk::SeparatorMenuItem));
     popTab.append(N1);
     popTab.append(N31);
+    popTab.append(miKeepRunning);
     popTab.append(*Gtk::manage(new Gtk::SeparatorMenuItem));
     auto* N19 = Gtk::manage(new Gtk::MenuItem("添加到收藏夹"));
     N19->signal_activate().connect([this] { N19Click(); });
@@ -180,6 +186,7 @@ N_TRzTabSheet* TTabStrip::AppendTab() {
     pcMain.set_menu_label_text(*tab, tab->Hint());
     tab->show();
     tab->TabHandle();  // realises the window the worker will place the view in
+    ShowPages();       // a tab opened behind (a pop-up) draws only once it comes to the front
     NotifyTabsChanged();
     return tab;
 }
@@ -270,8 +277,25 @@ bool TTabStrip::pcMainChanging(N_TRzTabSheet& Tab) {
     return true;
 }
 
+void TTabStrip::SetTabsCovered(bool covered) {
+    tabsCovered_ = covered;
+    ShowPages();
+}
+
+void TTabStrip::ShowPages() {
+    N_TRzTabSheet* front = tabsCovered_ ? nullptr : ActiveTab();
+    // The tab coming to the front is told first, so that it draws while the others stop.
+    if (front)
+        front->SetPageShown(true);
+    for (const auto& sheet : sheets_) {
+        if (sheet && sheet.get() != front)
+            sheet->SetPageShown(sheet->KeepRunning);
+    }
+}
+
 void TTabStrip::pcMainChange() {
     N_TRzTabSheet* active = ActiveTab();
+    ShowPages();
     for (const auto& sheet : sheets_) {
         if (sheet)
             sheet->SetCurrent(sheet.get() == active);
@@ -781,6 +805,25 @@ void TTabStrip::popTabPopup() {
     if (N_TRzTabSheet* tab = ActiveTab()) {
         SetCheckedQuietly(N1, tab->TabLocked, syncing_marks_);
         SetCheckedQuietly(N31, !tab->TabPassword.empty(), syncing_marks_);
+        SetCheckedQuietly(miKeepRunning, tab->KeepRunning, syncing_marks_);
+    }
+}
+
+void TTabStrip::miKeepRunningClick() {
+    N_TRzTabSheet* tab = ActiveTab();
+    if (!tab)
+        return;
+    const bool keep = !tab->KeepRunning;
+    const std::string url_id = tab->GameUrlID;
+    for (const auto& sheet : sheets_) {
+        if (sheet.get() == tab || SameCatalogueAddress(sheet->GameUrlID, url_id))
+            sheet->KeepRunning = keep;
+    }
+    ShowPages();
+    try {
+        RememberKeepRunning(UserSettings(), url_id, keep);
+    } catch (const std::exception&) {
+        links_.ShowError("保存失败请重试！", "提示");
     }
 }
 

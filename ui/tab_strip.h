@@ -96,6 +96,12 @@ class TTabStrip : public sigc::trackable {
     void btnReopenClick();
     // The wheel over the window: over a tab it walks the strip.
     bool WindowScroll(Gtk::Widget& window, GdkEventScroll* event);
+    // Whether something covers every tab (the window hidden or minimised, the 9-grid over the
+    // tabs): then no tab is shown.
+    void SetTabsCovered(bool covered);
+    // Tells each tab's worker whether to draw its page: the tab in front, unless something
+    // covers the tabs, and every tab that keeps running behind.
+    void ShowPages();
     // Shut-down: frees every tab's page in its worker and removes the tab.
     void FreeAllTabs();
     // Removes every tab without asking its worker.
@@ -131,6 +137,9 @@ class TTabStrip : public sigc::trackable {
     void N31Click();
     void N22Click();
     void N19Click();
+    // "后台继续运行" for the active tab, and for every open tab of its catalogue address, which
+    // remembers it for that address.
+    void miKeepRunningClick();
 
     void FitTabCaption(N_TRzTabSheet& Tab);
     // Names the tab after its page; null when the tab is gone, or when a newer page of it
@@ -174,6 +183,7 @@ class TTabStrip : public sigc::trackable {
     const N_TRzTabSheet* addressShownFor_ = nullptr;
     // Set while the menus' check marks are brought in line with the active tab.
     bool syncing_marks_ = false;
+    bool tabsCovered_ = false;
     // The fills still waiting for a field, by tab.
     std::map<int32_t, sigc::connection> loginFills_;
 
@@ -185,7 +195,7 @@ class TTabStrip : public sigc::trackable {
     Gtk::Menu pmTabList;
     Gtk::Menu popTab, pmWebConfig;
     Gtk::MenuItem N11, N22;
-    Gtk::CheckMenuItem N1, N31;
+    Gtk::CheckMenuItem N1, N31, miKeepRunning{"后台继续运行"};
     Gtk::RadioMenuItem mi0{"关闭"}, mi300{"5分钟"}, mi600{"10分钟"}, mi1800{"30分钟"},
         mi3600{"60分钟"}, miCust{"自定义（秒）：60"};
 };

@@ -20,6 +20,7 @@
 #include "webcontrol/maker_pages.h"
 #include "webcontrol/page_guard.h"
 #include "webcontrol/page_messages.h"
+#include "webcontrol/page_shown.h"
 #include "webcontrol/post_form.h"
 #include "webcontrol/uit_web_control.h"
 #include "webcontrol/webkit_download.h"
@@ -324,6 +325,7 @@ WebKitBrowserView::WebKitBrowserView(WebKitWebContext* context, BrowserViewEvent
     // goes there; going back and forward loads pages again and completes them as any load.
     webkit_settings_set_enable_page_cache(settings, FALSE);
     webkit_settings_set_enable_write_console_messages_to_stdout(settings, FALSE);
+    kivo::page::KeepTimersOfHiddenPage(settings);
     ApplyMachineCompositing(view_.Get());
 
     g_signal_connect(view_.Get(), "load-changed", G_CALLBACK(OnLoadChanged), this);
@@ -426,6 +428,7 @@ void WebKitBrowserView::EmbedInto(int32_t host_window) {
     g_signal_connect(plug, "draw", G_CALLBACK(OnPlugDraw), this);
     // The tab window going away must not destroy the page with it.
     g_signal_connect(plug, "delete-event", G_CALLBACK(gtk_true), nullptr);
+    kivo::page::FollowPageShown(plug);
     gtk_widget_show_all(plug);
     plug_ = plug;
     host_ = host_window;

@@ -39,6 +39,21 @@ std::string Pre(const std::string& id, const std::string& text) {
     return "<pre id=\"" + id + "\">" + HtmlEscape(text) + "</pre>";
 }
 
+// A script function that fills the 640 × 480 canvas of `context` and draws `shapes` circles
+// moving with the time (milliseconds).
+constexpr const char* kDrawCircles = R"script(function drawCircles(time) {
+  context.fillStyle = "#102030";
+  context.fillRect(0, 0, 640, 480);
+  for (var i = 0; i < shapes; i++) {
+    var angle = time / 1000 + i;
+    context.fillStyle = "hsl(" + (i * 37 % 360) + ",70%,50%)";
+    context.beginPath();
+    context.arc(320 + Math.cos(angle) * (i % 300), 240 + Math.sin(angle * 1.3) * (i % 220),
+                6 + i % 10, 0, 2 * Math.PI);
+    context.fill();
+  }
+})script";
+
 // The whole parameter as a number within [low, high]; nothing when it is something else.
 std::optional<int> NumberParam(const httplib::Request& request, const char* name, int fallback,
                                int low, int high) {
@@ -455,18 +470,10 @@ setInterval(show, 200);
 var duration = )page" + std::to_string(*duration) + ", shapes = " + std::to_string(*shapes) + R"page(;
 var context = document.getElementById("canvas").getContext("2d");
 var frames = 0, start = 0;
+)page" + kDrawCircles + R"page(
 function draw(now) {
   if (!start) start = now;
-  context.fillStyle = "#102030";
-  context.fillRect(0, 0, 640, 480);
-  for (var i = 0; i < shapes; i++) {
-    var angle = now / 1000 + i;
-    context.fillStyle = "hsl(" + (i * 37 % 360) + ",70%,50%)";
-    context.beginPath();
-    context.arc(320 + Math.cos(angle) * (i % 300), 240 + Math.sin(angle * 1.3) * (i % 220),
-                6 + i % 10, 0, 2 * Math.PI);
-    context.fill();
-  }
+  drawCircles(now);
   frames++;
   if (now - start < duration) return requestAnimationFrame(draw);
   var elapsed = Math.round(now - start);
@@ -474,6 +481,51 @@ function draw(now) {
   fetch("/canvas-done?frames=" + frames + "&ms=" + elapsed);
 }
 requestAnimationFrame(draw);
+</script>)page",
+                                "<style>body{margin:0}</style>"));
+    });
+
+    // A game: a canvas drawn every animation frame and a 100 ms timer, which says how it runs.
+    serve("/game", [](const httplib::Request& request, httplib::Response& response) {
+        const std::string id = request.get_param_value("id");
+        const auto shapes = NumberParam(request, "shapes", 100, 1, 20000);
+        const auto every = NumberParam(request, "every", 5, 1, 600);
+        if (id.empty() || id.size() > 32 ||
+            id.find_first_not_of("abcdefghijklmnopqrstuvwxyz0123456789") != std::string::npos ||
+            !shapes || !every) {
+            SendBadRequest(response, "id must be 1 to 32 small letters or digits");
+            return;
+        }
+        SendPage(response, Page("game-" + id, R"page(<canvas id="canvas" width="640" height="480"></canvas>
+<script>
+var id = ")page" + id + R"page(", shapes = )page" + std::to_string(*shapes) +
+                                               ", every = " + std::to_string(*every) + R"page(;
+var load = Math.random().toString(36).slice(2), frames = 0, ticks = 0, firstFrameWanted = false;
+var context = document.getElementById("canvas").getContext("2d");
+function now() { return Math.round((performance.timeOrigin + performance.now()) * 1000); }
+function report(path, extra) {
+  fetch(path + "?id=" + id + "&load=" + load + "&state=" + document.visibilityState +
+        "&frames=" + frames + "&ticks=" + ticks + "&us=" + now() + (extra || ""));
+}
+)page" + kDrawCircles + R"page(
+function draw(time) {
+  drawCircles(time);
+  frames++;
+  if (firstFrameWanted) {
+    firstFrameWanted = false;
+    report("/game-first-frame");
+  }
+  requestAnimationFrame(draw);
+}
+requestAnimationFrame(draw);
+setInterval(function() {
+  ticks++;
+  if (ticks % every == 0) report("/game-report");
+}, 100);
+document.addEventListener("visibilitychange", function() {
+  firstFrameWanted = document.visibilityState == "visible";
+  report("/game-report");
+});
 </script>)page",
                                 "<style>body{margin:0}</style>"));
     });

@@ -56,6 +56,14 @@
 //                         (1..20000, default 600) for N milliseconds (500..60000, default 4000);
 //                         then the title becomes "frames:F/T" and it fetches
 //                         /canvas-done?frames=F&ms=T (F frames drawn in T milliseconds)
+//   /game?id=ID&shapes=K&every=E
+//                         "game-ID" (ID: small letters and digits): a 640 × 480 canvas drawn
+//                         every animation frame (K circles, default 100) and a 100 ms timer;
+//                         every E-th tick (default 5) and at every visibility change it fetches
+//                         /game-report?id=ID&load=L&state=S&frames=F&ticks=T&us=U (L: new at
+//                         each load; S: document.visibilityState; F frames drawn, T ticks so
+//                         far; U: the wall-clock time in microseconds); the first frame after
+//                         it became visible fetches /game-first-frame with the same
 //   /keys                 a page whose title "keys:" grows by every key typed into it
 //   /words                titled "Words": "apple" twice and "Apple" once in its text, and a
 //                         <button id="focus"> named "Words"

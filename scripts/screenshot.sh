@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Remakes the pictures in the README, docs/main-window.png of the main window and
-# docs/nine-grid.png of the thumbnail grid: installs what is missing, builds, prepares program
+# Remakes the pictures in the README, docs/main-window.png of the main window,
+# docs/nine-grid.png of the thumbnail grid and docs/save-url.png and docs/capture.png of the
+# dialogs of saving an account: installs what is missing, builds, prepares program
 # folders and a home folder of their own in a scratch folder and takes the pictures on a virtual
 # display. The user's own settings and browser are untouched.
 set -euo pipefail
@@ -40,6 +41,8 @@ take() {
 mkdir -p docs
 take main "$scratch/main-window.png"
 take grid --grid "$scratch/nine-grid.png"
-mv "$scratch/main-window.png" docs/main-window.png
-mv "$scratch/nine-grid.png" docs/nine-grid.png
-echo "docs/main-window.png docs/nine-grid.png"
+take dialogs --dialogs "$scratch"
+for picture in main-window nine-grid save-url capture; do
+  mv "$scratch/$picture.png" "docs/$picture.png"
+done
+echo "docs/main-window.png docs/nine-grid.png docs/save-url.png docs/capture.png"

@@ -17,13 +17,12 @@ TFrmCloseType::TFrmCloseType()
     items->pack_start(Quit, Gtk::PACK_SHRINK);
     items->set_border_width(4);
     RzRadioGroup1.add(*items);
-    RzRadioGroup1.set_size_request(268, -1);
     StyleButton(btnOK, "确定", Gtk::RESPONSE_OK);
     StyleButton(btnCancel, "取消", Gtk::RESPONSE_CANCEL);
-    Body().put(RzRadioGroup1, 16, 32);
-    Body().put(chkSave, 16, 82);
-    Body().put(btnOK, 120, 112);
-    Body().put(btnCancel, 201, 112);
+    Body().Place(RzRadioGroup1, {16, 32, 268, 46});
+    Body().Place(chkSave, {16, 82, 268, 21});
+    Body().Place(btnOK, 120, 112);
+    Body().Place(btnCancel, 201, 112);
     show_all_children();
     get_action_area()->hide();
 }

@@ -12,6 +12,9 @@ namespace {
 
 TFrmInput* active_prompt = nullptr;
 
+// The height of the blue band at the top of the drawing.
+constexpr int kTitleBand = 28;
+
 void SetBlue(const Cairo::RefPtr<Cairo::Context>& cr, double shade) {
     cr->set_source_rgb(0x13 / 255.0 * shade, 0x6E / 255.0 * shade, 0xB7 / 255.0 * shade);
 }
@@ -19,7 +22,7 @@ void SetBlue(const Cairo::RefPtr<Cairo::Context>& cr, double shade) {
 }  // namespace
 
 TBorderlessDialog::TBorderlessDialog(int width, int height, bool dragged_by_background)
-    : dragged_by_background_(dragged_by_background) {
+    : body_(width, height), dragged_by_background_(dragged_by_background) {
     set_decorated(false);
     set_modal(true);
     set_resizable(false);
@@ -36,18 +39,32 @@ TBorderlessDialog::TBorderlessDialog(int width, int height, bool dragged_by_back
 
     lblCaption.set_markup("<b>" + Glib::Markup::escape_text(kApplicationTitle) + "</b>");
     lblCaption.override_color(Gdk::RGBA("#FFFFFF"));
+    lblCaption.set_xalign(0);
     btnClose.set_label("×");
     btnClose.set_relief(Gtk::RELIEF_NONE);
     btnClose.set_size_request(15, 15);
     btnClose.set_focus_on_click(false);
     btnClose.override_color(Gdk::RGBA("#FFFFFF"));
+    // The glyph keeps to its small square on the title band: no theme padding around it.
+    auto css = Gtk::CssProvider::create();
+    css->load_from_data(
+        "button { padding: 0; min-width: 0; min-height: 0; border-width: 0; "
+        "background: none; box-shadow: none; }");
+    btnClose.get_style_context()->add_provider(css, GTK_STYLE_PROVIDER_PRIORITY_APPLICATION);
     btnClose.signal_clicked().connect([this] { response(Gtk::RESPONSE_CANCEL); });
-    body_.put(lblCaption, 16, 6);
-    body_.put(btnClose, width - 22, 2);
+    // The title band reaches down to kTitleBand; the caption and the glyph stay on it.
+    body_.Place(lblCaption, {16, 6, width - 16 - 26, kTitleBand - 10});
+    body_.Place(btnClose, {width - 22, 4, 15, 15});
     imgBack.add(body_);
     get_content_area()->pack_start(imgBack, Gtk::PACK_EXPAND_WIDGET);
     get_content_area()->set_border_width(0);
-    get_action_area()->hide();
+    // No row of the toolkit's own buttons: the drawn buttons are in the body. Its boxes stay
+    // hidden also when a dialog shows all its children, so they take no line below the body.
+    for (Gtk::Widget* actions = get_action_area(); actions && actions != get_content_area();
+         actions = actions->get_parent()) {
+        actions->hide();
+        actions->set_no_show_all(true);
+    }
 }
 
 bool TBorderlessDialog::imgBackDraw(const Cairo::RefPtr<Cairo::Context>& cr) {
@@ -55,7 +72,7 @@ bool TBorderlessDialog::imgBackDraw(const Cairo::RefPtr<Cairo::Context>& cr) {
     // A white body under a blue title band, framed by the light border colour.
     cr->set_source_rgb(1, 1, 1);
     cr->paint();
-    FillTitleBand(cr, w, 28);
+    FillTitleBand(cr, w, body_.MapY(kTitleBand));
     cr->set_source_rgb(0x88 / 255.0, 0xC5 / 255.0, 0xE6 / 255.0);
     cr->set_line_width(1);
     cr->rectangle(0.5, 0.5, w - 1, h - 1);
@@ -87,10 +104,13 @@ TFrmInput::TFrmInput() : TBorderlessDialog(300, 150, true) {
     edit.signal_activate().connect([this] { btnOK.clicked(); });
     StyleButton(btnOK, "确定", Gtk::RESPONSE_OK);
     StyleButton(btnCancel, "取消", Gtk::RESPONSE_CANCEL);
-    Body().put(lblPrompt, 16, 43);
-    Body().put(edit, 16, 62);
-    Body().put(btnOK, 120, 104);
-    Body().put(btnCancel, 201, 104);
+    lblPrompt.set_xalign(0);
+    // The drawn width holds; the toolkit's own least width of an edit is wider than some.
+    edit.set_width_chars(1);
+    Body().Place(lblPrompt, {16, 43, 260, 15});
+    Body().Place(edit, 16, 62);
+    Body().Place(btnOK, 120, 104);
+    Body().Place(btnCancel, 201, 104);
     show_all_children();
     get_action_area()->hide();
     active_prompt = this;

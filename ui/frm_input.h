@@ -6,6 +6,8 @@
 
 #include <string>
 
+#include "ui/dialog_body.h"
+
 namespace kivo {
 
 class TBorderlessDialog : public Gtk::Dialog {
@@ -16,8 +18,8 @@ public:
     Gtk::Button btnClose;
 
 protected:
-    // The dialog's area below the title, where each dialog puts its controls.
-    Gtk::Fixed& Body() { return body_; }
+    // The dialog's area, where each dialog puts its controls at their design boxes.
+    TDialogBody& Body() { return body_; }
     // A drawn action button with its modal result.
     void StyleButton(Gtk::Button& button, const std::string& caption, int response);
 
@@ -26,7 +28,7 @@ private:
     bool imgBackMouseDown(GdkEventButton* event);
 
     Gtk::EventBox imgBack;
-    Gtk::Fixed body_;
+    TDialogBody body_;
     bool dragged_by_background_;
 };
 

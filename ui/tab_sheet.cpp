@@ -1,5 +1,7 @@
 #include "ui/tab_sheet.h"
 
+#include <gtk/gtk-a11y.h>
+
 #include "ui/tab_rules.h"
 #include "webcontrol/page_shown.h"
 
@@ -23,6 +25,51 @@ Glib::RefPtr<Gdk::Pixbuf> TabIcon() {
         return Gdk::Pixbuf::create(surface, 0, 0, 20, 20);
     }();
     return icon;
+}
+
+// The toolkit's accessible tab shows only the page below it: the button on the tab itself is
+// out of reach of screen readers. Each accessible tab gets the close button of its tab as a
+// second child, so it can be found and pressed like every other control.
+constexpr const char* kTabCloseButton = "kivo-tab-close-button";
+
+gint (*page_child_count)(AtkObject*) = nullptr;
+AtkObject* (*page_child)(AtkObject*, gint) = nullptr;
+
+GtkWidget* CloseButtonOfPage(AtkObject* page) {
+    AtkObject* strip = atk_object_get_parent(page);
+    if (!GTK_IS_ACCESSIBLE(strip))
+        return nullptr;
+    GtkWidget* notebook = gtk_accessible_get_widget(GTK_ACCESSIBLE(strip));
+    if (!GTK_IS_NOTEBOOK(notebook))
+        return nullptr;
+    GtkWidget* sheet =
+        gtk_notebook_get_nth_page(GTK_NOTEBOOK(notebook), atk_object_get_index_in_parent(page));
+    return sheet ? static_cast<GtkWidget*>(g_object_get_data(G_OBJECT(sheet), kTabCloseButton))
+                 : nullptr;
+}
+
+gint PageChildCount(AtkObject* page) {
+    const gint count = page_child_count(page);
+    return CloseButtonOfPage(page) ? count + 1 : count;
+}
+
+AtkObject* PageChild(AtkObject* page, gint index) {
+    const gint count = page_child_count(page);
+    GtkWidget* button = index == count ? CloseButtonOfPage(page) : nullptr;
+    if (!button)
+        return page_child(page, index);
+    return ATK_OBJECT(g_object_ref(gtk_widget_get_accessible(button)));
+}
+
+void ReachCloseButtonsThroughTabs() {
+    if (page_child_count)
+        return;
+    auto* page_class =
+        ATK_OBJECT_CLASS(g_type_class_ref(GTK_TYPE_NOTEBOOK_PAGE_ACCESSIBLE));  // kept
+    page_child_count = page_class->get_n_children;
+    page_child = page_class->ref_child;
+    page_class->get_n_children = PageChildCount;
+    page_class->ref_child = PageChild;
 }
 
 }  // namespace
@@ -59,7 +106,9 @@ N_TRzTabSheet::N_TRzTabSheet(const TabEventHandlers& handlers)
     label_.set_width_chars(1);
     close_button_.set_relief(Gtk::RELIEF_NONE);
     close_button_.set_label("×");
-    close_button_.get_accessible()->set_name("关闭");
+    close_button_.get_accessible()->set_name("关闭标签");
+    g_object_set_data(G_OBJECT(gobj()), kTabCloseButton, close_button_.gobj());
+    ReachCloseButtonsThroughTabs();
     close_button_.set_focus_on_click(false);
     tab_label_.pack_start(icon_, Gtk::PACK_SHRINK);
     tab_label_.pack_start(label_, Gtk::PACK_EXPAND_WIDGET);

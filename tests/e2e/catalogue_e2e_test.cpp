@@ -27,17 +27,6 @@ constexpr const char* kAddUrlNode = "添加新地址";
 constexpr const char* kOk = "确定";
 constexpr const char* kCancel = "取消";
 
-// Clicks the button of that caption in the window that shows `text`.
-void ClickIn(const UiDriver& ui, const std::string& text, const std::string& button) {
-    const Element window = WindowShowing(ui, text);
-    ASSERT_TRUE(window) << "nothing shows " << text;
-    const Element found = FirstBelow(window, [&](const Element& e) {
-        return e.Role() == ATSPI_ROLE_PUSH_BUTTON && e.Name() == button && e.Showing();
-    });
-    ASSERT_TRUE(found) << Tree(window);
-    Click(found);
-}
-
 // An edit of the address dialog ("地址描述" or "游戏地址").
 Element DialogEdit(const UiDriver& ui, const std::string& name) {
     return ui.WaitFor(ATSPI_ROLE_TEXT, name);

@@ -2,7 +2,11 @@
 // catalogue of games in the left panel, as it stands on the screen. The main picture has tabs
 // on the built-in pages served by real workers; with --grid the picture is of the thumbnail
 // grid over nine tabs on pages that look like games, which the tool writes itself.
+// With --dialogs it pictures the two dialogs of saving an account instead: the address dialog
+// and the capture dialog over a login page the tool writes itself, as the toolbar's
+// "保存登录表单" opens them, into FOLDER/save-url.png and FOLDER/capture.png.
 // Usage: main_window_shot [--grid] WORKER PICTURE.png
+//        main_window_shot --dialogs WORKER FOLDER
 // Run it from a program folder of its own (scripts/screenshot.sh prepares one) with HOME and
 // the XDG folders pointing at a scratch folder: it registers WORKER as the worker server in the
 // user's settings, and the window keeps its session folders next to the executable.
@@ -10,6 +14,7 @@
 // After gtkmm: the X headers define macros that clash with it.
 #include <gdk/gdkx.h>
 
+#include <fstream>
 #include <iostream>
 #include <memory>
 #include <string>
@@ -23,7 +28,10 @@
 #include "platform/user_settings.h"
 #include "tools/screenshot/game_pages.h"
 #include "tools/screenshot/window_shot.h"
+#include "ui/accounts/frm_save_table.h"
+#include "ui/catalogue/frm_save_url.h"
 #include "ui/frm_mult_open_app.h"
+#include "ui/message_box.h"
 #include "ui/tab_rules.h"
 #include "webcontrol/maker_pages.h"
 #include "webcontrol/registration.h"
@@ -196,12 +204,107 @@ void TakeGridPicture(TFrmMultOpenApp& window, const std::string& out) {
     SaveWindow(window, out);
 }
 
+// A login page with its fields typed in already, as a user leaves it before saving the form.
+std::string WriteLoginPage(const std::string& folder) {
+    kivo::MakeFolders(folder);
+    const std::string path = folder + "login.html";
+    std::ofstream(path) << R"(<!DOCTYPE html>
+<html><head><meta charset="utf-8"><title>三国群英传 登录</title>
+<style>body{font-family:sans-serif;background:#3b1f0e;color:#f5e6c8;text-align:center}
+form{display:inline-block;margin-top:120px;padding:24px 40px;background:#6b3a1a;border-radius:8px}
+input{display:block;margin:10px auto;padding:6px;width:200px}</style></head>
+<body><form><h2>三国群英传 · 电信一区</h2>
+<input id="username" name="username" value="zhaoyun01">
+<input id="password" name="password" type="password" value="changban">
+<button type="button">登录</button></form></body></html>
+)";
+    return "file://" + path;
+}
+
+// The button of the window with that accessible name, as a user finds it by its caption.
+Gtk::Button* FindButton(Gtk::Widget& widget, const std::string& name) {
+    auto* button = dynamic_cast<Gtk::Button*>(&widget);
+    if (button && button->get_accessible()->get_name() == name)
+        return button;
+    if (auto* container = dynamic_cast<Gtk::Container*>(&widget))
+        for (Gtk::Widget* child : container->get_children())
+            if (Gtk::Button* found = FindButton(*child, name))
+                return found;
+    return nullptr;
+}
+
+// Waits for the dialog to be on the screen and drawn, then saves its picture.
+void SaveDialog(Gtk::Window& dialog, const std::string& out) {
+    Require(WaitUntil([&] { return dialog.get_mapped(); }, 10s), "the dialog did not show");
+    WaitUntil([] { return false; }, 1s);  // its first frames
+    const Glib::RefPtr<Gdk::Pixbuf> picture = kivo::shot::GrabScreenArea(dialog);
+    Require(picture && !kivo::shot::SingleColour(picture), "the dialog could not be read");
+    picture->save(out, "png");
+    std::cout << "main_window_shot: " << picture->get_width() << "x" << picture->get_height()
+              << " saved to " << out << '\n';
+}
+
+// The toolbar's "保存登录表单" over a page not yet in the catalogue: the notice is answered,
+// the address dialog pictured and confirmed with the first game, then the capture dialog
+// pictured and closed. The dialogs are modal, so the steps run from the main loop meanwhile.
+void TakeDialogPictures(TFrmMultOpenApp& window, const std::string& folder) {
+    ShowMaximised(window);
+    window.actLoadWebGamePnl();
+    WaitForPage(window.OpenGame(WriteLoginPage(kivo::AppPath() + "ShotLogin/"), "", ""),
+                "the login page");
+    ShowFirstTab(window);
+    std::string failure;
+    const auto give_up = std::chrono::steady_clock::now() + 60s;
+    bool address_taken = false, capture_taken = false;
+    auto step = Glib::signal_timeout().connect(
+        [&] {
+            try {
+                using kivo::accounts::TFrmSaveTable;
+                using kivo::catalogue::TFrmSaveUrl;
+                if (Gtk::Dialog* notice = kivo::ActiveMessageBox()) {
+                    notice->response(Gtk::RESPONSE_OK);
+                } else if (TFrmSaveUrl* form = TFrmSaveUrl::Active();
+                           form && form->get_mapped() && !address_taken) {
+                    address_taken = true;
+                    form->cbbGameList.set_active(0);
+                    SaveDialog(*form, folder + "/save-url.png");
+                    form->btnOpen.clicked();
+                } else if (TFrmSaveTable* capture = TFrmSaveTable::Active();
+                           capture && capture->get_mapped() && !capture->Fields().empty() &&
+                           !capture_taken) {
+                    capture_taken = true;
+                    SaveDialog(*capture, folder + "/capture.png");
+                    capture->btnCloseClick();
+                } else if (std::chrono::steady_clock::now() > give_up) {
+                    failure = "the dialogs did not come as expected";
+                    for (Gtk::Dialog* open : {static_cast<Gtk::Dialog*>(TFrmSaveUrl::Active()),
+                                              static_cast<Gtk::Dialog*>(TFrmSaveTable::Active())})
+                        if (open)
+                            open->response(Gtk::RESPONSE_CANCEL);
+                }
+            } catch (const ShotFailed& failed) {
+                failure = failed.reason;
+            }
+            return true;
+        },
+        200);
+    Gtk::Button* save_form = FindButton(window, "保存登录表单");
+    Require(save_form != nullptr, "no button 保存登录表单");
+    save_form->clicked();
+    step.disconnect();
+    Require(failure.empty(), failure);
+    Require(address_taken, "the address dialog did not show");
+    Require(capture_taken, "the capture dialog did not show the page's fields");
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
     const bool grid = argc == 4 && std::string(argv[1]) == "--grid";
-    if (argc != 3 && !grid) {
-        std::cerr << "usage: " << argv[0] << " [--grid] WORKER PICTURE.png\n";
+    const bool dialogs = argc == 4 && std::string(argv[1]) == "--dialogs";
+    if (argc != 3 && !grid && !dialogs) {
+        std::cerr << "usage: " << argv[0] << " [--grid] WORKER PICTURE.png\n"
+                  << "       " << argv[0] << " --dialogs WORKER FOLDER\n";
         return 2;
     }
     const std::string worker = argv[argc - 2];
@@ -242,6 +345,8 @@ int main(int argc, char** argv) {
         try {
             if (grid)
                 TakeGridPicture(*window, out);
+            else if (dialogs)
+                TakeDialogPictures(*window, out);
             else
                 TakeMainPicture(*window, out);
         } catch (const ShotFailed& failure) {

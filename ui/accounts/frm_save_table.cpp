@@ -41,11 +41,12 @@ TFrmSaveTable::TFrmSaveTable(TSaveTableHost host)
                      kFieldListHeader}}) {
         list->get_accessible()->set_name(name);
         list->set_selection_mode(Gtk::SELECTION_SINGLE);
-        scroll->set_policy(Gtk::POLICY_AUTOMATIC, Gtk::POLICY_AUTOMATIC);
+        // As wide as its header at least: the dialog grows rather than hiding part of it.
+        scroll->set_policy(Gtk::POLICY_NEVER, Gtk::POLICY_AUTOMATIC);
         scroll->set_shadow_type(Gtk::SHADOW_IN);
         scroll->set_size_request(width, height);
         scroll->add(*list);
-        Body().put(*scroll, x, kListTop);
+        Body().Place(*scroll, x, kListTop);
     }
     lstElec.set_activate_on_single_click(false);
     lstElec.signal_row_activated().connect([this](Gtk::ListBoxRow*) { lstElecDblClick(); });
@@ -53,18 +54,25 @@ TFrmSaveTable::TFrmSaveTable(TSaveTableHost host)
     lblname.set_text("描述");
     lblname.override_color(Gdk::RGBA("#0076EC"));
     edtNewName.set_size_request(kFieldListWidth - 36, 21);
+    // The drawn width holds; the toolkit's own least width of an edit is wider.
+    edtNewName.set_width_chars(1);
     edtNewName.get_accessible()->set_name("描述");
     RzLabel3.set_text("提示：双击编辑数据");
     RzLabel3.override_color(Gdk::RGBA("#808080"));
-    Body().put(lblname, kFieldListX, kListTop + kFieldListHeight + 10);
-    Body().put(edtNewName, kFieldListX + 36, kListTop + kFieldListHeight + 6);
-    Body().put(RzLabel3, kFieldListX, kListTop + kFieldListHeight + 34);
+    // The name's label on the row of its box, the hint below them.
+    constexpr int kNameRow = kListTop + kFieldListHeight + 6;
+    lblname.set_xalign(0);
+    RzLabel3.set_xalign(0);
+    Body().Place(lblname, {kFieldListX, kNameRow, 32, 21});
+    Body().Place(edtNewName, kFieldListX + 36, kNameRow);
+    Body().Place(RzLabel3, {kFieldListX, kNameRow + 27, kFieldListWidth, 15});
+    // The word on fields left out of the capture, below the account list.
     lblLeftOut.set_line_wrap(true);
     lblLeftOut.set_max_width_chars(14);
     lblLeftOut.set_xalign(0);
     lblLeftOut.override_color(Gdk::RGBA("#C00000"));
     lblLeftOut.set_no_show_all(true);
-    Body().put(lblLeftOut, kUserListX, kListTop + kListHeight + 38);
+    Body().Place(lblLeftOut, kUserListX, kListTop + kListHeight + 38);
 
     btnDelete.set_label("删除");
     btnSave.set_label("保存");
@@ -76,9 +84,9 @@ TFrmSaveTable::TFrmSaveTable(TSaveTableHost host)
     btnDelete.signal_clicked().connect(sigc::mem_fun(*this, &TFrmSaveTable::btnDeleteClick));
     btnSave.signal_clicked().connect(sigc::mem_fun(*this, &TFrmSaveTable::btnSaveClick));
     btnClose.signal_clicked().connect(sigc::mem_fun(*this, &TFrmSaveTable::btnCloseClick));
-    Body().put(btnDelete, kUserListX + (kUserListWidth - 63) / 2, kListTop + kListHeight + 10);
-    Body().put(btnSave, 200, 270);
-    Body().put(btnClose, 276, 270);
+    Body().Place(btnDelete, kUserListX + (kUserListWidth - 63) / 2, kListTop + kListHeight + 10);
+    Body().Place(btnSave, 200, 270);
+    Body().Place(btnClose, 276, 270);
 
     FillList(lstSelectUser, kUserListHeader, {}, false, user_checks_);
     FillFields({});

@@ -63,17 +63,19 @@ TFrmSaveUrl::TFrmSaveUrl(TLeftPanelHost& host, std::function<void()> reload_cata
     btnOpen.set_size_request(63, 21);
     btnOpen.signal_clicked().connect(sigc::mem_fun(*this, &TFrmSaveUrl::btnOpenClick));
 
-    Body().put(lblGameType_, kLabelX, 40);
-    Body().put(cbbGameType, kFieldX, 36);
-    Body().put(lblGameList_, kLabelX, 66);
-    Body().put(cbbGameList, kFieldX, 62);
-    Body().put(lblAddGame, kFieldX + kFieldWidth + 2, 60);
-    Body().put(lblUrlName_, kLabelX, 92);
-    Body().put(edtUrlName, kFieldX, 88);
-    Body().put(lblUrl_, kLabelX, 118);
-    Body().put(edtUrl, kFieldX, 114);
-    Body().put(btnOpen, 190, 145);
-    Body().put(btnClose, 266, 145);
+    // Each label on the row of its field, left of it.
+    const auto row = [this](Gtk::Label& label, Gtk::Widget& field, int y) {
+        label.set_xalign(0);
+        Body().Place(label, {kLabelX, y, kFieldX - kLabelX - 4, 21});
+        Body().Place(field, kFieldX, y);
+    };
+    row(lblGameType_, cbbGameType, 36);
+    row(lblGameList_, cbbGameList, 62);
+    Body().Place(lblAddGame, {kFieldX + kFieldWidth + 2, 62, 126, 21});
+    row(lblUrlName_, edtUrlName, 88);
+    row(lblUrl_, edtUrl, 114);
+    Body().Place(btnOpen, 190, 145);
+    Body().Place(btnClose, 266, 145);
     show_all_children();
     get_action_area()->hide();
 

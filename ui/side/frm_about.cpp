@@ -42,10 +42,10 @@ TFrmAbout::TFrmAbout(std::function<void(const std::string& url)> OpenSite)
     lblSite.signal_activate_link().connect(sigc::mem_fun(*this, &TFrmAbout::lblSiteClick), false);
     lblMail.signal_activate_link().connect(sigc::mem_fun(*this, &TFrmAbout::lblMailClick), false);
     StyleButton(btnOK, "确定", Gtk::RESPONSE_OK);
-    Body().put(lblAbout, 17, 32);
-    Body().put(lblSite, 12, 111);
-    Body().put(lblMail, 150, 111);
-    Body().put(btnOK, 272, 136);
+    Body().Place(lblAbout, {17, 32, 316, 75});
+    Body().Place(lblSite, {12, 111, 134, 21});
+    Body().Place(lblMail, {150, 111, 188, 21});
+    Body().Place(btnOK, 272, 136);
     show_all_children();
     btnClose.hide();
     get_action_area()->hide();

@@ -60,6 +60,17 @@ inline Element WindowShowing(const UiDriver& ui, const std::string& text) {
     return window;
 }
 
+// Clicks the button of that caption in the window that shows `text`.
+inline void ClickIn(const UiDriver& ui, const std::string& text, const std::string& button) {
+    const Element window = WindowShowing(ui, text);
+    ASSERT_TRUE(window) << "nothing shows " << text;
+    const Element found = FirstBelow(window, [&](const Element& e) {
+        return e.Role() == ATSPI_ROLE_PUSH_BUTTON && e.Name() == button && e.Showing();
+    });
+    ASSERT_TRUE(found) << Tree(window);
+    Click(found);
+}
+
 // The edit of the prompt that asks `prompt`.
 inline Element PromptEdit(const UiDriver& ui, const std::string& prompt) {
     return FirstBelow(WindowShowing(ui, prompt), [](const Element& e) {

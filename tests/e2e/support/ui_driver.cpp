@@ -241,9 +241,19 @@ Element UiDriver::ClickPath(AtspiRole first_role, const std::vector<std::string>
     return current;
 }
 
+namespace {
+
+int pointer_scale = 1;
+
+}  // namespace
+
+void SetPointerScale(int scale) {
+    pointer_scale = scale;
+}
+
 void MovePointer(int x, int y) {
     Display* d = Xdisplay();
-    XTestFakeMotionEvent(d, -1, x, y, CurrentTime);
+    XTestFakeMotionEvent(d, -1, x * pointer_scale, y * pointer_scale, CurrentTime);
     XSync(d, False);
 }
 

@@ -88,6 +88,9 @@ class UiDriver {
 
 // Real input through the XTest extension on the test display; each waits until the X server
 // has processed the events.
+// The program's places are in its own pixels; under a desktop scale (GDK_SCALE) each is that
+// many pixels of the screen. Set before pointing at a program that runs scaled.
+void SetPointerScale(int scale);
 enum class Button { Left = 1, Middle = 2, Right = 3, WheelUp = 4, WheelDown = 5 };
 void MovePointer(int x, int y);
 void ClickAt(int x, int y, Button button = Button::Left, int count = 1);

@@ -541,7 +541,7 @@ void TFrmMultOpenApp::RegisterHotKeys() {
             kBossKey,
             [](const char*, void*) {
                 if (hot_key_window)
-                    hot_key_window->BossKey();
+                    hot_key_window->BossKey(keybinder_get_current_event_time());
             },
             nullptr);
         keybinder_bind(
@@ -897,17 +897,19 @@ void TFrmMultOpenApp::btnMinClick() {
     }
 }
 
-void TFrmMultOpenApp::RestoreFromTray() {
+void TFrmMultOpenApp::RestoreFromTray(guint32 time) {
     InTray_ = false;
     iconified_to_tray_ = false;
     deiconify();
     show();
-    present();
+    // A window manager gives the keyboard back only for a request as recent as the user's last
+    // input: the time of the key or click that asked.
+    present(time ? time : gtk_get_current_event_time());
 }
 
-void TFrmMultOpenApp::BossKey() {
+void TFrmMultOpenApp::BossKey(guint32 time) {
     if (InTray_)
-        RestoreFromTray();
+        RestoreFromTray(time);
     else
         btnMinClick();
 }

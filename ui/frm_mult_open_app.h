@@ -107,11 +107,13 @@ class TFrmMultOpenApp : public Gtk::Window {
     bool WindowMaximized() const { return maximize_.WindowMaximized(); }
     // To the tray: hidden where a tray shows the icon, else minimised so it stays reachable.
     void btnMinClick();
-    void RestoreFromTray();
+    // `time`: of the input that asked, when it did not come through the toolkit (0: the
+    // toolkit's current event).
+    void RestoreFromTray(guint32 time = 0);
     bool InTray() const { return InTray_; }
     TTrayIcon& TrayIcon() { return *tray_; }
-    // Ctrl+B: the boss key.
-    void BossKey();
+    // Ctrl+B: the boss key, pressed at `time`.
+    void BossKey(guint32 time = 0);
     void btnBigICONClick();
     void Internet1Click();
     // The main menu's settings, about box and cleaning of the browser data.

@@ -167,6 +167,20 @@ std::string TitleOf(Display* display, Window window) {
     return title;
 }
 
+// A window manager puts each top-level window into a frame window of its own.
+Window ChildWithTitle(Display* display, Window frame, const std::string& title) {
+    Window root = 0, parent = 0, *children = nullptr;
+    unsigned count = 0;
+    Window found = 0;
+    if (XQueryTree(display, frame, &root, &parent, &children, &count)) {
+        for (unsigned i = 0; i < count && !found; ++i) {
+            if (TitleOf(display, children[i]) == title) found = children[i];
+        }
+        if (children) XFree(children);
+    }
+    return found;
+}
+
 }  // namespace
 
 unsigned long FindWindowByTitle(const std::string& title) {
@@ -180,6 +194,7 @@ unsigned long FindWindowByTitle(const std::string& title) {
     if (XQueryTree(display, DefaultRootWindow(display), &root, &parent, &children, &count)) {
         for (unsigned i = 0; i < count && !found; ++i) {
             if (TitleOf(display, children[i]) == title) found = children[i];
+            else found = ChildWithTitle(display, children[i], title);
         }
         if (children) XFree(children);
     }

@@ -15,6 +15,9 @@ namespace kivo::e2e {
 inline bool ReplaceTextByTyping(const Element& box, const std::string& text) {
     for (int attempt = 0; attempt < 3; ++attempt) {
         Click(box);
+        // The click gives the box the keyboard a moment later (a window manager first makes
+        // the window active): keys typed before that go elsewhere.
+        WaitUntil([&] { return box.Has(ATSPI_STATE_FOCUSED); }, 10s);
         if (attempt > 0) PressKeys("ctrl+a");
         TypeText(text);
         if (WaitUntil([&] { return box.Text() == text; }, 10s)) return true;

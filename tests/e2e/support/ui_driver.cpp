@@ -6,6 +6,7 @@
 #include <X11/keysym.h>
 #include <glib.h>
 
+#include <cstdlib>
 #include <map>
 #include <set>
 #include <sstream>
@@ -200,15 +201,21 @@ bool UiDriver::WaitGone(AtspiRole role, const std::string& name,
         timeout);
 }
 
-std::vector<std::string> UiDriver::TabNames() const {
-    std::vector<std::string> names;
+std::vector<Element> UiDriver::Tabs() const {
+    std::vector<Element> tabs;
     auto strips = FindAll(
         [](const Element& e) { return e.Role() == ATSPI_ROLE_PAGE_TAB_LIST && e.Showing(); });
     if (strips.empty())
-        return names;
+        return tabs;
     for (const Element& tab : strips.front().Children())
         if (tab.Role() == ATSPI_ROLE_PAGE_TAB)
-            names.push_back(tab.Name());
+            tabs.push_back(tab);
+    return tabs;
+}
+
+std::vector<std::string> UiDriver::TabNames() const {
+    std::vector<std::string> names;
+    for (const Element& tab : Tabs()) names.push_back(tab.Name());
     return names;
 }
 
@@ -257,15 +264,46 @@ void MovePointer(int x, int y) {
     XSync(d, False);
 }
 
+namespace {
+
+// Two presses of a button this close in time and place make a double click: the toolkit's
+// stock double-click time and distance, with room to spare.
+constexpr auto kDoubleClickTime = 400ms + 200ms;
+constexpr int kDoubleClickDistance = 8;
+
+struct LastClick {
+    int x = -1000, y = -1000;
+    Button button = Button::Left;
+    std::chrono::steady_clock::time_point pressed;  // when the X server had its last press
+};
+LastClick last_click;
+
+// A user's next click is a click of its own: when it would fall on the previous one inside
+// the double-click time, however fast the program answered the first, it waits that time out.
+void WaitOutDoubleClick(int x, int y, Button button) {
+    if (button != last_click.button || std::abs(x - last_click.x) > kDoubleClickDistance ||
+        std::abs(y - last_click.y) > kDoubleClickDistance)
+        return;
+    const auto due = last_click.pressed + kDoubleClickTime;
+    kivo::test::PumpUntil([&] { return std::chrono::steady_clock::now() >= due; },
+                          kDoubleClickTime + 100ms);
+}
+
+}  // namespace
+
 void ClickAt(int x, int y, Button button, int count) {
     Display* d = Xdisplay();
+    if (button != Button::WheelUp && button != Button::WheelDown)
+        WaitOutDoubleClick(x, y, button);
     MovePointer(x, y);
+    // The presses of a double click go to the server together, so no delay of this process
+    // can part them.
     for (int i = 0; i < count; ++i) {
         XTestFakeButtonEvent(d, static_cast<unsigned>(button), True, CurrentTime);
-        XSync(d, False);
         XTestFakeButtonEvent(d, static_cast<unsigned>(button), False, CurrentTime);
-        XSync(d, False);
     }
+    XSync(d, False);
+    last_click = {x, y, button, std::chrono::steady_clock::now()};
 }
 
 void WheelAt(int x, int y, Button wheel, bool control) {
@@ -283,7 +321,16 @@ void WheelAt(int x, int y, Button wheel, bool control) {
 }
 
 void Click(const Element& element, Button button, int count) {
-    const Element::Box box = element.Extents();
+    if (!element)
+        throw std::runtime_error("no place on the screen for " + element.Describe());
+    // A control just shown may not be laid out yet: it has its place once it has a size.
+    Element::Box box;
+    WaitUntil(
+        [&] {
+            box = element.Extents();
+            return box.width > 0 && box.height > 0;
+        },
+        10s);
     if (box.width <= 0 || box.height <= 0)
         throw std::runtime_error("no place on the screen for " + element.Describe());
     ClickAt(box.x + box.width / 2, box.y + box.height / 2, button, count);

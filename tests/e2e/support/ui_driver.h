@@ -75,7 +75,10 @@ class UiDriver {
     // Waits until no showing element of that role and name is left.
     bool WaitGone(AtspiRole role, const std::string& name,
                   std::chrono::milliseconds timeout = 30s) const;
-    // The names of the page tabs of the tab strip, left to right.
+    // The page tabs of the tab strip, left to right.
+    std::vector<Element> Tabs() const;
+    // Their names: a tab's name changes as its page loads, so a tab to act on is best taken
+    // from Tabs().
     std::vector<std::string> TabNames() const;
     // Opens the items of a menu path one after the other by clicking them: the first is a
     // control already showing (a menu bar item, a button), each next one the menu item of that
@@ -93,8 +96,11 @@ class UiDriver {
 void SetPointerScale(int scale);
 enum class Button { Left = 1, Middle = 2, Right = 3, WheelUp = 4, WheelDown = 5 };
 void MovePointer(int x, int y);
+// A click that would fall on the previous one inside the double-click time waits that time out
+// first, as two clicks of a user are two clicks; `count` 2 makes a double click.
 void ClickAt(int x, int y, Button button = Button::Left, int count = 1);
-// Clicks the centre of the element's box on the screen.
+// Clicks the centre of the element's box on the screen, once it has one (a control just shown
+// is laid out a moment later).
 void Click(const Element& element, Button button = Button::Left, int count = 1);
 // Turns the wheel one notch over the point, with Ctrl held down when `control`.
 void WheelAt(int x, int y, Button wheel, bool control = false);

@@ -8,7 +8,7 @@
 #include <memory>
 #include <string>
 
-#include "ui/tab_sheet.h"
+#include "ui/tabs/tab_sheet.h"
 
 namespace kivo {
 

@@ -10,7 +10,7 @@
 
 #include "platform/visited_urls.h"
 #include "ui/pictures.h"
-#include "ui/tab_sheet.h"
+#include "ui/tabs/tab_sheet.h"
 #include "ui/window_frame.h"
 
 namespace kivo {

@@ -9,7 +9,7 @@
 #include <string>
 
 #include "imaging/rgb_image.h"
-#include "ui/tab_sheet.h"
+#include "ui/tabs/tab_sheet.h"
 
 namespace kivo {
 

@@ -1,4 +1,4 @@
-#include "ui/tab_sheet.h"
+#include "ui/tabs/tab_sheet.h"
 
 #include <gtk/gtk-a11y.h>
 

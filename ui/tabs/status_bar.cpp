@@ -1,4 +1,4 @@
-#include "ui/status_bar.h"
+#include "ui/tabs/status_bar.h"
 
 #include <algorithm>
 #include <tuple>

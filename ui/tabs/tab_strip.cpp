@@ -1,4 +1,4 @@
-#include "ui/tab_strip.h"
+#include "ui/tabs/tab_strip.h"
 
 #include <algorithm>
 

@@ -1,4 +1,4 @@
-#include "ui/last_session_keeper.h"
+#include "ui/tabs/last_session_keeper.h"
 
 #include <iostream>
 

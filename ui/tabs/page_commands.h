@@ -7,7 +7,7 @@
 
 #include <functional>
 
-#include "ui/tab_sheet.h"
+#include "ui/tabs/tab_sheet.h"
 #include "webcontrol/browser_keys.h"
 
 namespace kivo {

@@ -1,4 +1,4 @@
-#include "ui/page_ended_notice.h"
+#include "ui/tabs/page_ended_notice.h"
 
 namespace kivo {
 

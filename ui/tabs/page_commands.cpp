@@ -1,4 +1,4 @@
-#include "ui/page_commands.h"
+#include "ui/tabs/page_commands.h"
 
 namespace kivo {
 

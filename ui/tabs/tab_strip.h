@@ -9,9 +9,9 @@
 #include <string>
 #include <vector>
 
-#include "ui/page_ended_notice.h"
+#include "ui/tabs/page_ended_notice.h"
 #include "ui/tab_rules.h"
-#include "ui/tab_sheet.h"
+#include "ui/tabs/tab_sheet.h"
 
 namespace kivo {
 

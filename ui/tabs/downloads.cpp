@@ -1,4 +1,4 @@
-#include "ui/downloads.h"
+#include "ui/tabs/downloads.h"
 
 #include <algorithm>
 #include <cstdio>

@@ -1,4 +1,4 @@
-#include "ui/find_bar.h"
+#include "ui/navigation/find_bar.h"
 
 #include <gdk/gdkx.h>
 

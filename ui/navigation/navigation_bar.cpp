@@ -1,4 +1,4 @@
-#include "ui/navigation_bar.h"
+#include "ui/navigation/navigation_bar.h"
 
 #include <algorithm>
 #include <iostream>

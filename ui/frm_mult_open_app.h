@@ -27,7 +27,7 @@
 #include "ui/left/mini_game_list.h"
 #include "ui/navigation/navigation_bar.h"
 #include "ui/tabs/page_commands.h"
-#include "ui/picture_menu.h"
+#include "ui/pictures/picture_menu.h"
 #include "ui/pictures.h"
 #include "ui/pictures/thumbnail_grid.h"
 #include "ui/pictures/thumbnail_strip.h"

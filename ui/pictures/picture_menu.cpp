@@ -1,4 +1,4 @@
-#include "ui/picture_menu.h"
+#include "ui/pictures/picture_menu.h"
 
 #include <unistd.h>
 
@@ -10,7 +10,7 @@
 #include "imaging/tpic.h"
 #include "session/wait_messages.h"
 #include "ui/message_box.h"
-#include "ui/screen_capture.h"
+#include "ui/pictures/screen_capture.h"
 
 namespace kivo {
 

@@ -1,4 +1,4 @@
-#include "ui/screen_capture.h"
+#include "ui/pictures/screen_capture.h"
 
 #include <X11/extensions/Xfixes.h>
 #include <dlfcn.h>

@@ -19,7 +19,7 @@
 #include "platform/process.h"
 #include "platform/user_settings.h"
 #include "ui/frm_mult_open_app.h"
-#include "ui/message_box.h"
+#include "ui/dialogs/message_box.h"
 #include "webcontrol/registration.h"
 
 namespace kivo {

@@ -8,7 +8,7 @@
 #include <functional>
 
 #include "tests/support/toolkit.h"
-#include "ui/message_box.h"
+#include "ui/dialogs/message_box.h"
 // After gtkmm: the X headers define macros that clash with it.
 #include "data/database.h"
 #include "tests/data/test_database.h"

@@ -18,7 +18,7 @@
 #include "ui/catalogue/history.h"
 #include "ui/left/history_tree.h"
 #include "ui/left/left_host.h"
-#include "ui/message_box.h"
+#include "ui/dialogs/message_box.h"
 // After the GTK headers: it brings in Xlib and its macros.
 #include "tests/support/test_support.h"
 

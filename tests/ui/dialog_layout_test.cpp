@@ -4,7 +4,7 @@
 
 #include <random>
 
-#include "ui/dialog_layout.h"
+#include "ui/dialogs/dialog_layout.h"
 
 namespace {
 

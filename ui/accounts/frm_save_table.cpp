@@ -4,7 +4,7 @@
 #include <utility>
 
 #include "data/database.h"
-#include "ui/message_box.h"
+#include "ui/dialogs/message_box.h"
 
 namespace kivo::accounts {
 

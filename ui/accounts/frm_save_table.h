@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "ui/accounts/account_store.h"
-#include "ui/frm_input.h"
+#include "ui/dialogs/frm_input.h"
 
 namespace kivo {
 

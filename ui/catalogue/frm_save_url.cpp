@@ -5,7 +5,7 @@
 
 #include "ui/catalogue/catalogue_edit.h"
 #include "ui/left/left_host.h"
-#include "ui/message_box.h"
+#include "ui/dialogs/message_box.h"
 
 namespace kivo::catalogue {
 

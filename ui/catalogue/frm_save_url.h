@@ -6,7 +6,7 @@
 #include <functional>
 #include <string>
 
-#include "ui/frm_input.h"
+#include "ui/dialogs/frm_input.h"
 
 namespace kivo {
 

@@ -9,7 +9,7 @@
 #include "imaging/bmp_file.h"
 #include "imaging/tpic.h"
 #include "session/wait_messages.h"
-#include "ui/message_box.h"
+#include "ui/dialogs/message_box.h"
 #include "ui/pictures/screen_capture.h"
 
 namespace kivo {

@@ -4,7 +4,7 @@
 #include <memory>
 
 #include "platform/gobject_ref.h"
-#include "ui/message_box.h"
+#include "ui/dialogs/message_box.h"
 
 namespace kivo {
 

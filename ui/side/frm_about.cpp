@@ -3,7 +3,7 @@
 #include <iostream>
 
 #include "app/file_version.h"
-#include "ui/message_box.h"
+#include "ui/dialogs/message_box.h"
 #include "webcontrol/maker_pages.h"
 
 namespace kivo {

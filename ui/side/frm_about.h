@@ -4,7 +4,7 @@
 #include <functional>
 #include <string>
 
-#include "ui/frm_input.h"
+#include "ui/dialogs/frm_input.h"
 
 namespace kivo {
 

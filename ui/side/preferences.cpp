@@ -3,8 +3,8 @@
 #include <charconv>
 
 #include "data/statements.h"
-#include "ui/frm_close_type.h"
-#include "ui/message_box.h"
+#include "ui/dialogs/frm_close_type.h"
+#include "ui/dialogs/message_box.h"
 
 namespace kivo {
 

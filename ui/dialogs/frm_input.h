@@ -6,7 +6,7 @@
 
 #include <string>
 
-#include "ui/dialog_body.h"
+#include "ui/dialogs/dialog_body.h"
 
 namespace kivo {
 

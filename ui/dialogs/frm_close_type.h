@@ -1,6 +1,6 @@
 #pragma once
 // TFrmCloseType, the close dialog: minimise to the tray or quit, and whether to ask again.
-#include "ui/frm_input.h"
+#include "ui/dialogs/frm_input.h"
 
 namespace kivo {
 

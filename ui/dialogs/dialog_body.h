@@ -6,7 +6,7 @@
 
 #include <vector>
 
-#include "ui/dialog_layout.h"
+#include "ui/dialogs/dialog_layout.h"
 
 namespace kivo {
 

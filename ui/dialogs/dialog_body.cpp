@@ -1,4 +1,4 @@
-#include "ui/dialog_body.h"
+#include "ui/dialogs/dialog_body.h"
 
 #include <algorithm>
 

@@ -1,9 +1,9 @@
-#include "ui/frm_input.h"
+#include "ui/dialogs/frm_input.h"
 
 #include <algorithm>
 
 #include "app/identity.h"
-#include "ui/message_box.h"
+#include "ui/dialogs/message_box.h"
 #include "ui/pictures.h"
 
 namespace kivo {

@@ -1,4 +1,4 @@
-#include "ui/message_box.h"
+#include "ui/dialogs/message_box.h"
 
 #include <utility>
 #include <vector>

@@ -1,6 +1,6 @@
-#include "ui/frm_close_type.h"
+#include "ui/dialogs/frm_close_type.h"
 
-#include "ui/message_box.h"
+#include "ui/dialogs/message_box.h"
 
 namespace kivo {
 

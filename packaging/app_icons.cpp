@@ -7,7 +7,7 @@
 #include <iostream>
 #include <string>
 
-#include "ui/pictures.h"
+#include "ui/drawn_pictures.h"
 
 namespace {
 

@@ -28,7 +28,7 @@
 #include "ui/dialogs/frm_input.h"
 #include "ui/keep_running.h"
 #include "ui/dialogs/message_box.h"
-#include "ui/pictures.h"
+#include "ui/drawn_pictures.h"
 #include "ui/side/clear_cache.h"
 #include "ui/side/frm_about.h"
 #include "ui/side/ordinary_profile.h"

@@ -28,7 +28,7 @@
 #include "ui/navigation/navigation_bar.h"
 #include "ui/tabs/page_commands.h"
 #include "ui/pictures/picture_menu.h"
-#include "ui/pictures.h"
+#include "ui/drawn_pictures.h"
 #include "ui/pictures/thumbnail_grid.h"
 #include "ui/pictures/thumbnail_strip.h"
 #include "ui/promotion/frm_min.h"

@@ -7,7 +7,7 @@
 #include <string>
 
 #include "platform/paths.h"
-#include "ui/pictures.h"
+#include "ui/drawn_pictures.h"
 
 namespace kivo {
 

@@ -4,7 +4,7 @@
 
 #include "app/identity.h"
 #include "ui/dialogs/message_box.h"
-#include "ui/pictures.h"
+#include "ui/drawn_pictures.h"
 
 namespace kivo {
 

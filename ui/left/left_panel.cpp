@@ -1,7 +1,7 @@
 #include "ui/left/left_panel.h"
 
 #include "ui/catalogue/catalogue_search.h"
-#include "ui/pictures.h"
+#include "ui/drawn_pictures.h"
 #include "webcontrol/maker_pages.h"
 
 namespace kivo {

@@ -1,6 +1,6 @@
 #include "ui/left/left_style.h"
 
-#include "ui/pictures.h"
+#include "ui/drawn_pictures.h"
 
 namespace kivo {
 

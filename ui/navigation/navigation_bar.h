@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "platform/visited_urls.h"
-#include "ui/pictures.h"
+#include "ui/drawn_pictures.h"
 #include "ui/tabs/tab_sheet.h"
 #include "ui/window_frame.h"
 

@@ -4,7 +4,7 @@
 #include <cmath>
 #include <thread>
 
-#include "ui/pictures.h"
+#include "ui/drawn_pictures.h"
 #include "ui/pictures/thumbnail_layout.h"
 
 namespace kivo {

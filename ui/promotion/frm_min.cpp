@@ -5,7 +5,7 @@
 #include <iostream>
 
 #include "session/shell_folders.h"
-#include "ui/pictures.h"
+#include "ui/drawn_pictures.h"
 #include "ui/side/ordinary_profile.h"
 #include "ui/window_frame.h"
 #include "webcontrol/webkit_browser_view.h"

@@ -10,7 +10,7 @@
 #include <string>
 
 #include "platform/gobject_ref.h"
-#include "ui/pictures.h"
+#include "ui/drawn_pictures.h"
 #include "ui/promotion/promotion_rules.h"
 
 namespace uitWebControl {

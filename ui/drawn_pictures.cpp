@@ -1,4 +1,4 @@
-#include "ui/pictures.h"
+#include "ui/drawn_pictures.h"
 
 #include <algorithm>
 #include <cmath>

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "ui/tab_rules.h"
+#include "session/tab_rules.h"
 
 namespace kivo {
 

@@ -20,7 +20,7 @@
 #include "ui/dialogs/frm_input.h"
 #include "ui/frm_mult_open_app.h"
 #include "ui/dialogs/message_box.h"
-#include "ui/tab_rules.h"
+#include "session/tab_rules.h"
 #include "ui/typed_urls.h"
 #include "ui/window_frame.h"
 #include "webcontrol/registration.h"

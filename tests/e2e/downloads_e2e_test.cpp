@@ -13,7 +13,7 @@
 #include "tests/e2e/support/steps.h"
 #include "tests/e2e/support/ui_driver.h"
 #include "tests/support/files.h"
-#include "ui/tab_rules.h"
+#include "session/tab_rules.h"
 #include "webcontrol/page_gates.h"
 
 namespace {

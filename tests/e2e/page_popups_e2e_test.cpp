@@ -8,7 +8,7 @@
 #include "tests/e2e/support/program_under_test.h"
 #include "tests/e2e/support/steps.h"
 #include "tests/e2e/support/ui_driver.h"
-#include "ui/tab_rules.h"
+#include "session/tab_rules.h"
 
 namespace {
 

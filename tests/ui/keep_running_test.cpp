@@ -1,6 +1,6 @@
 // "后台继续运行" as the per-user settings store keeps it: per catalogue address, read back by a
 // later run, never for a page opened freely.
-#include "ui/keep_running.h"
+#include "session/keep_running.h"
 
 #include <gtest/gtest.h>
 

@@ -32,7 +32,7 @@
 #include "ui/catalogue/frm_save_url.h"
 #include "ui/frm_mult_open_app.h"
 #include "ui/dialogs/message_box.h"
-#include "ui/tab_rules.h"
+#include "session/tab_rules.h"
 #include "webcontrol/maker_pages.h"
 #include "webcontrol/registration.h"
 

@@ -5,7 +5,7 @@
 
 #include "platform/paths.h"
 #include "platform/text.h"
-#include "ui/address_rules.h"
+#include "session/address_rules.h"
 #include "ui/typed_urls.h"
 #include "webcontrol/maker_pages.h"
 

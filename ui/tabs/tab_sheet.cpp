@@ -2,7 +2,7 @@
 
 #include <gtk/gtk-a11y.h>
 
-#include "ui/tab_rules.h"
+#include "session/tab_rules.h"
 #include "webcontrol/page_shown.h"
 
 namespace kivo {

@@ -5,7 +5,7 @@
 #include "platform/text.h"
 #include "ui/accounts/login_fill.h"
 #include "webcontrol/page_gates.h"
-#include "ui/keep_running.h"
+#include "session/keep_running.h"
 
 namespace kivo {
 

@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "ui/tabs/page_ended_notice.h"
-#include "ui/tab_rules.h"
+#include "session/tab_rules.h"
 #include "ui/tabs/tab_sheet.h"
 
 namespace kivo {

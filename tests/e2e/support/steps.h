@@ -5,7 +5,7 @@
 #include <string>
 
 #include "tests/e2e/support/ui_driver.h"
-#include "ui/tab_rules.h"
+#include "session/tab_rules.h"
 
 namespace kivo::e2e {
 

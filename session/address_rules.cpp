@@ -1,4 +1,4 @@
-#include "ui/address_rules.h"
+#include "session/address_rules.h"
 
 #include <algorithm>
 

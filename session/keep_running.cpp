@@ -1,4 +1,4 @@
-#include "ui/keep_running.h"
+#include "session/keep_running.h"
 
 namespace kivo {
 

@@ -1,4 +1,4 @@
-#include "ui/tab_rules.h"
+#include "session/tab_rules.h"
 
 #include <cmath>
 #include <sstream>

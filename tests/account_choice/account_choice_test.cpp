@@ -12,7 +12,7 @@
 #include "platform/text.h"
 #include "tests/data/test_database.h"
 #include "ui/accounts/frm_open_type.h"
-#include "ui/accounts/login_fill.h"
+#include "session/login_fill.h"
 #include "ui/accounts/login_info.h"
 
 namespace kivo::accounts {

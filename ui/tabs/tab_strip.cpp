@@ -3,7 +3,7 @@
 #include <algorithm>
 
 #include "platform/text.h"
-#include "ui/accounts/login_fill.h"
+#include "session/login_fill.h"
 #include "webcontrol/page_gates.h"
 #include "session/keep_running.h"
 

@@ -1,4 +1,4 @@
-#include "ui/accounts/login_fill.h"
+#include "session/login_fill.h"
 
 #include <exception>
 

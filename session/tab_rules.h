@@ -59,8 +59,5 @@ std::optional<uint32_t> ParseRefreshSeconds(const std::string& text);
 // of fewer than two lines.
 std::vector<std::pair<std::string, std::string>> LoginFillCalls(const std::string& login_info);
 
-// The typed-address list: values "Url1" (newest) to "Url25" of this key.
-inline constexpr const char* kTypedUrlsKey = "Software\\Microsoft\\Internet Explorer\\TypedURLs";
-inline constexpr int kTypedUrlCount = 25;
 
 }  // namespace kivo

@@ -21,7 +21,7 @@
 #include "ui/frm_mult_open_app.h"
 #include "ui/dialogs/message_box.h"
 #include "session/tab_rules.h"
-#include "ui/typed_urls.h"
+#include "platform/typed_urls.h"
 #include "ui/window_frame.h"
 #include "webcontrol/registration.h"
 

@@ -10,7 +10,7 @@
 #include "tests/support/test_support.h"
 #include "session/address_rules.h"
 #include "session/tab_rules.h"
-#include "ui/typed_urls.h"
+#include "platform/typed_urls.h"
 #include "ui/window_frame.h"
 #include "webcontrol/maker_pages.h"
 

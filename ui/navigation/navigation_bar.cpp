@@ -6,7 +6,7 @@
 #include "platform/paths.h"
 #include "platform/text.h"
 #include "session/address_rules.h"
-#include "ui/typed_urls.h"
+#include "platform/typed_urls.h"
 #include "webcontrol/maker_pages.h"
 
 namespace kivo {

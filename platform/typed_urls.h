@@ -7,6 +7,10 @@
 
 namespace kivo {
 
+// The typed-address list: values "Url1" (newest) to "Url25" of this key.
+inline constexpr const char* kTypedUrlsKey = "Software\\Microsoft\\Internet Explorer\\TypedURLs";
+inline constexpr int kTypedUrlCount = 25;
+
 // Puts `url` first ("Url1"); an equal older entry moves up instead of doubling; at most 25.
 // An address of blanks only is not recorded.
 void RecordTypedUrl(UserSettings settings, const std::string& url);

@@ -1,8 +1,6 @@
-#include "ui/typed_urls.h"
+#include "platform/typed_urls.h"
 
 #include <algorithm>
-
-#include "session/tab_rules.h"
 
 namespace kivo {
 

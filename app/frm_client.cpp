@@ -7,7 +7,7 @@
 #include <iostream>
 #include <stdexcept>
 
-#include "app/identity.h"
+#include "platform/identity.h"
 #include "platform/x11_windows.h"
 #include "webcontrol/uit_web_control.h"
 

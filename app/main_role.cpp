@@ -8,7 +8,7 @@
 #include <memory>
 #include <string_view>
 
-#include "app/identity.h"
+#include "platform/identity.h"
 #include "app/server_switches.h"
 #include "app/upgrade.h"
 #include "app/x11_display.h"

@@ -7,7 +7,7 @@
 #include <chrono>
 #include <iostream>
 
-#include "app/identity.h"
+#include "platform/identity.h"
 #include "data/statements.h"
 #include "platform/page_sandbox.h"
 #include "platform/paths.h"

@@ -17,7 +17,7 @@
 #include <sstream>
 #include <vector>
 
-#include "app/identity.h"
+#include "platform/identity.h"
 #include "platform/user_settings.h"
 #include "tests/support/test_support.h"
 #include "tests/support/test_web_server.h"

@@ -11,7 +11,7 @@
 #include <cstdio>
 #include <vector>
 
-#include "app/identity.h"
+#include "platform/identity.h"
 #include "cipher/stored_value.h"
 #include "data/database.h"
 #include "data/statements.h"

@@ -13,7 +13,7 @@
 #include <stdexcept>
 #include <vector>
 
-#include "app/identity.h"
+#include "platform/identity.h"
 #include "platform/process.h"
 #include "platform/unique_fd.h"
 #include "platform/user_settings.h"

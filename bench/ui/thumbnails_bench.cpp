@@ -16,7 +16,7 @@
 #include <thread>
 #include <vector>
 
-#include "app/identity.h"
+#include "platform/identity.h"
 #include "platform/paths.h"
 #include "platform/user_settings.h"
 #include "tests/support/test_support.h"

@@ -12,7 +12,7 @@
 #include <thread>
 
 #include "app/frm_client.h"
-#include "app/identity.h"
+#include "platform/identity.h"
 #include "app/main_module.h"
 #include "app/server_switches.h"
 #include "platform/paths.h"

@@ -8,7 +8,7 @@
 #include <fstream>
 #include <thread>
 
-#include "app/identity.h"
+#include "platform/identity.h"
 #include "data/database.h"
 #include "data/statements.h"
 #include "platform/process.h"

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "app/identity.h"
+#include "platform/identity.h"
 #include "tests/e2e/support/catalogue_steps.h"
 #include "tests/e2e/support/outside.h"
 #include "tests/e2e/support/program_under_test.h"

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "app/identity.h"
+#include "platform/identity.h"
 #include "tests/e2e/support/accounts.h"
 #include "tests/e2e/support/outside.h"
 #include "tests/e2e/support/program_under_test.h"

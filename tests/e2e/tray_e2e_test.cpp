@@ -4,7 +4,7 @@
 
 #include <algorithm>
 
-#include "app/identity.h"
+#include "platform/identity.h"
 #include "tests/e2e/support/outside.h"
 #include "tests/e2e/support/program_under_test.h"
 #include "tests/e2e/support/steps.h"

@@ -20,7 +20,7 @@
 #include <string>
 #include <vector>
 
-#include "app/identity.h"
+#include "platform/identity.h"
 #include "data/data_module.h"
 #include "data/guid.h"
 #include "data/statements.h"

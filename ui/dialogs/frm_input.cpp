@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "app/identity.h"
+#include "platform/identity.h"
 #include "ui/dialogs/message_box.h"
 #include "ui/drawn_pictures.h"
 

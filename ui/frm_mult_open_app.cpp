@@ -19,7 +19,7 @@
 #include "session/wait_messages.h"
 #include "ui/accounts/frm_open_type.h"
 #include "ui/accounts/frm_save_table.h"
-#include "ui/accounts/login_info.h"
+#include "data/accounts/login_info.h"
 #include "session/address_rules.h"
 #include "ui/catalogue/catalogue_edit.h"
 #include "ui/catalogue/frm_save_url.h"

@@ -13,7 +13,7 @@
 #include "tests/data/test_database.h"
 #include "ui/accounts/frm_open_type.h"
 #include "session/login_fill.h"
-#include "ui/accounts/login_info.h"
+#include "data/accounts/login_info.h"
 
 namespace kivo::accounts {
 namespace {

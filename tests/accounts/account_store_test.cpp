@@ -1,5 +1,5 @@
 // Saving and deleting accounts against a real database file, and their session folders.
-#include "ui/accounts/account_store.h"
+#include "data/accounts/account_store.h"
 
 #include <gtest/gtest.h>
 #include <sqlite3.h>

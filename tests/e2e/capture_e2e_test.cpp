@@ -12,7 +12,7 @@
 #include "tests/e2e/support/program_under_test.h"
 #include "tests/e2e/support/steps.h"
 #include "tests/e2e/support/ui_driver.h"
-#include "ui/accounts/account_store.h"
+#include "data/accounts/account_store.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "ui/accounts/account_store.h"
+#include "data/accounts/account_store.h"
 
 namespace kivo::data {
 class TDISQLite3Database;

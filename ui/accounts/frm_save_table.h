@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "ui/accounts/account_store.h"
+#include "data/accounts/account_store.h"
 #include "ui/dialogs/frm_input.h"
 
 namespace kivo {

@@ -1,4 +1,4 @@
-#include "ui/accounts/account_store.h"
+#include "data/accounts/account_store.h"
 
 #include <algorithm>
 #include <stdexcept>

@@ -1,4 +1,4 @@
-#include "ui/accounts/login_info.h"
+#include "data/accounts/login_info.h"
 
 #include "cipher/stored_value.h"
 #include "data/database.h"

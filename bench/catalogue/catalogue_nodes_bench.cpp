@@ -3,7 +3,7 @@
 #include <benchmark/benchmark.h>
 
 #include "bench/data/catalogue_fixture.h"
-#include "ui/catalogue/catalogue_node.h"
+#include "data/catalogue/catalogue_node.h"
 
 namespace {
 

@@ -10,7 +10,7 @@
 #include "bench/data/catalogue_fixture.h"
 #include "data/day_number.h"
 #include "ui/catalogue/catalogue_tree.h"
-#include "ui/catalogue/history.h"
+#include "data/catalogue/history.h"
 #include "ui/left/history_tree.h"
 #include "ui/left/left_host.h"
 

@@ -21,7 +21,7 @@
 #include "tests/support/test_support.h"
 #include "tests/support/test_web_server.h"
 #include "tests/support/toolkit.h"
-#include "ui/catalogue/catalogue_node.h"
+#include "data/catalogue/catalogue_node.h"
 #include "ui/frm_mult_open_app.h"
 #include "webcontrol/registration.h"
 

@@ -1,5 +1,5 @@
 // The catalogue trees' node lists and the edits, against real database files.
-#include "ui/catalogue/catalogue_node.h"
+#include "data/catalogue/catalogue_node.h"
 
 #include <gtest/gtest.h>
 
@@ -9,7 +9,7 @@
 #include "data/database.h"
 #include "data/guid.h"
 #include "tests/data/test_database.h"
-#include "ui/catalogue/catalogue_edit.h"
+#include "data/catalogue/catalogue_edit.h"
 
 namespace {
 

@@ -1,5 +1,5 @@
 // The favorites folder read into a tree, written and deleted, in a temporary home.
-#include "ui/catalogue/favorites.h"
+#include "data/catalogue/favorites.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 // The history's labels, its recording and its day groups, against a real database file on fixed
 // dates.
-#include "ui/catalogue/history.h"
+#include "data/catalogue/history.h"
 
 #include <gtest/gtest.h>
 
@@ -11,7 +11,7 @@
 #include "data/database.h"
 #include "data/day_number.h"
 #include "tests/data/test_database.h"
-#include "ui/catalogue/catalogue_edit.h"
+#include "data/catalogue/catalogue_edit.h"
 
 namespace {
 

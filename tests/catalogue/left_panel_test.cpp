@@ -3,9 +3,9 @@
 
 #include <string>
 
-#include "ui/catalogue/catalogue_search.h"
-#include "ui/catalogue/left_panel_layout.h"
-#include "ui/catalogue/mini_games.h"
+#include "data/catalogue/catalogue_search.h"
+#include "ui/left/left_panel_layout.h"
+#include "data/catalogue/mini_games.h"
 
 namespace {
 

@@ -19,7 +19,7 @@
 #include "tests/e2e/support/outside.h"
 #include "tests/e2e/support/program_under_test.h"
 #include "tests/e2e/support/ui_driver.h"
-#include "ui/catalogue/catalogue_edit.h"
+#include "data/catalogue/catalogue_edit.h"
 
 namespace {
 

@@ -14,8 +14,8 @@
 #include "tests/e2e/support/program_under_test.h"
 #include "tests/e2e/support/steps.h"
 #include "tests/e2e/support/ui_driver.h"
-#include "ui/catalogue/catalogue_search.h"
-#include "ui/catalogue/favorites.h"
+#include "data/catalogue/catalogue_search.h"
+#include "data/catalogue/favorites.h"
 
 namespace {
 

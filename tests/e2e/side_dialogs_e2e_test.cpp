@@ -15,8 +15,8 @@
 #include "tests/e2e/support/program_under_test.h"
 #include "tests/e2e/support/steps.h"
 #include "tests/e2e/support/ui_driver.h"
-#include "ui/catalogue/left_panel_layout.h"
-#include "ui/catalogue/mini_games.h"
+#include "ui/left/left_panel_layout.h"
+#include "data/catalogue/mini_games.h"
 
 namespace {
 

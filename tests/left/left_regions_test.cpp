@@ -7,7 +7,7 @@
 #include <fstream>
 #include <vector>
 
-#include "ui/catalogue/catalogue_search.h"
+#include "data/catalogue/catalogue_search.h"
 #include "ui/left/favorites_tree.h"
 #include "ui/left/left_panel.h"
 #include "ui/left/mini_game_list.h"

@@ -3,7 +3,7 @@
 #include <utility>
 
 #include "ui/accounts/quick_login_menu.h"
-#include "ui/catalogue/catalogue_edit.h"
+#include "data/catalogue/catalogue_edit.h"
 #include "ui/catalogue/frm_save_url.h"
 #include "ui/left/left_host.h"
 

@@ -7,7 +7,7 @@
 #include <functional>
 #include <string>
 
-#include "ui/catalogue/catalogue_node.h"
+#include "data/catalogue/catalogue_node.h"
 #include "ui/catalogue/node_tree.h"
 
 namespace kivo {

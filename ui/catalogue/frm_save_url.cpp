@@ -3,7 +3,7 @@
 #include <stdexcept>
 #include <utility>
 
-#include "ui/catalogue/catalogue_edit.h"
+#include "data/catalogue/catalogue_edit.h"
 #include "ui/left/left_host.h"
 #include "ui/dialogs/message_box.h"
 

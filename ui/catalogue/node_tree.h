@@ -9,7 +9,7 @@
 #include <optional>
 #include <string>
 
-#include "ui/catalogue/catalogue_node.h"
+#include "data/catalogue/catalogue_node.h"
 
 namespace kivo::data {
 class TDISQLite3Database;

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "ui/catalogue/favorites.h"
+#include "data/catalogue/favorites.h"
 #include "ui/left/left_host.h"
 
 namespace kivo {

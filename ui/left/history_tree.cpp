@@ -5,9 +5,9 @@
 #include "data/database.h"
 #include "data/statements.h"
 #include "ui/accounts/quick_login_menu.h"
-#include "ui/catalogue/catalogue_edit.h"
-#include "ui/catalogue/history.h"
-#include "ui/catalogue/left_panel_layout.h"
+#include "data/catalogue/catalogue_edit.h"
+#include "data/catalogue/history.h"
+#include "ui/left/left_panel_layout.h"
 
 namespace kivo {
 

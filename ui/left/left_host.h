@@ -4,7 +4,7 @@
 // never reaches into the window otherwise.
 #include <string>
 
-#include "ui/catalogue/catalogue_node.h"
+#include "data/catalogue/catalogue_node.h"
 
 namespace Gtk {
 class Window;

@@ -1,6 +1,6 @@
 #include "ui/left/left_panel.h"
 
-#include "ui/catalogue/catalogue_search.h"
+#include "data/catalogue/catalogue_search.h"
 #include "ui/drawn_pictures.h"
 #include "webcontrol/maker_pages.h"
 

@@ -8,7 +8,7 @@
 #include <functional>
 #include <memory>
 
-#include "ui/catalogue/left_panel_layout.h"
+#include "ui/left/left_panel_layout.h"
 #include "ui/left/left_host.h"
 
 namespace kivo {

@@ -1,6 +1,6 @@
 #include "ui/left/mini_game_list.h"
 
-#include "ui/catalogue/mini_games.h"
+#include "data/catalogue/mini_games.h"
 #include "ui/left/left_style.h"
 
 namespace kivo {

@@ -7,7 +7,7 @@
 #include <string>
 
 #include "tests/e2e/support/ui_driver.h"
-#include "ui/catalogue/catalogue_edit.h"
+#include "data/catalogue/catalogue_edit.h"
 
 namespace kivo::e2e {
 

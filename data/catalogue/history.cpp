@@ -1,4 +1,4 @@
-#include "ui/catalogue/history.h"
+#include "data/catalogue/history.h"
 
 #include "data/database.h"
 #include "data/day_number.h"

@@ -1,11 +1,11 @@
-#include "ui/catalogue/favorites.h"
+#include "data/catalogue/favorites.h"
 
 #include <algorithm>
 #include <fstream>
 #include <string_view>
 
 #include "platform/paths.h"
-#include "ui/catalogue/catalogue_edit.h"
+#include "data/catalogue/catalogue_edit.h"
 
 namespace kivo::catalogue {
 

@@ -1,6 +1,6 @@
-#include "ui/catalogue/catalogue_search.h"
+#include "data/catalogue/catalogue_search.h"
 
-#include "ui/catalogue/catalogue_edit.h"
+#include "data/catalogue/catalogue_edit.h"
 
 namespace kivo::catalogue {
 

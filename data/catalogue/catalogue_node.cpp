@@ -1,4 +1,4 @@
-#include "ui/catalogue/catalogue_node.h"
+#include "data/catalogue/catalogue_node.h"
 
 #include <optional>
 

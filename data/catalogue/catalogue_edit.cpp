@@ -1,11 +1,11 @@
-#include "ui/catalogue/catalogue_edit.h"
+#include "data/catalogue/catalogue_edit.h"
 
 #include <initializer_list>
 
 #include "data/database.h"
 #include "data/guid.h"
 #include "data/statements.h"
-#include "ui/catalogue/catalogue_node.h"
+#include "data/catalogue/catalogue_node.h"
 
 namespace kivo::catalogue {
 

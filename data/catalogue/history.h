@@ -5,7 +5,7 @@
 #include <functional>
 #include <string>
 
-#include "ui/catalogue/catalogue_node.h"
+#include "data/catalogue/catalogue_node.h"
 
 namespace kivo::data {
 class TDISQLite3Database;

@@ -1,4 +1,4 @@
-#include "ui/catalogue/left_panel_layout.h"
+#include "ui/left/left_panel_layout.h"
 
 #include <algorithm>
 

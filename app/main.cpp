@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "app/file_version.h"
+#include "platform/file_version.h"
 #include "app/main_module.h"
 #include "app/server_switches.h"
 #include "app/worker_role.h"

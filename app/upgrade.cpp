@@ -4,7 +4,7 @@
 
 #include <filesystem>
 
-#include "app/file_version.h"
+#include "platform/file_version.h"
 #include "platform/process.h"
 
 namespace kivo {

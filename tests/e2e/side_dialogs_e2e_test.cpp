@@ -10,7 +10,7 @@
 #include <sstream>
 #include <string>
 
-#include "app/file_version.h"
+#include "platform/file_version.h"
 #include "tests/e2e/support/outside.h"
 #include "tests/e2e/support/program_under_test.h"
 #include "tests/e2e/support/steps.h"

@@ -5,7 +5,7 @@
 
 #include <regex>
 
-#include "app/file_version.h"
+#include "platform/file_version.h"
 #include "data/database.h"
 #include "session/shell_folders.h"
 #include "tests/data/test_database.h"

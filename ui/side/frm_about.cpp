@@ -2,7 +2,7 @@
 
 #include <iostream>
 
-#include "app/file_version.h"
+#include "platform/file_version.h"
 #include "ui/dialogs/message_box.h"
 #include "webcontrol/maker_pages.h"
 

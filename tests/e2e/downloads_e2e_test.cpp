@@ -234,8 +234,10 @@ TEST(DownloadsE2E, APageDownloadingByItselfAsksOnceAndChoosersOpenOneAtATime) {
     name_box = NameBoxOfSaveDialog(ui);
     EXPECT_TRUE(WaitUntil([&] { return name_box.Text() == "second.bin"; }, 10s)) << name_box.Text();
     PressChooserButton(ui, "保存");
-    EXPECT_TRUE(WaitUntil([&] { return NamesIn(downloads).size() == 2; }, 60s));
-    EXPECT_EQ(NamesIn(downloads), (std::vector<std::string>{"first.bin", "second.bin"}));
+    // Both files complete: their partial files are renamed, not merely there.
+    const std::vector<std::string> both{"first.bin", "second.bin"};
+    EXPECT_TRUE(WaitUntil([&] { return NamesIn(downloads) == both; }, 60s))
+        << ::testing::PrintToString(NamesIn(downloads));
 
     // Refused: the first one still asks for its file, the second never does.
     OpenTwoDownloads(program, ui, "阻止");
@@ -298,7 +300,8 @@ TEST(DownloadsE2E, ClosingARunningDownloadsTabAsksAndAKilledWorkersPartialFileGo
     }
     kill(program.Pid(), SIGKILL);
     ASSERT_TRUE(program.WaitForEnd(30s).has_value());
-    EXPECT_FALSE(NamesIn(downloads).empty());
+    // The engine's network process outlives the worker and may remove its own file once it sees
+    // the worker gone, so what is left here varies; whatever it is must go at the next start.
 
     // The next start removes it.
     program.Start();

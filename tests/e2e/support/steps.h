@@ -69,17 +69,7 @@ inline Element NameBoxOfSaveDialog(const UiDriver& ui) {
 }
 
 // The page tabs of the strip, left to right.
-inline std::vector<Element> Tabs(const UiDriver& ui) {
-    std::vector<Element> tabs;
-    auto strips = ui.FindAll(
-        [](const Element& e) { return e.Role() == ATSPI_ROLE_PAGE_TAB_LIST && e.Showing(); });
-    if (strips.empty())
-        return tabs;
-    for (const Element& tab : strips.front().Children())
-        if (tab.Role() == ATSPI_ROLE_PAGE_TAB)
-            tabs.push_back(tab);
-    return tabs;
-}
+inline std::vector<Element> Tabs(const UiDriver& ui) { return ui.Tabs(); }
 
 // Clicks a tab and waits until it is the selected one.
 inline void Activate(const Element& tab) {

@@ -97,13 +97,17 @@ void PressChooserButton(const UiDriver& ui, const std::string& caption) {
     ASSERT_FALSE(button.Showing()) << "the chooser did not take " << caption;
 }
 
-TEST(DownloadsE2E, SavedExactlyWhereTheUserSaidAndNeverWhereTheServersNamePoints) {
-    ProgramOptions options;
-    options.start = false;
-    ProgramUnderTest program(options);
-    const std::string downloads = program.Home() + "/下载";
+// Starts the program with the user's download folder set to `name` in its home; that folder.
+std::string StartWithDownloadFolder(ProgramUnderTest& program, const std::string& name) {
+    const std::string downloads = program.Home() + "/" + name;
     SetDownloadFolder(program.Home(), downloads);
     program.Start();
+    return downloads;
+}
+
+TEST(DownloadsE2E, SavedExactlyWhereTheUserSaidAndNeverWhereTheServersNamePoints) {
+    ProgramUnderTest program(ProgramOptions{.start = false});
+    const std::string downloads = StartWithDownloadFolder(program, "下载");
     UiDriver ui(program.Pid());
     WaitForStartPage(ui);
 
@@ -143,12 +147,8 @@ TEST(DownloadsE2E, SavedExactlyWhereTheUserSaidAndNeverWhereTheServersNamePoints
 }
 
 TEST(DownloadsE2E, CancelADroppedConnectionAndAFullDiskLeaveNoFile) {
-    ProgramOptions options;
-    options.start = false;
-    ProgramUnderTest program(options);
-    const std::string downloads = program.Home() + "/Downloads";
-    SetDownloadFolder(program.Home(), downloads);
-    program.Start();
+    ProgramUnderTest program(ProgramOptions{.start = false});
+    const std::string downloads = StartWithDownloadFolder(program, "Downloads");
     UiDriver ui(program.Pid());
     WaitForStartPage(ui);
 
@@ -211,12 +211,8 @@ pid_t OpenTwoDownloads(ProgramUnderTest& program, const UiDriver& ui, const std:
 }
 
 TEST(DownloadsE2E, APageDownloadingByItselfAsksOnceAndChoosersOpenOneAtATime) {
-    ProgramOptions options;
-    options.start = false;
-    ProgramUnderTest program(options);
-    const std::string downloads = program.Home() + "/Downloads";
-    SetDownloadFolder(program.Home(), downloads);
-    program.Start();
+    ProgramUnderTest program(ProgramOptions{.start = false});
+    const std::string downloads = StartWithDownloadFolder(program, "Downloads");
     UiDriver ui(program.Pid());
     WaitForStartPage(ui);
 
@@ -249,12 +245,8 @@ TEST(DownloadsE2E, APageDownloadingByItselfAsksOnceAndChoosersOpenOneAtATime) {
 }
 
 TEST(DownloadsE2E, ClosingARunningDownloadsTabAsksAndAKilledWorkersPartialFileGoesAtTheNextStart) {
-    ProgramOptions options;
-    options.start = false;
-    ProgramUnderTest program(options);
-    const std::string downloads = program.Home() + "/Downloads";
-    SetDownloadFolder(program.Home(), downloads);
-    program.Start();
+    ProgramUnderTest program(ProgramOptions{.start = false});
+    const std::string downloads = StartWithDownloadFolder(program, "Downloads");
     {
         UiDriver ui(program.Pid());
         WaitForStartPage(ui);

@@ -105,6 +105,16 @@ protected:
         return home_.Path() + "/WebImage/" + std::to_string(tab);
     }
 
+    // The first page's thumbnail was written when it completed, and its full picture can be made.
+    void ExpectBothPictures(TWebControl& web, int32_t tab) {
+        ASSERT_TRUE(completions_.at(0).picture_existed);
+        auto small = Gdk::Pixbuf::create_from_file(WebImage(tab));
+        EXPECT_GT(small->get_width(), 0);
+        web.SaveWebToPic(tab);
+        auto full = Gdk::Pixbuf::create_from_file(home_.Path() + "/Temp/" + std::to_string(tab));
+        EXPECT_GT(full->get_height(), 0);
+    }
+
     // Connects `web` and records its page completions.
     void Watch(TWebControl& web) {
         web.OnDocumentComplete = [this](TWebControl&, bool top, const std::u16string& url,
@@ -707,12 +717,7 @@ TEST_F(BrowserHost, PicturesOfAPageTallerThanTheEngineDrawsWhole) {
     TWebControl web;
     Watch(web);
     const int32_t tab = Open(web, "/wide-tall?w=400&h=40000");
-    ASSERT_TRUE(completions_.at(0).picture_existed);
-    auto small = Gdk::Pixbuf::create_from_file(WebImage(tab));
-    EXPECT_GT(small->get_width(), 0);
-    web.SaveWebToPic(tab);
-    auto full = Gdk::Pixbuf::create_from_file(home_.Path() + "/Temp/" + std::to_string(tab));
-    EXPECT_GT(full->get_height(), 0);
+    ExpectBothPictures(web, tab);
 }
 
 // The most memory a process has held at once, in KiB; 0 when it cannot be read.
@@ -729,12 +734,7 @@ TEST_F(BrowserHost, PicturesOfAHugePageAreMadeWithinAFixedMemoryBound) {
     TWebControl web;
     Watch(web);
     const int32_t tab = Open(web, "/wide-tall?w=32000&h=32000");
-    ASSERT_TRUE(completions_.at(0).picture_existed);
-    auto small = Gdk::Pixbuf::create_from_file(WebImage(tab));
-    EXPECT_GT(small->get_width(), 0);
-    web.SaveWebToPic(tab);
-    auto full = Gdk::Pixbuf::create_from_file(home_.Path() + "/Temp/" + std::to_string(tab));
-    EXPECT_GT(full->get_height(), 0);
+    ExpectBothPictures(web, tab);
     const pid_t worker = web.DefaultInterface()->WorkerPid();
     EXPECT_LT(PeakKiB(worker), kBoundKiB);
     for (pid_t process : kivo::test::DescendantsOf(worker))

@@ -8,7 +8,7 @@ packages=(
   libx11-dev libxfixes-dev libegl-dev libxtst-dev libkeybinder-3.0-dev libayatana-appindicator3-dev
   googletest libgtest-dev libgmock-dev libbenchmark-dev xvfb xauth libcpp-httplib-dev
   fonts-wqy-microhei dbus dbus-x11 at-spi2-core libatspi2.0-dev desktop-file-utils appstream dpkg-dev
-  weston xwayland bubblewrap xdg-dbus-proxy
+  weston xwayland bubblewrap xdg-dbus-proxy openbox
 )
 
 missing=()

@@ -48,16 +48,6 @@ size_t ShownFrames(const UiDriver& ui) {
     return frames;
 }
 
-// The promotion page moved to the test's own web server for the program started while this
-// lives.
-class PromotionSiteAt {
-  public:
-    explicit PromotionSiteAt(const std::string& site) {
-        setenv("KIVO_PROMOTION_SITE", site.c_str(), 1);
-    }
-    ~PromotionSiteAt() { unsetenv("KIVO_PROMOTION_SITE"); }
-};
-
 TEST(Promotion, TheMiniWindowShowsThePageOpensItsLinksAsTabsAndBoundsItsPopUps) {
     ProgramUnderTest program(ProgramOptions{.start = false, .promotion = true});
     const PromotionSiteAt site("http://127.0.0.1:" + std::to_string(program.Server().Port()));

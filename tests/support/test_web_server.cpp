@@ -432,8 +432,15 @@ window.addEventListener("load", function () {
     serve("/keys", [](const httplib::Request&, httplib::Response& response) {
         SendPage(response, Page("keys:", R"(<p>Type here</p>
 <script>
-document.addEventListener("keypress", function (event) { document.title += event.key; });
+document.addEventListener("keypress", function (event) {
+  document.title += event.key;
+  fetch("/typed?key=" + encodeURIComponent(event.key));
+});
 </script>)"));
+    });
+
+    serve("/typed", [](const httplib::Request&, httplib::Response& response) {
+        response.status = 204;
     });
 
     serve("/words", [](const httplib::Request&, httplib::Response& response) {

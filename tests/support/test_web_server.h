@@ -64,7 +64,10 @@
 //                         each load; S: document.visibilityState; F frames drawn, T ticks so
 //                         far; U: the wall-clock time in microseconds); the first frame after
 //                         it became visible fetches /game-first-frame with the same
-//   /keys                 a page whose title "keys:" grows by every key typed into it
+//   /keys                 a page whose title "keys:" grows by every key typed into it; each
+//                         key is also told to /typed?key=K, as the title reaches a tab's
+//                         caption only when a page has loaded
+//   /typed                an empty answer
 //   /words                titled "Words": "apple" twice and "Apple" once in its text, and a
 //                         <button id="focus"> named "Words"
 //   /links                titled "Links": sets links=menu; <a id="link"> named "Menu link" to

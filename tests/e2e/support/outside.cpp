@@ -56,6 +56,114 @@ WindowState WindowStateOf(const std::string& title) {
     return attributes.map_state == IsViewable ? WindowState::Shown : WindowState::Unmapped;
 }
 
+namespace {
+
+// The 32-bit items of a window's property, none when it has no such property.
+std::vector<long> LongsOf(Window window, const char* property) {
+    Display* d = kivo::test::TestDisplay();
+    Atom type = None;
+    int format = 0;
+    unsigned long count = 0, after = 0;
+    unsigned char* data = nullptr;
+    std::vector<long> items;
+    if (XGetWindowProperty(d, window, XInternAtom(d, property, False), 0, 64, False,
+                           AnyPropertyType, &type, &format, &count, &after, &data) == Success &&
+        data) {
+        if (format == 32)
+            items.assign(reinterpret_cast<long*>(data), reinterpret_cast<long*>(data) + count);
+        XFree(data);
+    }
+    return items;
+}
+
+// Sends a request about a window to the window manager, as the desktop's panels do.
+void AskWindowManager(Window window, const char* message, std::vector<long> data) {
+    Display* d = kivo::test::TestDisplay();
+    XEvent event{};
+    event.xclient.type = ClientMessage;
+    event.xclient.window = window;
+    event.xclient.message_type = XInternAtom(d, message, False);
+    event.xclient.format = 32;
+    for (size_t i = 0; i < data.size() && i < 5; ++i) event.xclient.data.l[i] = data[i];
+    XSendEvent(d, DefaultRootWindow(d), False, SubstructureRedirectMask | SubstructureNotifyMask,
+               &event);
+    XSync(d, False);
+}
+
+Window RequireWindow(const std::string& title) {
+    const unsigned long window = kivo::test::FindWindowByTitle(title);
+    if (!window)
+        throw std::runtime_error("no window " + title);
+    return window;
+}
+
+}  // namespace
+
+void MinimiseThroughWindowManager(const std::string& title) {
+    AskWindowManager(RequireWindow(title), "WM_CHANGE_STATE", {IconicState});
+}
+
+void ActivateThroughWindowManager(const std::string& title) {
+    // Source 2: a pager or taskbar, whose requests a window manager follows without question.
+    AskWindowManager(RequireWindow(title), "_NET_ACTIVE_WINDOW", {2, CurrentTime, 0});
+}
+
+namespace {
+
+// Whether the X server's keyboard focus is inside this window. A window manager offers a window
+// the focus by putting it on the window itself; the toolkit takes it onto a window of its own
+// inside. Until then keys go to whatever child lies under the pointer, such as a tab's page.
+bool HoldsKeyboardFocus(Window window) {
+    Display* d = kivo::test::TestDisplay();
+    Window focus = None;
+    int revert = 0;
+    XGetInputFocus(d, &focus, &revert);
+    if (focus == window)
+        return false;
+    while (focus != None && focus != PointerRoot) {
+        if (focus == window)
+            return true;
+        Window root = None, parent = None, *children = nullptr;
+        unsigned count = 0;
+        if (!XQueryTree(d, focus, &root, &parent, &children, &count))
+            return false;
+        if (children)
+            XFree(children);
+        if (parent == root)
+            return false;
+        focus = parent;
+    }
+    return false;
+}
+
+}  // namespace
+
+bool IsActiveWindow(const std::string& title) {
+    const auto active = LongsOf(DefaultRootWindow(kivo::test::TestDisplay()), "_NET_ACTIVE_WINDOW");
+    const unsigned long window = kivo::test::FindWindowByTitle(title);
+    // The window manager names the active window a moment before the window has taken the
+    // keyboard focus it was offered.
+    return window && !active.empty() && static_cast<unsigned long>(active.front()) == window &&
+           HoldsKeyboardFocus(window);
+}
+
+ScreenBox WindowBox(const std::string& title) {
+    const unsigned long window = kivo::test::FindWindowByTitle(title);
+    Display* d = kivo::test::TestDisplay();
+    XWindowAttributes attributes{};
+    if (!window || !XGetWindowAttributes(d, window, &attributes))
+        return {};
+    int x = 0, y = 0;
+    Window child = 0;
+    XTranslateCoordinates(d, window, DefaultRootWindow(d), 0, 0, &x, &y, &child);
+    return {x, y, attributes.width, attributes.height};
+}
+
+std::vector<long> FrameExtents(const std::string& title) {
+    const unsigned long window = kivo::test::FindWindowByTitle(title);
+    return window ? LongsOf(window, "_NET_FRAME_EXTENTS") : std::vector<long>{};
+}
+
 unsigned long ScreenPixel(int x, int y) {
     Display* d = kivo::test::TestDisplay();
     XImage* image = XGetImage(d, DefaultRootWindow(d), x, y, 1, 1, AllPlanes, ZPixmap);

@@ -20,6 +20,24 @@ inline std::ostream& operator<<(std::ostream& out, WindowState state) {
 // The state of the first top-level window with this title.
 WindowState WindowStateOf(const std::string& title);
 
+// What the window manager does for a taskbar or a pager: minimise the first top-level window
+// with this title, and bring it back as the active window.
+void MinimiseThroughWindowManager(const std::string& title);
+void ActivateThroughWindowManager(const std::string& title);
+// Whether the window manager has made the window of this title the active one, and the window
+// has taken the keyboard focus.
+bool IsActiveWindow(const std::string& title);
+
+struct ScreenBox {
+    int x = 0, y = 0, width = 0, height = 0;
+};
+// Where the window of this title is on the screen, without the frame a window manager drew
+// around it; all 0 when there is no such window.
+ScreenBox WindowBox(const std::string& title);
+// The widths of the window manager's frame around the window (left, right, top, bottom, all 0
+// for a window drawn without one); empty while the window manager has not said.
+std::vector<long> FrameExtents(const std::string& title);
+
 // The colour of a pixel of the screen as 0xRRGGBB, as drawn now.
 unsigned long ScreenPixel(int x, int y);
 

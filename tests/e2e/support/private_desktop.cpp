@@ -14,6 +14,8 @@
 #include <vector>
 
 #include "platform/unique_fd.h"
+#include "tests/e2e/support/ui_driver.h"
+#include "tests/support/test_support.h"
 
 namespace kivo::e2e {
 
@@ -55,15 +57,23 @@ void End(kivo::ChildProcess& child) {
 
 }  // namespace
 
+bool WindowManagerRuns() {
+    Display* d = kivo::test::TestDisplay();
+    if (!d)
+        return false;
+    const std::string name = "WM_S" + std::to_string(DefaultScreen(d));
+    return XGetSelectionOwner(d, XInternAtom(d, name.c_str(), False)) != None;
+}
+
 PrivateDesktop::PrivateDesktop() {
-    int fds[2];
-    if (pipe2(fds, O_CLOEXEC) != 0)
-        throw std::runtime_error("pipe failed");
     // Its own runtime folder: the buses outlive every test's scratch home.
     std::string pattern = "/tmp/kivo-desktop-XXXXXX";
     if (!mkdtemp(pattern.data()))
         throw std::runtime_error("mkdtemp failed");
     runtime_ = pattern;
+    int fds[2];
+    if (pipe2(fds, O_CLOEXEC) != 0)
+        throw std::runtime_error("pipe failed");
     const std::vector<std::pair<std::string, std::string>> env{{"XDG_RUNTIME_DIR", runtime_}};
     kivo::UniqueFd read_end(fds[0]), write_end(fds[1]);
     bus_ = kivo::ChildProcess::Start(
@@ -81,6 +91,34 @@ PrivateDesktop::PrivateDesktop() {
     a11y_launcher_ =
         kivo::ChildProcess::Start("/usr/libexec/at-spi-bus-launcher",
                                   {"at-spi-bus-launcher", "--launch-immediately"}, {}, env);
+}
+
+WindowManagerOnDisplay::WindowManagerOnDisplay() {
+    // One left by a test binary that was killed, or the desktop's own, serves as well.
+    if (WindowManagerRuns())
+        return;
+    std::string pattern = "/tmp/kivo-wm-XXXXXX";
+    if (!mkdtemp(pattern.data()))
+        throw std::runtime_error("mkdtemp failed");
+    folder_ = pattern;
+    // Its settings and caches in a folder of its own: only the stock settings count.
+    const std::vector<std::pair<std::string, std::string>> env{
+        {"HOME", folder_},
+        {"XDG_CONFIG_HOME", folder_ + "/config"},
+        {"XDG_CACHE_HOME", folder_ + "/cache"},
+        {"XDG_DATA_HOME", folder_ + "/data"}};
+    window_manager_ = kivo::ChildProcess::Start("/usr/bin/openbox", {"openbox", "--sm-disable"},
+                                                {}, env);
+    if (!WaitUntil([] { return WindowManagerRuns(); }, 30s))
+        throw std::runtime_error("the window manager did not start");
+}
+
+WindowManagerOnDisplay::~WindowManagerOnDisplay() {
+    End(window_manager_);
+    if (!folder_.empty()) {
+        std::error_code ec;
+        std::filesystem::remove_all(folder_, ec);
+    }
 }
 
 PrivateDesktop::~PrivateDesktop() {

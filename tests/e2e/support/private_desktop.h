@@ -1,6 +1,7 @@
 #pragma once
 // A private desktop session for tests that drive the program from outside: its own session
-// bus and accessibility bus, so a test binary runs under a bare X server with no desktop.
+// bus and accessibility bus, and a window manager where a test asks for one, so a test binary
+// runs under a bare X server as under a desktop.
 #include <string>
 
 #include "platform/process.h"
@@ -26,8 +27,25 @@ class PrivateDesktop {
     std::string runtime_;
 };
 
-// The one desktop of this test binary, started on first use and ended at exit. The test
-// process's accessibility client is bound to the first bus it sees, so there is only one.
+// The one desktop of this test binary, started on first use and ended at exit. The
+// test process's accessibility client is bound to the first bus it sees, so there is only one.
 PrivateDesktop& Desktop();
+
+// Whether a window manager runs on the test display (owns its WM_Sn selection).
+bool WindowManagerRuns();
+
+// A window manager (openbox, with its stock settings: focus on click, new windows focused) on the
+// test display while this lives, unless the display has one already.
+class WindowManagerOnDisplay {
+  public:
+    WindowManagerOnDisplay();
+    ~WindowManagerOnDisplay();
+    WindowManagerOnDisplay(const WindowManagerOnDisplay&) = delete;
+    WindowManagerOnDisplay& operator=(const WindowManagerOnDisplay&) = delete;
+
+  private:
+    kivo::ChildProcess window_manager_;
+    std::string folder_;
+};
 
 }  // namespace kivo::e2e

@@ -1,6 +1,7 @@
 #pragma once
 // The real program, installed into a scratch home and started as a child process with the
 // accessibility bridge on, next to a local web server of its own.
+#include <stdlib.h>
 #include <sys/types.h>
 
 #include <chrono>
@@ -63,6 +64,16 @@ class ProgramUnderTest {
     kivo::ChildProcess process_;
     pid_t pid_ = -1;
     std::optional<int> status_;
+};
+
+// The promotion page moved to the test's own web server for the program started while this
+// lives.
+class PromotionSiteAt {
+  public:
+    explicit PromotionSiteAt(const std::string& site) {
+        setenv("KIVO_PROMOTION_SITE", site.c_str(), 1);
+    }
+    ~PromotionSiteAt() { unsetenv("KIVO_PROMOTION_SITE"); }
 };
 
 }  // namespace kivo::e2e

@@ -71,6 +71,9 @@ std::string Element::RoleName() const {
 bool Element::Has(AtspiStateType state) const {
     if (!accessible_)
         return false;
+    // States are read from the program each time: the client's copy follows the program's
+    // events, so it may still show a state the program has left.
+    atspi_accessible_clear_cache(accessible_);
     AtspiStateSet* set = atspi_accessible_get_state_set(accessible_);
     const bool has = set && atspi_state_set_contains(set, state);
     if (set)

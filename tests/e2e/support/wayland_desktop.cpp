@@ -3,6 +3,7 @@
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
+#include <X11/extensions/XTest.h>
 #include <signal.h>
 #include <stdlib.h>
 #include <unistd.h>
@@ -118,6 +119,21 @@ bool WindowManagerMakesFullscreen(Display* display) {
     return found;
 }
 
+// The compositor's X11 output moves its pointer by the steps between the motions it is told
+// of, not to where the test display's pointer is; a motion it missed (one before its output was
+// ready, say) leaves every later click off by the difference. It keeps its pointer on its
+// output, so a sweep to one corner, the other and back brings both pointers together.
+void AlignCompositorPointer() {
+    Display* display = kivo::test::TestDisplay();
+    const int screen = DefaultScreen(display);
+    const int right = DisplayWidth(display, screen) - 1;
+    const int bottom = DisplayHeight(display, screen) - 1;
+    for (const auto& [x, y] : {std::pair{0, 0}, std::pair{right, bottom}, std::pair{0, 0},
+                               std::pair{right / 2, bottom / 2}})
+        XTestFakeMotionEvent(display, screen, x, y, CurrentTime);
+    XSync(display, False);
+}
+
 // The compositor's output over the whole test display: fullscreen under a window manager, else
 // a window of the display's size, which lands at its top left corner.
 std::vector<std::string> OutputArguments() {
@@ -168,6 +184,7 @@ WaylandDesktop::WaylandDesktop() {
         End();
         throw std::runtime_error("the Wayland compositor did not start:\n" + log);
     }
+    AlignCompositorPointer();
 }
 
 WaylandDesktop::~WaylandDesktop() {

@@ -158,7 +158,7 @@ TEST(BrowserKeys, TheFindBarCountsTheMatchesOfAWordOnThePage) {
     GoAndWait(ui, program.Server().Url("/words"), "Words");
     const Element on_page = ui.WaitFor(ATSPI_ROLE_PUSH_BUTTON, "Words");
     ASSERT_TRUE(on_page) << Tree(ui.App());
-    Click(on_page);
+    ASSERT_NO_FATAL_FAILURE(ClickPageFromAddressBox(ui, on_page));
 
     // Ctrl+F in the page: what is typed next goes to the find box, not to the page.
     PressKeys("ctrl+f");

@@ -73,10 +73,7 @@ std::string DeadPageText(const UiDriver& ui) {
 void ExpectResponsive(const UiDriver& ui, const std::string& typed) {
     const Element box = ui.WaitFor(ATSPI_ROLE_TEXT, "地址");
     ASSERT_TRUE(box);
-    Click(box);
-    TypeText(typed);
-    EXPECT_TRUE(WaitUntil([&] { return box.Text() == typed; }, 60s))
-        << "the address box shows " << box.Text();
+    EXPECT_TRUE(ReplaceTextByTyping(box, typed)) << "the address box shows " << box.Text();
 }
 
 // Resident memory of a process in kB, 0 when it is gone.

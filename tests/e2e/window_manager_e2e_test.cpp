@@ -39,20 +39,6 @@ Element ShownPage(const UiDriver& ui) {
     return page;
 }
 
-// Gives the page of the active tab the keyboard with a click, coming from the address box. The
-// page's worker asks the window for the keyboard once it has the click, and keys typed before
-// the window has heard of that still go to the box: as a user sees the caret leave the box, this
-// waits until the box has let go of the keyboard.
-void ClickPageFromAddressBox(const UiDriver& ui, const Element& page) {
-    const Element address = ui.WaitFor(ATSPI_ROLE_TEXT, "地址");
-    ASSERT_TRUE(address);
-    Click(address);
-    ASSERT_TRUE(WaitUntil([&] { return address.Has(ATSPI_STATE_FOCUSED); })) << address.Describe();
-    Click(page);
-    ASSERT_TRUE(WaitUntil([&] { return !address.Has(ATSPI_STATE_FOCUSED); }))
-        << "the address box kept the keyboard";
-}
-
 void MovePointerOver(const Element& element) {
     const Element::Box box = element.Extents();
     MovePointer(box.x + box.width / 2, box.y + box.height / 2);
@@ -70,7 +56,7 @@ bool ActiveTabIs(const UiDriver& ui, const std::string& name) {
 // Each test runs under a window manager, started before the program as on a desktop.
 class WindowManager : public ::testing::Test {
   protected:
-    WindowManagerOnDisplay window_manager_;
+    void SetUp() override { ASSERT_TRUE(WindowManagerRuns()) << "no window manager runs"; }
 };
 
 // Opens the page that writes every key it receives into its title, in a tab of its own.

@@ -25,6 +25,20 @@ inline bool ReplaceTextByTyping(const Element& box, const std::string& text) {
     return false;
 }
 
+// Gives the page of the active tab the keyboard with a click, coming from the address box. The
+// page's worker asks the window for the keyboard once it has the click, and keys typed before
+// the window has heard of that still go to the box: as a user sees the caret leave the box, this
+// waits until the box has let go of the keyboard.
+inline void ClickPageFromAddressBox(const UiDriver& ui, const Element& page) {
+    const Element address = ui.WaitFor(ATSPI_ROLE_TEXT, "地址");
+    ASSERT_TRUE(address);
+    Click(address);
+    ASSERT_TRUE(WaitUntil([&] { return address.Has(ATSPI_STATE_FOCUSED); })) << address.Describe();
+    Click(page);
+    ASSERT_TRUE(WaitUntil([&] { return !address.Has(ATSPI_STATE_FOCUSED); }))
+        << "the address box kept the keyboard";
+}
+
 // The first showing element of the program with exactly this name, waited for; empty when the
 // deadline passed.
 inline Element WaitForShowing(const UiDriver& ui, const std::string& name) {

@@ -55,6 +55,25 @@ void End(kivo::ChildProcess& child) {
     child.Wait();
 }
 
+// Whether the window manager has told the display what it supports: it takes the manager
+// selection first and announces the rest a moment later, and a window it is asked to make
+// fullscreen before that is framed instead.
+bool WindowManagerAnnounced() {
+    Display* d = kivo::test::TestDisplay();
+    Atom type = None;
+    int format = 0;
+    unsigned long count = 0, after = 0;
+    unsigned char* data = nullptr;
+    const bool found =
+        XGetWindowProperty(d, DefaultRootWindow(d), XInternAtom(d, "_NET_SUPPORTED", False), 0,
+                           1, False, AnyPropertyType, &type, &format, &count, &after,
+                           &data) == Success &&
+        count > 0;
+    if (data)
+        XFree(data);
+    return found;
+}
+
 }  // namespace
 
 bool WindowManagerRuns() {
@@ -109,7 +128,7 @@ WindowManagerOnDisplay::WindowManagerOnDisplay() {
         {"XDG_DATA_HOME", folder_ + "/data"}};
     window_manager_ = kivo::ChildProcess::Start("/usr/bin/openbox", {"openbox", "--sm-disable"},
                                                 {}, env);
-    if (!WaitUntil([] { return WindowManagerRuns(); }, 30s))
+    if (!WaitUntil([] { return WindowManagerRuns() && WindowManagerAnnounced(); }, 30s))
         throw std::runtime_error("the window manager did not start");
 }
 

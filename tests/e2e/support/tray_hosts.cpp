@@ -336,4 +336,65 @@ void XEmbedTray::Serve() {
     XCloseDisplay(d);
 }
 
+MinimisingWindowManager::MinimisingWindowManager() : thread_([this] { Serve(); }) {
+    if (!WaitUntil([&] { return ready_.load(); }, 10s)) {
+        stop_ = true;
+        thread_.join();
+        throw std::runtime_error("the window manager could not start");
+    }
+}
+
+MinimisingWindowManager::~MinimisingWindowManager() {
+    stop_ = true;
+    thread_.join();
+}
+
+void MinimisingWindowManager::Serve() {
+    Display* d = XOpenDisplay(nullptr);
+    if (!d)
+        return;
+    const Window root = DefaultRootWindow(d);
+    const Atom change_state = XInternAtom(d, "WM_CHANGE_STATE", False);
+    const Atom wm_state = XInternAtom(d, "WM_STATE", False);
+    const auto set_state = [&](Window window, long state) {
+        const long data[2] = {state, None};
+        XChangeProperty(d, window, wm_state, wm_state, 32, PropModeReplace,
+                        reinterpret_cast<const unsigned char*>(data), 2);
+    };
+    IgnoreXErrors();
+    XSelectInput(d, root, SubstructureNotifyMask);
+    XSync(d, False);
+    ready_ = true;
+
+    std::set<Window> managed;     // top-level windows mapped by their clients
+    std::set<Window> iconifying;  // unmapped by us: their unmap is no withdrawal
+    while (!stop_) {
+        pollfd p{ConnectionNumber(d), POLLIN, 0};
+        if (!XPending(d))
+            poll(&p, 1, 50);
+        while (XPending(d)) {
+            XEvent event;
+            XNextEvent(d, &event);
+            if (event.type == ClientMessage && event.xclient.message_type == change_state &&
+                event.xclient.data.l[0] == IconicState) {
+                const Window window = event.xclient.window;
+                set_state(window, IconicState);
+                iconifying.insert(window);
+                XUnmapWindow(d, window);
+                ++iconified_;
+            } else if (event.type == MapNotify && !event.xmap.override_redirect &&
+                       event.xmap.event == root) {
+                managed.insert(event.xmap.window);
+                set_state(event.xmap.window, NormalState);
+            } else if (event.type == UnmapNotify && event.xunmap.event == root &&
+                       !event.xunmap.send_event && managed.count(event.xunmap.window)) {
+                if (iconifying.erase(event.xunmap.window) == 0)
+                    set_state(event.xunmap.window, WithdrawnState);
+            }
+            XSync(d, False);
+        }
+    }
+    XCloseDisplay(d);
+}
+
 }  // namespace kivo::e2e

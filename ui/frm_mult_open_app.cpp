@@ -666,11 +666,39 @@ void TFrmMultOpenApp::FormShow() {
                 g_usleep(5000);
         }
         g_signal_handler_disconnect(wbU.Get(), handler);
+        if (!complete)
+            KeepProbeLoading(std::move(wbU));
     } catch (const std::exception&) {
         // Nothing is shown for the probe.
     }
     if (window)
         window->thaw_updates();
+}
+
+void TFrmMultOpenApp::KeepProbeLoading(GObjectRef<WebKitWebView> view) {
+    probeView_ = std::move(view);
+    auto on_load = +[](WebKitWebView*, WebKitLoadEvent event, gpointer self) {
+        if (event != WEBKIT_LOAD_FINISHED)
+            return;
+        // Let go after the signal: the view must outlive its own emission.
+        auto* window = static_cast<TFrmMultOpenApp*>(self);
+        Glib::signal_idle().connect_once(
+            sigc::track_obj([window] { window->DropProbe(); }, *window));
+    };
+    g_signal_connect(probeView_.Get(), "load-changed", G_CALLBACK(on_load), this);
+    probeGiveUp_ = Glib::signal_timeout().connect_seconds(
+        [this] {
+            DropProbe();
+            return false;
+        },
+        60);
+}
+
+void TFrmMultOpenApp::DropProbe() {
+    probeGiveUp_.disconnect();
+    if (probeView_)
+        g_signal_handlers_disconnect_by_data(probeView_.Get(), this);
+    probeView_.Reset();
 }
 
 void TFrmMultOpenApp::tmrAdTimer() {
@@ -1021,6 +1049,7 @@ std::optional<std::set<std::string>> TFrmMultOpenApp::AccountFolders() {
 }
 
 TFrmMultOpenApp::~TFrmMultOpenApp() {
+    DropProbe();
     lastSession_.Stop();
     gameKivo_TLB::RemoteWebControl::SetWorkerEndedHandler(nullptr);
     if (DialogOwner() == this)

@@ -3,6 +3,7 @@
 // the wiring between its regions (the navigation bar, the tab strip and the status bar), each a
 // class of its own that reaches the window only through the links the window hands it.
 #include <gtkmm.h>
+#include <webkit2/webkit2.h>
 
 #include <functional>
 #include <memory>
@@ -13,25 +14,26 @@
 
 #include "cipher/crypt_lib.h"
 #include "data/database.h"
+#include "platform/gobject_ref.h"
 #include "session/cache_folders.h"
 #include "ui/accounts/frm_open_type.h"
 #include "ui/accounts/frm_save_table.h"
 #include "ui/catalogue/catalogue_tree.h"
-#include "ui/tabs/downloads.h"
-#include "ui/tabs/last_session_keeper.h"
-#include "ui/navigation/find_bar.h"
+#include "ui/drawn_pictures.h"
 #include "ui/left/favorites_tree.h"
 #include "ui/left/history_tree.h"
 #include "ui/left/left_host.h"
 #include "ui/left/left_panel.h"
 #include "ui/left/mini_game_list.h"
+#include "ui/navigation/find_bar.h"
 #include "ui/navigation/navigation_bar.h"
-#include "ui/tabs/page_commands.h"
 #include "ui/pictures/picture_menu.h"
-#include "ui/drawn_pictures.h"
 #include "ui/pictures/thumbnail_grid.h"
 #include "ui/pictures/thumbnail_strip.h"
 #include "ui/promotion/frm_min.h"
+#include "ui/tabs/downloads.h"
+#include "ui/tabs/last_session_keeper.h"
+#include "ui/tabs/page_commands.h"
 #include "ui/tabs/status_bar.h"
 #include "ui/tabs/tab_sheet.h"
 #include "ui/tabs/tab_strip.h"
@@ -100,6 +102,12 @@ class TFrmMultOpenApp : public Gtk::Window {
     // home page in the first tab.
     void FormCreate();
     std::string ProbeUrl;
+    // A probe page still loading when the window shows goes on loading here, and is let go once
+    // it has finished or after a minute: stopping it would leave the ordinary profile without it.
+    GObjectRef<WebKitWebView> probeView_;
+    sigc::connection probeGiveUp_;
+    void KeepProbeLoading(GObjectRef<WebKitWebView> view);
+    void DropProbe();
 
     // The frame.
     void btnMaxClick();

@@ -180,6 +180,18 @@ class ProbeAt {
     ~ProbeAt() { unsetenv("KIVO_PROBE_URL"); }
 };
 
+// The window shows after five seconds at most, whether or not the probe page has come; a page
+// slower than that still loads into the ordinary profile.
+TEST(SideDialogs, AProbePageSlowerThanTheWindowStillReachesTheOrdinaryProfile) {
+    ProgramUnderTest program({.start = false});
+    const ProbeAt probe(program.Server().Url("/setcookie?name=probe&value=late&ms=8000"));
+    program.Start();
+    UiDriver ui(program.Pid());
+    ASSERT_TRUE(ui.WaitFor(ATSPI_ROLE_PUSH_BUTTON, "主菜单")) << program.Output();
+    EXPECT_TRUE(WaitUntil([&] { return ProfileHoldsProbeCookie(program); }))
+        << "the probe was stopped when the window showed";
+}
+
 TEST(SideDialogs, CleaningWipesTheOrdinaryProfileAndKeepsSessionFolders) {
     ProgramUnderTest program({.start = false});
     const ProbeAt probe(program.Server().Url("/setcookie?name=probe&value=kept"));

@@ -148,7 +148,8 @@ TestWebServer::TestWebServer() : server_(std::make_unique<httplib::Server>()) {
         SendPage(response, Page(keyword, Pre("keyword", keyword)));
     });
 
-    serve("/setcookie", [](const httplib::Request& request, httplib::Response& response) {
+    // ms: the answer comes that many milliseconds late.
+    serve("/setcookie", [this](const httplib::Request& request, httplib::Response& response) {
         const std::string name = request.get_param_value("name");
         const std::string value = request.get_param_value("value");
         if (!IsCookieName(name) || !IsCookieValue(value)) {
@@ -156,6 +157,8 @@ TestWebServer::TestWebServer() : server_(std::make_unique<httplib::Server>()) {
                            "the cookie name or value has characters a cookie cannot hold");
             return;
         }
+        if (!WaitAsAsked(request, response, 0))
+            return;
         response.set_header("Set-Cookie", name + "=" + value + "; Max-Age=86400; Path=/");
         std::string body = Pre("cookie", name + "=" + value);
         if (request.get_param_value("popup") == "1") {
@@ -413,15 +416,9 @@ window.addEventListener("load", function () {
     });
 
     serve("/slow", [this](const httplib::Request& request, httplib::Response& response) {
-        const auto delay = NumberParam(request, "ms", 1000, 0, kMaxDelayMs);
-        if (!delay) {
-            SendBadRequest(response, "ms must be a whole number");
+        const auto delay = WaitAsAsked(request, response, 1000);
+        if (!delay)
             return;
-        }
-        if (!SleepFor(*delay)) {
-            response.status = 503;
-            return;
-        }
         SendPage(response, Page("Slow", "<p id=\"delay\">" + std::to_string(*delay) + "</p>"));
     });
 
@@ -667,6 +664,20 @@ bool TestWebServer::SleepFor(int milliseconds) {
     std::unique_lock lock(mutex_);
     return !stopping_changed_.wait_for(lock, std::chrono::milliseconds(milliseconds),
                                        [this] { return stopping_; });
+}
+
+std::optional<int> TestWebServer::WaitAsAsked(const httplib::Request& request,
+                                              httplib::Response& response, int fallback) {
+    const auto delay = NumberParam(request, "ms", fallback, 0, kMaxDelayMs);
+    if (!delay) {
+        SendBadRequest(response, "ms must be a whole number");
+        return std::nullopt;
+    }
+    if (!SleepFor(*delay)) {
+        response.status = 503;
+        return std::nullopt;
+    }
+    return delay;
 }
 
 }  // namespace kivo::test

@@ -87,12 +87,15 @@
 #include <cstdint>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
 
 namespace httplib {
 class Server;
+struct Request;
+struct Response;
 }
 
 namespace kivo::test {
@@ -131,6 +134,10 @@ class TestWebServer {
     void Record(ReceivedRequest request);
     // Waits for the time or until the server stops; false when it stopped.
     bool SleepFor(int milliseconds);
+    // Waits the request's "ms" milliseconds (`fallback` without it) and gives the time waited;
+    // nothing once it has answered the request itself, for a bad number or a stopping server.
+    std::optional<int> WaitAsAsked(const httplib::Request& request, httplib::Response& response,
+                                   int fallback);
 
     std::unique_ptr<httplib::Server> server_;
     std::thread thread_;

@@ -56,7 +56,7 @@ bool ActiveTabIs(const UiDriver& ui, const std::string& name) {
 // Each test runs under a window manager, started before the program as on a desktop.
 class WindowManager : public ::testing::Test {
   protected:
-    WindowManagerOnDisplay window_manager_;
+    void SetUp() override { ASSERT_TRUE(WindowManagerRuns()) << "no window manager runs"; }
 };
 
 // Opens the page that writes every key it receives into its title, in a tab of its own.

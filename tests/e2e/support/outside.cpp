@@ -138,6 +138,43 @@ bool HoldsKeyboardFocus(Window window) {
 
 }  // namespace
 
+std::string KeyboardFocusDescription() {
+    Display* d = kivo::test::TestDisplay();
+    Window focus = None;
+    int revert = 0;
+    XGetInputFocus(d, &focus, &revert);
+    if (focus == None)
+        return "nowhere";
+    if (focus == PointerRoot)
+        return "under the pointer";
+    std::string described;
+    for (Window w = focus; w != None;) {
+        char* name = nullptr;
+        XClassHint hint{};
+        std::string part = std::to_string(w);
+        if (XFetchName(d, w, &name) && name) {
+            part += " \"" + std::string(name) + "\"";
+            XFree(name);
+        }
+        if (XGetClassHint(d, w, &hint)) {
+            part += std::string(" (") + (hint.res_class ? hint.res_class : "") + ")";
+            if (hint.res_name)
+                XFree(hint.res_name);
+            if (hint.res_class)
+                XFree(hint.res_class);
+        }
+        described += described.empty() ? part : " in " + part;
+        Window root = None, parent = None, *children = nullptr;
+        unsigned count = 0;
+        if (!XQueryTree(d, w, &root, &parent, &children, &count))
+            break;
+        if (children)
+            XFree(children);
+        w = parent == root ? None : parent;
+    }
+    return "window " + described;
+}
+
 bool IsActiveWindow(const std::string& title) {
     const auto active = LongsOf(DefaultRootWindow(kivo::test::TestDisplay()), "_NET_ACTIVE_WINDOW");
     const unsigned long window = kivo::test::FindWindowByTitle(title);

@@ -28,6 +28,10 @@ void ActivateThroughWindowManager(const std::string& title);
 // has taken the keyboard focus.
 bool IsActiveWindow(const std::string& title);
 
+// Which window of the test display has the keyboard focus, with its names and those of the
+// windows it lies in, for a failure message.
+std::string KeyboardFocusDescription();
+
 struct ScreenBox {
     int x = 0, y = 0, width = 0, height = 0;
 };

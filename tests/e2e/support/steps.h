@@ -4,8 +4,9 @@
 
 #include <string>
 
-#include "tests/e2e/support/ui_driver.h"
 #include "session/tab_rules.h"
+#include "tests/e2e/support/outside.h"
+#include "tests/e2e/support/ui_driver.h"
 
 namespace kivo::e2e {
 
@@ -61,7 +62,8 @@ inline bool NoneShowing(const UiDriver& ui, const std::string& name) {
 inline void Go(const UiDriver& ui, const std::string& address) {
     const Element box = ui.WaitFor(ATSPI_ROLE_TEXT, "地址");
     ASSERT_TRUE(box);
-    ASSERT_TRUE(ReplaceTextByTyping(box, address)) << "the box shows " << box.Text();
+    ASSERT_TRUE(ReplaceTextByTyping(box, address))
+        << "the box shows " << box.Text() << ", the keyboard is at " << KeyboardFocusDescription();
     PressKeys("Return");
 }
 

@@ -76,27 +76,4 @@ class XEmbedTray {
     std::string error_;
 };
 
-// The part of a window manager that minimises: a bare X server has none, so nothing would act
-// on a window's request to be iconified. Honours those requests (WM_STATE iconic, unmapped),
-// marks mapped top-level windows normal and windows their clients withdrew withdrawn, so that
-// WindowStateOf tells the three apart as on a desktop.
-class MinimisingWindowManager {
-  public:
-    MinimisingWindowManager();
-    ~MinimisingWindowManager();
-    MinimisingWindowManager(const MinimisingWindowManager&) = delete;
-    MinimisingWindowManager& operator=(const MinimisingWindowManager&) = delete;
-
-    // How many iconify requests it honoured.
-    int Iconified() const { return iconified_; }
-
-  private:
-    void Serve();
-
-    std::thread thread_;
-    std::atomic<bool> stop_{false};
-    std::atomic<bool> ready_{false};
-    std::atomic<int> iconified_{0};
-};
-
 }  // namespace kivo::e2e

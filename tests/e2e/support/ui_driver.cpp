@@ -292,6 +292,14 @@ void WaitOutDoubleClick(int x, int y, Button button) {
                           kDoubleClickTime + 100ms);
 }
 
+bool ButtonsDown(Display* d) {
+    Window root = None, child = None;
+    int root_x = 0, root_y = 0, x = 0, y = 0;
+    unsigned mask = 0;
+    XQueryPointer(d, DefaultRootWindow(d), &root, &child, &root_x, &root_y, &x, &y, &mask);
+    return mask & (Button1Mask | Button2Mask | Button3Mask | Button4Mask | Button5Mask);
+}
+
 }  // namespace
 
 void ClickAt(int x, int y, Button button, int count) {
@@ -306,6 +314,11 @@ void ClickAt(int x, int y, Button button, int count) {
         XTestFakeButtonEvent(d, static_cast<unsigned>(button), False, CurrentTime);
     }
     XSync(d, False);
+    // A window manager that focuses a window on a click holds the pointer until it has seen
+    // the press, and only then lets the press and the release on to the window. Keys are not
+    // held meanwhile: typed at once, they would reach the window before the click did. The
+    // click is through once the server has let the buttons up.
+    WaitUntil([&] { return !ButtonsDown(d); }, 10s);
     last_click = {x, y, button, std::chrono::steady_clock::now()};
 }
 
@@ -323,9 +336,39 @@ void WheelAt(int x, int y, Button wheel, bool control) {
     }
 }
 
+namespace {
+
+// The window of the program an element lies in: the last of its ancestors below the
+// application itself.
+Element WindowOf(const Element& element) {
+    Element window = element;
+    for (Element parent = element.Parent(); parent && parent.Role() != ATSPI_ROLE_APPLICATION;
+         parent = parent.Parent())
+        window = parent;
+    return window;
+}
+
+bool Viewable(unsigned long window) {
+    XWindowAttributes attributes{};
+    return window && XGetWindowAttributes(Xdisplay(), window, &attributes) &&
+           attributes.map_state == IsViewable;
+}
+
+}  // namespace
+
 void Click(const Element& element, Button button, int count) {
     if (!element)
         throw std::runtime_error("no place on the screen for " + element.Describe());
+    // The toolkit counts a window as showing as soon as it has asked for it to be. Under a
+    // window manager the window comes on the screen only once the manager has framed and
+    // placed it: a click before that would land on whatever lies beneath.
+    if (const std::string title = WindowOf(element).Name(); !title.empty())
+        WaitUntil(
+            [&] {
+                const unsigned long window = kivo::test::FindWindowByTitle(title);
+                return !window || Viewable(window);
+            },
+            10s);
     // A control just shown may not be laid out yet: it has its place once it has a size.
     Element::Box box;
     WaitUntil(

@@ -224,7 +224,10 @@ TEST(PostedForm, ARefreshAsksBeforePostingAgainAndNoSendsNothing) {
         const UiDriver question(worker);
         const Element button = question.WaitFor(ATSPI_ROLE_PUSH_BUTTON, choice, 60s);
         ASSERT_TRUE(button) << "no question before posting again\n" << Tree(question.App());
-        EXPECT_EQ(WindowStateOf("重新提交表单"), WindowState::Shown) << Tree(question.App());
+        // On the screen once the window manager has framed and mapped it.
+        EXPECT_TRUE(WaitUntil([] { return WindowStateOf("重新提交表单") == WindowState::Shown; }))
+            << WindowStateOf("重新提交表单") << "\n"
+            << Tree(question.App());
         Click(button);
         ASSERT_TRUE(question.WaitGone(ATSPI_ROLE_PUSH_BUTTON, choice));
     };

@@ -77,7 +77,8 @@ TEST(FullSession, TabsPopUpPostTabMenuBossKeyAndQuitWithRememberedChoice) {
     const std::string window = kivo::kMainWindowCaption;
     UiDriver ui(program.Pid());
     ASSERT_TRUE(WaitUntil([&] { return ui.TabNames().size() == 1; })) << program.Output();
-    EXPECT_EQ(WindowStateOf(window), WindowState::Shown);
+    EXPECT_TRUE(WaitUntil([&] { return WindowStateOf(window) == WindowState::Shown; }))
+        << WindowStateOf(window);
 
     // A typed address opens a tab of its own; its page sets a cookie and opens a pop-up by
     // itself, which is refused; the status bar's notice opens it as a new tab in the opener's

@@ -59,7 +59,9 @@ TEST(Promotion, TheMiniWindowShowsThePageOpensItsLinksAsTabsAndBoundsItsPopUps) 
     // profile keeps the cookie of; the page's own pop-up without a click opens nothing.
     const Element mini = ui.WaitFor(ATSPI_ROLE_FRAME, kivo::kMiniWindowTitle);
     ASSERT_TRUE(mini) << Tree(ui.App());
-    EXPECT_EQ(WindowStateOf(kivo::kMiniWindowTitle), WindowState::Shown);
+    EXPECT_TRUE(WaitUntil([] {
+        return WindowStateOf(kivo::kMiniWindowTitle) == WindowState::Shown;
+    })) << WindowStateOf(kivo::kMiniWindowTitle);
     EXPECT_EQ(ShownFrames(ui), 2u);
     // Its rounded corner is cut away: what lies beneath shows there, not the key colour.
     const Element::Box box = mini.Extents();
